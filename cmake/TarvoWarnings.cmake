@@ -1,0 +1,10 @@
+# Compile options shared by every target of the project.
+add_library(tarvo_options INTERFACE)
+target_compile_options(tarvo_options INTERFACE -Wall -Wextra -Wpedantic)
+if(TARVO_WERROR)
+    target_compile_options(tarvo_options INTERFACE -Werror)
+endif()
+if(TARVO_SANITIZE)
+    target_compile_options(tarvo_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
+    target_link_options(tarvo_options INTERFACE -fsanitize=address,undefined)
+endif()

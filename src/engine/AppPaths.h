@@ -1,0 +1,18 @@
+#pragma once
+
+#include <filesystem>
+
+namespace tarvo::engine {
+
+// The application's own folders, computed on each access from the environment.
+class AppPaths
+{
+public:
+    // $XDG_DATA_HOME/Tarvo, by default ~/.local/share/Tarvo.
+    static std::filesystem::path supportDirectory();
+    // Where the installer puts the RARLAB tools; named here, created by the installer.
+    static std::filesystem::path toolDirectory();
+    static std::filesystem::path homeDirectory();
+};
+
+} // namespace tarvo::engine

@@ -1,0 +1,95 @@
+#include "ArchiveError.h"
+
+#include "L10n.h"
+
+namespace tarvo::engine {
+
+namespace {
+
+const char* caseName(ArchiveError::Case errorCase)
+{
+    switch (errorCase) {
+    case ArchiveError::Case::toolFailed:
+        return "toolFailed";
+    case ArchiveError::Case::noInputs:
+        return "noInputs";
+    case ArchiveError::Case::notAnArchive:
+        return "notAnArchive";
+    case ArchiveError::Case::rarUnavailable:
+        return "rarUnavailable";
+    case ArchiveError::Case::sevenZipUnavailable:
+        return "sevenZipUnavailable";
+    case ArchiveError::Case::wrongPassword:
+        return "wrongPassword";
+    case ArchiveError::Case::cancelled:
+        return "cancelled";
+    case ArchiveError::Case::extractorUnavailable:
+        return "extractorUnavailable";
+    case ArchiveError::Case::destinationInsideSource:
+        return "destinationInsideSource";
+    }
+    return "unknown";
+}
+
+std::string quoted(const std::string& text)
+{
+    std::string result = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            result += '\\';
+        }
+        result += c;
+    }
+    return result + "\"";
+}
+
+} // namespace
+
+ArchiveError::ArchiveError(Case errorCase)
+    : ArchiveError(errorCase, {}, 0, {})
+{}
+
+ArchiveError::ArchiveError(Case errorCase, std::string tool, std::int32_t status, std::string message)
+    : m_case(errorCase)
+    , m_tool(std::move(tool))
+    , m_status(status)
+    , m_message(std::move(message))
+    , m_plain(caseName(errorCase))
+{
+    if (m_case == Case::toolFailed) {
+        m_plain += "(tool: " + quoted(m_tool) + ", status: " + std::to_string(m_status) +
+                   ", message: " + quoted(m_message) + ")";
+    }
+}
+
+ArchiveError ArchiveError::toolFailed(std::string tool, std::int32_t status, std::string message)
+{
+    return ArchiveError(Case::toolFailed, std::move(tool), status, std::move(message));
+}
+
+std::string ArchiveError::errorDescription() const
+{
+    switch (m_case) {
+    case Case::toolFailed:
+        return m_message.empty() ? L10n::toolExited(m_tool, m_status) : m_message;
+    case Case::noInputs:
+        return L10n::text(Text::nothingToArchive);
+    case Case::notAnArchive:
+        return L10n::text(Text::notAnArchive);
+    case Case::rarUnavailable:
+        return L10n::text(Text::rarUnavailable);
+    case Case::sevenZipUnavailable:
+        return L10n::text(Text::sevenZipUnavailable);
+    case Case::wrongPassword:
+        return L10n::text(Text::wrongPassword);
+    case Case::cancelled:
+        return L10n::text(Text::cancelled);
+    case Case::extractorUnavailable:
+        return L10n::text(Text::extractorUnavailable);
+    case Case::destinationInsideSource:
+        return L10n::text(Text::destinationInsideSource);
+    }
+    return {};
+}
+
+} // namespace tarvo::engine

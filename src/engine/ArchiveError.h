@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+namespace tarvo::engine {
+
+// The failures of the archive engine and of the jobs built on it.
+class ArchiveError : public std::exception
+{
+public:
+    enum class Case : std::uint8_t
+    {
+        toolFailed,
+        noInputs,
+        notAnArchive,
+        rarUnavailable,
+        sevenZipUnavailable,
+        wrongPassword,
+        cancelled,
+        extractorUnavailable,
+        destinationInsideSource,
+    };
+
+    // Any case but toolFailed, which needs its payload.
+    explicit ArchiveError(Case errorCase);
+    // `message` is the tool's trimmed output with the password masked, or a text already localized.
+    static ArchiveError toolFailed(std::string tool, std::int32_t status, std::string message);
+
+    Case errorCase() const noexcept { return m_case; }
+    const std::string& tool() const noexcept { return m_tool; }
+    std::int32_t status() const noexcept { return m_status; }
+    const std::string& message() const noexcept { return m_message; }
+
+    // The message for the user, in the interface language of the moment it is asked for.
+    std::string errorDescription() const;
+
+    // The case with its values, e.g. toolFailed(tool: "zip", status: 18, message: ""), for logs and
+    // the self-test; never shown as a user message.
+    const char* what() const noexcept override { return m_plain.c_str(); }
+
+    bool operator==(const ArchiveError& other) const noexcept
+    {
+        return m_case == other.m_case && m_tool == other.m_tool && m_status == other.m_status &&
+               m_message == other.m_message;
+    }
+
+private:
+    ArchiveError(Case errorCase, std::string tool, std::int32_t status, std::string message);
+
+    Case m_case;
+    std::string m_tool;
+    std::int32_t m_status = 0;
+    std::string m_message;
+    std::string m_plain;
+};
+
+} // namespace tarvo::engine

@@ -1,0 +1,56 @@
+#include "ArchiveNames.h"
+
+#include "PathText.h"
+#include "TextUtil.h"
+
+namespace tarvo::engine {
+
+std::string ArchiveNames::stem(const std::filesystem::path& archive)
+{
+    const std::string name = lastComponent(archive);
+    if (endsWithIgnoringCase(name, ".tar.gz")) {
+        return name.substr(0, name.size() - 7);
+    }
+    if (endsWithIgnoringCase(name, ".tgz")) {
+        return name.substr(0, name.size() - 4);
+    }
+    return deletingPathExtension(name);
+}
+
+std::string ArchiveNames::sanitizedBase(std::string_view typed)
+{
+    std::string result;
+    for (char c : trimmed(typed)) {
+        result += (c == '/' || c == ':' || c == '\\') ? '-' : c;
+    }
+    for (std::string_view suffix : {".tar.gz", ".tgz", ".zip", ".rar", ".7z"}) {
+        if (endsWithIgnoringCase(result, suffix)) {
+            result.resize(result.size() - suffix.size());
+            break;
+        }
+    }
+    return result;
+}
+
+std::optional<std::string> ArchiveNames::safeEntry(std::string_view entry)
+{
+    const std::string_view text = trimmed(entry);
+    if (text.empty() || text.front() == '/') {
+        return std::nullopt;
+    }
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t slash = text.find('/', start);
+        const std::string_view piece = text.substr(start, slash == std::string_view::npos ? text.npos : slash - start);
+        if (piece.empty() || piece == "..") {
+            return std::nullopt;
+        }
+        if (slash == std::string_view::npos) {
+            break;
+        }
+        start = slash + 1;
+    }
+    return std::string(text);
+}
+
+} // namespace tarvo::engine

@@ -1,0 +1,105 @@
+#include "PasswordFailure.h"
+
+#include "TextUtil.h"
+
+namespace tarvo::engine {
+
+namespace {
+
+// "skipping: NAME  incorrect password", "skipping: NAME  unable to get password": the verdict
+// follows the name, and every other line names a file last or says something else.
+bool unzipFailure(std::string_view line) noexcept
+{
+    if (equalsIgnoringCaseText(line, "unable to get password")) {
+        return true;
+    }
+    return startsWithIgnoringCase(line, "skipping:") && (endsWithIgnoringCase(line, "  incorrect password") ||
+                                                         endsWithIgnoringCase(line, "  unable to get password"));
+}
+
+// "Cannot open encrypted archive. Wrong password?" on a line of its own (after "ERROR: ARCHIVE"),
+// or as "ERROR: ARCHIVE : Cannot open ...", and "ERROR: Data Error in encrypted file. Wrong
+// password? : NAME". Names appear after "- ", "+ ", "Path = " and the like, never after "ERROR:".
+bool sevenZipFailure(std::string_view line) noexcept
+{
+    constexpr std::string_view cannotOpen = "cannot open encrypted archive. wrong password?";
+    if (equalsIgnoringCaseText(line, cannotOpen)) {
+        return true;
+    }
+    if (!startsWithIgnoringCase(line, "error:")) {
+        return false;
+    }
+    if (endsWithIgnoringCase(line, cannotOpen) &&
+        endsWithIgnoringCase(line.substr(0, line.size() - cannotOpen.size()), ": ")) {
+        return true;
+    }
+    const std::string_view rest = trimmed(line.substr(6));
+    return startsWithIgnoringCase(rest, "data error in encrypted file. wrong password?") ||
+           startsWithIgnoringCase(rest, "crc failed in encrypted file. wrong password?");
+}
+
+// unar prints "NAME  (6 B)... VERDICT" and "ARCHIVE: VERDICT"; lsar prints the bare verdict on
+// standard error and its names inside JSON strings. Either way a name never ends the line.
+bool unarFailure(std::string_view line) noexcept
+{
+    return endsWithIgnoringCase(line, "failed! (missing or wrong password)") ||
+           endsWithIgnoringCase(line, "failed! (missing or wrong password.)") ||
+           endsWithIgnoringCase(line, "this archive requires a password to unpack. use the -p option to provide one.");
+}
+
+// RARLAB's unrar: "The specified password is incorrect.", "Incorrect password for NAME",
+// "Checksum error in the encrypted file NAME. Corrupt file or wrong password.". Its name lines
+// begin with "Extracting", "Creating" or "Adding".
+bool unrarFailure(std::string_view line) noexcept
+{
+    if (equalsIgnoringCaseText(line, "the specified password is incorrect.") ||
+        startsWithIgnoringCase(line, "incorrect password for ")) {
+        return true;
+    }
+    return (startsWithIgnoringCase(line, "checksum error in the encrypted file ") ||
+            startsWithIgnoringCase(line, "crc failed in the encrypted file ")) &&
+           endsWithIgnoringCase(line, ". corrupt file or wrong password.");
+}
+
+} // namespace
+
+PasswordFailure::Family PasswordFailure::familyOf(std::string_view toolName) noexcept
+{
+    if (toolName == "unzip") {
+        return Family::unzip;
+    }
+    if (toolName == "7zz" || toolName == "7z" || toolName == "7za") {
+        return Family::sevenZip;
+    }
+    if (toolName == "unar" || toolName == "lsar") {
+        return Family::unar;
+    }
+    if (toolName == "unrar" || toolName == "rar") {
+        return Family::unrar;
+    }
+    if (toolName == "zip" || toolName == "bsdtar" || toolName == "tar" || toolName == "gzip") {
+        return Family::none;
+    }
+    return Family::any;
+}
+
+bool PasswordFailure::matchesLine(std::string_view line, Family family) noexcept
+{
+    switch (family) {
+    case Family::unzip:
+        return unzipFailure(line);
+    case Family::sevenZip:
+        return sevenZipFailure(line);
+    case Family::unar:
+        return unarFailure(line);
+    case Family::unrar:
+        return unrarFailure(line);
+    case Family::none:
+        return false;
+    case Family::any:
+        break;
+    }
+    return unzipFailure(line) || sevenZipFailure(line) || unarFailure(line) || unrarFailure(line);
+}
+
+} // namespace tarvo::engine

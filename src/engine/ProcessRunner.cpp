@@ -1,0 +1,386 @@
+#include "ProcessRunner.h"
+
+#include "ArchiveError.h"
+#include "LineSplitter.h"
+#include "OutputTail.h"
+#include "PasswordFailure.h"
+#include "PathText.h"
+#include "TextUtil.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+
+extern char** environ;
+
+namespace tarvo::engine {
+
+namespace {
+
+constexpr std::size_t kReadChunk = 256 * 1024;
+constexpr int kPipeCapacity = 1024 * 1024;
+
+class FileDescriptor
+{
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd)
+        : m_fd(fd)
+    {}
+    FileDescriptor(FileDescriptor&& other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1))
+    {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            m_fd = std::exchange(other.m_fd, -1);
+        }
+        return *this;
+    }
+    ~FileDescriptor() { reset(); }
+
+    int get() const noexcept { return m_fd; }
+    explicit operator bool() const noexcept { return m_fd >= 0; }
+    void reset() noexcept
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+
+private:
+    int m_fd = -1;
+};
+
+struct Pipe
+{
+    FileDescriptor read;
+    FileDescriptor write;
+};
+
+Pipe makePipe()
+{
+    std::array<int, 2> fds{};
+    if (::pipe2(fds.data(), O_CLOEXEC) != 0) {
+        throw std::system_error(errno, std::generic_category(), "cannot create a pipe");
+    }
+    return {FileDescriptor(fds[0]), FileDescriptor(fds[1])};
+}
+
+class SpawnActions
+{
+public:
+    SpawnActions() { ::posix_spawn_file_actions_init(&m_actions); }
+    ~SpawnActions() { ::posix_spawn_file_actions_destroy(&m_actions); }
+    SpawnActions(const SpawnActions&) = delete;
+    SpawnActions& operator=(const SpawnActions&) = delete;
+    posix_spawn_file_actions_t* get() noexcept { return &m_actions; }
+
+private:
+    posix_spawn_file_actions_t m_actions;
+};
+
+class SpawnAttributes
+{
+public:
+    SpawnAttributes() { ::posix_spawnattr_init(&m_attributes); }
+    ~SpawnAttributes() { ::posix_spawnattr_destroy(&m_attributes); }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+    posix_spawnattr_t* get() noexcept { return &m_attributes; }
+
+private:
+    posix_spawnattr_t m_attributes;
+};
+
+void check(int error, const char* what)
+{
+    if (error != 0) {
+        throw std::system_error(error, std::generic_category(), what);
+    }
+}
+
+pid_t spawnChild(const ToolRun& tool, int input, int output, int error)
+{
+    SpawnActions actions;
+    if (input >= 0) {
+        check(::posix_spawn_file_actions_adddup2(actions.get(), input, STDIN_FILENO), "posix_spawn_file_actions");
+    } else {
+        check(::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0),
+              "posix_spawn_file_actions");
+    }
+    check(::posix_spawn_file_actions_adddup2(actions.get(), output, STDOUT_FILENO), "posix_spawn_file_actions");
+    check(::posix_spawn_file_actions_adddup2(actions.get(), error, STDERR_FILENO), "posix_spawn_file_actions");
+    if (tool.currentDirectory) {
+        check(::posix_spawn_file_actions_addchdir_np(actions.get(), tool.currentDirectory->c_str()),
+              "posix_spawn_file_actions");
+    }
+
+    // A new session: no controlling terminal to prompt on, and one process group to cancel.
+    SpawnAttributes attributes;
+    check(::posix_spawnattr_setflags(attributes.get(),
+                                     POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF),
+          "posix_spawnattr");
+    sigset_t none;
+    sigemptyset(&none);
+    check(::posix_spawnattr_setsigmask(attributes.get(), &none), "posix_spawnattr");
+    // Ignored dispositions survive exec; a tool must not inherit an ignored SIGPIPE or SIGTERM.
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (int signal : {SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGCHLD, SIGTTIN, SIGTTOU, SIGTSTP}) {
+        sigaddset(&defaults, signal);
+    }
+    check(::posix_spawnattr_setsigdefault(attributes.get(), &defaults), "posix_spawnattr");
+
+    const std::string path = tool.executable.native();
+    std::vector<char*> argv;
+    argv.reserve(tool.arguments.size() + 2);
+    argv.push_back(const_cast<char*>(path.c_str()));
+    for (const std::string& argument : tool.arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+
+    std::vector<char*> envp;
+    if (tool.environment) {
+        envp.reserve(tool.environment->size() + 1);
+        for (const std::string& variable : *tool.environment) {
+            envp.push_back(const_cast<char*>(variable.c_str()));
+        }
+        envp.push_back(nullptr);
+    }
+
+    pid_t child = 0;
+    const int result = ::posix_spawn(&child, path.c_str(), actions.get(), attributes.get(), argv.data(),
+                                     tool.environment ? envp.data() : environ);
+    if (result != 0) {
+        throw std::system_error(result, std::generic_category(), "cannot start " + path);
+    }
+    return child;
+}
+
+// Blocks SIGPIPE on this thread while it writes to a child that may have gone, and discards a
+// SIGPIPE raised meanwhile, so that an early exit of the child never ends the application.
+class SigpipeGuard
+{
+public:
+    SigpipeGuard()
+    {
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        ::pthread_sigmask(SIG_BLOCK, &pipe, &m_previous);
+    }
+    ~SigpipeGuard()
+    {
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        const timespec zero{0, 0};
+        while (::sigtimedwait(&pipe, nullptr, &zero) > 0) {
+        }
+        ::pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+    }
+    SigpipeGuard(const SigpipeGuard&) = delete;
+    SigpipeGuard& operator=(const SigpipeGuard&) = delete;
+
+private:
+    sigset_t m_previous;
+};
+
+struct Exit
+{
+    std::int32_t status = 0;
+    bool signalled = false;
+};
+
+// Starts the child and pumps its three pipes until both outputs end, then reaps it.
+Exit execute(const ToolRun& tool, LineSplitter& output, LineSplitter& errors)
+{
+    Pipe out = makePipe();
+    Pipe err = makePipe();
+    Pipe in;
+    if (tool.standardInput) {
+        in = makePipe();
+    }
+    // Fewer wake-ups for tools that print a line per file.
+    ::fcntl(out.read.get(), F_SETPIPE_SZ, kPipeCapacity);
+
+    pid_t child = 0;
+    auto spawn = [&] {
+        child = spawnChild(tool, in.read.get(), out.write.get(), err.write.get());
+        return child;
+    };
+    if (tool.session) {
+        if (!tool.session->attach(spawn)) {
+            throw ArchiveError(ArchiveError::Case::cancelled);
+        }
+    } else {
+        spawn();
+    }
+    out.write.reset();
+    err.write.reset();
+    in.read.reset();
+
+    std::optional<SigpipeGuard> sigpipe;
+    std::string_view pendingInput;
+    if (tool.standardInput) {
+        sigpipe.emplace();
+        pendingInput = *tool.standardInput;
+        ::fcntl(in.write.get(), F_SETFL, O_NONBLOCK);
+        if (pendingInput.empty()) {
+            in.write.reset();
+        }
+    }
+
+    std::unique_ptr<char[]> buffer(new char[kReadChunk]);
+    while (out.read || err.read || in.write) {
+        std::array<pollfd, 3> fds{};
+        std::array<int, 3> roles{};
+        nfds_t count = 0;
+        if (out.read) {
+            fds[count] = {out.read.get(), POLLIN, 0};
+            roles[count++] = 0;
+        }
+        if (err.read) {
+            fds[count] = {err.read.get(), POLLIN, 0};
+            roles[count++] = 1;
+        }
+        if (in.write) {
+            fds[count] = {in.write.get(), POLLOUT, 0};
+            roles[count++] = 2;
+        }
+        if (::poll(fds.data(), count, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw std::system_error(errno, std::generic_category(), "poll");
+        }
+        for (nfds_t i = 0; i < count; ++i) {
+            if (fds[i].revents == 0) {
+                continue;
+            }
+            if (roles[i] == 2) {
+                const ssize_t written = ::write(in.write.get(), pendingInput.data(), pendingInput.size());
+                if (written > 0) {
+                    pendingInput.remove_prefix(static_cast<std::size_t>(written));
+                }
+                if (pendingInput.empty() || (written < 0 && errno != EAGAIN && errno != EINTR)) {
+                    in.write.reset();
+                }
+                continue;
+            }
+            FileDescriptor& stream = roles[i] == 0 ? out.read : err.read;
+            LineSplitter& splitter = roles[i] == 0 ? output : errors;
+            const ssize_t got = ::read(stream.get(), buffer.get(), kReadChunk);
+            if (got > 0) {
+                splitter.feed(std::string_view(buffer.get(), static_cast<std::size_t>(got)));
+            } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+                splitter.finish();
+                stream.reset();
+            }
+        }
+    }
+
+    siginfo_t info{};
+    while (::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+    }
+    if (tool.session) {
+        tool.session->detach(child);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            throw std::system_error(errno, std::generic_category(), "waitpid");
+        }
+    }
+    if (WIFSIGNALED(status)) {
+        return {WTERMSIG(status), true};
+    }
+    return {WEXITSTATUS(status), false};
+}
+
+std::string toolName(const ToolRun& tool)
+{
+    return lastComponent(tool.executable);
+}
+
+// The same verdict for run and capture, once the child has been reaped.
+void judge(const ToolRun& tool, const Exit& exit, const OutputTail& tail, bool passwordFailure)
+{
+    if (tool.session && tool.session->isCancelled()) {
+        throw ArchiveError(ArchiveError::Case::cancelled);
+    }
+    std::string message(trimmed(tail.joined()));
+    if (!tool.redact.empty()) {
+        message = replacingAll(message, tool.redact, ProcessRunner::kMask);
+    }
+    if (passwordFailure) {
+        throw ArchiveError(ArchiveError::Case::wrongPassword);
+    }
+    // A tool killed by a signal did not finish its work, whatever number the signal has.
+    if (!exit.signalled && tool.successCodes.contains(exit.status)) {
+        return;
+    }
+    throw ArchiveError::toolFailed(toolName(tool), exit.status, std::move(message));
+}
+
+} // namespace
+
+void ProcessRunner::run(const ToolRun& tool, const LineHandler& onLine)
+{
+    const auto family = PasswordFailure::familyOf(toolName(tool));
+    OutputTail tail;
+    bool passwordFailure = false;
+    auto sink = [&](std::string_view line) {
+        tail.append(line);
+        if (!passwordFailure && PasswordFailure::matchesLine(line, family)) {
+            passwordFailure = true;
+        }
+        if (onLine) {
+            onLine(line);
+        }
+    };
+    LineSplitter output(sink);
+    LineSplitter errors(sink);
+    const Exit exit = execute(tool, output, errors);
+    judge(tool, exit, tail, passwordFailure);
+}
+
+std::string ProcessRunner::capture(const ToolRun& tool)
+{
+    const auto family = PasswordFailure::familyOf(toolName(tool));
+    OutputTail tail;
+    bool passwordFailure = false;
+    std::string result;
+    LineSplitter output([&](std::string_view line) {
+        if (!result.empty()) {
+            result += '\n';
+        }
+        result += line;
+        if (!passwordFailure && PasswordFailure::matchesLine(line, family)) {
+            passwordFailure = true;
+        }
+    });
+    LineSplitter errors([&](std::string_view line) {
+        tail.append(line);
+        if (!passwordFailure && PasswordFailure::matchesLine(line, family)) {
+            passwordFailure = true;
+        }
+    });
+    const Exit exit = execute(tool, output, errors);
+    judge(tool, exit, tail, passwordFailure);
+    return result;
+}
+
+} // namespace tarvo::engine

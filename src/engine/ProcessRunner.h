@@ -1,0 +1,57 @@
+#pragma once
+
+#include "ArchiveSession.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvo::engine {
+
+// One start of an external tool: always by absolute path and with the complete argument list,
+// never through a shell.
+struct ToolRun
+{
+    std::filesystem::path executable;
+    std::vector<std::string> arguments;
+    // Absent: the child inherits the application's working folder.
+    std::optional<std::filesystem::path> currentDirectory;
+    // Exit statuses that count as success; callers pass {0} or {0, 1}.
+    std::set<std::int32_t> successCodes{0};
+    // Written to the child's standard input, which is then closed. Absent: standard input is
+    // /dev/null, so that a tool asking for a password gets end of file instead of waiting.
+    std::optional<std::string> standardInput;
+    // Absent: the child inherits the application's environment unchanged.
+    std::optional<std::vector<std::string>> environment;
+    // Absent: the run cannot be cancelled.
+    std::shared_ptr<ArchiveSession> session;
+    // Masked as "••••" wherever it appears in an error message (callers pass the password).
+    std::string redact;
+};
+
+// Starts, feeds, watches and judges the external tools. Blocking; safe to call from any thread.
+//
+// Outcomes: success; ArchiveError cancelled, wrongPassword or toolFailed; or std::system_error
+// when the tool cannot be started at all.
+class ProcessRunner
+{
+public:
+    using LineHandler = std::function<void(std::string_view line)>;
+
+    static constexpr std::string_view kMask = "\u2022\u2022\u2022\u2022";
+
+    // Runs the tool for its effects. Every non-empty output line of standard output and standard
+    // error is handed to `onLine` as it arrives (always on the calling thread, one at a time).
+    static void run(const ToolRun& tool, const LineHandler& onLine = {});
+
+    // Runs the tool and returns its standard output: the trimmed non-empty lines joined with "\n".
+    static std::string capture(const ToolRun& tool);
+};
+
+} // namespace tarvo::engine

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+
+namespace tarvo::engine {
+
+// A snapshot of the optional tools found on the machine; absent means not found.
+struct RarSupport
+{
+    using Tool = std::optional<std::filesystem::path>;
+
+    Tool creator;   // rar
+    Tool extractor; // unrar, or unar without it
+    Tool brew;
+    Tool lister;   // lsar
+    Tool sevenZip; // 7zz, or 7z without it
+    Tool unar;
+
+    bool operator==(const RarSupport&) const = default;
+};
+
+} // namespace tarvo::engine

@@ -1,0 +1,124 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace tarvo::engine {
+
+// Every fixed text of the interface. Each has a Russian and an English form; the English form is
+// also the key under which the other five languages are looked up in the catalog.
+enum class Text : std::uint8_t
+{
+    language,
+    compress,
+    extract,
+    chooseFilesAndMakeArchive,
+    chooseArchiveAndExtract,
+    moveYourFileHere,
+    dropToStart,
+    tagline,
+    resultSavedNextToFiles,
+    recent,
+    clear,
+    nothingYet,
+    historyEmptyHint,
+    revealInFinderWhenFinished,
+    askWhereToSave,
+    askWhereToSaveCaption,
+    format,
+    launchAtLogin,
+    allowLoginItem,
+    createRar,
+    extractRar,
+    ready,
+    notFound,
+    zipWorksImmediately,
+    installRar,
+    installing,
+    rarLicenseNote,
+    rarUnavailable,
+    somethingWentWrong,
+    ok,
+    openTarvo,
+    quitTarvo,
+    settings,
+    compressOrExtractHint,
+    showInFinder,
+    removeFromList,
+    choose,
+    whereToSaveResult,
+    whatToCompress,
+    whichArchiveToExtract,
+    failed,
+    done,
+    oneMoment,
+    archive,
+    general,
+    cancel,
+    passwordIfNeeded,
+    passwordNeverSaved,
+    archiveContents,
+    reviewThenExtract,
+    enterPasswordForProtected,
+    showContents,
+    listingUnreadable,
+    readingArchive,
+    sevenZipUnavailable,
+    installSevenZip,
+    createSevenZip,
+    extractSevenZip,
+    homebrewNotFound,
+    finderHint,
+    archiveHasNoFiles,
+    archiveName,
+    compression,
+    fast,
+    normal,
+    maximum,
+    leaveOutHousekeeping,
+    housekeepingCaption,
+    dropOnMenuBarHint,
+    extractThisFile,
+    extractThisFolder,
+    doubleClickRowHint,
+    tarGzNoPassword,
+    about,
+    developer,
+    questionsAndSuggestions,
+    aboutDescription,
+    nothingToArchive,
+    notAnArchive,
+    wrongPassword,
+    cancelled,
+    extractorUnavailable,
+    destinationInsideSource,
+    nothingToCompress,
+    pathCannotBeExtracted,
+    lsarNotFound,
+    listingEmpty,
+    couldNotDownloadRar,
+    rarlabError,
+    // The texts that replace the ones naming macOS facilities on Linux.
+    revealInFileManagerWhenFinished,
+    showInFileManager,
+    fileManagerHint,
+    addToFileManager,
+    aboutDescriptionLinux,
+    dropOnTrayHint,
+    homebrewNotFoundLinux,
+    fileManager,
+};
+
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::fileManager) + 1;
+
+struct TextForms
+{
+    std::string_view russian;
+    std::string_view english;
+};
+
+// The two hand-written forms of a text.
+TextForms forms(Text text);
+
+} // namespace tarvo::engine

@@ -1,0 +1,127 @@
+#include "ToolLocator.h"
+
+#include "AppPaths.h"
+#include "ProcessRunner.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace tarvo::engine {
+
+namespace {
+
+constexpr const char* kHomebrewBin = "/home/linuxbrew/.linuxbrew/bin/";
+
+bool isUnrarFree(const std::filesystem::path& path)
+{
+    std::error_code error;
+    const auto resolved = std::filesystem::canonical(path, error);
+    return !error && resolved.filename() == "unrar-free";
+}
+
+bool acceptable(std::string_view name, const std::filesystem::path& path)
+{
+    if (!ToolLocator::isExecutableFile(path)) {
+        return false;
+    }
+    return name != "unrar" || !isUnrarFree(path);
+}
+
+} // namespace
+
+bool ToolLocator::isExecutableFile(const std::filesystem::path& path)
+{
+    struct stat info
+    {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+std::vector<std::filesystem::path> ToolLocator::searchFolders()
+{
+    return {AppPaths::toolDirectory(), kHomebrewBin, "/usr/local/bin/", "/usr/bin/"};
+}
+
+std::optional<std::filesystem::path> ToolLocator::executable(std::string_view name)
+{
+    for (const auto& folder : searchFolders()) {
+        const auto candidate = folder / name;
+        if (acceptable(name, candidate)) {
+            return candidate;
+        }
+    }
+    auto found = which(name);
+    if (found && !acceptable(name, *found)) {
+        return std::nullopt;
+    }
+    return found;
+}
+
+std::optional<std::filesystem::path> ToolLocator::which(std::string_view name)
+{
+    const char* path = std::getenv("PATH");
+    const std::string searchPath =
+        path != nullptr ? std::string("/home/linuxbrew/.linuxbrew/bin:/usr/local/bin:") + path : "/usr/bin:/bin";
+
+    std::vector<std::string> environment;
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        if (std::strncmp(*variable, "PATH=", 5) != 0) {
+            environment.emplace_back(*variable);
+        }
+    }
+    environment.push_back("PATH=" + searchPath);
+
+    ToolRun run;
+    run.executable = "/usr/bin/which";
+    run.arguments = {std::string(name)};
+    run.environment = std::move(environment);
+    try {
+        const std::string found = ProcessRunner::capture(run);
+        if (found.empty() || found.find('\n') != std::string::npos || !isExecutableFile(found)) {
+            return std::nullopt;
+        }
+        return std::filesystem::path(found);
+    } catch (const std::exception&) {
+        // which missing, failing or finding nothing: the tool is simply absent.
+        return std::nullopt;
+    }
+}
+
+RarSupport ToolLocator::rarSupport()
+{
+    RarSupport tools;
+    tools.creator = executable("rar");
+    tools.extractor = executable("unrar");
+    if (!tools.extractor) {
+        tools.extractor = executable("unar");
+    }
+    tools.brew = executable("brew");
+    tools.lister = executable("lsar");
+    tools.sevenZip = executable("7zz");
+    if (!tools.sevenZip) {
+        tools.sevenZip = executable("7z");
+    }
+    tools.unar = executable("unar");
+    return tools;
+}
+
+std::optional<TarTool> ToolLocator::systemTar()
+{
+    for (const char* candidate : {"/usr/bin/bsdtar", "/bin/bsdtar", "/usr/local/bin/bsdtar"}) {
+        if (isExecutableFile(candidate)) {
+            return TarTool{candidate, true};
+        }
+    }
+    for (const char* candidate : {"/usr/bin/tar", "/bin/tar"}) {
+        if (isExecutableFile(candidate)) {
+            return TarTool{candidate, false};
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace tarvo::engine

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "RarSupport.h"
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace tarvo::engine {
+
+// The tar that creates and unpacks tar.gz archives.
+struct TarTool
+{
+    std::filesystem::path path;
+    // libarchive's bsdtar takes "--options gzip:compression-level=N"; GNU tar needs "-I gzip -N".
+    bool isBsdtar = true;
+};
+
+// Finds the optional archive tools. Keeps nothing between calls: every call looks again.
+class ToolLocator
+{
+public:
+    // The application's tool folder, then the Homebrew, local and system folders, each tried in
+    // this order before the search path.
+    static std::vector<std::filesystem::path> searchFolders();
+
+    // The first executable file of that name, or the one that `which` finds on the search path.
+    // An "unrar" that is Debian's unrar-free is passed over: it cannot decrypt and reports
+    // failures with a status the unrar calls count as success.
+    static std::optional<std::filesystem::path> executable(std::string_view name);
+
+    static RarSupport rarSupport();
+
+    // bsdtar when present, else GNU tar; none when neither exists.
+    static std::optional<TarTool> systemTar();
+
+    static bool isExecutableFile(const std::filesystem::path& path);
+
+private:
+    static std::optional<std::filesystem::path> which(std::string_view name);
+};
+
+} // namespace tarvo::engine

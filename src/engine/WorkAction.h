@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace tarvo::engine {
+
+// What a queued job is asked to do. Compared by value, payload included.
+class WorkAction
+{
+public:
+    enum class Kind : std::uint8_t
+    {
+        extractConfirmed,
+        extractFile,
+        automatic,
+        compress,
+        extract,
+    };
+
+    // Archive path -> password, as collected by the preview.
+    using Passwords = std::map<std::string, std::string>;
+
+    static WorkAction extractConfirmed(Passwords passwords)
+    {
+        WorkAction action(Kind::extractConfirmed);
+        action.m_passwords = std::move(passwords);
+        return action;
+    }
+    static WorkAction extractFile(std::string entryPath, std::string password)
+    {
+        WorkAction action(Kind::extractFile);
+        action.m_entryPath = std::move(entryPath);
+        action.m_password = std::move(password);
+        return action;
+    }
+    static WorkAction automatic() { return WorkAction(Kind::automatic); }
+    static WorkAction compress() { return WorkAction(Kind::compress); }
+    static WorkAction extract() { return WorkAction(Kind::extract); }
+
+    Kind kind() const noexcept { return m_kind; }
+    // Empty unless the kind carries them.
+    const Passwords& passwords() const noexcept { return m_passwords; }
+    const std::string& entryPath() const noexcept { return m_entryPath; }
+    const std::string& password() const noexcept { return m_password; }
+
+    bool operator==(const WorkAction&) const = default;
+
+private:
+    explicit WorkAction(Kind kind)
+        : m_kind(kind)
+    {}
+
+    Kind m_kind;
+    Passwords m_passwords;
+    std::string m_entryPath;
+    std::string m_password;
+};
+
+} // namespace tarvo::engine

@@ -1,0 +1,21 @@
+# Run by CTest: fails when the engine library refers to Qt or its test program loads a Qt library.
+find_program(NM nm REQUIRED)
+find_program(READELF readelf REQUIRED)
+
+execute_process(COMMAND "${NM}" -u -C "${ENGINE_LIBRARY}" OUTPUT_VARIABLE undefined RESULT_VARIABLE nm_status)
+if(NOT nm_status EQUAL 0)
+    message(FATAL_ERROR "nm failed on ${ENGINE_LIBRARY}")
+endif()
+string(REGEX MATCHALL "[^\n]*(Q[A-Z][A-Za-z]+::|qt_[a-z]|QString|QObject)[^\n]*" qt_symbols "${undefined}")
+if(qt_symbols)
+    message(FATAL_ERROR "The engine refers to Qt symbols:\n${qt_symbols}")
+endif()
+
+execute_process(COMMAND "${READELF}" -d "${ENGINE_TESTS}" OUTPUT_VARIABLE dynamic RESULT_VARIABLE readelf_status)
+if(NOT readelf_status EQUAL 0)
+    message(FATAL_ERROR "readelf failed on ${ENGINE_TESTS}")
+endif()
+if(dynamic MATCHES "libQt|libQCoro")
+    message(FATAL_ERROR "The engine's test program loads a Qt library:\n${dynamic}")
+endif()
+message(STATUS "The engine links no Qt.")

@@ -1,0 +1,107 @@
+#include "ToolLocator.h"
+
+#include "AppPaths.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace tarvo::engine;
+using tarvo::test::ScopedEnv;
+using tarvo::test::TempDir;
+using tarvo::test::writeScript;
+
+namespace {
+
+class ToolLocatorTest : public ::testing::Test
+{
+protected:
+    TempDir dir;
+    ScopedEnv data{"XDG_DATA_HOME", (dir / "data").string()};
+    std::filesystem::path tools = dir / "data" / "Tarvo" / "bin";
+};
+
+} // namespace
+
+TEST_F(ToolLocatorTest, ApplicationFoldersFollowTheBaseDirectoryRules)
+{
+    EXPECT_EQ(AppPaths::toolDirectory(), tools);
+    EXPECT_EQ(ToolLocator::searchFolders().front(), tools);
+    EXPECT_EQ(ToolLocator::searchFolders()[1], "/home/linuxbrew/.linuxbrew/bin/");
+    {
+        ScopedEnv relative("XDG_DATA_HOME", "relative/data");
+        ScopedEnv home("HOME", dir.path().string());
+        EXPECT_EQ(AppPaths::supportDirectory(), dir / ".local/share/Tarvo");
+    }
+    ScopedEnv unset("XDG_DATA_HOME", std::nullopt);
+    ScopedEnv home("HOME", "/home/someone");
+    EXPECT_EQ(AppPaths::toolDirectory(), "/home/someone/.local/share/Tarvo/bin");
+}
+
+TEST_F(ToolLocatorTest, TheToolFolderComesFirstAndNonExecutablesArePassedOver)
+{
+    writeScript(tools / "rar", "exit 0");
+    EXPECT_EQ(ToolLocator::executable("rar"), tools / "rar");
+    EXPECT_EQ(ToolLocator::rarSupport().creator, tools / "rar");
+
+    // A plain file of the tool's name does not stop the search.
+    tarvo::test::writeFile(tools / "lsar", "not a program");
+    const auto lsar = ToolLocator::executable("lsar");
+    if (std::filesystem::exists("/usr/bin/lsar")) {
+        EXPECT_EQ(lsar, std::filesystem::path("/usr/bin/lsar"));
+    } else {
+        EXPECT_NE(lsar, tools / "lsar");
+    }
+    // A folder of the tool's name is not a tool either.
+    std::filesystem::create_directories(tools / "tarvo-no-such-tool");
+    EXPECT_EQ(ToolLocator::executable("tarvo-no-such-tool"), std::nullopt);
+}
+
+TEST_F(ToolLocatorTest, ThePathIsSearchedThroughWhich)
+{
+    const auto elsewhere = dir / "elsewhere";
+    writeScript(elsewhere / "tarvo-only-on-path", "exit 0");
+    {
+        ScopedEnv path("PATH", elsewhere.string() + ":/usr/bin:/bin");
+        EXPECT_EQ(ToolLocator::executable("tarvo-only-on-path"), elsewhere / "tarvo-only-on-path");
+    }
+    ScopedEnv path("PATH", "/usr/bin:/bin");
+    EXPECT_EQ(ToolLocator::executable("tarvo-only-on-path"), std::nullopt);
+}
+
+TEST_F(ToolLocatorTest, UnrarFreeIsPassedOverForUnar)
+{
+    // Debian's unrar is often a link to unrar-free, which cannot decrypt and misreports failures.
+    const auto free = writeScript(dir / "bin" / "unrar-free", "exit 1");
+    std::filesystem::create_directories(tools);
+    std::filesystem::create_symlink(free, tools / "unrar");
+    writeScript(tools / "unar", "exit 0");
+    const RarSupport support = ToolLocator::rarSupport();
+    if (std::filesystem::exists("/usr/bin/unrar") &&
+        std::filesystem::canonical("/usr/bin/unrar").filename() != "unrar-free") {
+        GTEST_SKIP() << "a real unrar is installed";
+    }
+    EXPECT_EQ(support.extractor, tools / "unar");
+    EXPECT_EQ(support.unar, tools / "unar");
+
+    // RARLAB's unrar, once installed, is taken.
+    std::filesystem::remove(tools / "unrar");
+    writeScript(tools / "unrar", "exit 0");
+    EXPECT_EQ(ToolLocator::rarSupport().extractor, tools / "unrar");
+}
+
+TEST_F(ToolLocatorTest, SevenZipPrefers7zzAndTarPrefersBsdtar)
+{
+    writeScript(tools / "7z", "exit 0");
+    const auto found = ToolLocator::rarSupport().sevenZip;
+    if (ToolLocator::executable("7zz")) {
+        EXPECT_EQ(found, ToolLocator::executable("7zz"));
+    } else {
+        EXPECT_EQ(found, tools / "7z");
+    }
+    writeScript(tools / "7zz", "exit 0");
+    EXPECT_EQ(ToolLocator::rarSupport().sevenZip, tools / "7zz");
+
+    const auto tar = ToolLocator::systemTar();
+    ASSERT_TRUE(tar.has_value());
+    EXPECT_EQ(tar->isBsdtar, std::filesystem::exists("/usr/bin/bsdtar"));
+}
