@@ -7,25 +7,46 @@
 
 namespace tarvo::engine {
 
-// The most recent lines of a tool's output, kept for its error message. Storage is reused, so a
-// tool printing a line per file over a million files costs no more memory than one printing 40.
+// The most recent lines of a tool's output, kept for its error message.
+//
+// A tool may print a line per file over a million files, so appending must cost next to nothing:
+// lines that lie in the read buffer being split are only noted, and settle() copies the few of
+// them still among the last `limit` before that buffer is reused. Other lines are copied at once.
 class OutputTail
 {
 public:
     static constexpr std::size_t kDefaultLimit = 40;
 
     explicit OutputTail(std::size_t limit = kDefaultLimit)
-        : m_lines(limit)
+        : m_slots(limit)
     {}
 
+    // The bytes that stay valid until the next settle().
+    void setStableRange(const char* begin, const char* end) noexcept
+    {
+        m_stableBegin = begin;
+        m_stableEnd = end;
+    }
     void append(std::string_view line);
-    std::size_t size() const noexcept { return m_count < m_lines.size() ? m_count : m_lines.size(); }
+    void settle();
+
+    std::size_t size() const noexcept { return m_count < m_slots.size() ? m_count : m_slots.size(); }
     // The kept lines, oldest first, joined with "\n".
     std::string joined() const;
 
 private:
-    std::vector<std::string> m_lines;
-    std::size_t m_count = 0;
+    struct Slot
+    {
+        std::string owned;
+        std::string_view view; // valid until settle() when `borrowed`
+        bool borrowed = false;
+    };
+
+    std::vector<Slot> m_slots;
+    std::size_t m_count = 0; // lines ever appended
+    std::size_t m_next = 0;  // the slot the next line goes to
+    const char* m_stableBegin = nullptr;
+    const char* m_stableEnd = nullptr;
 };
 
 } // namespace tarvo::engine

@@ -85,6 +85,20 @@ PasswordFailure::Family PasswordFailure::familyOf(std::string_view toolName) noe
 
 bool PasswordFailure::matchesLine(std::string_view line, Family family) noexcept
 {
+    if (line.empty() || family == Family::none) {
+        return false;
+    }
+    // This runs for every line a tool prints. Every message ends with its verdict ("password",
+    // "password?", "(... password)", a full stop), except two that end with a file's name.
+    const char last = asciiLowerChar(line.back());
+    if (last != 'd' && last != '?' && last != ')' && last != '.') {
+        static constexpr CaseFoldedPrefix error("error:");
+        static constexpr CaseFoldedPrefix incorrect("incorrect passwo");
+        const bool sevenZip = family == Family::sevenZip || family == Family::any;
+        const bool unrar = family == Family::unrar || family == Family::any;
+        return (sevenZip && error.matches(line) && sevenZipFailure(line)) ||
+               (unrar && incorrect.matches(line) && unrarFailure(line));
+    }
     switch (family) {
     case Family::unzip:
         return unzipFailure(line);

@@ -205,7 +205,9 @@ struct Exit
 };
 
 // Starts the child and pumps its three pipes until both outputs end, then reaps it.
-Exit execute(const ToolRun& tool, LineSplitter& output, LineSplitter& errors)
+// `tail` receives lines through the splitters; it is told which bytes stay valid while they are split.
+template <typename Output, typename Errors>
+Exit execute(const ToolRun& tool, Output& output, Errors& errors, OutputTail& tail)
 {
     Pipe out = makePipe();
     Pipe err = makePipe();
@@ -280,14 +282,21 @@ Exit execute(const ToolRun& tool, LineSplitter& output, LineSplitter& errors)
                 }
                 continue;
             }
-            FileDescriptor& stream = roles[i] == 0 ? out.read : err.read;
-            LineSplitter& splitter = roles[i] == 0 ? output : errors;
-            const ssize_t got = ::read(stream.get(), buffer.get(), kReadChunk);
-            if (got > 0) {
-                splitter.feed(std::string_view(buffer.get(), static_cast<std::size_t>(got)));
-            } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
-                splitter.finish();
-                stream.reset();
+            auto consume = [&](auto& splitter, FileDescriptor& stream) {
+                const ssize_t got = ::read(stream.get(), buffer.get(), kReadChunk);
+                if (got > 0) {
+                    tail.setStableRange(buffer.get(), buffer.get() + got);
+                    splitter.feed(std::string_view(buffer.get(), static_cast<std::size_t>(got)));
+                    tail.settle();
+                } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+                    splitter.finish();
+                    stream.reset();
+                }
+            };
+            if (roles[i] == 0) {
+                consume(output, out.read);
+            } else {
+                consume(errors, err.read);
             }
         }
     }
@@ -353,7 +362,7 @@ void ProcessRunner::run(const ToolRun& tool, const LineHandler& onLine)
     };
     LineSplitter output(sink);
     LineSplitter errors(sink);
-    const Exit exit = execute(tool, output, errors);
+    const Exit exit = execute(tool, output, errors, tail);
     judge(tool, exit, tail, passwordFailure);
 }
 
@@ -378,7 +387,7 @@ std::string ProcessRunner::capture(const ToolRun& tool)
             passwordFailure = true;
         }
     });
-    const Exit exit = execute(tool, output, errors);
+    const Exit exit = execute(tool, output, errors, tail);
     judge(tool, exit, tail, passwordFailure);
     return result;
 }

@@ -62,7 +62,7 @@ TEST(LineSplitter, AnEndlessLineIsPassedOnInBoundedPieces)
     splitter.finish();
     std::size_t total = 0;
     for (std::size_t size : sizes) {
-        EXPECT_LE(size, LineSplitter::kMaxLineBytes);
+        EXPECT_LE(size, decltype(splitter)::kMaxLineBytes);
         total += size;
     }
     EXPECT_EQ(total, 40u * chunk.size());
@@ -82,4 +82,21 @@ TEST(OutputTail, KeepsTheLastFortyInOrder)
         expected += (i > 61 ? "\n" : "") + ("line " + std::to_string(i));
     }
     EXPECT_EQ(tail.joined(), expected);
+}
+
+TEST(OutputTail, LinesNotedFromAReadBufferSurviveItsReuse)
+{
+    OutputTail tail(3);
+    std::string buffer = "one\ntwo\nthree\nfour";
+    tail.setStableRange(buffer.data(), buffer.data() + buffer.size());
+    for (std::size_t start = 0; start < buffer.size();) {
+        const std::size_t end = std::min(buffer.find('\n', start), buffer.size());
+        tail.append(std::string_view(buffer).substr(start, end - start));
+        start = end + 1;
+    }
+    const std::string outside = "five";
+    tail.append(outside);
+    tail.settle();
+    buffer.assign(buffer.size(), '#');
+    EXPECT_EQ(tail.joined(), "three\nfour\nfive");
 }

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <benchmark/benchmark.h>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tarvo::bench {
+
+// Resident memory of this process, in bytes.
+std::int64_t residentBytes();
+// Forgets the peak so far (Linux clear_refs) and returns the peak since the last reset.
+void resetPeakResident();
+std::int64_t peakResidentBytes();
+
+// Runs a command directly (no shell) with standard output to /dev/null and waits for it.
+int runToDevNull(const std::vector<std::string>& argv);
+
+// Runs `producer | consumer > /dev/null` (no shell) and waits for both.
+void runPipelineToDevNull(const std::vector<std::string>& producer, const std::vector<std::string>& consumer);
+
+// A console reporter that also remembers each benchmark's real time per iteration.
+class RecordingReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run>& runs) override;
+    double realTime(const std::string& name) const;
+
+private:
+    std::map<std::string, double> m_times;
+};
+
+std::filesystem::path scratchDirectory();
+
+} // namespace tarvo::bench
