@@ -6,7 +6,7 @@ namespace {
 
 bool isHidden(const std::filesystem::path& path)
 {
-    const std::string& name = path.filename().native();
+    const std::string name = path.filename().native();
     return !name.empty() && name.front() == '.';
 }
 
