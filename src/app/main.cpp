@@ -1,35 +1,23 @@
-#include "Version.h"
+#include "CommandLine.h"
+#include "SelfTest.h"
 
-#include <cstdio>
-#include <cstring>
-
-namespace {
-
-void printUsage(std::FILE* stream)
-{
-    std::fputs("Usage: tarvo [--help | --version]\n"
-               "\n"
-               "Tarvo packs files into ZIP, RAR, 7Z or tar.gz archives and unpacks them,\n"
-               "using the system's archive tools.\n"
-               "\n"
-               "  --help     show this text\n"
-               "  --version  show the version\n",
-               stream);
-}
-
-} // namespace
+#include <algorithm>
+#include <iostream>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv)
 {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        printUsage(stdout);
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (std::find(arguments.begin(), arguments.end(), "--self-test") != arguments.end()) {
+        const bool passed = tarvo::engine::SelfTest::run(std::cerr);
+        std::cerr << (passed ? "SELFTEST OK" : "SELFTEST FAIL") << std::endl;
+        return passed ? 0 : 1;
+    }
+    if (arguments.empty()) {
+        // There is no window yet: show what the command line offers.
+        tarvo::app::CommandLine::printUsage(std::cout);
         return 0;
     }
-    if (std::strcmp(argv[1], "--version") == 0) {
-        std::printf("tarvo %s\n", tarvo::engine::kVersion);
-        return 0;
-    }
-    std::fprintf(stderr, "tarvo: unknown option %s\n\n", argv[1]);
-    printUsage(stderr);
-    return 2;
+    return tarvo::app::CommandLine::run(arguments, std::cin, std::cout, std::cerr);
 }

@@ -324,8 +324,8 @@ std::string toolName(const ToolRun& tool)
     return lastComponent(tool.executable);
 }
 
-// The same verdict for run and capture, once the child has been reaped.
-void judge(const ToolRun& tool, const Exit& exit, const OutputTail& tail, bool passwordFailure)
+// The verdicts every run shares, in their order: a cancel, then the tool's password words.
+std::string preliminaryVerdict(const ToolRun& tool, const OutputTail& tail, bool passwordFailure)
 {
     if (tool.session && tool.session->isCancelled()) {
         throw ArchiveError(ArchiveError::Case::cancelled);
@@ -337,6 +337,12 @@ void judge(const ToolRun& tool, const Exit& exit, const OutputTail& tail, bool p
     if (passwordFailure) {
         throw ArchiveError(ArchiveError::Case::wrongPassword);
     }
+    return message;
+}
+
+void judge(const ToolRun& tool, const Exit& exit, const OutputTail& tail, bool passwordFailure)
+{
+    std::string message = preliminaryVerdict(tool, tail, passwordFailure);
     // A tool killed by a signal did not finish its work, whatever number the signal has.
     if (!exit.signalled && tool.successCodes.contains(exit.status)) {
         return;
@@ -366,30 +372,53 @@ void ProcessRunner::run(const ToolRun& tool, const LineHandler& onLine)
     judge(tool, exit, tail, passwordFailure);
 }
 
-std::string ProcessRunner::capture(const ToolRun& tool)
+namespace {
+
+struct RawCapture
 {
-    const auto family = PasswordFailure::familyOf(toolName(tool));
+    std::string output;
+    Exit exit;
     OutputTail tail;
     bool passwordFailure = false;
-    std::string result;
+};
+
+RawCapture captureRaw(const ToolRun& tool)
+{
+    const auto family = PasswordFailure::familyOf(toolName(tool));
+    RawCapture raw;
     LineSplitter output([&](std::string_view line) {
-        if (!result.empty()) {
-            result += '\n';
+        if (!raw.output.empty()) {
+            raw.output += '\n';
         }
-        result += line;
-        if (!passwordFailure && PasswordFailure::matchesLine(line, family)) {
-            passwordFailure = true;
+        raw.output += line;
+        if (!raw.passwordFailure && PasswordFailure::matchesLine(line, family)) {
+            raw.passwordFailure = true;
         }
     });
     LineSplitter errors([&](std::string_view line) {
-        tail.append(line);
-        if (!passwordFailure && PasswordFailure::matchesLine(line, family)) {
-            passwordFailure = true;
+        raw.tail.append(line);
+        if (!raw.passwordFailure && PasswordFailure::matchesLine(line, family)) {
+            raw.passwordFailure = true;
         }
     });
-    const Exit exit = execute(tool, output, errors, tail);
-    judge(tool, exit, tail, passwordFailure);
-    return result;
+    raw.exit = execute(tool, output, errors, raw.tail);
+    return raw;
+}
+
+} // namespace
+
+std::string ProcessRunner::capture(const ToolRun& tool)
+{
+    RawCapture raw = captureRaw(tool);
+    judge(tool, raw.exit, raw.tail, raw.passwordFailure);
+    return std::move(raw.output);
+}
+
+ProcessRunner::Captured ProcessRunner::captureWithStatus(const ToolRun& tool)
+{
+    RawCapture raw = captureRaw(tool);
+    std::string message = preliminaryVerdict(tool, raw.tail, raw.passwordFailure);
+    return {std::move(raw.output), raw.exit.status, raw.exit.signalled, std::move(message)};
 }
 
 } // namespace tarvo::engine

@@ -52,6 +52,17 @@ public:
 
     // Runs the tool and returns its standard output: the trimmed non-empty lines joined with "\n".
     static std::string capture(const ToolRun& tool);
+
+    struct Captured
+    {
+        std::string output;  // as capture() returns it
+        std::int32_t status; // the exit status, or the signal that ended the tool
+        bool signalled;
+        std::string message; // standard error's last lines, password masked
+    };
+    // capture() for callers that read the output whatever the exit status: only a cancel, a
+    // password failure or a launch error is thrown.
+    static Captured captureWithStatus(const ToolRun& tool);
 };
 
 } // namespace tarvo::engine

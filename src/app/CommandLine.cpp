@@ -1,0 +1,454 @@
+#include "CommandLine.h"
+
+#include "ArchiveCatalog.h"
+#include "ArchiveEngine.h"
+#include "ArchiveError.h"
+#include "FileWalk.h"
+#include "L10n.h"
+#include "ProgressParser.h"
+#include "Version.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <pthread.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tarvo::app {
+
+namespace fs = std::filesystem;
+using namespace tarvo::engine;
+
+namespace {
+
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+constexpr int kInterrupted = 130;
+
+struct UsageError
+{
+    std::string message;
+};
+
+struct Options
+{
+    std::string command;
+    std::vector<std::string> operands;
+    ArchiveFormat format = ArchiveFormat::zip;
+    CompressionLevel level = CompressionLevel::normal;
+    std::string name;
+    bool passwordFromInput = false;
+    bool keepJunk = false;
+    std::optional<fs::path> outputDirectory;
+    std::optional<std::string> entry;
+    bool json = false;
+};
+
+Options parse(const std::vector<std::string>& arguments)
+{
+    Options options;
+    options.command = arguments.front();
+    bool operandsOnly = false;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        std::string argument = arguments[i];
+        if (operandsOnly || argument.empty() || argument.front() != '-' || argument == "-") {
+            options.operands.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            operandsOnly = true;
+            continue;
+        }
+        // "--name=value" and "--name value" both work.
+        std::optional<std::string> inlineValue;
+        if (const auto equals = argument.find('='); argument.starts_with("--") && equals != std::string::npos) {
+            inlineValue = argument.substr(equals + 1);
+            argument.resize(equals);
+        }
+        auto value = [&]() -> std::string {
+            if (inlineValue) {
+                return *inlineValue;
+            }
+            if (i + 1 >= arguments.size()) {
+                throw UsageError{argument + " needs a value"};
+            }
+            return arguments[++i];
+        };
+        auto flag = [&] {
+            if (inlineValue) {
+                throw UsageError{argument + " takes no value"};
+            }
+        };
+        const bool compress = options.command == "compress";
+        const bool extract = options.command == "extract";
+        const bool list = options.command == "list";
+        if (compress && argument == "--format") {
+            const std::string text = value();
+            const auto format = ArchiveFormat::fromRaw(text);
+            if (!format) {
+                throw UsageError{"unknown format " + text + " (zip, rar, 7z or tar.gz)"};
+            }
+            options.format = *format;
+        } else if (compress && argument == "--level") {
+            const std::string text = value();
+            const auto level = CompressionLevel::fromRaw(text);
+            if (!level) {
+                throw UsageError{"unknown level " + text + " (fast, normal or maximum)"};
+            }
+            options.level = *level;
+        } else if (compress && argument == "--name") {
+            options.name = value();
+        } else if (compress && argument == "--keep-junk") {
+            flag();
+            options.keepJunk = true;
+        } else if (compress && argument == "--output-dir") {
+            options.outputDirectory = fs::path(value());
+        } else if (extract && argument == "--entry") {
+            options.entry = value();
+        } else if (list && argument == "--json") {
+            flag();
+            options.json = true;
+        } else if (argument == "--password-stdin") {
+            flag();
+            options.passwordFromInput = true;
+        } else {
+            throw UsageError{"unknown option " + argument + " for " + options.command};
+        }
+    }
+    if (options.operands.empty()) {
+        throw UsageError{options.command + " needs " + (options.command == "compress" ? "items" : "an archive")};
+    }
+    if (options.command == "list" && options.operands.size() != 1) {
+        throw UsageError{"list takes one archive"};
+    }
+    return options;
+}
+
+// The first line of standard input, without its line break.
+std::string readPassword(std::istream& input)
+{
+    std::string line;
+    std::getline(input, line);
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
+}
+
+// SIGINT and SIGTERM cancel the running job instead of killing the process, so that the tool is
+// stopped and the partial archive or folder removed before Tarvo exits with 130.
+class InterruptWatch
+{
+public:
+    InterruptWatch()
+    {
+        sigemptyset(&m_signals);
+        sigaddset(&m_signals, SIGINT);
+        sigaddset(&m_signals, SIGTERM);
+        ::pthread_sigmask(SIG_BLOCK, &m_signals, &m_previous);
+        std::thread([this] {
+            while (true) {
+                int signal = 0;
+                if (::sigwait(&m_signals, &signal) != 0) {
+                    continue;
+                }
+                m_interrupted = true;
+                if (auto session = std::atomic_load(&m_session)) {
+                    session->cancel();
+                }
+            }
+        }).detach();
+    }
+    InterruptWatch(const InterruptWatch&) = delete;
+    InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+    std::shared_ptr<ArchiveSession> newSession()
+    {
+        auto session = std::make_shared<ArchiveSession>();
+        std::atomic_store(&m_session, session);
+        if (m_interrupted) {
+            session->cancel();
+        }
+        return session;
+    }
+    bool interrupted() const { return m_interrupted; }
+
+private:
+    sigset_t m_signals;
+    sigset_t m_previous;
+    std::atomic<bool> m_interrupted{false};
+    std::shared_ptr<ArchiveSession> m_session;
+};
+
+// "Archiving Photos  [#######.............] 12 of 40", redrawn in place on a terminal.
+class ProgressLine
+{
+public:
+    ProgressLine(std::ostream& stream, bool enabled, std::string label, long long total)
+        : m_stream(stream)
+        , m_enabled(enabled)
+        , m_label(std::move(label))
+        , m_total(total)
+    {
+        draw();
+    }
+    ~ProgressLine()
+    {
+        if (m_enabled) {
+            m_stream << "\r\x1b[K" << std::flush;
+        }
+    }
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
+    void line(std::string_view text)
+    {
+        if (!m_enabled || !ProgressParser::counts(text)) {
+            return;
+        }
+        ++m_done;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_drawn >= std::chrono::milliseconds(80)) {
+            draw();
+        }
+    }
+
+private:
+    void draw()
+    {
+        if (!m_enabled) {
+            return;
+        }
+        m_drawn = std::chrono::steady_clock::now();
+        m_stream << "\r\x1b[K" << m_label;
+        if (m_total > 0) {
+            constexpr int width = 24;
+            const long long shown = std::min(m_done, m_total);
+            const int filled = static_cast<int>(shown * width / m_total);
+            m_stream << "  [" << std::string(static_cast<std::size_t>(filled), '#')
+                     << std::string(static_cast<std::size_t>(width - filled), '.') << "] "
+                     << L10n::progress(shown, m_total);
+        } else if (m_done > 0) {
+            m_stream << "  " << m_done;
+        }
+        m_stream << std::flush;
+    }
+
+    std::ostream& m_stream;
+    bool m_enabled;
+    std::string m_label;
+    long long m_total;
+    long long m_done = 0;
+    std::chrono::steady_clock::time_point m_drawn;
+};
+
+std::string describe(const std::exception& error)
+{
+    if (const auto* archiveError = dynamic_cast<const ArchiveError*>(&error)) {
+        return archiveError->errorDescription();
+    }
+    return error.what();
+}
+
+bool isCancel(const std::exception& error)
+{
+    const auto* archiveError = dynamic_cast<const ArchiveError*>(&error);
+    return archiveError != nullptr && archiveError->errorCase() == ArchiveError::Case::cancelled;
+}
+
+class Runner
+{
+public:
+    Runner(const Options& options, std::istream& input, std::ostream& output, std::ostream& errors)
+        : m_options(options)
+        , m_output(output)
+        , m_errors(errors)
+        , m_terminal(::isatty(STDERR_FILENO) == 1 && &errors == &std::cerr)
+    {
+        if (options.passwordFromInput) {
+            m_password = readPassword(input);
+        }
+    }
+
+    int compress()
+    {
+        std::vector<fs::path> items;
+        for (const auto& operand : m_options.operands) {
+            items.push_back(fs::absolute(operand));
+        }
+        CompressRequest request;
+        request.items = items;
+        request.format = m_options.format;
+        request.name = m_options.name;
+        request.password = m_password;
+        request.level = m_options.level;
+        request.skipJunk = !m_options.keepJunk;
+        request.directory =
+            m_options.outputDirectory ? fs::absolute(*m_options.outputDirectory) : items.front().parent_path();
+        request.tools = ToolLocator::rarSupport();
+        const std::string label =
+            L10n::compressing(m_options.name.empty() ? items.front().filename().string() : m_options.name);
+        ProgressLine progress(m_errors, m_terminal, label, m_terminal ? FileWalk::count(items) : 0);
+        request.control = {m_watch.newSession(), [&](std::string_view line) { progress.line(line); }};
+        try {
+            const fs::path archive = ArchiveEngine::compress(request);
+            m_output << archive.string() << '\n' << std::flush;
+            return 0;
+        } catch (const std::exception& error) {
+            return fail(error, {});
+        }
+    }
+
+    int extract()
+    {
+        const RarSupport tools = ToolLocator::rarSupport();
+        int status = 0;
+        for (const auto& operand : m_options.operands) {
+            if (m_watch.interrupted()) {
+                return kInterrupted;
+            }
+            const fs::path archive = fs::absolute(operand);
+            const std::optional<std::string> password =
+                m_password.empty() ? std::nullopt : std::optional<std::string>(m_password);
+            ProgressLine progress(m_errors, m_terminal, L10n::extracting(archive.filename().string()), 0);
+            const RunControl control{m_watch.newSession(), [&](std::string_view line) { progress.line(line); }};
+            try {
+                fs::path result;
+                if (m_options.entry) {
+                    result = ArchiveEngine::extractEntry(archive, *m_options.entry, tools, password, control);
+                    if (!fs::exists(fs::symlink_status(result))) {
+                        // The tool succeeded without writing the entry: the archive has no such entry.
+                        fs::path folder = result;
+                        for (auto part = fs::path(*m_options.entry).begin(); part != fs::path(*m_options.entry).end();
+                             ++part) {
+                            folder = folder.parent_path();
+                        }
+                        std::error_code ignored;
+                        fs::remove_all(folder, ignored);
+                        throw ArchiveError::toolFailed("Tarvo", 1, L10n::text(Text::pathCannotBeExtracted));
+                    }
+                } else {
+                    result = ArchiveEngine::extract(archive, tools, password, control);
+                }
+                m_output << result.string() << '\n' << std::flush;
+            } catch (const std::exception& error) {
+                status = fail(error, archive.string());
+                if (status == kInterrupted) {
+                    return status;
+                }
+            }
+        }
+        return status;
+    }
+
+    int list()
+    {
+        const fs::path archive = fs::absolute(m_options.operands.front());
+        try {
+            const ArchiveListing listing =
+                ArchiveCatalog::list(archive, m_password, ToolLocator::rarSupport(), m_watch.newSession());
+            if (m_options.json) {
+                nlohmann::json entries = nlohmann::json::array();
+                for (const ArchiveEntry& entry : listing.entries) {
+                    entries.push_back(
+                        {{"path", entry.path}, {"size", entry.byteSize}, {"isDirectory", entry.isDirectory}});
+                }
+                const nlohmann::json document = {{"encrypted", listing.isEncrypted}, {"entries", std::move(entries)}};
+                m_output << document.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+            } else {
+                for (const ArchiveEntry& entry : listing.entries) {
+                    m_output << entry.path << '\n';
+                }
+            }
+            m_output << std::flush;
+            return 0;
+        } catch (const std::exception& error) {
+            return fail(error, archive.string());
+        }
+    }
+
+private:
+    int fail(const std::exception& error, const std::string& subject)
+    {
+        if (isCancel(error) || m_watch.interrupted()) {
+            return kInterrupted;
+        }
+        m_errors << "tarvo: " << (subject.empty() ? "" : subject + ": ") << describe(error) << std::endl;
+        return kFailed;
+    }
+
+    const Options& m_options;
+    std::ostream& m_output;
+    std::ostream& m_errors;
+    bool m_terminal;
+    std::string m_password;
+    InterruptWatch m_watch;
+};
+
+} // namespace
+
+bool CommandLine::handles(const std::vector<std::string>& arguments)
+{
+    if (arguments.empty()) {
+        return false;
+    }
+    const std::string& first = arguments.front();
+    return first == "compress" || first == "extract" || first == "list" || first == "--help" || first == "-h" ||
+           first == "--version";
+}
+
+void CommandLine::printUsage(std::ostream& stream)
+{
+    stream << "Usage:\n"
+              "  tarvo compress [--format zip|rar|7z|tar.gz] [--level fast|normal|maximum] [--name NAME]\n"
+              "                 [--password-stdin] [--keep-junk] [--output-dir DIR] ITEM...\n"
+              "  tarvo extract  [--password-stdin] [--entry PATH] ARCHIVE...\n"
+              "  tarvo list     [--password-stdin] [--json] ARCHIVE\n"
+              "  tarvo --self-test\n"
+              "  tarvo --help | --version\n"
+              "\n"
+              "compress packs the items into one new archive (beside the first item unless --output-dir is\n"
+              "given) and prints its path. extract unpacks each archive into a new folder beside it and\n"
+              "prints the folder; --entry takes out one file or folder. list prints the archive's entries.\n"
+              "--password-stdin reads the password from the first line of standard input.\n"
+              "\n"
+              "Exit status: 0 success, 1 a job failed, 2 wrong usage, 130 interrupted.\n";
+}
+
+int CommandLine::run(const std::vector<std::string>& arguments, std::istream& input, std::ostream& output,
+                     std::ostream& errors)
+{
+    if (arguments.empty() || arguments.front() == "--help" || arguments.front() == "-h") {
+        printUsage(arguments.empty() ? errors : output);
+        return arguments.empty() ? kUsage : 0;
+    }
+    if (arguments.front() == "--version") {
+        output << "tarvo " << kVersion << '\n';
+        return 0;
+    }
+    Options options;
+    try {
+        if (!handles(arguments)) {
+            throw UsageError{"unknown command " + arguments.front()};
+        }
+        options = parse(arguments);
+    } catch (const UsageError& error) {
+        errors << "tarvo: " << error.message << "\n\n";
+        printUsage(errors);
+        return kUsage;
+    }
+    Runner runner(options, input, output, errors);
+    if (options.command == "compress") {
+        return runner.compress();
+    }
+    if (options.command == "extract") {
+        return runner.extract();
+    }
+    return runner.list();
+}
+
+} // namespace tarvo::app

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "ArchiveFormat.h"
+#include "ArchiveSession.h"
+#include "CompressionLevel.h"
+#include "ProcessRunner.h"
+#include "RarSupport.h"
+#include "ToolLocator.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvo::engine {
+
+// Cancellation and progress of one job, handed to every tool it runs.
+struct RunControl
+{
+    std::shared_ptr<ArchiveSession> session;
+    ProcessRunner::LineHandler onLine; // called from the runner's thread
+};
+
+struct CompressRequest
+{
+    std::vector<std::filesystem::path> items;
+    ArchiveFormat format = ArchiveFormat::zip;
+    std::string name;     // typed by the user; may be empty
+    std::string password; // may be empty
+    CompressionLevel level = CompressionLevel::normal;
+    bool skipJunk = true;
+    std::filesystem::path directory; // where the archive goes
+    RarSupport tools;
+    RunControl control;
+};
+
+// Creates and unpacks archives with the external tools. Blocking; safe to call from any thread.
+//
+// Every operation that creates something removes it again before it passes an error on. Archives
+// and extraction folders are built under a hidden working name beside their destination and get
+// their final name only when complete, so that no half-written result ever carries it.
+class ArchiveEngine
+{
+public:
+    // Creation: the new archive's path.
+    static std::filesystem::path compress(const CompressRequest& request);
+
+    static void compressZip(const std::vector<std::filesystem::path>& sources, const std::filesystem::path& destination,
+                            const std::optional<std::string>& password, CompressionLevel level, bool skipJunk,
+                            const RunControl& control);
+    static void compressTarGz(const std::vector<std::filesystem::path>& sources,
+                              const std::filesystem::path& destination, CompressionLevel level, bool skipJunk,
+                              const RunControl& control);
+    static void compressRar(const std::vector<std::filesystem::path>& sources, const std::filesystem::path& destination,
+                            const std::filesystem::path& tool, const std::optional<std::string>& password,
+                            CompressionLevel level, bool skipJunk, const RunControl& control);
+    static void compressSevenZip(const std::vector<std::filesystem::path>& sources,
+                                 const std::filesystem::path& destination, const std::filesystem::path& tool,
+                                 const std::optional<std::string>& password, CompressionLevel level, bool skipJunk,
+                                 const RunControl& control);
+
+    // Copies items from several folders into a fresh "Tarvo-<UUID>" folder, renaming clashes.
+    static std::filesystem::path stage(const std::vector<std::filesystem::path>& sources);
+    // Fails with destinationInsideSource when the archive would land inside a folder it packs.
+    static void validate(const std::filesystem::path& destination, const std::vector<std::filesystem::path>& sources);
+    // Trimmed; blank means no password.
+    static std::optional<std::string> normalized(std::optional<std::string_view> password);
+    // Whether a name is one of the housekeeping files left out on request.
+    static bool isHousekeeping(std::string_view name);
+
+    // The tools' command lines. Operands never read as options or as wildcard patterns.
+    static std::vector<std::string> zipArguments(const std::filesystem::path& destination,
+                                                 const std::vector<std::string>& names,
+                                                 const std::optional<std::string>& password, CompressionLevel level,
+                                                 bool skipJunk);
+    static std::vector<std::string> tarArguments(const std::filesystem::path& destination,
+                                                 const std::vector<std::string>& names, CompressionLevel level,
+                                                 bool skipJunk, bool bsdtar = true);
+    static std::vector<std::string> rarArguments(const std::filesystem::path& destination,
+                                                 const std::vector<std::string>& names,
+                                                 const std::optional<std::string>& password, CompressionLevel level,
+                                                 bool skipJunk);
+    static std::vector<std::string> sevenZipArguments(const std::filesystem::path& destination,
+                                                      const std::vector<std::string>& names,
+                                                      const std::optional<std::string>& password,
+                                                      CompressionLevel level, bool skipJunk);
+
+    // Extraction into a new folder beside the archive, named after it: the folder's path. A folder
+    // that holds nothing but one folder is lifted one level.
+    static std::filesystem::path extract(const std::filesystem::path& archive, const RarSupport& support,
+                                         const std::optional<std::string>& password, const RunControl& control);
+    // One file or folder (with everything in it) into such a folder: the path of the extracted
+    // entry. `isDirectory` when the caller knows it from a listing; otherwise the engine lists.
+    static std::filesystem::path extractEntry(const std::filesystem::path& archive, std::string_view entryPath,
+                                              const RarSupport& support, const std::optional<std::string>& password,
+                                              const RunControl& control, std::optional<bool> isDirectory = {});
+
+    static void flattenSingleRoot(const std::filesystem::path& folder);
+
+    // unzip's pattern that matches exactly this entry name.
+    static std::string unzipLiteral(std::string_view name);
+    // bsdtar's pattern that matches exactly this entry name.
+    static std::string tarLiteral(std::string_view name);
+};
+
+} // namespace tarvo::engine

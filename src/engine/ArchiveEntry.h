@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tarvo::engine {
+
+// One entry of an archive as the lister reports it.
+struct ArchiveEntry
+{
+    std::string path; // inside the archive, e.g. "Photos/cover.png"; never empty
+    std::int64_t byteSize = 0;
+    bool isDirectory = false;
+
+    // The icon the preview shows: "folder", "archivebox", "photo" or "doc".
+    std::string_view symbol() const;
+
+    bool operator==(const ArchiveEntry&) const = default;
+};
+
+} // namespace tarvo::engine

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+namespace tarvo::engine {
+
+// File-system steps the engine shares. None of them follows a symbolic link it meets.
+
+// Absolute, "." and ".." resolved, no trailing separator.
+std::filesystem::path cleanPath(const std::filesystem::path& path);
+
+// Renames without ever replacing what is at `to`; false (and nothing changed) when something is.
+// Other failures throw.
+bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Removes a file or a tree, also one holding folders without write permission; errors ignored.
+void removeTree(const std::filesystem::path& path) noexcept;
+
+// Copies a file, link or tree with its permissions and modification times; links stay links, and
+// pipes, sockets and devices are left out.
+void copyTree(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Whether the current user may create entries in the folder.
+bool isWritableFolder(const std::filesystem::path& folder);
+
+} // namespace tarvo::engine

@@ -1,0 +1,176 @@
+#include "ArchiveCatalog.h"
+#include "ArchiveEngine.h"
+#include "ArchiveError.h"
+#include "ProcessRunner.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace tarvo::engine;
+using tarvo::test::readFile;
+using tarvo::test::TempDir;
+using tarvo::test::writeFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+class BadInput : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const char* name : {"zip", "unzip", "bsdtar", "7zz", "unar", "lsar"}) {
+            if (!tarvo::test::systemTool(name)) {
+                GTEST_SKIP() << name << " is not installed";
+            }
+        }
+        tools = ToolLocator::rarSupport();
+        fs::create_directories(dir / "outside");
+        fs::create_directories(dir / "archives");
+    }
+
+    void bsdtar(const std::vector<std::string>& arguments, const fs::path& folder)
+    {
+        ToolRun run;
+        run.executable = "/usr/bin/bsdtar";
+        run.arguments = arguments;
+        run.currentDirectory = folder;
+        ProcessRunner::run(run);
+    }
+
+    // Extracts and, whatever the outcome, checks that nothing was written outside the new folder
+    // and that a failure left nothing at all behind.
+    void extractSafely(const fs::path& archive)
+    {
+        SCOPED_TRACE(archive.filename().string());
+        const auto before = entries(archive.parent_path());
+        try {
+            const fs::path result = ArchiveEngine::extract(archive, tools, std::nullopt, {});
+            EXPECT_EQ(result.parent_path(), archive.parent_path());
+            fs::remove_all(result);
+        } catch (const std::exception& error) {
+            EXPECT_NE(std::string(error.what()), "");
+        }
+        EXPECT_EQ(entries(archive.parent_path()), before);
+        EXPECT_TRUE(fs::is_empty(dir / "outside"));
+        EXPECT_FALSE(fs::exists(dir / "evil.txt"));
+        EXPECT_FALSE(fs::exists(dir / "abs.txt"));
+    }
+
+    static std::vector<std::string> entries(const fs::path& folder)
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    TempDir dir;
+    RarSupport tools;
+};
+
+} // namespace
+
+TEST_F(BadInput, HostileArchivesWriteNothingOutside)
+{
+    // A link to the outside followed by a file through it; "../" climbing out; an absolute path.
+    const fs::path src = dir / "src";
+    writeFile(src / "real" / "pwned.txt", "pwned");
+    writeFile(src / "evil.txt", "evil");
+    fs::create_directory_symlink(dir / "outside", src / "up");
+    const std::string archives = (dir / "archives").string();
+    bsdtar({"-czPf", archives + "/links.tar.gz", "-s", ",^real,up,", "up", "real"}, src);
+    bsdtar({"--format", "zip", "-cPf", archives + "/links.zip", "-s", ",^real,up,", "up", "real"}, src);
+    bsdtar({"--format", "7zip", "-cPf", archives + "/links.7z", "-s", ",^real,up,", "up", "real"}, src);
+    bsdtar({"-czPf", archives + "/dots.tar.gz", "-s", ",^evil,../../evil,", "evil.txt"}, src);
+    bsdtar({"--format", "zip", "-cPf", archives + "/dots.zip", "-s", ",^evil,../../evil,", "-s",
+            ",^real/pwned.txt," + (dir / "abs.txt").string() + ",", "evil.txt", "real/pwned.txt"},
+           src);
+    for (const auto& archive : fs::directory_iterator(dir / "archives")) {
+        extractSafely(archive.path());
+    }
+    const fs::path fixture = fs::path(TARVO_FIXTURES_DIR) / "rar" / "rar5-evil-symlink-traversal.rar";
+    if (fs::exists(fixture)) {
+        fs::copy_file(fixture, dir / "archives" / "evil.rar");
+        extractSafely(dir / "archives" / "evil.rar");
+    }
+
+    // A lone link to a folder outside is not lifted, and cleaning up never follows it.
+    const fs::path lone = dir / "lone";
+    fs::create_directories(lone);
+    fs::create_directory_symlink(dir / "outside", lone / "Link");
+    writeFile(dir / "outside" / "keep.txt", "mine");
+    bsdtar({"-czf", archives + "/lone.tar.gz", "Link"}, lone);
+    const fs::path result = ArchiveEngine::extract(dir / "archives" / "lone.tar.gz", tools, std::nullopt, {});
+    EXPECT_TRUE(fs::is_symlink(result / "Link"));
+    fs::remove_all(result);
+    EXPECT_EQ(readFile(dir / "outside" / "keep.txt"), "mine");
+}
+
+TEST_F(BadInput, BrokenAndFakeArchivesFailCleanly)
+{
+    // Real archives to cut short.
+    writeFile(dir / "src" / "Folder" / "data.bin", std::string(200000, 'x') + "tail");
+    const std::string archives = (dir / "archives").string();
+    bsdtar({"--format", "zip", "-cf", archives + "/whole.zip", "Folder"}, dir / "src");
+    bsdtar({"--format", "7zip", "-cf", archives + "/whole.7z", "Folder"}, dir / "src");
+    bsdtar({"-czf", archives + "/whole.tar.gz", "Folder"}, dir / "src");
+    for (const char* name : {"whole.zip", "whole.7z", "whole.tar.gz"}) {
+        const std::string bytes = readFile(dir / "archives" / name);
+        writeFile(dir / "archives" / (std::string("cut-") + name), bytes.substr(0, bytes.size() / 2));
+        fs::remove(dir / "archives" / name);
+    }
+    // Text renamed to look like archives, an empty file, and an empty but valid ZIP.
+    for (const char* name : {"text.zip", "text.7z", "text.tar.gz", "text.rar"}) {
+        writeFile(dir / "archives" / name, "just some text\n");
+    }
+    writeFile(dir / "archives" / "nothing.7z", "");
+    writeFile(dir / "archives" / "empty.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+    for (const auto& archive : fs::directory_iterator(dir / "archives")) {
+        extractSafely(archive.path());
+    }
+    // An archive that is not there, or a folder with an archive's name.
+    EXPECT_THROW(ArchiveEngine::extract(dir / "archives" / "missing.zip", tools, std::nullopt, {}),
+                 fs::filesystem_error);
+    fs::create_directory(dir / "folder.zip");
+    EXPECT_THROW(ArchiveEngine::extract(dir / "folder.zip", tools, std::nullopt, {}), ArchiveError);
+
+    // The lister says plainly that text is no archive.
+    try {
+        ArchiveCatalog::list(dir / "archives" / "text.zip", "", tools);
+        ADD_FAILURE() << "text listed as an archive";
+    } catch (const ArchiveError& error) {
+        EXPECT_EQ(error.errorCase(), ArchiveError::Case::notAnArchive);
+    }
+    EXPECT_TRUE(ArchiveCatalog::list(dir / "archives" / "empty.zip", "", tools).entries.empty());
+}
+
+TEST_F(BadInput, UnsafeEntryPathsAndThousandsOfEntries)
+{
+    for (int i = 0; i < 3000; ++i) {
+        writeFile(dir / "src" / "Many" / ("f" + std::to_string(i % 30)) / (std::to_string(i) + ".txt"), "x");
+    }
+    bsdtar({"--format", "zip", "-cf", (dir / "archives" / "many.zip").string(), "Many"}, dir / "src");
+    const fs::path archive = dir / "archives" / "many.zip";
+    EXPECT_EQ(ArchiveCatalog::list(archive, "", tools).entries.size(), 3031u); // 3000 files, 30 folders and Many
+    long long files = 0;
+    const fs::path result = ArchiveEngine::extract(archive, tools, std::nullopt, {});
+    for (const auto& entry : fs::recursive_directory_iterator(result)) {
+        files += entry.is_regular_file();
+    }
+    EXPECT_EQ(files, 3000);
+
+    for (const char* unsafe : {"../x", "/etc/passwd", "a//b", "Many/", "", "Many/../.."}) {
+        try {
+            ArchiveEngine::extractEntry(archive, unsafe, tools, std::nullopt, {});
+            ADD_FAILURE() << unsafe;
+        } catch (const ArchiveError& error) {
+            EXPECT_EQ(error.tool(), "Tarvo") << unsafe;
+        }
+    }
+    // An entry the archive does not hold.
+    EXPECT_THROW(ArchiveEngine::extractEntry(archive, "Many/nope.txt", tools, std::nullopt, {}), ArchiveError);
+    EXPECT_EQ(entries(dir / "archives"), (std::vector<std::string>{"many", "many.zip"}));
+}

@@ -1,0 +1,151 @@
+#include "ArchiveEngine.h"
+#include "ArchiveError.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace tarvo::engine;
+using tarvo::test::readFile;
+using tarvo::test::TempDir;
+using tarvo::test::writeFile;
+using tarvo::test::writeScript;
+using Args = std::vector<std::string>;
+
+TEST(ArchiveCommands, CreationCommandLines)
+{
+    const auto normal = CompressionLevel::normal;
+    const auto maximum = CompressionLevel::maximum;
+    // zip's exclusions come before "--", after which everything is a name.
+    EXPECT_EQ(ArchiveEngine::zipArguments("/o/A.zip", {"a.txt", "-T.txt"}, "pw", normal, true),
+              (Args{"-r", "-y", "-6", "-P", "pw", "/o/A.zip", "-x", "*.DS_Store", "*__MACOSX*", "*.AppleDouble",
+                    "*.AppleDouble/*", "*.Spotlight-V100*", "*.Trashes*", "*.fseventsd*", "--", "a.txt", "-T.txt"}));
+    EXPECT_EQ(ArchiveEngine::zipArguments("/o/A.zip", {"x"}, std::nullopt, CompressionLevel::fast, false),
+              (Args{"-r", "-y", "-1", "/o/A.zip", "--", "x"}));
+
+    EXPECT_EQ(ArchiveEngine::tarArguments("/o/A.tar.gz", {"@x", "--help"}, maximum, true),
+              (Args{"-czf", "/o/A.tar.gz", "--options", "gzip:compression-level=9", "--exclude", ".DS_Store",
+                    "--exclude", "__MACOSX", "--exclude", ".AppleDouble", "--exclude", ".Spotlight-V100", "--exclude",
+                    ".Trashes", "--exclude", ".fseventsd", "--", "./@x", "--help"}));
+    EXPECT_EQ(ArchiveEngine::tarArguments("/o/A.tar.gz", {"@x"}, normal, false, false),
+              (Args{"-cf", "/o/A.tar.gz", "-I", "gzip -6", "--", "@x"}));
+
+    EXPECT_EQ(ArchiveEngine::rarArguments("/o/A.rar", {"n"}, "pw", normal, true),
+              (Args{"a", "-r", "-y", "-ol", "-m3", "-hppw", "-x*.DS_Store", "-x__MACOSX", "-x.AppleDouble",
+                    "-x.Spotlight-V100", "-x.Trashes", "-x.fseventsd", "/o/A.rar", "--", "n"}));
+
+    EXPECT_EQ(ArchiveEngine::sevenZipArguments("/o/A.7z", {"n", "m"}, std::nullopt, maximum, false),
+              (Args{"a", "-y", "-bso1", "-snl", "-spd", "-mx9", "/o/A.7z", "--", "n", "m"}));
+    const Args withPassword = ArchiveEngine::sevenZipArguments("/o/A.7z", {"n"}, "pw", normal, true);
+    const auto p = std::find(withPassword.begin(), withPassword.end(), "-ppw");
+    ASSERT_NE(p, withPassword.end());
+    EXPECT_EQ(*(p + 1), "-mhe=on");
+    EXPECT_EQ(std::count_if(withPassword.begin(), withPassword.end(),
+                            [](const std::string& a) { return a.starts_with("-xr!"); }),
+              6);
+}
+
+TEST(ArchiveCommands, LiteralEntryPatterns)
+{
+    EXPECT_EQ(ArchiveEngine::unzipLiteral("a[1].txt"), "a[[]1].txt");
+    EXPECT_EQ(ArchiveEngine::unzipLiteral("-x/*?\\"), "[-]x/[*][?]\\\\");
+    EXPECT_EQ(ArchiveEngine::unzipLiteral("a-b"), "a-b");
+    EXPECT_EQ(ArchiveEngine::tarLiteral("a[1]*?\\.txt"), "a\\[1\\]\\*\\?\\\\.txt");
+    EXPECT_EQ(ArchiveEngine::normalized("  pass word \n"), "pass word");
+    EXPECT_EQ(ArchiveEngine::normalized("   "), std::nullopt);
+    EXPECT_EQ(ArchiveEngine::normalized(std::nullopt), std::nullopt);
+}
+
+// RARLAB's tools cannot be installed here: fakes record their arguments and act like them.
+class FakeRarTools : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        writeFile(dir / "in" / "Report.txt", "r");
+        writeFile(dir / "in" / "*.txt", "star");
+        writeFile(dir / "in" / "other.txt", "o");
+        // rar: record the arguments; create the archive (the argument before "--").
+        rar = writeScript(dir / "bin" / "rar", "printf '%s\\n' \"$@\" > \"" + (dir / "rar.args").string() +
+                                                   "\"\npwd > \"" + (dir / "rar.pwd").string() +
+                                                   "\"\nprev=\nfor a; do [ \"$a\" = -- ] && break; prev=$a; done\n"
+                                                   "echo Adding ok; echo made > \"$prev\"");
+        // unrar: record the arguments; write a file into the destination (the last argument).
+        unrar = writeScript(dir / "bin" / "unrar", "printf '%s\\n' \"$@\" > \"" + (dir / "unrar.args").string() +
+                                                       "\"\nfor last; do :; done\necho x > \"${last}out.txt\"");
+    }
+
+    Args recorded(const char* name) const
+    {
+        Args lines;
+        std::istringstream text(readFile(dir / name));
+        for (std::string line; std::getline(text, line);) {
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    TempDir dir;
+    std::filesystem::path rar;
+    std::filesystem::path unrar;
+};
+
+TEST_F(FakeRarTools, RarCreationAndUnrarExtraction)
+{
+    CompressRequest request;
+    request.items = {dir / "in" / "Report.txt"};
+    request.format = ArchiveFormat::rar;
+    request.password = " pw ";
+    request.directory = dir / "in";
+    EXPECT_THROW(ArchiveEngine::compress(request), ArchiveError); // no rar located
+    request.tools.creator = rar;
+    const auto archive = ArchiveEngine::compress(request);
+    EXPECT_EQ(archive, dir / "in" / "Report.rar");
+    EXPECT_EQ(readFile(archive), "made\n");
+    Args args = recorded("rar.args");
+    ASSERT_EQ(args.size(), 15u);
+    EXPECT_EQ(args[5], "-hppw");
+    EXPECT_EQ(args[14], "Report.txt");
+
+    // A name that rar would read as a wildcard is packed from a staging folder holding only it.
+    request.items = {dir / "in" / "*.txt"};
+    request.password.clear();
+    ArchiveEngine::compress(request);
+    args = recorded("rar.args");
+    EXPECT_EQ(args.back(), "*.txt");
+    const std::filesystem::path staging = recorded("rar.pwd").front();
+    EXPECT_TRUE(staging.filename().string().starts_with("Tarvo-")) << staging;
+    EXPECT_FALSE(std::filesystem::exists(staging));
+
+    RarSupport support;
+    support.extractor = unrar;
+    const auto folder = ArchiveEngine::extract(archive, support, " secret ", {});
+    EXPECT_EQ(folder, dir / "in" / "Report");
+    Args unrarArgs = recorded("unrar.args");
+    // unrar writes into a hidden working folder, which becomes the result when it is complete.
+    ASSERT_EQ(unrarArgs.size(), 7u);
+    EXPECT_TRUE(unrarArgs.back().starts_with((dir / "in" / ".tarvo-").string()) && unrarArgs.back().ends_with("/"));
+    unrarArgs.pop_back();
+    EXPECT_EQ(unrarArgs, (Args{"x", "-y", "-o+", "-psecret", "--", archive.string()}));
+    EXPECT_EQ(readFile(folder / "out.txt"), "x\n");
+    ArchiveEngine::extract(archive, support, std::nullopt, {});
+    EXPECT_EQ(recorded("unrar.args")[3], "-p-");
+    // A single file needs no listing; unrar gets the entry before the destination.
+    const auto entry = ArchiveEngine::extractEntry(archive, "docs/a.txt", support, std::nullopt, {}, false);
+    EXPECT_EQ(entry, dir / "in" / "Report 3" / "docs/a.txt");
+    EXPECT_EQ(recorded("unrar.args")[6], "docs/a.txt");
+
+    writeScript(unrar, "echo 'The specified password is incorrect.'; exit 3");
+    EXPECT_THROW(
+        {
+            try {
+                ArchiveEngine::extract(archive, support, "bad", {});
+            } catch (const ArchiveError& error) {
+                EXPECT_EQ(error.errorCase(), ArchiveError::Case::wrongPassword);
+                throw;
+            }
+        },
+        ArchiveError);
+    EXPECT_FALSE(std::filesystem::exists(dir / "in" / "Report 4"));
+    support.extractor.reset();
+    EXPECT_THROW(ArchiveEngine::extract(archive, support, std::nullopt, {}), ArchiveError);
+}

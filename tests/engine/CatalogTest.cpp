@@ -1,0 +1,78 @@
+#include "ArchiveCatalog.h"
+#include "ArchiveError.h"
+#include "L10n.h"
+
+#include <gtest/gtest.h>
+
+using namespace tarvo::engine;
+
+namespace {
+
+std::string failureMessage(std::string_view output)
+{
+    try {
+        ArchiveCatalog::parse(output);
+    } catch (const ArchiveError& error) {
+        EXPECT_EQ(error.tool(), "lsar");
+        EXPECT_EQ(error.status(), 1);
+        return error.errorDescription();
+    }
+    ADD_FAILURE() << "parsed: " << output;
+    return {};
+}
+
+} // namespace
+
+TEST(ArchiveCatalog, ReadsTheListersJson)
+{
+    const ArchiveListing listing = ArchiveCatalog::parse(R"({
+        "lsarFormatVersion": 2,
+        "lsarContents": [
+            {"XADFileName": "Photos", "XADIsDirectory": 1, "XADIndex": 0, "XADSolidObject": {"a": [1, 2]}},
+            {"XADFileName": "Photos/cover.png", "XADFileSize": 1234, "XADIndex": 1},
+            {"XADFileName": "", "XADIsEncrypted": 1, "XADIndex": 2},
+            {"XADIsEncrypted": true},
+            {"XADFileName": "big.bin", "XADFileSize": 9.99e9, "XADIsDirectory": "yes", "XADIndex": 4},
+            {"XADFileName": 7}
+        ],
+        "lsarProperties": {"XADArchiveName": "x.zip", "XADVolumes": ["x.zip"]}
+    })");
+    ASSERT_EQ(listing.entries.size(), 3u);
+    EXPECT_EQ(listing.entries[0], (ArchiveEntry{"Photos", 0, true}));
+    EXPECT_EQ(listing.entries[1], (ArchiveEntry{"Photos/cover.png", 1234, false}));
+    EXPECT_EQ(listing.entries[2], (ArchiveEntry{"big.bin", 9990000000, false}));
+    EXPECT_EQ(listing.indexes, (std::vector<std::int64_t>{0, 1, 4}));
+    // Only named entries count towards the encrypted flag.
+    EXPECT_FALSE(listing.isEncrypted);
+
+    EXPECT_TRUE(
+        ArchiveCatalog::parse(R"({"lsarProperties": {"XADIsEncrypted": true}, "lsarContents": []})").isEncrypted);
+    EXPECT_TRUE(ArchiveCatalog::parse(R"({"lsarContents": [{"XADFileName": "a", "XADIsEncrypted": 1}]})").isEncrypted);
+    EXPECT_TRUE(ArchiveCatalog::parse(R"({"lsarFormatVersion": 2})").entries.empty());
+    // Contents that are not all objects count as no contents.
+    EXPECT_TRUE(ArchiveCatalog::parse(R"({"lsarContents": [{"XADFileName": "a"}, 5]})").entries.empty());
+    const ArchiveListing failed = ArchiveCatalog::parse(R"({"lsarFormatVersion": 2, "lsarError": 15})");
+    EXPECT_EQ(failed.listerError, 15);
+    EXPECT_FALSE(failed.hasContents);
+}
+
+TEST(ArchiveCatalog, UnreadableOutputBecomesAClearFailure)
+{
+    ScopedLanguage english(AppLanguage::english);
+    EXPECT_EQ(failureMessage(""), "The archive listing was empty.");
+    EXPECT_EQ(failureMessage("[1, 2]"), "The archive listing was empty.");
+    EXPECT_EQ(failureMessage("Couldn't recognize the archive format."), "Couldn't recognize the archive format.");
+    const std::string longText = "ошибка " + std::string(300, 'x');
+    // The first 180 characters, not bytes.
+    EXPECT_EQ(failureMessage(longText), "ошибка " + std::string(173, 'x'));
+    EXPECT_EQ(failureMessage(R"({"lsarContents": [)"), R"({"lsarContents": [)");
+}
+
+TEST(ArchiveEntry, Symbols)
+{
+    EXPECT_EQ((ArchiveEntry{"Photos", 0, true}).symbol(), "folder");
+    EXPECT_EQ((ArchiveEntry{"in/inner.tar.gz", 0, false}).symbol(), "archivebox");
+    EXPECT_EQ((ArchiveEntry{"IMG_0001.JPG", 0, false}).symbol(), "photo");
+    EXPECT_EQ((ArchiveEntry{"notes.txt", 0, false}).symbol(), "doc");
+    EXPECT_EQ((ArchiveEntry{"file.gz", 0, false}).symbol(), "doc");
+}
