@@ -323,9 +323,8 @@ fs::path ArchiveEngine::compress(const CompressRequest& request)
     if (request.format == ArchiveFormat::sevenZip && !request.tools.sevenZip) {
         throw ArchiveError(ArchiveError::Case::sevenZipUnavailable);
     }
-    if (!isWritableFolder(directory)) {
-        throw fs::filesystem_error("cannot write the archive", destination,
-                                   std::make_error_code(std::errc::permission_denied));
+    if (const std::error_code error = folderWriteError(directory)) {
+        throw fs::filesystem_error("cannot write the archive", destination, error);
     }
 
     // The tool writes under a hidden name; the archive takes its real name only when complete.

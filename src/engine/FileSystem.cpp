@@ -95,9 +95,12 @@ void copyTree(const fs::path& from, const fs::path& to)
     copyTimes(from, to);
 }
 
-bool isWritableFolder(const fs::path& folder)
+std::error_code folderWriteError(const fs::path& folder)
 {
-    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+    if (::access(folder.c_str(), W_OK | X_OK) == 0) {
+        return {};
+    }
+    return std::error_code(errno, std::generic_category());
 }
 
 } // namespace tarvo::engine

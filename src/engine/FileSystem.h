@@ -22,7 +22,8 @@ void removeTree(const std::filesystem::path& path) noexcept;
 // pipes, sockets and devices are left out.
 void copyTree(const std::filesystem::path& from, const std::filesystem::path& to);
 
-// Whether the current user may create entries in the folder.
-bool isWritableFolder(const std::filesystem::path& folder);
+// Why the current user may not create entries in the folder (read-only file system, permission),
+// or no error when they may.
+std::error_code folderWriteError(const std::filesystem::path& folder);
 
 } // namespace tarvo::engine

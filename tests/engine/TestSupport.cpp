@@ -1,10 +1,18 @@
 #include "TestSupport.h"
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace tarvo::test {
 
@@ -97,6 +105,82 @@ bool processAlive(int pid)
     }
     const auto close = content.rfind(')');
     return close != std::string::npos && content.size() > close + 2 && content[close + 2] != 'Z';
+}
+
+Program::Program(const std::vector<std::string>& argv, std::string_view input,
+                 const std::vector<std::string>& environment)
+{
+    writeFile(m_files / "in", input);
+    // The given variables replace inherited ones of the same name.
+    std::vector<std::string> variables(environment.begin(), environment.end());
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        const std::string_view inherited(*variable);
+        const auto name = inherited.substr(0, inherited.find('=') + 1);
+        const bool replaced = std::any_of(environment.begin(), environment.end(),
+                                          [&](const std::string& given) { return given.starts_with(name); });
+        if (!replaced) {
+            variables.emplace_back(inherited);
+        }
+    }
+    const std::string in = (m_files / "in").string();
+    const std::string out = (m_files / "out").string();
+    const std::string err = (m_files / "err").string();
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        const int inFd = ::open(in.c_str(), O_RDONLY);
+        const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(inFd, 0);
+        ::dup2(outFd, 1);
+        ::dup2(errFd, 2);
+        std::vector<char*> args;
+        for (const auto& arg : argv) {
+            args.push_back(const_cast<char*>(arg.c_str()));
+        }
+        args.push_back(nullptr);
+        std::vector<char*> env;
+        for (const auto& variable : variables) {
+            env.push_back(const_cast<char*>(variable.c_str()));
+        }
+        env.push_back(nullptr);
+        ::execve(args[0], args.data(), env.data());
+        ::_exit(127);
+    }
+}
+
+Program::~Program()
+{
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+}
+
+ProgramResult Program::wait(int seconds)
+{
+    ProgramResult result;
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (::waitpid(m_pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "the program did not end within " << seconds << " s";
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    m_pid = -1;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.output = readFile(m_files / "out");
+    result.errors = readFile(m_files / "err");
+    return result;
+}
+
+ProgramResult runProgram(const std::vector<std::string>& argv, std::string_view input,
+                         const std::vector<std::string>& environment)
+{
+    return Program(argv, input, environment).wait();
 }
 
 } // namespace tarvo::test

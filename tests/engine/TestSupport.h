@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarvo::test {
 
@@ -48,5 +49,36 @@ private:
 
 // Whether a process with this id still exists (zombies count as gone).
 bool processAlive(int pid);
+
+// A program run to its end: what it printed and how it ended.
+struct ProgramResult
+{
+    int status = -1; // exit status, or 128 + signal
+    std::string output;
+    std::string errors;
+};
+
+// Starts a program (no shell) with `input` as its standard input and extra environment
+// variables ("NAME=value"); `started` receives its process id.
+class Program
+{
+public:
+    Program(const std::vector<std::string>& argv, std::string_view input = {},
+            const std::vector<std::string>& environment = {});
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    int pid() const noexcept { return m_pid; }
+    // Waits at most `seconds`, then kills it and fails the test.
+    ProgramResult wait(int seconds = 120);
+
+private:
+    TempDir m_files;
+    int m_pid = -1;
+};
+
+ProgramResult runProgram(const std::vector<std::string>& argv, std::string_view input = {},
+                         const std::vector<std::string>& environment = {});
 
 } // namespace tarvo::test

@@ -1,0 +1,194 @@
+#include "TestSupport.h"
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+using tarvo::test::Program;
+using tarvo::test::ProgramResult;
+using tarvo::test::readFile;
+using tarvo::test::runProgram;
+using tarvo::test::TempDir;
+using tarvo::test::writeFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+class CommandLine : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const char* name : {"zip", "unzip", "bsdtar", "7zz", "lsar", "unar"}) {
+            if (!tarvo::test::systemTool(name)) {
+                GTEST_SKIP() << name << " is not installed";
+            }
+        }
+        writeFile(dir / "Photos" / "a.jpg", "a");
+        writeFile(dir / "Photos" / "b.jpg", "b");
+        writeFile(dir / "Photos" / ".DS_Store", "junk");
+    }
+
+    ProgramResult tarvo(std::vector<std::string> arguments, std::string_view input = {})
+    {
+        arguments.insert(arguments.begin(), TARVO_EXECUTABLE);
+        return runProgram(arguments, input, environment);
+    }
+
+    // Bytes no compressor can shrink.
+    static std::string noise(std::size_t size)
+    {
+        std::string bytes(size, '\0');
+        std::uint64_t state = 0x9E3779B97F4A7C15ULL;
+        for (char& c : bytes) {
+            state ^= state << 13;
+            state ^= state >> 7;
+            state ^= state << 17;
+            c = static_cast<char>(state);
+        }
+        return bytes;
+    }
+
+    static std::vector<std::string> lines(const std::string& text)
+    {
+        std::vector<std::string> result;
+        std::istringstream stream(text);
+        for (std::string line; std::getline(stream, line);) {
+            result.push_back(line);
+        }
+        return result;
+    }
+
+    TempDir dir;
+    TempDir tmp;
+    std::vector<std::string> environment{"LANGUAGE=", "LC_ALL=C.UTF-8", "TMPDIR=" + tmp.path().string(),
+                                         "XDG_DATA_HOME=" + (tmp.path() / "data").string()};
+};
+
+} // namespace
+
+TEST_F(CommandLine, CompressListAndExtract)
+{
+    const std::string photos = (dir / "Photos").string();
+    ProgramResult result = tarvo({"compress", photos});
+    EXPECT_EQ(result.status, 0) << result.errors;
+    EXPECT_EQ(result.output, (dir / "Photos.zip").string() + "\n");
+
+    fs::create_directories(dir / "out");
+    result = tarvo({"compress", "--format=tar.gz", "--level", "fast", "--name", "Holiday", "--output-dir",
+                    (dir / "out").string(), "--keep-junk", photos});
+    EXPECT_EQ(result.status, 0) << result.errors;
+    const fs::path tarGz = dir / "out" / "Holiday.tar.gz";
+    EXPECT_EQ(result.output, tarGz.string() + "\n");
+    EXPECT_EQ(lines(tarvo({"list", tarGz.string()}).output).size(), 4u) << "the housekeeping file was kept";
+
+    // The password comes from standard input, never from an argument.
+    result = tarvo({"compress", "--format", "7z", "--password-stdin", photos}, "s3cret\n");
+    ASSERT_EQ(result.status, 0) << result.errors;
+    const std::string sevenZip = (dir / "Photos.7z").string();
+    result = tarvo({"list", sevenZip});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.errors, "tarvo: " + sevenZip + ": Wrong password.\n");
+    result = tarvo({"list", "--json", "--password-stdin", sevenZip}, "s3cret\n");
+    ASSERT_EQ(result.status, 0) << result.errors;
+    const auto listing = nlohmann::json::parse(result.output);
+    EXPECT_EQ(listing["encrypted"], true);
+    ASSERT_EQ(listing["entries"].size(), 3u);
+    EXPECT_EQ(listing["entries"][1], (nlohmann::json{{"path", "Photos/a.jpg"}, {"size", 1}, {"isDirectory", false}}));
+
+    // Every archive is tried; a broken one is reported and makes the exit status 1.
+    writeFile(dir / "broken.zip", "not a zip");
+    result = tarvo({"extract", (dir / "Photos.zip").string(), (dir / "broken.zip").string(), tarGz.string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(lines(result.output),
+              (std::vector<std::string>{(dir / "Photos").string() + " 2", (dir / "out" / "Holiday").string()}));
+    EXPECT_NE(result.errors.find((dir / "broken.zip").string()), std::string::npos) << result.errors;
+    EXPECT_EQ(readFile(dir / "Photos 2" / "a.jpg"), "a");
+    EXPECT_FALSE(fs::exists(dir / "broken"));
+
+    result = tarvo({"extract", "--entry", "Photos/b.jpg", "--password-stdin", sevenZip}, "s3cret");
+    EXPECT_EQ(result.status, 0) << result.errors;
+    EXPECT_EQ(result.output, (dir / "Photos 3" / "Photos" / "b.jpg").string() + "\n");
+    result = tarvo({"extract", "--entry", "Photos/none.jpg", (dir / "Photos.zip").string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_FALSE(fs::exists(dir / "Photos 4"));
+}
+
+TEST_F(CommandLine, UsageLanguageAndSelfTest)
+{
+    for (const std::vector<std::string>& wrong :
+         std::vector<std::vector<std::string>>{{"compress"},
+                                               {"compress", "--format", "tgz", "x"},
+                                               {"extract", "--json", "a.zip"},
+                                               {"list", "a", "b"},
+                                               {"list", "--level"},
+                                               {"frobnicate"}}) {
+        const ProgramResult result = tarvo(wrong);
+        EXPECT_EQ(result.status, 2) << wrong.front();
+        EXPECT_NE(result.errors.find("Usage:"), std::string::npos);
+    }
+    EXPECT_EQ(tarvo({"--version"}).output, "tarvo 1.0.0\n");
+    EXPECT_NE(tarvo({"--help"}).output.find("tarvo extract"), std::string::npos);
+
+    // Messages speak the user's language.
+    environment = {"LANGUAGE=", "LC_ALL=", "LC_MESSAGES=", "LANG=de_DE.UTF-8", "TMPDIR=" + tmp.path().string()};
+    const ProgramResult german = tarvo({"compress", (dir / "gone").string()});
+    EXPECT_EQ(german.status, 1);
+    EXPECT_EQ(german.errors, "tarvo: Es gibt nichts zu archivieren.\n");
+
+    const ProgramResult selfTest = tarvo({"--self-test"});
+    EXPECT_EQ(selfTest.status, 0) << selfTest.errors;
+    EXPECT_TRUE(selfTest.errors.ends_with("SELFTEST OK\n")) << selfTest.errors;
+    EXPECT_TRUE(fs::is_empty(tmp.path()));
+}
+
+TEST_F(CommandLine, InterruptStopsTheToolAndRemovesThePartialArchive)
+{
+    writeFile(dir / "a" / "noise.bin", noise(40 << 20));
+    writeFile(dir / "b" / "noise.bin", noise(40 << 20));
+    fs::create_directories(dir / "out");
+    for (int signal : {SIGINT, SIGTERM}) {
+        Program program({TARVO_EXECUTABLE, "compress", "--format", "7z", "--level", "maximum", "--output-dir",
+                         (dir / "out").string(), (dir / "a" / "noise.bin").string(),
+                         (dir / "b" / "noise.bin").string()},
+                        {}, environment);
+        // Once 7-Zip writes, the job is under way.
+        for (int i = 0; i < 3000 && fs::is_empty(dir / "out"); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        ::kill(program.pid(), signal);
+        const ProgramResult result = program.wait();
+        EXPECT_EQ(result.status, 130) << result.errors;
+        EXPECT_TRUE(fs::is_empty(dir / "out")) << "partial archive left";
+        EXPECT_TRUE(fs::is_empty(tmp.path())) << "staging folder left";
+    }
+}
+
+TEST_F(CommandLine, AFullDiskOrAReadOnlyFolderFailsCleanly)
+{
+    // A small private tmpfs, mounted in a user and mount namespace of our own.
+    if (!fs::exists("/usr/bin/unshare") ||
+        runProgram({"/usr/bin/unshare", "-rm", "/bin/sh", "-c", "mount -t tmpfs -o size=64k tmpfs /tmp"}).status != 0) {
+        GTEST_SKIP() << "cannot mount a private tmpfs here";
+    }
+    writeFile(dir / "big" / "noise.bin", noise(1 << 20));
+    writeFile(dir / "zeros" / "zeros.bin", std::string(4 << 20, '\0'));
+    ASSERT_EQ(tarvo({"compress", (dir / "zeros").string()}).status, 0);
+    const std::string script = R"(
+        mkdir -p "$1/full" "$1/ro"
+        mount -t tmpfs -o size=256k tmpfs "$1/full" && mount -t tmpfs -o ro,size=64k tmpfs "$1/ro" || exit 99
+        cp "$4" "$1/full/" || exit 98
+        "$2" compress --format zip --output-dir "$1/full" "$3"; echo "compress=$?"
+        "$2" extract "$1/full/zeros.zip"; echo "extract=$?"
+        "$2" compress --output-dir "$1/ro" "$3"; echo "readonly=$?"
+        ls -A "$1/full"; ls -A "$1/ro"
+    )";
+    const ProgramResult result =
+        runProgram({"/usr/bin/unshare", "-rm", "/bin/sh", "-c", script, "sh", dir.path().string(), TARVO_EXECUTABLE,
+                    (dir / "big").string(), (dir / "zeros.zip").string()},
+                   {}, environment);
+    // Both fail with a message; the only thing left on the full disk is the archive copied there.
+    EXPECT_EQ(result.output, "compress=1\nextract=1\nreadonly=1\nzeros.zip\n") << result.errors;
+    EXPECT_NE(result.errors.find("No space left on device"), std::string::npos) << result.errors;
+}
