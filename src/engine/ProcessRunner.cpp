@@ -10,12 +10,14 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -26,6 +28,10 @@ namespace tarvo::engine {
 namespace {
 
 constexpr std::size_t kReadChunk = 256 * 1024;
+// Tools such as unzip write each line on its own; waking for every one of them costs more than the
+// tool's work on small files. After a short read the runner lets output gather this long.
+constexpr auto kGatherInterval = std::chrono::microseconds(1000);
+constexpr std::size_t kShortRead = 16 * 1024;
 constexpr int kPipeCapacity = 1024 * 1024;
 
 class FileDescriptor
@@ -246,7 +252,12 @@ Exit execute(const ToolRun& tool, Output& output, Errors& errors, OutputTail& ta
     }
 
     std::unique_ptr<char[]> buffer(new char[kReadChunk]);
+    bool gather = false;
     while (out.read || err.read || in.write) {
+        if (gather) {
+            std::this_thread::sleep_for(kGatherInterval);
+            gather = false;
+        }
         std::array<pollfd, 3> fds{};
         std::array<int, 3> roles{};
         nfds_t count = 0;
@@ -288,6 +299,7 @@ Exit execute(const ToolRun& tool, Output& output, Errors& errors, OutputTail& ta
                     tail.setStableRange(buffer.get(), buffer.get() + got);
                     splitter.feed(std::string_view(buffer.get(), static_cast<std::size_t>(got)));
                     tail.settle();
+                    gather = gather || static_cast<std::size_t>(got) < kShortRead;
                 } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
                     splitter.finish();
                     stream.reset();

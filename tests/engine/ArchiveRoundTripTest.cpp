@@ -286,3 +286,39 @@ TEST_F(RoundTrip, ProtectedArchivesAndListings)
         EXPECT_EQ(error.errorDescription(), "The lsar tool was not found.");
     }
 }
+
+TEST_F(RoundTrip, RarFilesReadThroughUnar)
+{
+    const fs::path fixtures = fs::path(TARVO_FIXTURES_DIR) / "rar";
+    if (!fs::exists(fixtures / "rar3-subdirs.rar")) {
+        GTEST_SKIP() << "the RAR fixtures are not beside the project";
+    }
+    fs::create_directories(dir / "rar");
+    for (const char* name : {"rar3-subdirs.rar", "rar5-psw.rar", "rar5-hpsw.rar"}) {
+        fs::copy_file(fixtures / name, dir / "rar" / name);
+    }
+    RarSupport support = tools; // no unrar here: unar extracts
+    ASSERT_EQ(support.extractor, support.unar);
+    const fs::path subdirs = dir / "rar" / "rar3-subdirs.rar";
+    const fs::path result = ArchiveEngine::extract(subdirs, support, std::nullopt, {});
+    EXPECT_EQ(namesIn(result), (std::vector<std::string>{"dir1", "dir2", "empty", "with space", "üȵĩöḋè"}));
+    EXPECT_EQ(readFile(result / "with space" / "long fn.txt").empty(), false);
+
+    const fs::path folder = ArchiveEngine::extractEntry(subdirs, "sub/with space", support, std::nullopt, {});
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"long fn.txt"});
+    EXPECT_EQ(namesIn(folder.parent_path()), std::vector<std::string>{"with space"});
+
+    // With RARLAB's unrar present, a folder entry still goes to unar, which picks it exactly.
+    support.extractor = tarvo::test::writeScript(dir / "bin" / "unrar", "exit 9");
+    const fs::path viaUnar = ArchiveEngine::extractEntry(subdirs, "sub/dir1", support, std::nullopt, {});
+    EXPECT_EQ(namesIn(viaUnar), std::vector<std::string>{"file1.txt"});
+    support.extractor = support.unar;
+
+    for (const char* name : {"rar5-psw.rar", "rar5-hpsw.rar"}) {
+        const fs::path archive = dir / "rar" / name;
+        EXPECT_EQ(failure([&] { ArchiveEngine::extract(archive, support, "wrong", {}); }),
+                  ArchiveError::Case::wrongPassword);
+        const fs::path opened = ArchiveEngine::extract(archive, support, "password", {});
+        EXPECT_EQ(namesIn(opened), (std::vector<std::string>{"stest1.txt", "stest2.txt"})) << name;
+    }
+}

@@ -1,0 +1,391 @@
+// Tarvo's compress, extract and list against the raw tools on the same data, side by side.
+//
+//   tarvo_engine_bench [pairs] [only]
+//
+// `only` runs just the measurements whose label contains that text.
+//
+// Each measurement runs the raw command and Tarvo's operation as a pair, alternating which goes
+// first, and reports the median of the pairs' ratios: the machine's load changes from second to
+// second, a ratio taken within a pair much less.
+#include "ArchiveCatalog.h"
+#include "ArchiveEngine.h"
+#include "BenchSupport.h"
+#include "FileWalk.h"
+#include "ProgressParser.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace tarvo;
+namespace fs = std::filesystem;
+
+extern char** environ;
+
+namespace {
+
+int g_pairs = 3;
+std::string g_only;
+
+bool selected(const std::string& label)
+{
+    return g_only.empty() || label.find(g_only) != std::string::npos;
+}
+
+struct Cost
+{
+    double wall = 0;
+    double cpu = 0; // this process and its reaped children, user and system
+};
+
+double cpuSeconds()
+{
+    double total = 0;
+    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage usage{};
+        getrusage(who, &usage);
+        total += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    }
+    return total;
+}
+
+Cost measure(const std::function<void()>& work)
+{
+    const double cpu = cpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), cpuSeconds() - cpu};
+}
+
+double seconds(const std::function<void()>& work)
+{
+    return measure(work).wall;
+}
+
+void runRaw(const std::vector<std::string>& argv, const fs::path& folder)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    std::vector<char*> args;
+    for (const auto& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+    pid_t child = 0;
+    if (posix_spawn(&child, args[0], &actions, nullptr, args.data(), environ) != 0) {
+        throw std::runtime_error("cannot start " + argv[0]);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) {
+        throw std::runtime_error(argv[0] + " failed");
+    }
+}
+
+// Median of raw/Tarvo pairs; `reset` runs before each side to remove the last result.
+void compare(const std::string& label, const std::function<void()>& raw, const std::function<void()>& tarvo,
+             const std::function<void()>& reset, double target)
+{
+    if (!selected(label)) {
+        return;
+    }
+    // Wall time is what the user waits; CPU time (the tool's and Tarvo's own) is steadier when
+    // other work shares the machine.
+    std::vector<double> wallRatios;
+    std::vector<double> cpuRatios;
+    double rawTotal = 0;
+    for (int i = 0; i < g_pairs; ++i) {
+        Cost rawCost;
+        Cost tarvoCost;
+        auto doRaw = [&] {
+            reset();
+            rawCost = measure(raw);
+        };
+        auto doTarvo = [&] {
+            reset();
+            tarvoCost = measure(tarvo);
+        };
+        if (i % 2 == 0) {
+            doRaw();
+            doTarvo();
+        } else {
+            doTarvo();
+            doRaw();
+        }
+        rawTotal += rawCost.wall;
+        wallRatios.push_back(tarvoCost.wall / rawCost.wall);
+        cpuRatios.push_back(tarvoCost.cpu / rawCost.cpu);
+    }
+    reset();
+    std::sort(wallRatios.begin(), wallRatios.end());
+    std::sort(cpuRatios.begin(), cpuRatios.end());
+    std::printf("%-40s raw %6.2f s | Tarvo/raw wall median %.3fx (%.3f-%.3f) | cpu median %.3fx (%.3f-%.3f) | "
+                "target <= %.2fx\n",
+                label.c_str(), rawTotal / g_pairs, wallRatios[wallRatios.size() / 2], wallRatios.front(),
+                wallRatios.back(), cpuRatios[cpuRatios.size() / 2], cpuRatios.front(), cpuRatios.back(), target);
+    std::fflush(stdout);
+}
+
+void writeBytes(const fs::path& path, std::size_t size, bool compressible, std::mt19937_64& random)
+{
+    fs::create_directories(path.parent_path());
+    std::string bytes(size, '\0');
+    if (compressible) {
+        static const char* const words[] = {"archive ", "folder ", "holiday ", "photo ", "report ", "the ",
+                                            "and ",     "2024 ",   "\n",       "Tarvo ", "data ",   "line "};
+        std::size_t at = 0;
+        while (at < size) {
+            const char* word = words[random() % std::size(words)];
+            for (const char* c = word; *c && at < size; ++c) {
+                bytes[at++] = *c;
+            }
+        }
+    } else {
+        for (std::size_t i = 0; i + 8 <= size; i += 8) {
+            const std::uint64_t value = random();
+            std::memcpy(bytes.data() + i, &value, 8);
+        }
+    }
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// About 200 MB: incompressible "photos", compressible texts and small documents in nested folders.
+void makeLargeTree(const fs::path& root, std::mt19937_64& random)
+{
+    for (int i = 0; i < 40; ++i) {
+        writeBytes(root / "Photos" / ("IMG_" + std::to_string(i) + ".jpg"), (2 + i % 3) << 20, false, random);
+    }
+    for (int i = 0; i < 20; ++i) {
+        writeBytes(root / "Logs" / ("log" + std::to_string(i) + ".txt"), (2 + i % 3) << 20, true, random);
+    }
+    for (int i = 0; i < 300; ++i) {
+        writeBytes(root / "Docs" / ("d" + std::to_string(i % 7)) / ("note" + std::to_string(i) + ".txt"),
+                   10000 + (random() % 90000), i % 2 == 0, random);
+    }
+}
+
+void makeSmallFiles(const fs::path& root, std::mt19937_64& random)
+{
+    for (int i = 0; i < 20000; ++i) {
+        writeBytes(root / ("folder" + std::to_string(i / 200)) / ("file" + std::to_string(i) + ".txt"),
+                   200 + random() % 1800, true, random);
+    }
+}
+
+engine::RunControl counting(std::atomic<long long>& ticks)
+{
+    return {nullptr, [&](std::string_view line) {
+                if (engine::ProgressParser::counts(line)) {
+                    ticks.fetch_add(1, std::memory_order_relaxed);
+                }
+            }};
+}
+
+void compressAndExtract(const std::string& name, const fs::path& tree, const fs::path& out, double target)
+{
+    const engine::RarSupport tools = engine::ToolLocator::rarSupport();
+    const fs::path parent = tree.parent_path();
+    const std::string item = tree.filename().string();
+    struct Format
+    {
+        engine::ArchiveFormat format;
+        std::vector<std::string> raw;
+    };
+    const fs::path archive = out / "raw";
+    const std::vector<Format> formats = {
+        {engine::ArchiveFormat::zip, {"/usr/bin/zip", "-r", "-y", "-6", archive.string() + ".zip", item}},
+        {engine::ArchiveFormat::tarGz,
+         {"/usr/bin/bsdtar", "-czf", archive.string() + ".tar.gz", "--options", "gzip:compression-level=6", item}},
+        {engine::ArchiveFormat::sevenZip, {tools.sevenZip->string(), "a", "-mx5", archive.string() + ".7z", item}},
+    };
+    for (const Format& format : formats) {
+        const std::string extension(format.format.rawValue());
+        auto reset = [&] {
+            for (const auto& entry : fs::directory_iterator(out)) {
+                fs::remove_all(entry.path());
+            }
+        };
+        std::atomic<long long> ticks{0};
+        compare(
+            name + " compress " + extension, [&] { runRaw(format.raw, parent); },
+            [&] {
+                engine::CompressRequest request;
+                request.items = {tree};
+                request.format = format.format;
+                request.directory = out;
+                request.skipJunk = false;
+                request.tools = tools;
+                request.control = counting(ticks);
+                ticks = engine::FileWalk::count(request.items) * 0;
+                engine::ArchiveEngine::compress(request);
+            },
+            reset, target);
+
+        // One archive made once, unpacked by both.
+        const fs::path packed = out.parent_path() / ("packed." + extension);
+        fs::remove(packed);
+        engine::CompressRequest request;
+        request.items = {tree};
+        request.format = format.format;
+        request.directory = out;
+        request.tools = tools;
+        fs::rename(engine::ArchiveEngine::compress(request), packed);
+        const fs::path target_dir = out / "raw-extract";
+        std::vector<std::string> rawExtract;
+        switch (format.format) {
+        case engine::ArchiveFormat::zip:
+            rawExtract = {"/usr/bin/unzip", "-o", packed.string(), "-d", target_dir.string()};
+            break;
+        case engine::ArchiveFormat::tarGz:
+            rawExtract = {"/usr/bin/bsdtar", "-xzf", packed.string(), "-C", target_dir.string()};
+            break;
+        default:
+            rawExtract = {tools.sevenZip->string(), "x", "-y", "-o" + target_dir.string(), packed.string()};
+            break;
+        }
+        const fs::path copy = out / ("packed." + extension);
+        compare(
+            name + " extract " + extension,
+            [&] {
+                fs::create_directories(target_dir);
+                runRaw(rawExtract, out);
+            },
+            [&] { engine::ArchiveEngine::extract(copy, tools, std::nullopt, counting(ticks)); },
+            [&] {
+                for (const auto& entry : fs::directory_iterator(out)) {
+                    fs::remove_all(entry.path());
+                }
+                // Tarvo unpacks beside the archive: give it its own copy in the output folder.
+                fs::create_hard_link(packed, copy);
+            },
+            target);
+        fs::remove(packed);
+    }
+}
+
+void staging(const fs::path& tree, const fs::path& scratch)
+{
+    if (!selected("staging")) {
+        return;
+    }
+    // Two folders of about 100 MB each, packed together: Tarvo copies them into one staging folder.
+    const fs::path a = scratch / "stage-a";
+    const fs::path b = scratch / "stage-b";
+    fs::create_directories(a);
+    fs::create_directories(b);
+    fs::copy(tree / "Photos", a / "Photos", fs::copy_options::recursive);
+    fs::copy(tree / "Logs", b / "Logs", fs::copy_options::recursive);
+    fs::copy(tree / "Docs", b / "Docs", fs::copy_options::recursive);
+    std::uintmax_t bytes = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(scratch / "stage-a")) {
+        bytes += entry.is_regular_file() ? entry.file_size() : 0;
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(scratch / "stage-b")) {
+        bytes += entry.is_regular_file() ? entry.file_size() : 0;
+    }
+    std::vector<double> times;
+    for (int i = 0; i < std::max(3, g_pairs); ++i) {
+        fs::path staged;
+        times.push_back(seconds([&] {
+            staged = engine::ArchiveEngine::stage({a / "Photos", b / "Logs", b / "Docs"});
+        }));
+        fs::remove_all(staged);
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("%-44s %.0f MB copied in %.2f s (median), %.0f MB/s\n", "staging items from two folders",
+                static_cast<double>(bytes) / 1e6, times[times.size() / 2],
+                static_cast<double>(bytes) / 1e6 / times[times.size() / 2]);
+    fs::remove_all(a);
+    fs::remove_all(b);
+}
+
+void listing(const fs::path& scratch)
+{
+    if (!selected("list 100,000 entries")) {
+        return;
+    }
+    // 100,000 entries, written from a description so that no files need to exist.
+    const fs::path spec = scratch / "spec.mtree";
+    {
+        std::ofstream out(spec);
+        out << "#mtree\n";
+        for (int i = 0; i < 100000; ++i) {
+            out << "./Folder" << (i / 1000) << "/entry-" << i << ".txt type=file size=0\n";
+        }
+    }
+    const fs::path archive = scratch / "many.zip";
+    runRaw({"/usr/bin/bsdtar", "--format", "zip", "-cf", archive.string(), "-s", ",^\\./,,", "@" + spec.string()},
+           scratch);
+    const engine::RarSupport tools = engine::ToolLocator::rarSupport();
+    const fs::path json = scratch / "listing.json";
+    std::size_t entries = 0;
+    std::int64_t peak = 0;
+    compare(
+        "list 100,000 entries (lsar -json alone)",
+        [&] {
+            posix_spawn_file_actions_t actions;
+            posix_spawn_file_actions_init(&actions);
+            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, json.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            std::string lsar = tools.lister->string();
+            std::string flag = "-json";
+            std::string path = archive.string();
+            char* args[] = {lsar.data(), flag.data(), path.data(), nullptr};
+            pid_t child = 0;
+            posix_spawn(&child, args[0], &actions, nullptr, args, environ);
+            posix_spawn_file_actions_destroy(&actions);
+            waitpid(child, nullptr, 0);
+        },
+        [&] {
+            const std::int64_t before = bench::residentBytes();
+            bench::resetPeakResident();
+            entries = engine::ArchiveCatalog::list(archive, "", tools).entries.size();
+            peak = std::max(peak, bench::peakResidentBytes() - before);
+        },
+        [] {}, 1.10);
+    const auto size = static_cast<double>(fs::file_size(json));
+    std::printf("%-44s %zu entries, JSON %.1f MB, peak memory growth %.1f MB = %.2fx the JSON (target <= 2x)\n",
+                "list 100,000 entries: memory", entries, size / 1e6, static_cast<double>(peak) / 1e6,
+                static_cast<double>(peak) / size);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc > 1) {
+        g_pairs = std::max(1, std::atoi(argv[1]));
+    }
+    if (argc > 2) {
+        g_only = argv[2];
+    }
+    const fs::path scratch = bench::scratchDirectory();
+    std::mt19937_64 random(2026);
+    std::printf("Generating data in %s ...\n", scratch.c_str());
+    std::fflush(stdout);
+    makeLargeTree(scratch / "large" / "Tree", random);
+    makeSmallFiles(scratch / "small" / "Files", random);
+    fs::create_directories(scratch / "out");
+
+    listing(scratch);
+    staging(scratch / "large" / "Tree", scratch);
+    compressAndExtract("200 MB tree", scratch / "large" / "Tree", scratch / "out", 1.03);
+    compressAndExtract("20,000 small files", scratch / "small" / "Files", scratch / "out", 1.15);
+    fs::remove_all(scratch);
+    return 0;
+}
