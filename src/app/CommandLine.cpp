@@ -3,6 +3,7 @@
 #include "ArchiveCatalog.h"
 #include "ArchiveEngine.h"
 #include "ArchiveError.h"
+#include "FileSystem.h"
 #include "FileWalk.h"
 #include "L10n.h"
 #include "ProgressParser.h"
@@ -140,31 +141,16 @@ std::string readPassword(std::istream& input)
 }
 
 // SIGINT and SIGTERM cancel the running job instead of killing the process, so that the tool is
-// stopped and the partial archive or folder removed before Tarvo exits with 130.
+// stopped and the partial archive or folder removed before Tarvo exits with 130. One watcher for
+// the life of the process: its thread never outlives what it touches.
 class InterruptWatch
 {
 public:
-    InterruptWatch()
+    static InterruptWatch& instance()
     {
-        sigemptyset(&m_signals);
-        sigaddset(&m_signals, SIGINT);
-        sigaddset(&m_signals, SIGTERM);
-        ::pthread_sigmask(SIG_BLOCK, &m_signals, &m_previous);
-        std::thread([this] {
-            while (true) {
-                int signal = 0;
-                if (::sigwait(&m_signals, &signal) != 0) {
-                    continue;
-                }
-                m_interrupted = true;
-                if (auto session = std::atomic_load(&m_session)) {
-                    session->cancel();
-                }
-            }
-        }).detach();
+        static InterruptWatch watch;
+        return watch;
     }
-    InterruptWatch(const InterruptWatch&) = delete;
-    InterruptWatch& operator=(const InterruptWatch&) = delete;
 
     std::shared_ptr<ArchiveSession> newSession()
     {
@@ -178,8 +164,27 @@ public:
     bool interrupted() const { return m_interrupted; }
 
 private:
+    InterruptWatch()
+    {
+        sigemptyset(&m_signals);
+        sigaddset(&m_signals, SIGINT);
+        sigaddset(&m_signals, SIGTERM);
+        ::pthread_sigmask(SIG_BLOCK, &m_signals, nullptr);
+        std::thread([this] {
+            while (true) {
+                int signal = 0;
+                if (::sigwait(&m_signals, &signal) != 0) {
+                    continue;
+                }
+                m_interrupted = true;
+                if (auto session = std::atomic_load(&m_session)) {
+                    session->cancel();
+                }
+            }
+        }).detach();
+    }
+
     sigset_t m_signals;
-    sigset_t m_previous;
     std::atomic<bool> m_interrupted{false};
     std::shared_ptr<ArchiveSession> m_session;
 };
@@ -251,6 +256,14 @@ std::string describe(const std::exception& error)
     if (const auto* archiveError = dynamic_cast<const ArchiveError*>(&error)) {
         return archiveError->errorDescription();
     }
+    // "/path: Permission denied" rather than the library's "filesystem error: ... [/path]".
+    if (const auto* fileError = dynamic_cast<const fs::filesystem_error*>(&error)) {
+        const std::string path = fileError->path1().empty() ? std::string() : fileError->path1().string() + ": ";
+        return path + fileError->code().message();
+    }
+    if (const auto* systemError = dynamic_cast<const std::system_error*>(&error)) {
+        return systemError->what();
+    }
     return error.what();
 }
 
@@ -268,17 +281,16 @@ public:
         , m_output(output)
         , m_errors(errors)
         , m_terminal(::isatty(STDERR_FILENO) == 1 && &errors == &std::cerr)
-    {
-        if (options.passwordFromInput) {
-            m_password = readPassword(input);
-        }
-    }
+        // Read before the signals are taken over, so that Ctrl-C still ends a typed password prompt.
+        , m_password(options.passwordFromInput ? readPassword(input) : std::string())
+        , m_watch(InterruptWatch::instance())
+    {}
 
     int compress()
     {
         std::vector<fs::path> items;
         for (const auto& operand : m_options.operands) {
-            items.push_back(fs::absolute(operand));
+            items.push_back(cleanPath(operand)); // "Photos/" and "." name folders too
         }
         CompressRequest request;
         request.items = items;
@@ -311,7 +323,7 @@ public:
             if (m_watch.interrupted()) {
                 return kInterrupted;
             }
-            const fs::path archive = fs::absolute(operand);
+            const fs::path archive = cleanPath(operand);
             const std::optional<std::string> password =
                 m_password.empty() ? std::nullopt : std::optional<std::string>(m_password);
             ProgressLine progress(m_errors, m_terminal, L10n::extracting(archive.filename().string()), 0);
@@ -347,7 +359,7 @@ public:
 
     int list()
     {
-        const fs::path archive = fs::absolute(m_options.operands.front());
+        const fs::path archive = cleanPath(m_options.operands.front());
         try {
             const ArchiveListing listing =
                 ArchiveCatalog::list(archive, m_password, ToolLocator::rarSupport(), m_watch.newSession());
@@ -386,7 +398,7 @@ private:
     std::ostream& m_errors;
     bool m_terminal;
     std::string m_password;
-    InterruptWatch m_watch;
+    InterruptWatch& m_watch;
 };
 
 } // namespace

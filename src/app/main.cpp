@@ -9,7 +9,9 @@
 int main(int argc, char** argv)
 {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (std::find(arguments.begin(), arguments.end(), "--self-test") != arguments.end()) {
+    // "--self-test" anywhere, except as a file name given to a command.
+    const bool command = tarvo::app::CommandLine::handles(arguments);
+    if (!command && std::find(arguments.begin(), arguments.end(), "--self-test") != arguments.end()) {
         const bool passed = tarvo::engine::SelfTest::run(std::cerr);
         std::cerr << (passed ? "SELFTEST OK" : "SELFTEST FAIL") << std::endl;
         return passed ? 0 : 1;

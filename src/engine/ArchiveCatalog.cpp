@@ -6,8 +6,14 @@
 #include "ProcessRunner.h"
 #include "TextUtil.h"
 
+#include <condition_variable>
+#include <deque>
+#include <istream>
 #include <limits>
+#include <mutex>
 #include <nlohmann/json.hpp>
+#include <streambuf>
+#include <thread>
 
 namespace tarvo::engine {
 
@@ -276,23 +282,137 @@ ArchiveError emptyListing()
     return ArchiveError::toolFailed("lsar", 1, L10n::text(Text::listingEmpty));
 }
 
-} // namespace
-
-ArchiveListing ArchiveCatalog::parse(std::string_view output)
+// The verdict on a parse: `head` is the start of the output, for the message when it was no JSON.
+ArchiveListing finishParse(ListingReader& reader, bool parsed, std::string_view head)
 {
-    ListingReader reader;
-    const bool parsed = nlohmann::json::sax_parse(output.data(), output.data() + output.size(), &reader);
     if (!parsed || reader.failed) {
-        if (trimmed(output).empty()) {
+        if (trimmed(head).empty()) {
             throw emptyListing();
         }
-        throw ArchiveError::toolFailed("lsar", 1, firstCharacters(output, 180));
+        throw ArchiveError::toolFailed("lsar", 1, firstCharacters(head, 180));
     }
     if (!reader.topLevelIsObject) {
         throw emptyListing();
     }
     reader.finish();
     return std::move(reader.listing);
+}
+
+// Carries lsar's output, in chunks, from the thread that reads the tool to the one that parses
+// it, so that a listing of 100,000 entries is read while lsar is still writing it and never has
+// to be held whole.
+class ChunkChannel : public std::streambuf
+{
+public:
+    void push(std::string chunk)
+    {
+        std::lock_guard guard(m_lock);
+        if (!m_abandoned) {
+            m_chunks.push_back(std::move(chunk));
+            m_ready.notify_one();
+        }
+    }
+    void close()
+    {
+        std::lock_guard guard(m_lock);
+        m_closed = true;
+        m_ready.notify_one();
+    }
+    // The reader has stopped: what comes later is dropped.
+    void abandon()
+    {
+        std::lock_guard guard(m_lock);
+        m_abandoned = true;
+        m_chunks.clear();
+    }
+
+protected:
+    int_type underflow() override
+    {
+        std::unique_lock guard(m_lock);
+        m_ready.wait(guard, [this] { return !m_chunks.empty() || m_closed; });
+        if (m_chunks.empty()) {
+            return traits_type::eof();
+        }
+        m_current = std::move(m_chunks.front());
+        m_chunks.pop_front();
+        setg(m_current.data(), m_current.data(), m_current.data() + m_current.size());
+        return traits_type::to_int_type(m_current.front());
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_ready;
+    std::deque<std::string> m_chunks;
+    std::string m_current;
+    bool m_closed = false;
+    bool m_abandoned = false;
+};
+
+// Parses on a thread of its own what the tool prints; finish() waits for the verdict.
+class StreamingParse
+{
+public:
+    StreamingParse()
+        : m_thread([this] { parse(); })
+    {}
+    ~StreamingParse() { m_channel.close(); }
+    StreamingParse(const StreamingParse&) = delete;
+    StreamingParse& operator=(const StreamingParse&) = delete;
+
+    void line(std::string_view text)
+    {
+        if (m_head.size() < 1024) {
+            m_head.append(m_head.empty() ? "" : "\n").append(text);
+        }
+        m_pending.append(text).push_back('\n');
+        if (m_pending.size() >= kChunk) {
+            m_channel.push(std::move(m_pending));
+            m_pending.clear();
+        }
+    }
+
+    ArchiveListing finish()
+    {
+        m_channel.push(std::move(m_pending));
+        m_channel.close();
+        m_thread.join();
+        if (m_error) {
+            std::rethrow_exception(m_error);
+        }
+        return finishParse(m_reader, m_parsed, m_head);
+    }
+
+private:
+    static constexpr std::size_t kChunk = 256 * 1024;
+
+    void parse()
+    {
+        try {
+            std::istream input(&m_channel);
+            m_parsed = nlohmann::json::sax_parse(input, &m_reader);
+        } catch (...) {
+            m_error = std::current_exception();
+        }
+        m_channel.abandon();
+    }
+
+    ChunkChannel m_channel;
+    ListingReader m_reader;
+    bool m_parsed = false;
+    std::exception_ptr m_error;
+    std::string m_head;
+    std::string m_pending;
+    std::jthread m_thread; // last: it starts once everything above exists
+};
+
+} // namespace
+
+ArchiveListing ArchiveCatalog::parse(std::string_view output)
+{
+    ListingReader reader;
+    const bool parsed = nlohmann::json::sax_parse(output.data(), output.data() + output.size(), &reader);
+    return finishParse(reader, parsed, output.substr(0, 1024));
 }
 
 ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::string_view password,
@@ -313,9 +433,11 @@ ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::s
     run.session = session;
     run.redact = secret;
 
-    ProcessRunner::Captured captured = ProcessRunner::captureWithStatus(run);
+    StreamingParse parsing;
+    ProcessRunner::Captured captured =
+        ProcessRunner::captureWithStatus(run, [&](std::string_view line) { parsing.line(line); });
     if (captured.status == 0 && !captured.signalled) {
-        return parse(captured.output);
+        return parsing.finish();
     }
     const ArchiveError failure =
         ArchiveError::toolFailed(lastComponent(*support.lister), captured.status, std::move(captured.message));
@@ -326,7 +448,7 @@ ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::s
     // password, or a file that is no archive at all.
     ArchiveListing listing;
     try {
-        listing = parse(captured.output);
+        listing = parsing.finish();
     } catch (const ArchiveError&) {
         throw failure;
     }

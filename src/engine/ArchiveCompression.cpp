@@ -36,8 +36,10 @@ struct StagedItems
 
 // Copies each item into a fresh staging folder under its own name, or "stem 2.ext", "stem 3.ext"
 // when an earlier item took it.
-StagedItems stageItems(const std::vector<fs::path>& sources)
+StagedItems stageItems(const std::vector<fs::path>& sources, const std::shared_ptr<ArchiveSession>& session)
 {
+    // A cancel during a long copy is noticed between files.
+    const auto stop = [&session] { return session && session->isCancelled(); };
     StagedItems staged{fs::temp_directory_path() / ("Tarvo-" + makeUuid()), {}};
     fs::create_directories(staged.folder);
     try {
@@ -51,7 +53,7 @@ StagedItems stageItems(const std::vector<fs::path>& sources)
                 name = stem + " " + std::to_string(n) + (extension.empty() ? "" : "." + extension);
             }
             used.insert(name);
-            copyTree(source, staged.folder / name);
+            copyTree(source, staged.folder / name, stop);
             staged.names.push_back(name);
         }
     } catch (...) {
@@ -63,7 +65,9 @@ StagedItems stageItems(const std::vector<fs::path>& sources)
 
 // The folder a tool runs in and the names it packs from there. Items from one folder are packed
 // in place; items from several are staged into one temporary folder, removed afterwards.
-template <typename Body> void inWorkingFolder(const std::vector<fs::path>& sources, bool forceStaging, Body&& body)
+template <typename Body>
+void inWorkingFolder(const std::vector<fs::path>& sources, bool forceStaging,
+                     const std::shared_ptr<ArchiveSession>& session, Body&& body)
 {
     std::vector<fs::path> clean;
     clean.reserve(sources.size());
@@ -81,7 +85,7 @@ template <typename Body> void inWorkingFolder(const std::vector<fs::path>& sourc
         body(clean.front().parent_path(), names);
         return;
     }
-    const StagedItems staged = stageItems(clean);
+    const StagedItems staged = stageItems(clean, session);
     try {
         body(staged.folder, staged.names);
     } catch (...) {
@@ -102,12 +106,6 @@ void runTool(const fs::path& executable, std::vector<std::string> arguments, con
     run.session = control.session;
     run.redact = password.value_or(std::string());
     ProcessRunner::run(run, control.onLine);
-}
-
-bool hasWildcard(const std::vector<std::string>& names)
-{
-    return std::any_of(names.begin(), names.end(),
-                       [](const std::string& name) { return name.find_first_of("*?") != std::string::npos; });
 }
 
 } // namespace
@@ -144,9 +142,9 @@ void ArchiveEngine::validate(const fs::path& destination, const std::vector<fs::
     }
 }
 
-fs::path ArchiveEngine::stage(const std::vector<fs::path>& sources)
+fs::path ArchiveEngine::stage(const std::vector<fs::path>& sources, const std::shared_ptr<ArchiveSession>& session)
 {
-    return stageItems(sources).folder;
+    return stageItems(sources, session).folder;
 }
 
 std::vector<std::string> ArchiveEngine::zipArguments(const fs::path& destination, const std::vector<std::string>& names,
@@ -238,18 +236,19 @@ void ArchiveEngine::compressZip(const std::vector<fs::path>& sources, const fs::
                                 const std::optional<std::string>& password, CompressionLevel level, bool skipJunk,
                                 const RunControl& control)
 {
-    inWorkingFolder(sources, false, [&](const fs::path& folder, const std::vector<std::string>& names) {
-        try {
-            runTool("/usr/bin/zip", zipArguments(destination, names, password, level, skipJunk), folder, {0, 1},
-                    password, control);
-        } catch (const ArchiveError& error) {
-            // "zip error: Nothing to do!": every item was left out or vanished.
-            if (error.errorCase() == ArchiveError::Case::toolFailed && error.status() == 12) {
-                throw ArchiveError(ArchiveError::Case::noInputs);
-            }
-            throw;
-        }
-    });
+    inWorkingFolder(sources, false, control.session,
+                    [&](const fs::path& folder, const std::vector<std::string>& names) {
+                        try {
+                            runTool("/usr/bin/zip", zipArguments(destination, names, password, level, skipJunk), folder,
+                                    {0, 1}, password, control);
+                        } catch (const ArchiveError& error) {
+                            // "zip error: Nothing to do!": every item was left out or vanished.
+                            if (error.errorCase() == ArchiveError::Case::toolFailed && error.status() == 12) {
+                                throw ArchiveError(ArchiveError::Case::noInputs);
+                            }
+                            throw;
+                        }
+                    });
 }
 
 void ArchiveEngine::compressTarGz(const std::vector<fs::path>& sources, const fs::path& destination,
@@ -259,23 +258,21 @@ void ArchiveEngine::compressTarGz(const std::vector<fs::path>& sources, const fs
     if (!tar) {
         throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory), "cannot start tar");
     }
-    inWorkingFolder(sources, false, [&](const fs::path& folder, const std::vector<std::string>& names) {
-        runTool(tar->path, tarArguments(destination, names, level, skipJunk, tar->isBsdtar), folder, {0}, std::nullopt,
-                control);
-    });
+    inWorkingFolder(sources, false, control.session,
+                    [&](const fs::path& folder, const std::vector<std::string>& names) {
+                        runTool(tar->path, tarArguments(destination, names, level, skipJunk, tar->isBsdtar), folder,
+                                {0}, std::nullopt, control);
+                    });
 }
 
 void ArchiveEngine::compressRar(const std::vector<fs::path>& sources, const fs::path& destination, const fs::path& tool,
                                 const std::optional<std::string>& password, CompressionLevel level, bool skipJunk,
                                 const RunControl& control)
 {
-    // rar reads "*" and "?" in names as wildcards and knows no way to quote them. In a staging
-    // folder that holds only the chosen items, a wildcard can match nothing else.
-    std::vector<std::string> names;
-    for (const auto& source : sources) {
-        names.push_back(lastComponent(source));
-    }
-    inWorkingFolder(sources, hasWildcard(names), [&](const fs::path& folder, const std::vector<std::string>& names) {
+    // With "-r" rar adds every file of a given name from all subfolders too, and it reads "*" and
+    // "?" in names as wildcards with no way to quote them. In a staging folder that holds only the
+    // chosen items, neither can pick up anything else.
+    inWorkingFolder(sources, true, control.session, [&](const fs::path& folder, const std::vector<std::string>& names) {
         runTool(tool, rarArguments(destination, names, password, level, skipJunk), folder, {0, 1}, password, control);
     });
 }
@@ -284,10 +281,11 @@ void ArchiveEngine::compressSevenZip(const std::vector<fs::path>& sources, const
                                      const fs::path& tool, const std::optional<std::string>& password,
                                      CompressionLevel level, bool skipJunk, const RunControl& control)
 {
-    inWorkingFolder(sources, false, [&](const fs::path& folder, const std::vector<std::string>& names) {
-        runTool(tool, sevenZipArguments(destination, names, password, level, skipJunk), folder, {0, 1}, password,
-                control);
-    });
+    inWorkingFolder(sources, false, control.session,
+                    [&](const fs::path& folder, const std::vector<std::string>& names) {
+                        runTool(tool, sevenZipArguments(destination, names, password, level, skipJunk), folder, {0, 1},
+                                password, control);
+                    });
 }
 
 fs::path ArchiveEngine::compress(const CompressRequest& request)

@@ -62,7 +62,8 @@ public:
                                  const RunControl& control);
 
     // Copies items from several folders into a fresh "Tarvo-<UUID>" folder, renaming clashes.
-    static std::filesystem::path stage(const std::vector<std::filesystem::path>& sources);
+    static std::filesystem::path stage(const std::vector<std::filesystem::path>& sources,
+                                       const std::shared_ptr<ArchiveSession>& session = {});
     // Fails with destinationInsideSource when the archive would land inside a folder it packs.
     static void validate(const std::filesystem::path& destination, const std::vector<std::filesystem::path>& sources);
     // Trimmed; blank means no password.

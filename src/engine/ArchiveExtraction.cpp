@@ -47,6 +47,14 @@ bool isUnar(const fs::path& tool)
     return tool.filename() == "unar";
 }
 
+// unrar reads "*" and "?" as wildcards in the archive's name and in entry names, and a name
+// beginning with "@" as a list file; it has no way to quote them.
+bool unrarCannotQuote(const fs::path& archive, const std::optional<std::string>& entry)
+{
+    const auto wild = [](const std::string& name) { return name.find_first_of("*?") != std::string::npos; };
+    return wild(archive.filename().string()) || (entry && (wild(*entry) || entry->starts_with('@')));
+}
+
 void runUnar(const fs::path& tool, const fs::path& archive, const fs::path& destination,
              const std::optional<std::string>& password, const Selection& selection, const RunControl& control)
 {
@@ -74,7 +82,8 @@ void runUnzip(const fs::path& archive, const fs::path& destination, const std::o
     if (password) {
         arguments.insert(arguments.end(), {"-P", *password});
     }
-    arguments.push_back(archive.string());
+    // unzip reads wildcards in the archive's name too: Report[1].zip would open Report1.zip.
+    arguments.push_back(ArchiveEngine::unzipLiteral(archive.string()));
     if (selection.entry) {
         const std::string literal = ArchiveEngine::unzipLiteral(*selection.entry);
         arguments.push_back(selection.isDirectory ? literal + "/*" : literal);
@@ -129,9 +138,13 @@ void runRar(const fs::path& archive, const fs::path& destination, const RarSuppo
         throw ArchiveError(ArchiveError::Case::extractorUnavailable);
     }
     const fs::path tool = *support.extractor;
-    if (isUnar(tool) || selection.viaUnar) {
+    const bool awkward = unrarCannotQuote(archive, selection.entry);
+    if (isUnar(tool) || selection.viaUnar || (awkward && support.unar && !selection.entry)) {
         runUnar(isUnar(tool) ? tool : *support.unar, archive, destination, password, selection, control);
         return;
+    }
+    if (awkward) {
+        throw ArchiveError::toolFailed(tool.filename().string(), 1, L10n::text(Text::pathCannotBeExtracted));
     }
     std::string target = destination.string();
     if (!target.ends_with('/')) {
@@ -368,10 +381,12 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
     // unar reads names as wildcard patterns, so it chooses by the lister's numbers; so does a RAR
     // folder or a RAR name with "*" or "?", which unrar cannot quote. unzip needs to know a folder
     // from a file. The listing tells all of it.
-    const bool wildRarName = entry->find_first_of("*?") != std::string::npos;
     bool viaUnar = (*kind == ArchiveKind::sevenZip && !support.sevenZip) ||
                    (*kind == ArchiveKind::rar && support.extractor && isUnar(*support.extractor));
     const bool rarMayNeedUnar = *kind == ArchiveKind::rar && support.unar && !viaUnar;
+    if (rarMayNeedUnar && unrarCannotQuote(path, *entry)) {
+        viaUnar = true;
+    }
     const bool needListing = viaUnar || rarMayNeedUnar || (*kind == ArchiveKind::zip && isDirectory != false) ||
                              (*kind == ArchiveKind::rar && !isDirectory);
     if (needListing && support.lister) {
@@ -379,7 +394,7 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
         if (!selection.found) {
             throw cannotExtract;
         }
-        if (rarMayNeedUnar && (selection.isDirectory || wildRarName)) {
+        if (rarMayNeedUnar && selection.isDirectory) {
             viaUnar = true;
         }
     }

@@ -1,5 +1,7 @@
 #include "FileSystem.h"
 
+#include "ArchiveError.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -21,15 +23,45 @@ fs::path cleanPath(const fs::path& path)
     return text;
 }
 
-bool renameNoReplace(const fs::path& from, const fs::path& to)
+namespace {
+
+// rename(2) that never replaces; filesystems without RENAME_NOREPLACE (NFS, some FUSE) get a
+// check first, which leaves only a tiny window.
+int renameExclusive(const fs::path& from, const fs::path& to)
 {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return errno;
+    }
+    struct stat existing
+    {};
+    if (::lstat(to.c_str(), &existing) == 0) {
+        return EEXIST;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+} // namespace
+
+bool renameNoReplace(const fs::path& from, const fs::path& to)
+{
+    int error = renameExclusive(from, to);
+    struct stat info
+    {};
+    if (error == EACCES && ::lstat(from.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && !(info.st_mode & S_IWUSR)) {
+        ::chmod(from.c_str(), info.st_mode | S_IWUSR);
+        error = renameExclusive(from, to);
+        ::chmod(error == 0 ? to.c_str() : from.c_str(), info.st_mode);
+    }
+    if (error == 0) {
         return true;
     }
-    if (errno == EEXIST) {
+    if (error == EEXIST || error == ENOTEMPTY) {
         return false;
     }
-    throw fs::filesystem_error("cannot move", from, to, std::error_code(errno, std::generic_category()));
+    throw fs::filesystem_error("cannot move", from, to, std::error_code(error, std::generic_category()));
 }
 
 void removeTree(const fs::path& path) noexcept
@@ -76,16 +108,21 @@ void copyTimes(const fs::path& from, const fs::path& to)
 
 } // namespace
 
-void copyTree(const fs::path& from, const fs::path& to)
+void copyTree(const fs::path& from, const fs::path& to, const std::function<bool()>& stop)
 {
+    if (stop && stop()) {
+        throw ArchiveError(ArchiveError::Case::cancelled);
+    }
     const fs::file_status status = fs::symlink_status(from);
     if (fs::is_symlink(status)) {
         fs::copy_symlink(from, to);
     } else if (fs::is_directory(status)) {
-        fs::create_directory(to, from);
+        // Its own mode last: a folder without write permission could not take its contents.
+        fs::create_directory(to);
         for (const fs::directory_entry& entry : fs::directory_iterator(from)) {
-            copyTree(entry.path(), to / entry.path().filename());
+            copyTree(entry.path(), to / entry.path().filename(), stop);
         }
+        fs::permissions(to, status.permissions());
     } else if (fs::is_regular_file(status)) {
         fs::copy_file(from, to);
     } else {

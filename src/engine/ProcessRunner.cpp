@@ -210,6 +210,60 @@ struct Exit
     bool signalled = false;
 };
 
+// Reaps the child. If the runner itself fails while the child runs (no memory, a line handler
+// that throws), the child's whole group is killed first, so that no tool goes on writing an
+// archive that its caller is about to remove.
+class Child
+{
+public:
+    Child(pid_t pid, std::shared_ptr<ArchiveSession> session)
+        : m_pid(pid)
+        , m_session(std::move(session))
+    {}
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    ~Child()
+    {
+        if (m_pid > 0) {
+            ::kill(-m_pid, SIGKILL);
+            if (m_session) {
+                m_session->detach(m_pid);
+            }
+            while (::waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }
+    }
+
+    Exit reap()
+    {
+        siginfo_t info{};
+        while (::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+        }
+        // Once reaped its id may be reused: the session must not signal it any more.
+        if (m_session) {
+            m_session->detach(m_pid);
+        }
+        int status = 0;
+        int result = 0;
+        while ((result = ::waitpid(m_pid, &status, 0)) < 0 && errno == EINTR) {
+        }
+        const int error = result < 0 ? errno : 0;
+        m_pid = 0;
+        if (error != 0) {
+            // The exit status is unknown: never count that as success.
+            throw std::system_error(error, std::generic_category(), "waitpid");
+        }
+        if (WIFSIGNALED(status)) {
+            return {WTERMSIG(status), true};
+        }
+        return {WEXITSTATUS(status), false};
+    }
+
+private:
+    pid_t m_pid;
+    std::shared_ptr<ArchiveSession> m_session;
+};
+
 // Starts the child and pumps its three pipes until both outputs end, then reaps it.
 // `tail` receives lines through the splitters; it is told which bytes stay valid while they are split.
 template <typename Output, typename Errors>
@@ -236,6 +290,7 @@ Exit execute(const ToolRun& tool, Output& output, Errors& errors, OutputTail& ta
     } else {
         spawn();
     }
+    Child guard(child, tool.session);
     out.write.reset();
     err.write.reset();
     in.read.reset();
@@ -313,22 +368,7 @@ Exit execute(const ToolRun& tool, Output& output, Errors& errors, OutputTail& ta
         }
     }
 
-    siginfo_t info{};
-    while (::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
-    }
-    if (tool.session) {
-        tool.session->detach(child);
-    }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) {
-            throw std::system_error(errno, std::generic_category(), "waitpid");
-        }
-    }
-    if (WIFSIGNALED(status)) {
-        return {WTERMSIG(status), true};
-    }
-    return {WEXITSTATUS(status), false};
+    return guard.reap();
 }
 
 std::string toolName(const ToolRun& tool)
@@ -394,15 +434,19 @@ struct RawCapture
     bool passwordFailure = false;
 };
 
-RawCapture captureRaw(const ToolRun& tool)
+RawCapture captureRaw(const ToolRun& tool, const ProcessRunner::LineHandler& onOutputLine = {})
 {
     const auto family = PasswordFailure::familyOf(toolName(tool));
     RawCapture raw;
     LineSplitter output([&](std::string_view line) {
-        if (!raw.output.empty()) {
-            raw.output += '\n';
+        if (onOutputLine) {
+            onOutputLine(line);
+        } else {
+            if (!raw.output.empty()) {
+                raw.output += '\n';
+            }
+            raw.output += line;
         }
-        raw.output += line;
         if (!raw.passwordFailure && PasswordFailure::matchesLine(line, family)) {
             raw.passwordFailure = true;
         }
@@ -426,9 +470,9 @@ std::string ProcessRunner::capture(const ToolRun& tool)
     return std::move(raw.output);
 }
 
-ProcessRunner::Captured ProcessRunner::captureWithStatus(const ToolRun& tool)
+ProcessRunner::Captured ProcessRunner::captureWithStatus(const ToolRun& tool, const LineHandler& onOutputLine)
 {
-    RawCapture raw = captureRaw(tool);
+    RawCapture raw = captureRaw(tool, onOutputLine);
     std::string message = preliminaryVerdict(tool, raw.tail, raw.passwordFailure);
     return {std::move(raw.output), raw.exit.status, raw.exit.signalled, std::move(message)};
 }

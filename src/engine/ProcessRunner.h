@@ -61,8 +61,10 @@ public:
         std::string message; // standard error's last lines, password masked
     };
     // capture() for callers that read the output whatever the exit status: only a cancel, a
-    // password failure or a launch error is thrown.
-    static Captured captureWithStatus(const ToolRun& tool);
+    // password failure or a launch error is thrown. With `onOutputLine`, standard output's lines go
+    // to it as they arrive instead of into `output`, so that a caller can read a long listing while
+    // the tool is still writing it.
+    static Captured captureWithStatus(const ToolRun& tool, const LineHandler& onOutputLine = {});
 };
 
 } // namespace tarvo::engine

@@ -81,7 +81,10 @@ std::optional<std::filesystem::path> ToolLocator::which(std::string_view name)
     run.environment = std::move(environment);
     try {
         const std::string found = ProcessRunner::capture(run);
-        if (found.empty() || found.find('\n') != std::string::npos || !isExecutableFile(found)) {
+        // A relative answer (PATH holding "." or an empty entry) would name a file in whatever folder
+        // the tool is later started in, such as the folder being packed.
+        if (found.empty() || found.front() != '/' || found.find('\n') != std::string::npos ||
+            !isExecutableFile(found)) {
             return std::nullopt;
         }
         return std::filesystem::path(found);

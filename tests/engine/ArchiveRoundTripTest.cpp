@@ -129,6 +129,15 @@ TEST_F(RoundTrip, EveryFormatKeepsAwkwardNamesAndLeavesHousekeepingOut)
         fs::remove(archive);
     }
     EXPECT_EQ(namesIn(dir / "out"), std::vector<std::string>{});
+
+    // An archive whose own name holds pattern characters, beside one its pattern would match.
+    fs::create_directories(dir / "names");
+    writeFile(dir / "names" / "right.txt", "right");
+    writeFile(dir / "names" / "wrong.txt", "wrong");
+    fs::rename(pack({dir / "names" / "right.txt"}, ArchiveFormat::zip), dir / "out" / "R[1]*.zip");
+    fs::rename(pack({dir / "names" / "wrong.txt"}, ArchiveFormat::zip), dir / "out" / "R1x.zip");
+    const fs::path opened = ArchiveEngine::extract(dir / "out" / "R[1]*.zip", tools, std::nullopt, {});
+    EXPECT_EQ(namesIn(opened), std::vector<std::string>{"right.txt"});
 }
 
 TEST_F(RoundTrip, NamingStagingAndValidation)

@@ -98,8 +98,8 @@ TEST_F(ProcessRunnerTest, SuccessCodesSignalsAndThePasswordMask)
 
 TEST_F(ProcessRunnerTest, LinesReachTheCallbackWhatEverTheToolPrints)
 {
-    ToolRun run =
-        script("printer", "printf '  a\\r\\n\\n\\tb\\r50%%\\rdone\\n'; printf 'bad \\377\\n' >&2; printf tail");
+    ToolRun run = script(
+        "printer", "printf '  a\\r\\n\\n\\tb\\r50%%\\rdone\\n'; printf 'bad \\377\\n' >&2; sleep 0.1; printf tail");
     std::vector<std::string> lines;
     ProcessRunner::run(run, [&](std::string_view line) { lines.emplace_back(line); });
     ASSERT_EQ(lines.size(), 4u);
@@ -271,6 +271,20 @@ TEST_F(ProcessRunnerTest, CancelAtRandomMomentsIsNeverLost)
             EXPECT_FALSE(processAlive(pid)) << pid;
         }
     }
+}
+
+TEST_F(ProcessRunnerTest, AFailingLineHandlerStopsTheTool)
+{
+    // The runner's own failure must not leave the tool running on its own.
+    ToolRun run = script("talker", "echo $$ > \"$1\"; echo first; sleep 20; echo late > \"$1.late\"");
+    run.arguments = {(dir / "pid").string()};
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_THROW(ProcessRunner::run(run, [](std::string_view) { throw std::runtime_error("handler failed"); }),
+                 std::runtime_error);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    EXPECT_FALSE(processAlive(readPid(dir / "pid")));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_FALSE(std::filesystem::exists(dir / "pid.late"));
 }
 
 TEST_F(ProcessRunnerTest, CaptureReturnsStandardOutputOnly)

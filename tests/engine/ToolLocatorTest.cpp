@@ -66,6 +66,13 @@ TEST_F(ToolLocatorTest, ThePathIsSearchedThroughWhich)
     }
     ScopedEnv path("PATH", "/usr/bin:/bin");
     EXPECT_EQ(ToolLocator::executable("tarvo-only-on-path"), std::nullopt);
+
+    // "." on the search path would name a file in whatever folder a tool is later started in.
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(elsewhere);
+    ScopedEnv dotted("PATH", ".:/usr/bin:/bin");
+    EXPECT_EQ(ToolLocator::executable("tarvo-only-on-path"), std::nullopt);
+    std::filesystem::current_path(previous);
 }
 
 TEST_F(ToolLocatorTest, UnrarFreeIsPassedOverForUnar)
