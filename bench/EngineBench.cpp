@@ -237,6 +237,9 @@ void compressAndExtract(const std::string& name, const fs::path& tree, const fs:
             },
             reset, target);
 
+        if (!selected(name + " extract " + extension)) {
+            continue;
+        }
         // One archive made once, unpacked by both.
         const fs::path packed = out.parent_path() / ("packed." + extension);
         fs::remove(packed);
@@ -362,6 +365,7 @@ void listing(const fs::path& scratch)
     std::printf("%-44s %zu entries, JSON %.1f MB, peak memory growth %.1f MB = %.2fx the JSON (target <= 2x)\n",
                 "list 100,000 entries: memory", entries, size / 1e6, static_cast<double>(peak) / 1e6,
                 static_cast<double>(peak) / size);
+    std::fflush(stdout);
 }
 
 } // namespace

@@ -31,7 +31,7 @@ constexpr std::size_t kReadChunk = 256 * 1024;
 // Tools such as unzip write each line on its own; waking for every one of them costs more than the
 // tool's work on small files. After a short read the runner lets output gather this long.
 constexpr auto kGatherInterval = std::chrono::microseconds(1000);
-constexpr std::size_t kShortRead = 16 * 1024;
+constexpr std::size_t kShortRead = 1024;
 constexpr int kPipeCapacity = 1024 * 1024;
 
 class FileDescriptor

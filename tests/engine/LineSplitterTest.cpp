@@ -51,6 +51,22 @@ TEST(LineSplitter, InvalidUtf8BecomesReplacementCharacters)
     EXPECT_EQ(split({"\xE6\x97", "\xA5\n"}), (Lines{"日"}));
 }
 
+TEST(LineSplitter, EveryInvalidByteIsFoundWhereverItSits)
+{
+    // Lines are scanned sixteen bytes at a time: put the bad byte at every offset and alignment.
+    for (std::size_t shift = 0; shift < 17; ++shift) {
+        for (std::size_t at = 0; at < 40; ++at) {
+            std::string bad(40, 'x');
+            bad[at] = '\xFF';
+            const std::string chunk = std::string(shift, 'p') + "\n" + bad + "\nclean line of forty characters......\n";
+            const Lines lines = split({chunk});
+            const std::string expected = bad.substr(0, at) + "\uFFFD" + bad.substr(at + 1);
+            ASSERT_EQ(lines.back(), "clean line of forty characters......");
+            ASSERT_EQ(lines[lines.size() - 2], expected) << shift << " " << at;
+        }
+    }
+}
+
 TEST(LineSplitter, AnEndlessLineIsPassedOnInBoundedPieces)
 {
     std::vector<std::size_t> sizes;
