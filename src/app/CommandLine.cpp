@@ -201,10 +201,14 @@ public:
     {
         draw();
     }
-    ~ProgressLine()
+    ~ProgressLine() { clear(); }
+
+    // Before anything else is written to the terminal.
+    void clear()
     {
         if (m_enabled) {
             m_stream << "\r\x1b[K" << std::flush;
+            m_enabled = false;
         }
     }
     ProgressLine(const ProgressLine&) = delete;
@@ -308,9 +312,11 @@ public:
         request.control = {m_watch.newSession(), [&](std::string_view line) { progress.line(line); }};
         try {
             const fs::path archive = ArchiveEngine::compress(request);
+            progress.clear();
             m_output << archive.string() << '\n' << std::flush;
             return 0;
         } catch (const std::exception& error) {
+            progress.clear();
             return fail(error, {});
         }
     }
@@ -346,8 +352,10 @@ public:
                 } else {
                     result = ArchiveEngine::extract(archive, tools, password, control);
                 }
+                progress.clear();
                 m_output << result.string() << '\n' << std::flush;
             } catch (const std::exception& error) {
+                progress.clear();
                 status = fail(error, archive.string());
                 if (status == kInterrupted) {
                     return status;

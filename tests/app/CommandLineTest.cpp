@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+using tarvo::test::noise;
 using tarvo::test::Program;
 using tarvo::test::ProgramResult;
 using tarvo::test::readFile;
@@ -20,10 +21,8 @@ class CommandLine : public ::testing::Test
 protected:
     void SetUp() override
     {
-        for (const char* name : {"zip", "unzip", "bsdtar", "7zz", "lsar", "unar"}) {
-            if (!tarvo::test::systemTool(name)) {
-                GTEST_SKIP() << name << " is not installed";
-            }
+        if (const auto missing = tarvo::test::missingTool({"zip", "unzip", "bsdtar", "7zz", "lsar", "unar"})) {
+            GTEST_SKIP() << *missing;
         }
         writeFile(dir / "Photos" / "a.jpg", "a");
         writeFile(dir / "Photos" / "b.jpg", "b");
@@ -34,20 +33,6 @@ protected:
     {
         arguments.insert(arguments.begin(), TARVO_EXECUTABLE);
         return runProgram(arguments, input, environment);
-    }
-
-    // Bytes no compressor can shrink.
-    static std::string noise(std::size_t size)
-    {
-        std::string bytes(size, '\0');
-        std::uint64_t state = 0x9E3779B97F4A7C15ULL;
-        for (char& c : bytes) {
-            state ^= state << 13;
-            state ^= state >> 7;
-            state ^= state << 17;
-            c = static_cast<char>(state);
-        }
-        return bytes;
     }
 
     static std::vector<std::string> lines(const std::string& text)

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace tarvo::engine;
+using tarvo::test::namesIn;
 using tarvo::test::readFile;
 using tarvo::test::TempDir;
 using tarvo::test::writeFile;
@@ -19,10 +20,8 @@ class BadInput : public ::testing::Test
 protected:
     void SetUp() override
     {
-        for (const char* name : {"zip", "unzip", "bsdtar", "7zz", "unar", "lsar"}) {
-            if (!tarvo::test::systemTool(name)) {
-                GTEST_SKIP() << name << " is not installed";
-            }
+        if (const auto missing = tarvo::test::missingTool({"zip", "unzip", "bsdtar", "7zz", "unar", "lsar"})) {
+            GTEST_SKIP() << *missing;
         }
         tools = ToolLocator::rarSupport();
         fs::create_directories(dir / "outside");
@@ -43,7 +42,7 @@ protected:
     void extractSafely(const fs::path& archive)
     {
         SCOPED_TRACE(archive.filename().string());
-        const auto before = entries(archive.parent_path());
+        const auto before = namesIn(archive.parent_path());
         try {
             const fs::path result = ArchiveEngine::extract(archive, tools, std::nullopt, {});
             EXPECT_EQ(result.parent_path(), archive.parent_path());
@@ -51,20 +50,10 @@ protected:
         } catch (const std::exception& error) {
             EXPECT_NE(std::string(error.what()), "");
         }
-        EXPECT_EQ(entries(archive.parent_path()), before);
+        EXPECT_EQ(namesIn(archive.parent_path()), before);
         EXPECT_TRUE(fs::is_empty(dir / "outside"));
         EXPECT_FALSE(fs::exists(dir / "evil.txt"));
         EXPECT_FALSE(fs::exists(dir / "abs.txt"));
-    }
-
-    static std::vector<std::string> entries(const fs::path& folder)
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
     }
 
     TempDir dir;
@@ -172,5 +161,5 @@ TEST_F(BadInput, UnsafeEntryPathsAndThousandsOfEntries)
     }
     // An entry the archive does not hold.
     EXPECT_THROW(ArchiveEngine::extractEntry(archive, "Many/nope.txt", tools, std::nullopt, {}), ArchiveError);
-    EXPECT_EQ(entries(dir / "archives"), (std::vector<std::string>{"many", "many.zip"}));
+    EXPECT_EQ(namesIn(dir / "archives"), (std::vector<std::string>{"many", "many.zip"}));
 }

@@ -9,6 +9,7 @@
 
 using namespace tarvo::engine;
 using namespace std::chrono_literals;
+using tarvo::test::namesIn;
 using tarvo::test::readFile;
 using tarvo::test::ScopedEnv;
 using tarvo::test::TempDir;
@@ -25,10 +26,8 @@ class RoundTrip : public ::testing::Test
 protected:
     void SetUp() override
     {
-        for (const char* name : {"zip", "unzip", "bsdtar", "7zz", "unar", "lsar"}) {
-            if (!tarvo::test::systemTool(name)) {
-                GTEST_SKIP() << name << " is not installed";
-            }
+        if (const auto missing = tarvo::test::missingTool({"zip", "unzip", "bsdtar", "7zz", "unar", "lsar"})) {
+            GTEST_SKIP() << *missing;
         }
         tools = ToolLocator::rarSupport();
         for (const char* name : kAwkwardNames) {
@@ -64,17 +63,6 @@ protected:
         }
         ADD_FAILURE() << "the job succeeded";
         return ArchiveError::Case::toolFailed;
-    }
-
-    // Nothing but the named entries in the folder (hidden working folders included).
-    static std::vector<std::string> namesIn(const fs::path& folder)
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
     }
 
     TempDir dir;
@@ -190,14 +178,7 @@ TEST_F(RoundTrip, CancellingRemovesThePartialArchiveAndTheStagingFolder)
     const ScopedEnv tmp("TMPDIR", (dir / "tmp").string());
     fs::create_directories(dir / "tmp");
     // Incompressible data keeps 7-Zip busy long enough to be cancelled mid-way.
-    std::string noise(12 << 20, '\0');
-    std::uint64_t state = 88172645463325252ULL;
-    for (char& c : noise) {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        c = static_cast<char>(state);
-    }
+    const std::string noise = tarvo::test::noise(12 << 20);
     writeFile(dir / "one" / "noise.bin", noise);
     writeFile(dir / "two" / "noise.bin", noise);
 

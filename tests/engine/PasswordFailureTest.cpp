@@ -123,10 +123,8 @@ class RealToolPasswords : public ::testing::Test
 protected:
     void SetUp() override
     {
-        for (const char* name : {"zip", "unzip", "7zz", "unar", "lsar", "bsdtar"}) {
-            if (!systemTool(name)) {
-                GTEST_SKIP() << name << " is not installed";
-            }
+        if (const auto missing = tarvo::test::missingTool({"zip", "unzip", "7zz", "unar", "lsar", "bsdtar"})) {
+            GTEST_SKIP() << *missing;
         }
         source = dir / "Bad Password notes";
         for (const char* name : kTreacherousNames) {

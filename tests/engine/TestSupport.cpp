@@ -74,6 +74,39 @@ std::optional<std::filesystem::path> systemTool(std::string_view name)
     return std::nullopt;
 }
 
+std::optional<std::string> missingTool(std::initializer_list<const char*> names)
+{
+    for (const char* name : names) {
+        if (!systemTool(name)) {
+            return std::string(name) + " is not installed";
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> namesIn(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string noise(std::size_t size)
+{
+    std::string bytes(size, '\0');
+    std::uint64_t state = 0x9E3779B97F4A7C15ULL;
+    for (char& c : bytes) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        c = static_cast<char>(state);
+    }
+    return bytes;
+}
+
 ScopedEnv::ScopedEnv(const char* name, const std::optional<std::string>& value)
     : m_name(name)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,15 @@ std::filesystem::path writeScript(const std::filesystem::path& path, std::string
 
 // The real tool at a fixed path, when this machine has it.
 std::optional<std::filesystem::path> systemTool(std::string_view name);
+
+// The first of these tools that this machine lacks, for GTEST_SKIP.
+std::optional<std::string> missingTool(std::initializer_list<const char*> names);
+
+// The names in a folder, hidden ones included, sorted.
+std::vector<std::string> namesIn(const std::filesystem::path& folder);
+
+// Bytes no compressor can shrink.
+std::string noise(std::size_t size);
 
 // Sets an environment variable for the lifetime of the guard.
 class ScopedEnv
