@@ -3,6 +3,7 @@
 #include "ArchiveError.h"
 #include "ArchiveNames.h"
 #include "FileSystem.h"
+#include "JobTools.h"
 #include "L10n.h"
 #include "NameFactory.h"
 #include "PathText.h"
@@ -93,19 +94,6 @@ void inWorkingFolder(const std::vector<fs::path>& sources, bool forceStaging,
         throw;
     }
     removeTree(staged.folder);
-}
-
-void runTool(const fs::path& executable, std::vector<std::string> arguments, const fs::path& folder,
-             std::set<std::int32_t> success, const std::optional<std::string>& password, const RunControl& control)
-{
-    ToolRun run;
-    run.executable = executable;
-    run.arguments = std::move(arguments);
-    run.currentDirectory = folder;
-    run.successCodes = std::move(success);
-    run.session = control.session;
-    run.redact = password.value_or(std::string());
-    ProcessRunner::run(run, control.onLine);
 }
 
 } // namespace
@@ -254,14 +242,11 @@ void ArchiveEngine::compressZip(const std::vector<fs::path>& sources, const fs::
 void ArchiveEngine::compressTarGz(const std::vector<fs::path>& sources, const fs::path& destination,
                                   CompressionLevel level, bool skipJunk, const RunControl& control)
 {
-    const auto tar = ToolLocator::systemTar();
-    if (!tar) {
-        throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory), "cannot start tar");
-    }
+    const TarTool tar = requireSystemTar();
     inWorkingFolder(sources, false, control.session,
                     [&](const fs::path& folder, const std::vector<std::string>& names) {
-                        runTool(tar->path, tarArguments(destination, names, level, skipJunk, tar->isBsdtar), folder,
-                                {0}, std::nullopt, control);
+                        runTool(tar.path, tarArguments(destination, names, level, skipJunk, tar.isBsdtar), folder, {0},
+                                std::nullopt, control);
                     });
 }
 

@@ -5,6 +5,7 @@
 #include "ArchiveKind.h"
 #include "ArchiveNames.h"
 #include "FileSystem.h"
+#include "JobTools.h"
 #include "L10n.h"
 #include "NameFactory.h"
 #include "PathText.h"
@@ -29,18 +30,6 @@ struct Selection
     bool viaUnar = false;
     std::vector<std::int64_t> indexes;
 };
-
-void runTool(const fs::path& executable, std::vector<std::string> arguments, std::set<std::int32_t> success,
-             const std::optional<std::string>& password, const RunControl& control)
-{
-    ToolRun run;
-    run.executable = executable;
-    run.arguments = std::move(arguments);
-    run.successCodes = std::move(success);
-    run.session = control.session;
-    run.redact = password.value_or(std::string());
-    ProcessRunner::run(run, control.onLine);
-}
 
 bool isUnar(const fs::path& tool)
 {
@@ -72,7 +61,7 @@ void runUnar(const fs::path& tool, const fs::path& archive, const fs::path& dest
     for (std::int64_t index : selection.indexes) {
         arguments.push_back(std::to_string(index));
     }
-    runTool(tool, std::move(arguments), {0}, password, control);
+    runTool(tool, std::move(arguments), std::nullopt, {0}, password, control);
 }
 
 void runUnzip(const fs::path& archive, const fs::path& destination, const std::optional<std::string>& password,
@@ -89,25 +78,22 @@ void runUnzip(const fs::path& archive, const fs::path& destination, const std::o
         arguments.push_back(selection.isDirectory ? literal + "/*" : literal);
     }
     arguments.insert(arguments.end(), {"-d", destination.string()});
-    runTool("/usr/bin/unzip", std::move(arguments), {0, 1}, password, control);
+    runTool("/usr/bin/unzip", std::move(arguments), std::nullopt, {0, 1}, password, control);
 }
 
 void runTar(const fs::path& archive, const fs::path& destination, const Selection& selection, const RunControl& control)
 {
-    const auto tar = ToolLocator::systemTar();
-    if (!tar) {
-        throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory), "cannot start tar");
-    }
+    const TarTool tar = requireSystemTar();
     // Files belong to the user who unpacks them, also when that user is root.
     std::vector<std::string> arguments = {"-xzf", archive.string(), "-C", destination.string(), "--no-same-owner"};
-    if (!tar->isBsdtar) {
+    if (!tar.isBsdtar) {
         arguments.push_back("--no-wildcards");
     }
     arguments.push_back("--");
     if (selection.entry) {
-        arguments.push_back(tar->isBsdtar ? ArchiveEngine::tarLiteral(*selection.entry) : *selection.entry);
+        arguments.push_back(tar.isBsdtar ? ArchiveEngine::tarLiteral(*selection.entry) : *selection.entry);
     }
-    runTool(tar->path, std::move(arguments), {0}, std::nullopt, control);
+    runTool(tar.path, std::move(arguments), std::nullopt, {0}, std::nullopt, control);
 }
 
 void runSevenZip(const fs::path& archive, const fs::path& destination, const RarSupport& support,
@@ -128,7 +114,7 @@ void runSevenZip(const fs::path& archive, const fs::path& destination, const Rar
     if (selection.entry) {
         arguments.push_back(*selection.entry);
     }
-    runTool(*support.sevenZip, std::move(arguments), {0, 1}, password, control);
+    runTool(*support.sevenZip, std::move(arguments), std::nullopt, {0, 1}, password, control);
 }
 
 void runRar(const fs::path& archive, const fs::path& destination, const RarSupport& support,
@@ -157,7 +143,7 @@ void runRar(const fs::path& archive, const fs::path& destination, const RarSuppo
         arguments.push_back(selection.isDirectory ? *selection.entry + "/*" : *selection.entry);
     }
     arguments.push_back(target);
-    runTool(tool, std::move(arguments), {0, 1}, password, control);
+    runTool(tool, std::move(arguments), std::nullopt, {0, 1}, password, control);
 }
 
 void runExtraction(ArchiveKind kind, const fs::path& archive, const fs::path& destination, const RarSupport& support,

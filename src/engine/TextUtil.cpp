@@ -93,39 +93,6 @@ std::string asciiLower(std::string_view text)
     return result;
 }
 
-bool containsIgnoringCase(std::string_view text, std::string_view needle) noexcept
-{
-    // `needle` is lower-case ASCII. memchr finds the candidates for its first letter in either
-    // case, which is far quicker than comparing at every position.
-    if (needle.empty()) {
-        return true;
-    }
-    if (text.size() < needle.size()) {
-        return false;
-    }
-    const char first = needle.front();
-    const char upper = (first >= 'a' && first <= 'z') ? static_cast<char>(first - 'a' + 'A') : first;
-    const std::size_t last = text.size() - needle.size();
-    for (char candidate : {first, upper}) {
-        std::size_t from = 0;
-        while (from <= last) {
-            const void* hit = std::memchr(text.data() + from, candidate, last - from + 1);
-            if (hit == nullptr) {
-                break;
-            }
-            const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
-            if (equalsIgnoringCaseText(text.substr(at, needle.size()), needle)) {
-                return true;
-            }
-            from = at + 1;
-        }
-        if (upper == first) {
-            break;
-        }
-    }
-    return false;
-}
-
 namespace {
 
 // The code point that starts at `p`, when a valid sequence of exactly `available` bytes or fewer
@@ -208,11 +175,6 @@ bool isValidUtf8(std::string_view bytes) noexcept
         i += length;
     }
     return true;
-}
-
-bool isAscii(std::string_view bytes) noexcept
-{
-    return allAscii(bytes.data(), bytes.size());
 }
 
 std::string repairedUtf8(std::string_view bytes)

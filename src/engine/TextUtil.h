@@ -117,9 +117,6 @@ private:
     std::uint64_t m_care[2]{};
 };
 
-// `needle` is lower-case ASCII.
-bool containsIgnoringCase(std::string_view text, std::string_view needle) noexcept;
-
 std::string_view trimmedUnicode(std::string_view text) noexcept;
 
 // Removes Unicode white space and line breaks (the set of Unicode's White_Space property) from
@@ -145,7 +142,6 @@ inline std::string_view trimmed(std::string_view text) noexcept
 // Valid UTF-8 is returned unchanged; every invalid sequence becomes U+FFFD.
 std::string repairedUtf8(std::string_view bytes);
 bool isValidUtf8(std::string_view bytes) noexcept;
-bool isAscii(std::string_view bytes) noexcept;
 
 // Every occurrence of `needle` replaced (literally, case-sensitively).
 std::string replacingAll(std::string_view text, std::string_view needle, std::string_view replacement);

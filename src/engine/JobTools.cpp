@@ -1,0 +1,30 @@
+#include "JobTools.h"
+
+#include <system_error>
+
+namespace tarvo::engine {
+
+void runTool(const std::filesystem::path& executable, std::vector<std::string> arguments,
+             const std::optional<std::filesystem::path>& folder, std::set<std::int32_t> success,
+             const std::optional<std::string>& password, const RunControl& control)
+{
+    ToolRun run;
+    run.executable = executable;
+    run.arguments = std::move(arguments);
+    run.currentDirectory = folder;
+    run.successCodes = std::move(success);
+    run.session = control.session;
+    run.redact = password.value_or(std::string());
+    ProcessRunner::run(run, control.onLine);
+}
+
+TarTool requireSystemTar()
+{
+    const auto tar = ToolLocator::systemTar();
+    if (!tar) {
+        throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory), "cannot start tar");
+    }
+    return *tar;
+}
+
+} // namespace tarvo::engine
