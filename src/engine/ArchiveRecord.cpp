@@ -1,0 +1,21 @@
+#include "ArchiveRecord.h"
+
+#include "Uuid.h"
+
+#include <utility>
+
+namespace tarvo::engine {
+
+ArchiveRecord ArchiveRecord::make(JobKind kind, ArchiveFormat format, std::string title, std::string outputPath,
+                                  bool succeeded)
+{
+    return ArchiveRecord{makeUuid(),
+                         kind,
+                         format,
+                         std::move(title),
+                         std::move(outputPath),
+                         std::chrono::time_point_cast<std::chrono::microseconds>(Clock::now()),
+                         succeeded};
+}
+
+} // namespace tarvo::engine
