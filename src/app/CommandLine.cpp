@@ -3,6 +3,7 @@
 #include "ArchiveCatalog.h"
 #include "ArchiveEngine.h"
 #include "ArchiveError.h"
+#include "ErrorText.h"
 #include "FileSystem.h"
 #include "FileWalk.h"
 #include "L10n.h"
@@ -257,24 +258,12 @@ private:
 
 std::string describe(const std::exception& error)
 {
-    if (const auto* archiveError = dynamic_cast<const ArchiveError*>(&error)) {
-        return archiveError->errorDescription();
-    }
-    // "/path: Permission denied" rather than the library's "filesystem error: ... [/path]".
-    if (const auto* fileError = dynamic_cast<const fs::filesystem_error*>(&error)) {
-        const std::string path = fileError->path1().empty() ? std::string() : fileError->path1().string() + ": ";
-        return path + fileError->code().message();
-    }
-    if (const auto* systemError = dynamic_cast<const std::system_error*>(&error)) {
-        return systemError->what();
-    }
-    return error.what();
+    return describeError(error);
 }
 
 bool isCancel(const std::exception& error)
 {
-    const auto* archiveError = dynamic_cast<const ArchiveError*>(&error);
-    return archiveError != nullptr && archiveError->errorCase() == ArchiveError::Case::cancelled;
+    return isCancellation(error);
 }
 
 class Runner

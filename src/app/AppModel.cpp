@@ -1,0 +1,222 @@
+#include "AppModel.h"
+
+#include "L10n.h"
+#include "ProgressParser.h"
+#include "ToolLocator.h"
+#include "Uuid.h"
+
+#include <QMetaObject>
+#include <QPointer>
+#include <QSettings>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+
+namespace tarvo::app {
+
+using namespace engine;
+
+namespace {
+
+// Ticks arrive on the tools' reader threads, possibly thousands a second. They are counted here and
+// handed to the main thread in batches: one queued call at a time, however many ticks it carries,
+// so a chatty tool cannot flood the event loop. The count stays exact.
+struct TickRelay
+{
+    QPointer<AppModel> model;
+    std::atomic<long long> pending{0};
+    std::atomic<bool> posted{false};
+};
+
+constexpr std::chrono::milliseconds kBannerResetDelay{2400};
+
+} // namespace
+
+AppModel::AppModel(Options options, QObject* parent)
+    : QObject(parent)
+    , m_language(AppLanguage::matchingSystem())
+    , m_bannerToken(makeUuid())
+    , m_progressGate(std::make_shared<ProgressGate>())
+    , m_platform(std::move(options.platform))
+{
+    m_settings = options.settingsFile.isEmpty()
+                     ? std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                                   QStringLiteral("Tarvo"), QStringLiteral("Tarvo"))
+                     : std::make_unique<QSettings>(options.settingsFile, QSettings::IniFormat);
+    // A tool run holds a worker for its whole length; a re-listing may run beside a job.
+    m_workers.setMaxThreadCount(4);
+
+    loadSettings();
+    loadHistory();
+    m_tools = ToolLocator::rarSupport();
+    refreshLoginStatus();
+
+    auto relay = std::make_shared<TickRelay>();
+    relay->model = this;
+    m_progressGate->setHandler([relay] {
+        relay->pending.fetch_add(1, std::memory_order_relaxed);
+        if (relay->posted.exchange(true)) {
+            return;
+        }
+        QMetaObject::invokeMethod(
+            relay->model.data(),
+            [relay] {
+                relay->posted.store(false);
+                const long long ticks = relay->pending.exchange(0);
+                if (relay->model && ticks > 0) {
+                    relay->model->addProgress(ticks);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+    // The model flushes what is still pending when a tool run ends.
+    m_flushTicks = [relay] { return relay->pending.exchange(0); };
+
+    m_ready = true;
+}
+
+AppModel::~AppModel()
+{
+    // Tools still running must not post ticks to a model that is gone.
+    m_progressGate->setHandler([] {});
+    if (m_session) {
+        m_session->cancel();
+    }
+    m_workers.waitForDone();
+}
+
+void AppModel::setFormat(ArchiveFormat format)
+{
+    assign(m_format, format, &AppModel::formatChanged);
+    persist();
+}
+
+void AppModel::setRevealInFinder(bool reveal)
+{
+    assign(m_revealInFinder, reveal, &AppModel::revealInFinderChanged);
+    persist();
+}
+
+void AppModel::setAskForDestination(bool ask)
+{
+    assign(m_askForDestination, ask, &AppModel::askForDestinationChanged);
+    persist();
+}
+
+void AppModel::setSkipJunk(bool skip)
+{
+    assign(m_skipJunk, skip, &AppModel::skipJunkChanged);
+    persist();
+}
+
+void AppModel::setLevel(CompressionLevel level)
+{
+    assign(m_level, level, &AppModel::levelChanged);
+    persist();
+}
+
+void AppModel::setLanguage(AppLanguage language)
+{
+    if (m_language == language) {
+        return;
+    }
+    // The interface language changes first, so that whatever reacts to the signal reads new texts.
+    L10n::setLanguage(language);
+    assign(m_language, language, &AppModel::languageChanged);
+    persist();
+    refreshLoginStatus();
+}
+
+void AppModel::setArchivePassword(const QString& password)
+{
+    assign(m_archivePassword, password, &AppModel::archivePasswordChanged);
+}
+
+void AppModel::setArchiveName(const QString& name)
+{
+    assign(m_archiveName, name, &AppModel::archiveNameChanged);
+}
+
+void AppModel::dismissAlert()
+{
+    assign(m_alertMessage, std::optional<QString>(), &AppModel::alertMessageChanged);
+}
+
+std::optional<double> AppModel::progressFraction() const
+{
+    if (!m_isWorking || m_progressTotal < 1) {
+        return std::nullopt;
+    }
+    const double fraction = static_cast<double>(m_progressDone) / static_cast<double>(std::max(m_progressTotal, 1LL));
+    return std::min(fraction, 0.99);
+}
+
+void AppModel::cancel()
+{
+    if (m_session) {
+        m_session->cancel();
+    }
+}
+
+ProcessRunner::LineHandler AppModel::progressLine() const
+{
+    return [gate = m_progressGate](std::string_view line) {
+        if (ProgressParser::counts(line)) {
+            gate->tick();
+        }
+    };
+}
+
+void AppModel::beginProgress(long long total)
+{
+    // Ticks of an earlier job that had not reached the main thread yet do not belong to this one.
+    m_flushTicks();
+    setProgress(0, total);
+}
+
+void AppModel::addProgress(long long ticks)
+{
+    setProgress(m_progressDone + ticks, m_progressTotal);
+}
+
+void AppModel::flushProgress()
+{
+    if (const long long ticks = m_flushTicks(); ticks > 0) {
+        addProgress(ticks);
+    }
+}
+
+void AppModel::setProgress(long long done, long long total)
+{
+    assign(m_progressTotal, total, &AppModel::progressTotalChanged);
+    assign(m_progressDone, done, &AppModel::progressDoneChanged);
+}
+
+void AppModel::setBanner(Banner banner)
+{
+    assign(m_banner, std::move(banner), &AppModel::bannerChanged);
+}
+
+void AppModel::setAlert(const QString& text, bool offersRarInstall)
+{
+    assign(m_alertOffersRarInstall, offersRarInstall, &AppModel::alertOffersRarInstallChanged);
+    assign(m_alertMessage, std::optional<QString>(text), &AppModel::alertMessageChanged);
+}
+
+void AppModel::setWorking(bool working)
+{
+    assign(m_isWorking, working, &AppModel::isWorkingChanged);
+}
+
+void AppModel::scheduleBannerReset()
+{
+    const std::string token = makeUuid();
+    m_bannerToken = token;
+    m_platform.clock->after(kBannerResetDelay, this, [this, token] {
+        if (m_bannerToken == token && m_banner.kind == Banner::Kind::success) {
+            setBanner(Banner::idle());
+        }
+    });
+}
+
+} // namespace tarvo::app

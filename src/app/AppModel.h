@@ -1,0 +1,244 @@
+#pragma once
+
+#include "AppLanguage.h"
+#include "ArchiveFormat.h"
+#include "ArchivePreview.h"
+#include "ArchiveRecord.h"
+#include "ArchiveSession.h"
+#include "Banner.h"
+#include "CompressionLevel.h"
+#include "JobKind.h"
+#include "Platform.h"
+#include "ProcessRunner.h"
+#include "ProgressGate.h"
+#include "RarSupport.h"
+#include "Work.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QThreadPool>
+#include <QUrl>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <qcoro/qcorotask.h>
+#include <vector>
+
+class QSettings;
+
+namespace tarvo::app {
+
+// The application's one model: settings, history, what the windows show, and the queue of jobs.
+// Lives on the main thread; tools run off it.
+class AppModel : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Options
+    {
+        platform::Platform platform;
+        // The settings file; empty means the user's "Tarvo/Tarvo.conf".
+        QString settingsFile;
+    };
+
+    explicit AppModel(Options options, QObject* parent = nullptr);
+    ~AppModel() override;
+
+    // Settings. Each assignment writes all six settings, even an unchanged one.
+    engine::ArchiveFormat format() const { return m_format; }
+    void setFormat(engine::ArchiveFormat format);
+    bool revealInFinder() const { return m_revealInFinder; }
+    void setRevealInFinder(bool reveal);
+    bool askForDestination() const { return m_askForDestination; }
+    void setAskForDestination(bool ask);
+    bool skipJunk() const { return m_skipJunk; }
+    void setSkipJunk(bool skip);
+    engine::CompressionLevel level() const { return m_level; }
+    void setLevel(engine::CompressionLevel level);
+    engine::AppLanguage language() const { return m_language; }
+    void setLanguage(engine::AppLanguage language);
+
+    // Typed in the main window; never stored.
+    const QString& archivePassword() const { return m_archivePassword; }
+    void setArchivePassword(const QString& password);
+    const QString& archiveName() const { return m_archiveName; }
+    void setArchiveName(const QString& name);
+
+    const std::vector<engine::ArchiveRecord>& records() const { return m_records; }
+    const Banner& banner() const { return m_banner; }
+    const std::optional<QString>& alertMessage() const { return m_alertMessage; }
+    void dismissAlert();
+    bool alertOffersRarInstall() const { return m_alertOffersRarInstall; }
+    bool isWorking() const { return m_isWorking; }
+    bool isInstallingTools() const { return m_isInstallingTools; }
+    const engine::RarSupport& tools() const { return m_tools; }
+    bool launchAtLogin() const { return m_launchAtLogin; }
+    const std::optional<QString>& loginNote() const { return m_loginNote; }
+    const std::optional<engine::ExtractPreview>& extractPreview() const { return m_extractPreview; }
+    const std::map<std::string, QString>& previewPasswords() const { return m_previewPasswords; }
+    const std::optional<QString>& previewNotice() const { return m_previewNotice; }
+    const std::optional<std::string>& listingID() const { return m_listingID; }
+    long long progressDone() const { return m_progressDone; }
+    long long progressTotal() const { return m_progressTotal; }
+    // For a progress bar: none while idle or when the total is unknown; never 1 while a job runs.
+    std::optional<double> progressFraction() const;
+
+    // Intake. Only local files reach the queue.
+    void enqueue(const QList<QUrl>& urls, bool interactive, const engine::WorkAction& action,
+                 long long plannedFiles = 0);
+    void handleFinder(const QString& action, const QStringList& paths);
+    void pickAndCompress();
+    void pickAndExtract();
+    // Stops the running job's tool; queued jobs still run.
+    void cancel();
+
+    // The preview sheet.
+    void setPreviewPassword(const std::string& itemID, const QString& password);
+    void refreshListing(const std::string& itemID);
+    void confirmExtract();
+    void extractOne(const engine::ArchivePreviewItem& item, const engine::ArchiveEntry& entry);
+    // The sheet's Cancel.
+    void closePreview();
+
+    // History.
+    void remove(const engine::ArchiveRecord& record);
+    void clearHistory();
+
+    // Login item.
+    void setLaunchAtLogin(bool enabled);
+    void refreshLoginStatus();
+
+    // Tool installation from the settings window.
+    void installRarTools();
+    void installSevenZip();
+
+    // The progress hook handed to the tools; callable from any thread.
+    engine::ProcessRunner::LineHandler progressLine() const;
+
+Q_SIGNALS:
+    void formatChanged();
+    void revealInFinderChanged();
+    void askForDestinationChanged();
+    void skipJunkChanged();
+    void levelChanged();
+    void languageChanged();
+    void archivePasswordChanged();
+    void archiveNameChanged();
+    void recordsChanged();
+    void bannerChanged();
+    void alertMessageChanged();
+    void alertOffersRarInstallChanged();
+    void isWorkingChanged();
+    void isInstallingToolsChanged();
+    void toolsChanged();
+    void launchAtLoginChanged();
+    void loginNoteChanged();
+    void extractPreviewChanged();
+    void previewPasswordsChanged();
+    void previewNoticeChanged();
+    void listingIDChanged();
+    void progressDoneChanged();
+    void progressTotalChanged();
+    // A job left the queue and the queue is empty again.
+    void drained();
+
+private:
+    // Assigns and notifies only on a change; whether it changed.
+    template <typename T> bool assign(T& field, T value, void (AppModel::*changed)())
+    {
+        if (field == value) {
+            return false;
+        }
+        field = std::move(value);
+        Q_EMIT(this->*changed)();
+        return true;
+    }
+
+    // Queue.
+    void enqueuePaths(std::vector<std::filesystem::path> paths, bool interactive, engine::WorkAction action,
+                      long long plannedFiles);
+    QCoro::Task<> drain();
+    QCoro::Task<> perform(Work work);
+    QCoro::Task<> pick(platform::OpenRequest request, engine::WorkAction action);
+    void beginProgress(long long total);
+    void addProgress(long long ticks);
+    void flushProgress();
+    void scheduleBannerReset();
+    void setBanner(Banner banner);
+    void setAlert(const QString& text, bool offersRarInstall);
+    void setWorking(bool working);
+    void setProgress(long long done, long long total);
+
+    // Jobs.
+    QCoro::Task<> compress(Work work, engine::ArchiveFormat format);
+    QCoro::Task<> extract(Work work, engine::WorkAction::Passwords passwords);
+    void report(std::exception_ptr error, const Work& work, engine::JobKind kind, engine::ArchiveFormat format);
+    QCoro::Task<std::optional<std::filesystem::path>> destinationDirectory(std::vector<std::filesystem::path> urls,
+                                                                           bool interactive);
+    void record(engine::ArchiveRecord record);
+    void announce(const QString& text);
+    void revealPaths(const std::vector<std::filesystem::path>& paths);
+
+    // Preview.
+    QCoro::Task<> presentPreview(Work work);
+    QCoro::Task<> relist(std::string itemID, std::filesystem::path archive, std::string password);
+    QCoro::Task<> extractFile(Work work, std::string path, std::string password);
+
+    // Persistence.
+    void loadSettings();
+    void loadHistory();
+    void persist();
+    void saveHistory();
+
+    // Tool installation.
+    QCoro::Task<> runRarInstallation();
+    QCoro::Task<> runSevenZipInstallation(std::filesystem::path brew);
+    void installationFailed(std::exception_ptr error);
+
+    // Observed state.
+    engine::ArchiveFormat m_format = engine::ArchiveFormat::zip;
+    bool m_revealInFinder = true;
+    bool m_askForDestination = false;
+    bool m_skipJunk = true;
+    engine::CompressionLevel m_level = engine::CompressionLevel::normal;
+    engine::AppLanguage m_language;
+    QString m_archivePassword;
+    QString m_archiveName;
+    std::vector<engine::ArchiveRecord> m_records;
+    Banner m_banner;
+    std::optional<QString> m_alertMessage;
+    bool m_alertOffersRarInstall = false;
+    bool m_isWorking = false;
+    bool m_isInstallingTools = false;
+    engine::RarSupport m_tools;
+    bool m_launchAtLogin = false;
+    std::optional<QString> m_loginNote;
+    std::optional<engine::ExtractPreview> m_extractPreview;
+    std::map<std::string, QString> m_previewPasswords;
+    std::optional<QString> m_previewNotice;
+    std::optional<std::string> m_listingID;
+    long long m_progressDone = 0;
+    long long m_progressTotal = 0;
+
+    // Private state.
+    std::deque<Work> m_queue;
+    bool m_draining = false;
+    bool m_ready = false;
+    std::string m_bannerToken;
+    std::shared_ptr<engine::ArchiveSession> m_session;
+    std::shared_ptr<ProgressGate> m_progressGate;
+    // Takes the ticks counted on the tools' threads that have not reached the model yet.
+    std::function<long long()> m_flushTicks;
+
+    platform::Platform m_platform;
+    std::unique_ptr<QSettings> m_settings;
+    // Tool runs block a worker each; a listing in the preview may run beside a job.
+    QThreadPool m_workers;
+};
+
+} // namespace tarvo::app

@@ -1,0 +1,267 @@
+// The compress and extract jobs, and how a job's outcome is shown, recorded and announced.
+#include "AppModel.h"
+#include "ArchiveEngine.h"
+#include "ArchiveError.h"
+#include "ArchiveKind.h"
+#include "ArchiveNames.h"
+#include "ErrorText.h"
+#include "FileWalk.h"
+#include "HistoryStore.h"
+#include "L10n.h"
+#include "ModelWorkers.h"
+
+#include <QPointer>
+
+namespace tarvo::app {
+
+using namespace engine;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kHistoryLimit = 40;
+
+QString qtext(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+std::string fileName(const fs::path& path)
+{
+    return path.filename().string();
+}
+
+ArchiveFormat formatOf(const fs::path& archive, ArchiveFormat fallback)
+{
+    const auto kind = ArchiveKind::from(archive);
+    return kind ? kind->format() : fallback;
+}
+
+} // namespace
+
+QCoro::Task<std::optional<fs::path>> AppModel::destinationDirectory(std::vector<fs::path> urls, bool interactive)
+{
+    const fs::path folder = urls.front().parent_path();
+    if (!interactive || !m_askForDestination) {
+        co_return folder;
+    }
+    QPointer<AppModel> self(this);
+    platform::OpenRequest request;
+    request.message = qtext(L10n::text(Text::whereToSaveResult));
+    request.acceptLabel = qtext(L10n::text(Text::choose));
+    request.files = false;
+    request.folders = true;
+    request.multiple = false;
+    request.startDirectory = QString::fromStdString(folder.string());
+    auto dialogs = m_platform.dialogs;
+    auto answer = dialogs->open(std::move(request));
+    const std::optional<QStringList> chosen = co_await answer;
+    if (!self || !chosen || chosen->isEmpty() || chosen->front().isEmpty()) {
+        co_return std::nullopt;
+    }
+    co_return fs::path(chosen->front().toStdString());
+}
+
+QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
+{
+    QPointer<AppModel> self(this);
+    auto destination = destinationDirectory(work.urls, work.interactive);
+    const std::optional<fs::path> directory = co_await destination;
+    if (!self || !directory) {
+        co_return;
+    }
+
+    std::string label = ArchiveNames::sanitizedBase(m_archiveName.toStdString());
+    if (label.empty()) {
+        label = work.urls.size() == 1 ? ArchiveNames::stem(work.urls.front()) : L10n::text(Text::archive);
+    }
+    setBanner(Banner::working(qtext(L10n::compressing(label))));
+
+    // The walk can take a while on a large tree: it runs beside the interface.
+    auto counting = runOn(&m_workers, [urls = work.urls] { return FileWalk::count(urls); });
+    const long long total = co_await counting;
+    if (!self) {
+        co_return;
+    }
+    beginProgress(total);
+
+    auto session = std::make_shared<ArchiveSession>();
+    m_session = session;
+    CompressRequest request;
+    request.items = work.urls;
+    request.format = format;
+    request.name = m_archiveName.toStdString();
+    request.password = m_archivePassword.toStdString();
+    request.level = m_level;
+    request.skipJunk = m_skipJunk;
+    request.directory = *directory;
+    request.tools = m_tools;
+    request.control = RunControl{session, progressLine()};
+
+    fs::path output;
+    try {
+        auto job = runOn(&m_workers, [request = std::move(request)] { return ArchiveEngine::compress(request); });
+        output = co_await job;
+    } catch (...) {
+        if (self) {
+            flushProgress();
+            m_session.reset();
+        }
+        throw;
+    }
+    if (!self) {
+        co_return;
+    }
+    flushProgress();
+
+    record(ArchiveRecord::make(JobKind::compress, format, fileName(output), output.string(), true));
+    const QString text = qtext(L10n::made(fileName(output)));
+    setBanner(Banner::success(text));
+    scheduleBannerReset();
+    announce(text);
+    if (work.interactive && m_revealInFinder) {
+        revealPaths({output});
+    }
+    m_session.reset();
+}
+
+QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
+{
+    QPointer<AppModel> self(this);
+    std::vector<fs::path> archives;
+    for (const fs::path& url : work.urls) {
+        if (ArchiveKind::from(url)) {
+            archives.push_back(url);
+        }
+    }
+    if (archives.empty()) {
+        throw ArchiveError(ArchiveError::Case::notAnArchive);
+    }
+
+    beginProgress(work.plannedFiles);
+    auto session = std::make_shared<ArchiveSession>();
+    m_session = session;
+    std::vector<fs::path> results;
+    std::vector<std::string> failures;
+
+    for (const fs::path& archive : archives) {
+        if (session->isCancelled()) {
+            m_session.reset();
+            throw ArchiveError(ArchiveError::Case::cancelled);
+        }
+        setBanner(Banner::working(qtext(L10n::extracting(fileName(archive)))));
+        const auto found = passwords.find(archive.string());
+        std::optional<std::string> password;
+        if (found != passwords.end()) {
+            password = found->second;
+        }
+        const ArchiveFormat format = formatOf(archive, m_format);
+        std::exception_ptr failure;
+        fs::path result;
+        try {
+            auto job =
+                runOn(&m_workers, [archive, tools = m_tools, password, control = RunControl{session, progressLine()}] {
+                    return ArchiveEngine::extract(archive, tools, password, control);
+                });
+            result = co_await job;
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        if (!self) {
+            co_return;
+        }
+        flushProgress();
+        if (!failure) {
+            results.push_back(result);
+            record(ArchiveRecord::make(JobKind::extract, format, fileName(result), result.string(), true));
+            continue;
+        }
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& error) {
+            if (isCancellation(error)) {
+                m_session.reset();
+                throw;
+            }
+            failures.push_back(describeError(error));
+        } catch (...) {
+            failures.push_back(L10n::text(Text::somethingWentWrong));
+        }
+        record(ArchiveRecord::make(JobKind::extract, format, fileName(archive), archive.string(), false));
+    }
+
+    if (results.empty() && !failures.empty()) {
+        m_session.reset();
+        throw ArchiveError::toolFailed("Tarvo", 1, failures.front());
+    }
+    if (work.interactive) {
+        if (m_revealInFinder && !results.empty()) {
+            revealPaths(results);
+        }
+        if (!failures.empty()) {
+            setAlert(qtext(failures.front()), false);
+        }
+    }
+    const QString text = qtext(L10n::made(results.empty() ? L10n::text(Text::done) : fileName(results.front())));
+    setBanner(Banner::success(text));
+    scheduleBannerReset();
+    announce(text);
+    m_session.reset();
+}
+
+void AppModel::report(std::exception_ptr error, const Work& work, JobKind kind, ArchiveFormat format)
+{
+    QString text;
+    bool offersInstall = false;
+    try {
+        std::rethrow_exception(error);
+    } catch (const ArchiveError& archiveError) {
+        text = qtext(archiveError.errorDescription());
+        const auto errorCase = archiveError.errorCase();
+        offersInstall = errorCase == ArchiveError::Case::rarUnavailable ||
+                        errorCase == ArchiveError::Case::sevenZipUnavailable ||
+                        errorCase == ArchiveError::Case::extractorUnavailable;
+    } catch (const std::exception& other) {
+        text = qtext(describeError(other));
+    } catch (...) {
+        text = qtext(L10n::text(Text::somethingWentWrong));
+    }
+
+    setBanner(Banner::failure(text));
+    if (work.interactive) {
+        setAlert(text, offersInstall);
+    }
+    announce(text);
+    const std::string title = work.urls.empty() ? L10n::text(Text::failed) : fileName(work.urls.front());
+    const std::string path = work.urls.empty() ? std::string() : work.urls.front().string();
+    record(ArchiveRecord::make(kind, format, title, path, false));
+}
+
+void AppModel::record(ArchiveRecord record)
+{
+    std::vector<ArchiveRecord> records = m_records;
+    records.insert(records.begin(), std::move(record));
+    if (records.size() > kHistoryLimit) {
+        records.resize(kHistoryLimit);
+    }
+    assign(m_records, std::move(records), &AppModel::recordsChanged);
+    saveHistory();
+}
+
+void AppModel::announce(const QString& text)
+{
+    if (!m_platform.desktop->isActive()) {
+        m_platform.notifier->deliver(text);
+    }
+}
+
+void AppModel::revealPaths(const std::vector<fs::path>& paths)
+{
+    QStringList list;
+    for (const fs::path& path : paths) {
+        list << QString::fromStdString(path.string());
+    }
+    m_platform.reveal->reveal(list);
+}
+
+} // namespace tarvo::app

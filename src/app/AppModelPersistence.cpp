@@ -1,0 +1,129 @@
+// Settings and history that survive a restart, and the login item.
+#include "AppModel.h"
+#include "HistoryStore.h"
+#include "L10n.h"
+
+#include <QSettings>
+
+namespace tarvo::app {
+
+using namespace engine;
+
+namespace {
+
+const QString kFormatKey = QStringLiteral("tarvo.format");
+const QString kRevealKey = QStringLiteral("tarvo.reveal");
+const QString kAskKey = QStringLiteral("tarvo.ask");
+const QString kSkipJunkKey = QStringLiteral("tarvo.skipJunk");
+const QString kLevelKey = QStringLiteral("tarvo.level");
+const QString kLanguageKey = QStringLiteral("tarvo.language");
+
+// The stored text, or nothing when the key is absent or holds something that is not text.
+std::optional<std::string> storedText(const QSettings& settings, const QString& key)
+{
+    const QVariant value = settings.value(key);
+    if (!value.isValid() || value.typeId() != QMetaType::QString) {
+        return std::nullopt;
+    }
+    return value.toString().toStdString();
+}
+
+void readBool(const QSettings& settings, const QString& key, bool& field)
+{
+    const QVariant value = settings.value(key);
+    if (value.isValid()) {
+        field = value.toBool();
+    }
+}
+
+} // namespace
+
+void AppModel::loadSettings()
+{
+    if (const auto raw = storedText(*m_settings, kFormatKey)) {
+        if (const auto format = ArchiveFormat::fromRaw(*raw)) {
+            m_format = *format;
+        }
+    }
+    readBool(*m_settings, kRevealKey, m_revealInFinder);
+    readBool(*m_settings, kAskKey, m_askForDestination);
+    readBool(*m_settings, kSkipJunkKey, m_skipJunk);
+    if (const auto raw = storedText(*m_settings, kLevelKey)) {
+        if (const auto level = CompressionLevel::fromRaw(*raw)) {
+            m_level = *level;
+        }
+    }
+    if (const auto raw = storedText(*m_settings, kLanguageKey)) {
+        if (const auto language = AppLanguage::fromRaw(*raw)) {
+            m_language = *language;
+        }
+    }
+    L10n::setLanguage(m_language);
+}
+
+void AppModel::loadHistory()
+{
+    m_records = HistoryStore::load();
+}
+
+void AppModel::persist()
+{
+    if (!m_ready) {
+        return;
+    }
+    m_settings->setValue(kFormatKey, QString::fromUtf8(m_format.rawValue()));
+    m_settings->setValue(kRevealKey, m_revealInFinder);
+    m_settings->setValue(kAskKey, m_askForDestination);
+    m_settings->setValue(kSkipJunkKey, m_skipJunk);
+    m_settings->setValue(kLevelKey, QString::fromUtf8(m_level.rawValue()));
+    m_settings->setValue(kLanguageKey, QString::fromUtf8(m_language.rawValue()));
+    // Written at once and atomically (QSettings replaces the file through a temporary one).
+    m_settings->sync();
+}
+
+void AppModel::saveHistory()
+{
+    HistoryStore::save(m_records);
+}
+
+void AppModel::remove(const ArchiveRecord& record)
+{
+    std::vector<ArchiveRecord> records;
+    records.reserve(m_records.size());
+    for (const ArchiveRecord& kept : m_records) {
+        if (kept.id != record.id) {
+            records.push_back(kept);
+        }
+    }
+    assign(m_records, std::move(records), &AppModel::recordsChanged);
+    saveHistory();
+}
+
+void AppModel::clearHistory()
+{
+    assign(m_records, {}, &AppModel::recordsChanged);
+    saveHistory();
+}
+
+void AppModel::setLaunchAtLogin(bool enabled)
+{
+    if (const std::optional<QString> error = m_platform.loginItem->setEnabled(enabled)) {
+        setAlert(*error, false);
+    }
+    refreshLoginStatus();
+}
+
+void AppModel::refreshLoginStatus()
+{
+    const auto status = m_platform.loginItem->status();
+    using Status = platform::LoginItem::Status;
+    assign(m_launchAtLogin, status == Status::enabled || status == Status::requiresApproval,
+           &AppModel::launchAtLoginChanged);
+    const std::optional<QString> note =
+        status == Status::requiresApproval
+            ? std::optional<QString>(QString::fromStdString(L10n::text(Text::allowLoginItem)))
+            : std::nullopt;
+    assign(m_loginNote, note, &AppModel::loginNoteChanged);
+}
+
+} // namespace tarvo::app

@@ -1,0 +1,295 @@
+// The extract preview: list the archives first, then extract everything or one entry.
+#include "AppModel.h"
+#include "ArchiveCatalog.h"
+#include "ArchiveEngine.h"
+#include "ArchiveError.h"
+#include "ArchiveKind.h"
+#include "ErrorText.h"
+#include "L10n.h"
+#include "ModelWorkers.h"
+#include "Uuid.h"
+
+#include <QPointer>
+
+namespace tarvo::app {
+
+using namespace engine;
+namespace fs = std::filesystem;
+
+namespace {
+
+QString qtext(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+const ArchivePreviewItem* findItem(const std::optional<ExtractPreview>& preview, const std::string& id)
+{
+    if (!preview) {
+        return nullptr;
+    }
+    for (const ArchivePreviewItem& item : preview->items) {
+        if (item.id == id) {
+            return &item;
+        }
+    }
+    return nullptr;
+}
+
+bool isBlank(const QString& text)
+{
+    return text.trimmed().isEmpty();
+}
+
+} // namespace
+
+QCoro::Task<> AppModel::presentPreview(Work work)
+{
+    QPointer<AppModel> self(this);
+    std::vector<fs::path> archives;
+    for (const fs::path& url : work.urls) {
+        if (ArchiveKind::from(url)) {
+            archives.push_back(url);
+        }
+    }
+    if (archives.empty()) {
+        throw ArchiveError(ArchiveError::Case::notAnArchive);
+    }
+    setBanner(Banner::working(qtext(L10n::text(Text::readingArchive))));
+    auto session = std::make_shared<ArchiveSession>();
+    m_session = session;
+
+    std::vector<ArchivePreviewItem> items;
+    for (const fs::path& archive : archives) {
+        if (session->isCancelled()) {
+            m_session.reset();
+            throw ArchiveError(ArchiveError::Case::cancelled);
+        }
+        ArchivePreviewItem item;
+        item.id = makeUuid();
+        item.url = archive;
+        std::exception_ptr failure;
+        try {
+            auto listing = runOn(&m_workers, [archive, tools = m_tools, session] {
+                return ArchiveCatalog::list(archive, "", tools, session);
+            });
+            ArchiveListing listed = co_await listing;
+            item.entries = std::move(listed.entries);
+            item.needsPassword = listed.isEncrypted;
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        if (!self) {
+            co_return;
+        }
+        if (failure) {
+            try {
+                std::rethrow_exception(failure);
+            } catch (const ArchiveError& error) {
+                if (error.errorCase() == ArchiveError::Case::cancelled) {
+                    m_session.reset();
+                    throw;
+                }
+                item.needsPassword = error.errorCase() == ArchiveError::Case::wrongPassword;
+            } catch (...) {
+            }
+            item.listingFailed = true;
+        }
+        items.push_back(std::move(item));
+    }
+
+    assign(m_previewPasswords, {}, &AppModel::previewPasswordsChanged);
+    assign(m_previewNotice, std::optional<QString>(), &AppModel::previewNoticeChanged);
+    assign(m_extractPreview, std::optional<ExtractPreview>(ExtractPreview{makeUuid(), std::move(items)}),
+           &AppModel::extractPreviewChanged);
+    setBanner(Banner::idle());
+    m_session.reset();
+}
+
+void AppModel::setPreviewPassword(const std::string& itemID, const QString& password)
+{
+    auto passwords = m_previewPasswords;
+    passwords[itemID] = password;
+    assign(m_previewPasswords, std::move(passwords), &AppModel::previewPasswordsChanged);
+}
+
+void AppModel::refreshListing(const std::string& itemID)
+{
+    if (m_listingID) {
+        return;
+    }
+    const ArchivePreviewItem* item = findItem(m_extractPreview, itemID);
+    if (item == nullptr) {
+        return;
+    }
+    const auto typed = m_previewPasswords.find(itemID);
+    const std::string password = typed == m_previewPasswords.end() ? std::string() : typed->second.toStdString();
+    const fs::path archive = item->url;
+    assign(m_listingID, std::optional<std::string>(itemID), &AppModel::listingIDChanged);
+    assign(m_previewNotice, std::optional<QString>(), &AppModel::previewNoticeChanged);
+    relist(itemID, archive, password);
+}
+
+QCoro::Task<> AppModel::relist(std::string itemID, fs::path archive, std::string password)
+{
+    QPointer<AppModel> self(this);
+    std::exception_ptr failure;
+    ArchiveListing listed;
+    try {
+        auto listing = runOn(&m_workers, [archive, password, tools = m_tools, session = m_session] {
+            return ArchiveCatalog::list(archive, password, tools, session);
+        });
+        listed = co_await listing;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self) {
+        co_return;
+    }
+    if (!failure) {
+        if (findItem(m_extractPreview, itemID) != nullptr) {
+            ExtractPreview preview = *m_extractPreview;
+            for (ArchivePreviewItem& item : preview.items) {
+                if (item.id == itemID) {
+                    item.entries = std::move(listed.entries);
+                    item.needsPassword = listed.isEncrypted;
+                    item.listingFailed = false;
+                    break;
+                }
+            }
+            assign(m_extractPreview, std::optional<ExtractPreview>(std::move(preview)),
+                   &AppModel::extractPreviewChanged);
+        }
+    } else {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& error) {
+            const std::optional<QString> notice =
+                isCancellation(error) ? std::nullopt : std::optional<QString>(qtext(describeError(error)));
+            assign(m_previewNotice, notice, &AppModel::previewNoticeChanged);
+        } catch (...) {
+            assign(m_previewNotice, std::optional<QString>(qtext(L10n::text(Text::somethingWentWrong))),
+                   &AppModel::previewNoticeChanged);
+        }
+    }
+    assign(m_listingID, std::optional<std::string>(), &AppModel::listingIDChanged);
+}
+
+void AppModel::confirmExtract()
+{
+    if (!m_extractPreview) {
+        return;
+    }
+    for (const ArchivePreviewItem& item : m_extractPreview->items) {
+        const auto typed = m_previewPasswords.find(item.id);
+        if (item.needsPassword && (typed == m_previewPasswords.end() || typed->second.isEmpty())) {
+            assign(m_previewNotice, std::optional<QString>(qtext(L10n::text(Text::enterPasswordForProtected))),
+                   &AppModel::previewNoticeChanged);
+            return;
+        }
+    }
+    WorkAction::Passwords passwords;
+    long long planned = 0;
+    std::vector<fs::path> urls;
+    for (const ArchivePreviewItem& item : m_extractPreview->items) {
+        const auto typed = m_previewPasswords.find(item.id);
+        const std::string password = typed == m_previewPasswords.end() ? std::string() : typed->second.toStdString();
+        // The same archive twice: a typed password wins over an empty one.
+        auto& slot = passwords[item.url.string()];
+        if (slot.empty()) {
+            slot = password;
+        }
+        for (const ArchiveEntry& entry : item.entries) {
+            planned += entry.isDirectory ? 0 : 1;
+        }
+        urls.push_back(item.url);
+    }
+    closePreview();
+    enqueuePaths(std::move(urls), true, WorkAction::extractConfirmed(std::move(passwords)), planned);
+}
+
+void AppModel::closePreview()
+{
+    assign(m_extractPreview, std::optional<ExtractPreview>(), &AppModel::extractPreviewChanged);
+    assign(m_previewPasswords, {}, &AppModel::previewPasswordsChanged);
+    assign(m_previewNotice, std::optional<QString>(), &AppModel::previewNoticeChanged);
+    assign(m_listingID, std::optional<std::string>(), &AppModel::listingIDChanged);
+}
+
+void AppModel::extractOne(const ArchivePreviewItem& item, const ArchiveEntry& entry)
+{
+    if (m_isWorking) {
+        return;
+    }
+    const auto typed = m_previewPasswords.find(item.id);
+    const QString password = typed == m_previewPasswords.end() ? QString() : typed->second;
+    if (item.needsPassword && isBlank(password)) {
+        assign(m_previewNotice, std::optional<QString>(qtext(L10n::text(Text::enterPasswordForProtected))),
+               &AppModel::previewNoticeChanged);
+        return;
+    }
+    enqueuePaths({item.url}, true, WorkAction::extractFile(entry.path, password.toStdString()), 0);
+}
+
+QCoro::Task<> AppModel::extractFile(Work work, std::string path, std::string password)
+{
+    QPointer<AppModel> self(this);
+    if (work.urls.empty()) {
+        throw ArchiveError(ArchiveError::Case::notAnArchive);
+    }
+    const fs::path archive = work.urls.front();
+    setBanner(Banner::working(qtext(L10n::extracting(fs::path(path).filename().string()))));
+    beginProgress(1);
+    auto session = std::make_shared<ArchiveSession>();
+    m_session = session;
+
+    // What the preview listed tells the engine whether the entry is a folder, sparing a second listing.
+    std::optional<bool> isDirectory;
+    if (m_extractPreview) {
+        for (const ArchivePreviewItem& item : m_extractPreview->items) {
+            if (item.url != archive) {
+                continue;
+            }
+            for (const ArchiveEntry& entry : item.entries) {
+                if (entry.path == path) {
+                    isDirectory = entry.isDirectory;
+                }
+            }
+        }
+    }
+
+    fs::path result;
+    try {
+        auto job = runOn(&m_workers, [archive, path, tools = m_tools, password,
+                                      control = RunControl{session, progressLine()}, isDirectory] {
+            return ArchiveEngine::extractEntry(archive, path, tools, password, control, isDirectory);
+        });
+        result = co_await job;
+    } catch (...) {
+        if (self) {
+            flushProgress();
+            m_session.reset();
+        }
+        throw;
+    }
+    if (!self) {
+        co_return;
+    }
+    flushProgress();
+
+    std::error_code error;
+    const fs::path target = fs::exists(fs::symlink_status(result, error)) ? result : result.parent_path();
+    const auto kind = ArchiveKind::from(archive);
+    record(ArchiveRecord::make(JobKind::extract, kind ? kind->format() : m_format, result.filename().string(),
+                               target.string(), true));
+    const QString text = qtext(L10n::made(result.filename().string()));
+    setBanner(Banner::success(text));
+    scheduleBannerReset();
+    announce(text);
+    if (work.interactive && m_revealInFinder) {
+        revealPaths({target});
+    }
+    m_session.reset();
+}
+
+} // namespace tarvo::app

@@ -1,0 +1,181 @@
+// The work queue: intake, one job at a time, and where a job's failure goes.
+#include "AppModel.h"
+#include "ArchiveError.h"
+#include "ArchiveKind.h"
+#include "DropIntent.h"
+#include "ErrorText.h"
+#include "L10n.h"
+
+#include <QPointer>
+#include <filesystem>
+
+namespace tarvo::app {
+
+using namespace engine;
+namespace fs = std::filesystem;
+
+void AppModel::enqueue(const QList<QUrl>& urls, bool interactive, const WorkAction& action, long long plannedFiles)
+{
+    std::vector<fs::path> paths;
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) {
+            paths.emplace_back(url.toLocalFile().toStdString());
+        }
+    }
+    enqueuePaths(std::move(paths), interactive, action, plannedFiles);
+}
+
+void AppModel::enqueuePaths(std::vector<fs::path> paths, bool interactive, WorkAction action, long long plannedFiles)
+{
+    if (paths.empty()) {
+        return;
+    }
+    m_queue.push_back(Work{std::move(paths), interactive, std::move(action), plannedFiles});
+    if (m_draining) {
+        return;
+    }
+    m_draining = true;
+    setWorking(true);
+    // Runs on by itself; the model owns it through m_draining until the queue is empty.
+    drain();
+}
+
+QCoro::Task<> AppModel::drain()
+{
+    QPointer<AppModel> self(this);
+    m_platform.inhibitor->begin();
+    while (!m_queue.empty()) {
+        Work work = std::move(m_queue.front());
+        m_queue.pop_front();
+        co_await perform(std::move(work));
+        if (!self) {
+            co_return;
+        }
+    }
+    m_draining = false;
+    setWorking(false);
+    setProgress(0, 0);
+    m_platform.inhibitor->end();
+    Q_EMIT drained();
+}
+
+QCoro::Task<> AppModel::perform(Work work)
+{
+    QPointer<AppModel> self(this);
+    JobKind kind = JobKind::extract;
+    ArchiveFormat failureFormat = m_format;
+    std::exception_ptr failure;
+    try {
+        switch (work.action.kind()) {
+        case WorkAction::Kind::extractFile: {
+            const fs::path first = work.urls.empty() ? fs::path("/") : work.urls.front();
+            const auto archiveKind = ArchiveKind::from(first);
+            failureFormat = archiveKind ? archiveKind->format() : m_format;
+            co_await extractFile(work, work.action.entryPath(), work.action.password());
+            break;
+        }
+        case WorkAction::Kind::extractConfirmed:
+            co_await extract(work, work.action.passwords());
+            break;
+        case WorkAction::Kind::automatic:
+        case WorkAction::Kind::compress:
+        case WorkAction::Kind::extract: {
+            const DropIntent intent = DropIntent::resolve(work.urls, m_format, work.action);
+            if (intent.kind() == DropIntent::Kind::compress) {
+                kind = JobKind::compress;
+                failureFormat = intent.format();
+                co_await compress(work, intent.format());
+            } else {
+                co_await presentPreview(work);
+            }
+            break;
+        }
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!failure || !self) {
+        co_return;
+    }
+    try {
+        std::rethrow_exception(failure);
+    } catch (const ArchiveError& error) {
+        if (error.errorCase() == ArchiveError::Case::cancelled) {
+            setBanner(Banner::idle());
+            co_return;
+        }
+    } catch (...) {
+    }
+    report(failure, work, kind, failureFormat);
+}
+
+void AppModel::handleFinder(const QString& action, const QStringList& paths)
+{
+    std::vector<fs::path> existing;
+    for (const QString& path : paths) {
+        if (path.isEmpty()) {
+            continue;
+        }
+        std::error_code error;
+        fs::path item = fs::absolute(fs::path(path.toStdString()), error);
+        if (!error && fs::exists(item, error)) {
+            existing.push_back(std::move(item));
+        }
+    }
+    if (existing.empty()) {
+        return;
+    }
+    m_platform.desktop->showMainWindow();
+    const WorkAction workAction = action == QStringLiteral("extract") ? WorkAction::extract() : WorkAction::compress();
+    enqueuePaths(std::move(existing), true, workAction, 0);
+}
+
+void AppModel::pickAndCompress()
+{
+    if (m_isWorking) {
+        return;
+    }
+    platform::OpenRequest request;
+    request.message = QString::fromStdString(L10n::text(Text::whatToCompress));
+    request.acceptLabel = QString::fromStdString(L10n::text(Text::choose));
+    request.files = true;
+    request.folders = true;
+    request.multiple = true;
+    pick(std::move(request), WorkAction::compress());
+}
+
+void AppModel::pickAndExtract()
+{
+    if (m_isWorking) {
+        return;
+    }
+    platform::OpenRequest request;
+    request.message = QString::fromStdString(L10n::text(Text::whichArchiveToExtract));
+    request.acceptLabel = QString::fromStdString(L10n::text(Text::extract));
+    request.files = true;
+    request.folders = false;
+    request.multiple = true;
+    request.nameFilters = {QStringLiteral("*.zip"), QStringLiteral("*.rar"), QStringLiteral("*.7z"),
+                           QStringLiteral("*.gz"), QStringLiteral("*.tgz")};
+    pick(std::move(request), WorkAction::extract());
+}
+
+QCoro::Task<> AppModel::pick(platform::OpenRequest request, WorkAction action)
+{
+    QPointer<AppModel> self(this);
+    auto dialogs = m_platform.dialogs;
+    auto answer = dialogs->open(std::move(request));
+    const std::optional<QStringList> chosen = co_await answer;
+    if (!self || !chosen) {
+        co_return;
+    }
+    std::vector<fs::path> paths;
+    for (const QString& path : *chosen) {
+        if (!path.isEmpty()) {
+            paths.emplace_back(path.toStdString());
+        }
+    }
+    enqueuePaths(std::move(paths), true, std::move(action), 0);
+}
+
+} // namespace tarvo::app

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QObject>
+#include <chrono>
+#include <functional>
+
+namespace tarvo::platform {
+
+// Delayed calls on the main thread; tests replace it with a clock they advance by hand.
+class Clock
+{
+public:
+    virtual ~Clock() = default;
+    // Calls `action` once after `delay`, unless `context` has been destroyed by then.
+    virtual void after(std::chrono::milliseconds delay, QObject* context, std::function<void()> action) = 0;
+};
+
+} // namespace tarvo::platform

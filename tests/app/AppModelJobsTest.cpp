@@ -1,0 +1,183 @@
+#include "HistoryStore.h"
+#include "ModelTestSupport.h"
+
+namespace tarvo::test {
+namespace {
+
+using app::AppModel;
+using app::Banner;
+using engine::ArchiveFormat;
+using engine::ArchiveRecord;
+using engine::HistoryStore;
+using engine::JobKind;
+using engine::WorkAction;
+namespace fs = std::filesystem;
+
+void makeZip(const fs::path& archive, const fs::path& file)
+{
+    ASSERT_EQ(runProgram({"/usr/bin/zip", "-j", "-q", archive.string(), file.string()}).status, 0);
+}
+
+TEST_F(ModelTest, CompressingAFolderNamesTheArchiveAfterItAndNeverOverwrites)
+{
+    writeFile(work() / "Photos/a.jpg", "jpeg");
+    auto model = makeModel();
+    fakes.desktop->active = false;
+
+    model->enqueue(urls({work() / "Photos"}), true, WorkAction::automatic());
+    ASSERT_TRUE(waitIdle(*model));
+    model->enqueue(urls({work() / "Photos"}), true, WorkAction::automatic());
+    ASSERT_TRUE(waitIdle(*model));
+
+    EXPECT_TRUE(fs::is_regular_file(work() / "Photos.zip"));
+    EXPECT_TRUE(fs::is_regular_file(work() / "Photos 2.zip"));
+    ASSERT_EQ(model->records().size(), 2U);
+    const ArchiveRecord& newest = model->records()[0];
+    EXPECT_EQ(newest.kind, JobKind::compress);
+    EXPECT_EQ(newest.format, ArchiveFormat::zip);
+    EXPECT_EQ(newest.title, "Photos 2.zip");
+    EXPECT_EQ(newest.outputPath, (work() / "Photos 2.zip").string());
+    EXPECT_TRUE(newest.succeeded);
+    EXPECT_EQ(HistoryStore::load(historyFile()), model->records());
+    EXPECT_EQ(model->banner(), Banner::success(QStringLiteral("Ready: Photos 2.zip")));
+    // In the background each success is announced.
+    EXPECT_EQ(fakes.notifier->bodies,
+              (std::vector<QString>{QStringLiteral("Ready: Photos.zip"), QStringLiteral("Ready: Photos 2.zip")}));
+    EXPECT_FALSE(model->alertMessage());
+}
+
+TEST_F(ModelTest, DestinationPanelChoosesTheFolderOrCancelsTheJobQuietly)
+{
+    writeFile(work() / "in/report.txt", "r");
+    fs::create_directories(work() / "elsewhere");
+    auto model = makeModel();
+    model->setAskForDestination(true);
+    model->setArchiveName(QStringLiteral("Quarterly: Q1"));
+
+    // Cancelled: no banner change, no record, no file.
+    model->enqueue(urls({work() / "in/report.txt"}), true, WorkAction::compress());
+    ASSERT_TRUE(waitIdle(*model));
+    ASSERT_EQ(fakes.dialogs->requests.size(), 1U);
+    EXPECT_EQ(fakes.dialogs->requests[0].startDirectory, QString::fromStdString((work() / "in").string()));
+    EXPECT_FALSE(fakes.dialogs->requests[0].files);
+    EXPECT_EQ(model->banner(), Banner::idle());
+    EXPECT_TRUE(model->records().empty());
+    EXPECT_FALSE(fs::exists(historyFile()));
+    EXPECT_EQ(namesIn(work() / "in"), std::vector<std::string>{"report.txt"});
+
+    fakes.dialogs->answers.push_back(QStringList{QString::fromStdString((work() / "elsewhere").string())});
+    QSignalSpy banners(model.get(), &AppModel::bannerChanged);
+    model->enqueue(urls({work() / "in/report.txt"}), true, WorkAction::compress());
+    ASSERT_TRUE(waitIdle(*model));
+    // The typed name, cleaned, labels the banner and names the archive.
+    ASSERT_GE(banners.count(), 2);
+    EXPECT_EQ(namesIn(work() / "elsewhere"), std::vector<std::string>{"Quarterly- Q1.zip"});
+
+    // A job from the tray panel never asks.
+    model->enqueue(urls({work() / "in/report.txt"}), false, WorkAction::compress());
+    ASSERT_TRUE(waitIdle(*model));
+    EXPECT_EQ(fakes.dialogs->requests.size(), 2U);
+    EXPECT_TRUE(fs::exists(work() / "in/Quarterly- Q1.zip"));
+}
+
+TEST_F(ModelTest, HistoryKeepsTheFortyNewestRecords)
+{
+    std::vector<ArchiveRecord> old;
+    for (int i = 0; i < 40; ++i) {
+        old.push_back(
+            ArchiveRecord::make(JobKind::extract, ArchiveFormat::rar, "old " + std::to_string(i), "/x", true));
+    }
+    ASSERT_TRUE(HistoryStore::save(old, historyFile()));
+    writeFile(work() / "new.txt", "n");
+    auto model = makeModel();
+    ASSERT_EQ(model->records(), old);
+
+    model->enqueue(urls({work() / "new.txt"}), false, WorkAction::compress());
+    ASSERT_TRUE(waitIdle(*model));
+    const auto saved = HistoryStore::load(historyFile());
+    ASSERT_EQ(saved.size(), 40U);
+    EXPECT_EQ(saved, model->records());
+    EXPECT_EQ(saved.front().title, "new.zip");
+    EXPECT_EQ(saved.back().title, "old 38");
+}
+
+TEST_F(ModelTest, ExtractionRecordsEachArchiveAndReportsTheFirstFailure)
+{
+    if (auto missing = missingTool({"zip", "unzip"})) {
+        GTEST_SKIP() << missing.value() << " is not installed";
+    }
+    writeFile(work() / "src/one.txt", "1");
+    writeFile(work() / "src/three.txt", "3");
+    makeZip(work() / "first.zip", work() / "src/one.txt");
+    writeFile(work() / "second.zip", "this is not a zip archive");
+    makeZip(work() / "third.zip", work() / "src/three.txt");
+    auto model = makeModel();
+
+    model->enqueue(urls({work() / "first.zip", work() / "second.zip", work() / "third.zip", work() / "src/one.txt"}),
+                   true, WorkAction::extractConfirmed({}));
+    ASSERT_TRUE(waitIdle(*model));
+
+    ASSERT_EQ(model->records().size(), 3U);
+    EXPECT_EQ(model->records()[2].title, "first");
+    EXPECT_TRUE(model->records()[2].succeeded);
+    EXPECT_EQ(model->records()[1].title, "second.zip");
+    EXPECT_EQ(model->records()[1].outputPath, (work() / "second.zip").string());
+    EXPECT_FALSE(model->records()[1].succeeded);
+    EXPECT_EQ(model->records()[0].title, "third");
+    EXPECT_EQ(model->banner(), Banner::success(QStringLiteral("Ready: first")));
+    ASSERT_TRUE(model->alertMessage());
+    EXPECT_FALSE(model->alertMessage()->isEmpty());
+    EXPECT_FALSE(model->alertOffersRarInstall());
+    ASSERT_EQ(fakes.reveal->revealed.size(), 1U);
+    EXPECT_EQ(fakes.reveal->revealed[0].size(), 2);
+    EXPECT_EQ(readFile(work() / "first/one.txt"), "1");
+
+    // One archive that fails: its own record and the job's.
+    fakes.desktop->active = false;
+    model->dismissAlert();
+    model->enqueue(urls({work() / "second.zip"}), true, WorkAction::extractConfirmed({}));
+    ASSERT_TRUE(waitIdle(*model));
+    ASSERT_EQ(model->records().size(), 5U);
+    EXPECT_FALSE(model->records()[0].succeeded);
+    EXPECT_FALSE(model->records()[1].succeeded);
+    EXPECT_EQ(model->records()[0].kind, JobKind::extract);
+    EXPECT_EQ(model->banner().kind, Banner::Kind::failure);
+    ASSERT_TRUE(model->alertMessage());
+    EXPECT_EQ(*model->alertMessage(), model->banner().text);
+    ASSERT_EQ(fakes.notifier->bodies.size(), 1U);
+    EXPECT_EQ(fakes.notifier->bodies[0], model->banner().text);
+}
+
+TEST_F(ModelTest, MissingToolsOfferTheSettingsOnlyToAPersonWaiting)
+{
+    writeFile(work() / "a.txt", "a");
+    auto model = makeModel();
+    if (model->tools().creator) {
+        GTEST_SKIP() << "rar is installed here";
+    }
+    model->setFormat(ArchiveFormat::rar);
+
+    model->enqueue(urls({work() / "a.txt"}), false, WorkAction::compress());
+    ASSERT_TRUE(waitIdle(*model));
+    EXPECT_FALSE(model->alertMessage());
+    ASSERT_EQ(model->records().size(), 1U);
+    EXPECT_EQ(model->records()[0].format, ArchiveFormat::rar);
+    EXPECT_EQ(model->records()[0].title, "a.txt");
+    EXPECT_EQ(model->banner().kind, Banner::Kind::failure);
+
+    model->enqueue(urls({work() / "a.txt"}), true, WorkAction::compress());
+    ASSERT_TRUE(waitIdle(*model));
+    ASSERT_TRUE(model->alertMessage());
+    EXPECT_TRUE(model->alertOffersRarInstall());
+    EXPECT_EQ(*model->alertMessage(), model->banner().text);
+
+    // An extraction request with no archive among its items fails as an extraction.
+    model->enqueue(urls({work() / "a.txt"}), true, WorkAction::extractConfirmed({}));
+    ASSERT_TRUE(waitIdle(*model));
+    EXPECT_EQ(model->records()[0].kind, JobKind::extract);
+    EXPECT_EQ(model->records()[0].format, ArchiveFormat::rar); // the model's format
+    EXPECT_FALSE(model->alertOffersRarInstall());
+}
+
+} // namespace
+} // namespace tarvo::test

@@ -1,0 +1,244 @@
+#include "HistoryStore.h"
+#include "ModelTestSupport.h"
+
+#include <fstream>
+
+namespace tarvo::test {
+namespace {
+
+using app::AppModel;
+using app::Banner;
+using engine::ArchiveFormat;
+using engine::JobKind;
+using engine::WorkAction;
+namespace fs = std::filesystem;
+
+// A 7zz stand-in that logs when it starts and ends each archive, takes its time when the archive's
+// name holds "slow", and leaves an empty file as the archive.
+fs::path writeLoggingSevenZip(const fs::path& folder, const fs::path& log)
+{
+    fs::create_directories(folder);
+    return writeScript(folder / "7zz", "prev=''\nfor a; do\n  if [ \"$a\" = -- ]; then dest=$prev; break; fi\n"
+                                       "  prev=$a\ndone\n"
+                                       "echo \"start $(basename \"$dest\")\" >> '" +
+                                           log.string() +
+                                           "'\n"
+                                           "case \"$*\" in *slow*) sleep 30 ;; *) sleep 0.2 ;; esac\n"
+                                           "echo \"end $(basename \"$dest\")\" >> '" +
+                                           log.string() + "'\n: > \"$dest\"\n");
+}
+
+std::vector<std::string> lines(const fs::path& file)
+{
+    std::vector<std::string> result;
+    std::ifstream stream(file);
+    for (std::string line; std::getline(stream, line);) {
+        result.push_back(line);
+    }
+    return result;
+}
+
+TEST_F(ModelTest, QueueRunsJobsOneAtATimeInArrivalOrder)
+{
+    const fs::path log = work() / "log";
+    writeLoggingSevenZip(toolDirectory(), log);
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+        writeFile(work() / name, name);
+    }
+    auto model = makeModel();
+    model->setFormat(ArchiveFormat::sevenZip);
+    QSignalSpy workingChanges(model.get(), &AppModel::isWorkingChanged);
+
+    model->enqueue(urls({work() / "a.txt"}), true, WorkAction::automatic());
+    EXPECT_TRUE(model->isWorking());
+    EXPECT_TRUE(fakes.inhibitor->held);
+    // Queued while the first runs, one of them from the tray panel (not interactive).
+    model->enqueue(urls({work() / "b.txt"}), false, WorkAction::compress());
+    model->enqueue({QUrl(QStringLiteral("https://example.com/c.txt"))}, true, WorkAction::compress());
+    model->enqueue(urls({work() / "c.txt"}), true, WorkAction::compress());
+    ASSERT_TRUE(waitIdle(*model));
+
+    std::vector<std::string> order;
+    for (const std::string& line : lines(log)) {
+        order.push_back(line.substr(0, line.find(' ')));
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"start", "end", "start", "end", "start", "end"}));
+    // Newest first; the web address never reached the queue.
+    ASSERT_EQ(model->records().size(), 3U);
+    EXPECT_EQ(model->records()[0].title, "c.7z");
+    EXPECT_EQ(model->records()[1].title, "b.7z");
+    EXPECT_EQ(model->records()[2].title, "a.7z");
+    // Only the interactive jobs revealed their archives; one drain, one sleep inhibition.
+    ASSERT_EQ(fakes.reveal->revealed.size(), 2U);
+    EXPECT_EQ(fakes.reveal->revealed[0], QStringList{QString::fromStdString((work() / "a.7z").string())});
+    EXPECT_EQ(workingChanges.count(), 2);
+    EXPECT_EQ(fakes.inhibitor->begun, 1);
+    EXPECT_EQ(fakes.inhibitor->ended, 1);
+    EXPECT_FALSE(fakes.inhibitor->held);
+    EXPECT_EQ(model->progressDone(), 0);
+    EXPECT_EQ(model->progressTotal(), 0);
+
+    // Nothing local: nothing queued, nothing changes.
+    model->enqueue({QUrl(QStringLiteral("https://example.com/x"))}, true, WorkAction::compress());
+    EXPECT_FALSE(model->isWorking());
+}
+
+TEST_F(ModelTest, CancellingACompressionLeavesNoTraceAndTheNextJobRuns)
+{
+    const fs::path log = work() / "log";
+    writeLoggingSevenZip(toolDirectory(), log);
+    writeFile(work() / "slow.txt", "x");
+    writeFile(work() / "quick.txt", "y");
+    auto model = makeModel();
+    model->setFormat(ArchiveFormat::sevenZip);
+
+    model->enqueue(urls({work() / "slow.txt"}), true, WorkAction::compress());
+    model->enqueue(urls({work() / "quick.txt"}), true, WorkAction::compress());
+    ASSERT_TRUE(spinUntil([&] { return !lines(log).empty(); }));
+    EXPECT_EQ(model->banner(), Banner::working(QStringLiteral("Archiving slow")));
+    QSignalSpy banners(model.get(), &AppModel::bannerChanged);
+    model->cancel();
+    ASSERT_TRUE(waitIdle(*model, 20000));
+
+    // The banner went back to idle before the next job took it over.
+    ASSERT_GE(banners.count(), 2);
+    ASSERT_EQ(model->records().size(), 1U);
+    EXPECT_EQ(model->records()[0].title, "quick.7z");
+    EXPECT_FALSE(fs::exists(work() / "slow.7z"));
+    EXPECT_TRUE(fs::exists(work() / "quick.7z"));
+    for (const auto& name : namesIn(work())) {
+        EXPECT_EQ(name.rfind(".tarvo-", 0), std::string::npos) << name;
+    }
+    EXPECT_TRUE(fakes.notifier->bodies.empty());
+    EXPECT_FALSE(model->alertMessage());
+}
+
+TEST_F(ModelTest, CancellingAnExtractionKeepsTheRecordsAlreadyMade)
+{
+    if (auto missing = missingTool({"zip", "unzip"})) {
+        GTEST_SKIP() << missing.value() << " is not installed";
+    }
+    const fs::path log = work() / "log";
+    writeLoggingSevenZip(toolDirectory(), log);
+    writeFile(work() / "in/a.txt", "a");
+    ASSERT_EQ(
+        runProgram({"/usr/bin/zip", "-j", (work() / "first.zip").string(), (work() / "in/a.txt").string()}).status, 0);
+    writeFile(work() / "slow.7z", "not read: the stand-in only waits");
+    auto model = makeModel();
+
+    model->enqueue(urls({work() / "first.zip", work() / "slow.7z"}), true,
+                   WorkAction::extractConfirmed({{(work() / "first.zip").string(), ""}}));
+    ASSERT_TRUE(spinUntil([&] { return !lines(log).empty(); }));
+    EXPECT_EQ(model->banner(), Banner::working(QStringLiteral("Extracting slow.7z")));
+    model->cancel();
+    ASSERT_TRUE(waitIdle(*model, 20000));
+
+    EXPECT_EQ(model->banner(), Banner::idle());
+    ASSERT_EQ(model->records().size(), 1U);
+    EXPECT_EQ(model->records()[0].title, "first");
+    EXPECT_TRUE(model->records()[0].succeeded);
+    EXPECT_EQ(engine::HistoryStore::load(historyFile()), model->records());
+    EXPECT_FALSE(fs::exists(work() / "slow"));
+}
+
+TEST_F(ModelTest, SuccessBannerClearsItself2400MillisecondsAfterTheLatestSuccess)
+{
+    writeFile(work() / "one.txt", "1");
+    writeFile(work() / "two.txt", "2");
+    auto model = makeModel();
+
+    model->enqueue(urls({work() / "one.txt"}), true, WorkAction::compress());
+    ASSERT_TRUE(waitIdle(*model));
+    EXPECT_EQ(model->banner(), Banner::success(QStringLiteral("Ready: one.zip")));
+    fakes.clock->advance(std::chrono::milliseconds(1000));
+
+    model->enqueue(urls({work() / "two.txt"}), true, WorkAction::compress());
+    ASSERT_TRUE(waitIdle(*model));
+    EXPECT_EQ(model->banner(), Banner::success(QStringLiteral("Ready: two.zip")));
+    fakes.clock->advance(std::chrono::milliseconds(1400)); // the first success's time is up
+    EXPECT_EQ(model->banner(), Banner::success(QStringLiteral("Ready: two.zip")));
+    fakes.clock->advance(std::chrono::milliseconds(999));
+    EXPECT_EQ(model->banner().kind, Banner::Kind::success);
+    fakes.clock->advance(std::chrono::milliseconds(1));
+    EXPECT_EQ(model->banner(), Banner::idle());
+
+    // A failure stays.
+    model->enqueue(urls({work() / "missing.txt"}), true, WorkAction::compress());
+    ASSERT_TRUE(waitIdle(*model));
+    EXPECT_EQ(model->banner(), Banner::failure(QStringLiteral("There is nothing to archive.")));
+    fakes.clock->advance(std::chrono::milliseconds(10000));
+    EXPECT_EQ(model->banner().kind, Banner::Kind::failure);
+}
+
+TEST_F(ModelTest, FinderIntakeAndOpenPanels)
+{
+    writeFile(work() / "Notes.txt", "n");
+    auto model = makeModel();
+
+    // No path exists: not even the window is shown.
+    model->handleFinder(QStringLiteral("compress"), {QStringLiteral("/nonexistent/a"), QString()});
+    EXPECT_EQ(fakes.desktop->shown, 0);
+    EXPECT_FALSE(model->isWorking());
+
+    // Only the exact lower-case "extract" extracts; "Extract" compresses.
+    model->handleFinder(QStringLiteral("Extract"),
+                        {QStringLiteral("/nonexistent/a"), QString::fromStdString((work() / "Notes.txt").string())});
+    EXPECT_EQ(fakes.desktop->shown, 1);
+    // A panel is refused while a job runs.
+    model->pickAndCompress();
+    model->pickAndExtract();
+    EXPECT_TRUE(fakes.dialogs->requests.empty());
+    ASSERT_TRUE(waitIdle(*model));
+    EXPECT_TRUE(fs::exists(work() / "Notes.zip"));
+
+    // A cancelled panel changes nothing; a chosen file is compressed.
+    model->pickAndCompress();
+    ASSERT_EQ(fakes.dialogs->requests.size(), 1U);
+    EXPECT_TRUE(fakes.dialogs->requests[0].folders);
+    EXPECT_EQ(fakes.dialogs->requests[0].message, QStringLiteral("What to compress"));
+    EXPECT_FALSE(model->isWorking());
+    fakes.dialogs->answers.push_back(QStringList{QString::fromStdString((work() / "Notes.txt").string())});
+    model->pickAndCompress();
+    ASSERT_TRUE(waitIdle(*model));
+    EXPECT_TRUE(fs::exists(work() / "Notes 2.zip"));
+
+    model->pickAndExtract();
+    ASSERT_EQ(fakes.dialogs->requests.size(), 3U);
+    EXPECT_FALSE(fakes.dialogs->requests[2].folders);
+    EXPECT_EQ(fakes.dialogs->requests[2].acceptLabel, QStringLiteral("Extract"));
+    EXPECT_TRUE(fakes.dialogs->requests[2].nameFilters.contains(QStringLiteral("*.7z")));
+}
+
+TEST_F(ModelTest, ProgressCountsEveryToolLineExactly)
+{
+    if (auto missing = missingTool({"zip", "unzip"})) {
+        GTEST_SKIP() << missing.value() << " is not installed";
+    }
+    for (int i = 0; i < 300; ++i) {
+        writeFile(work() / "many" / ("f" + std::to_string(i)), "x");
+    }
+    // Stored as "many/f0" and so on: zip keeps paths as given, so it packs from inside the folder.
+    ASSERT_EQ(runProgram({"/bin/sh", "-c", "cd \"$0\" && /usr/bin/zip -r -q many.zip many", work().string()}).status,
+              0);
+    auto model = makeModel();
+    long long highest = 0;
+    long long total = 0;
+    QObject::connect(model.get(), &AppModel::progressDoneChanged, [&] {
+        if (model->progressDone() > 0) {
+            highest = std::max(highest, model->progressDone());
+            total = model->progressTotal();
+        }
+        EXPECT_LE(model->progressFraction().value_or(0), 0.99);
+    });
+
+    // 300 files and their folder: unzip reports each once.
+    model->enqueue(urls({work() / "many.zip"}), true,
+                   WorkAction::extractConfirmed({{(work() / "many.zip").string(), ""}}), 300);
+    ASSERT_TRUE(waitIdle(*model));
+    EXPECT_EQ(highest, 301);
+    EXPECT_EQ(total, 300);
+    EXPECT_FALSE(model->progressFraction());
+}
+
+} // namespace
+} // namespace tarvo::test

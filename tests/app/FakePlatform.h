@@ -1,0 +1,145 @@
+#pragma once
+
+#include "Platform.h"
+
+#include <QPointer>
+#include <deque>
+#include <vector>
+
+namespace tarvo::test {
+
+// Open panels answered in advance; an unanswered panel counts as cancelled.
+class FakeDialogs : public platform::FileDialogs
+{
+public:
+    QCoro::Task<std::optional<QStringList>> open(platform::OpenRequest request) override
+    {
+        requests.push_back(request);
+        std::optional<QStringList> answer;
+        if (!answers.empty()) {
+            answer = answers.front();
+            answers.pop_front();
+        }
+        co_return answer;
+    }
+
+    std::deque<std::optional<QStringList>> answers;
+    std::vector<platform::OpenRequest> requests;
+};
+
+class FakeReveal : public platform::FileReveal
+{
+public:
+    void reveal(const QStringList& paths) override { revealed.push_back(paths); }
+    std::vector<QStringList> revealed;
+};
+
+class FakeNotifier : public platform::Notifier
+{
+public:
+    void deliver(const QString& body) override { bodies.push_back(body); }
+    std::vector<QString> bodies;
+};
+
+class FakeLoginItem : public platform::LoginItem
+{
+public:
+    Status status() const override { return current; }
+    std::optional<QString> setEnabled(bool enabled) override
+    {
+        requests.push_back(enabled);
+        if (failure) {
+            return failure;
+        }
+        current = enabled ? statusWhenEnabled : Status::notRegistered;
+        return std::nullopt;
+    }
+
+    Status current = Status::notRegistered;
+    Status statusWhenEnabled = Status::enabled;
+    std::optional<QString> failure;
+    std::vector<bool> requests;
+};
+
+class FakeInhibitor : public platform::SleepInhibitor
+{
+public:
+    void begin() override
+    {
+        ++begun;
+        held = true;
+    }
+    void end() override
+    {
+        ++ended;
+        held = false;
+    }
+    int begun = 0;
+    int ended = 0;
+    bool held = false;
+};
+
+class FakeDesktop : public platform::Desktop
+{
+public:
+    bool isActive() const override { return active; }
+    void showMainWindow() override { ++shown; }
+    bool active = true;
+    int shown = 0;
+};
+
+// Time that moves only when the test says so.
+class FakeClock : public platform::Clock
+{
+public:
+    void after(std::chrono::milliseconds delay, QObject* context, std::function<void()> action) override
+    {
+        m_pending.push_back({m_now + delay, QPointer<QObject>(context), std::move(action)});
+    }
+
+    void advance(std::chrono::milliseconds step)
+    {
+        m_now += step;
+        // Callbacks may schedule new ones; take the due ones first.
+        std::vector<Pending> due;
+        for (auto it = m_pending.begin(); it != m_pending.end();) {
+            if (it->when <= m_now) {
+                due.push_back(std::move(*it));
+                it = m_pending.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        for (Pending& pending : due) {
+            if (pending.context) {
+                pending.action();
+            }
+        }
+    }
+
+private:
+    struct Pending
+    {
+        std::chrono::milliseconds when;
+        QPointer<QObject> context;
+        std::function<void()> action;
+    };
+    std::chrono::milliseconds m_now{0};
+    std::vector<Pending> m_pending;
+};
+
+// One of each, kept by the test so that it can answer and inspect them.
+struct FakePlatform
+{
+    std::shared_ptr<FakeDialogs> dialogs = std::make_shared<FakeDialogs>();
+    std::shared_ptr<FakeReveal> reveal = std::make_shared<FakeReveal>();
+    std::shared_ptr<FakeNotifier> notifier = std::make_shared<FakeNotifier>();
+    std::shared_ptr<FakeLoginItem> loginItem = std::make_shared<FakeLoginItem>();
+    std::shared_ptr<FakeInhibitor> inhibitor = std::make_shared<FakeInhibitor>();
+    std::shared_ptr<FakeDesktop> desktop = std::make_shared<FakeDesktop>();
+    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+
+    platform::Platform platform() const { return {dialogs, reveal, notifier, loginItem, inhibitor, desktop, clock}; }
+};
+
+} // namespace tarvo::test

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "AppModel.h"
+#include "FakePlatform.h"
+#include "TaskRunner.h"
+#include "TestSupport.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace tarvo::test {
+
+// A model in a home of its own: settings, history and tool folder under a temporary folder, the
+// interface in English, and fake desktop pieces the test can answer and inspect.
+class ModelTest : public ::testing::Test
+{
+protected:
+    std::unique_ptr<app::AppModel> makeModel()
+    {
+        return std::make_unique<app::AppModel>(app::AppModel::Options{fakes.platform(), settingsFile()});
+    }
+
+    QString settingsFile() const { return QString::fromStdString((m_home / "config/Tarvo/Tarvo.conf").string()); }
+    std::filesystem::path historyFile() const { return m_home / "data/Tarvo/history.json"; }
+    std::filesystem::path toolDirectory() const { return m_home / "data/Tarvo/bin"; }
+    // A folder for the test's own files, apart from the model's.
+    std::filesystem::path work() const { return m_home / "work"; }
+
+    // Waits for the queue to run dry; false when it did not within the bound.
+    static bool waitIdle(const app::AppModel& model, int milliseconds = 60000)
+    {
+        return spinUntil([&] { return !model.isWorking(); }, milliseconds);
+    }
+
+    static QList<QUrl> urls(std::initializer_list<std::filesystem::path> paths)
+    {
+        QList<QUrl> list;
+        for (const auto& path : paths) {
+            list << QUrl::fromLocalFile(QString::fromStdString(path.string()));
+        }
+        return list;
+    }
+
+    TempDir m_temp;
+    std::filesystem::path m_home = m_temp.path();
+    ScopedEnv m_data{"XDG_DATA_HOME", (m_home / "data").string()};
+    ScopedEnv m_config{"XDG_CONFIG_HOME", (m_home / "config").string()};
+    ScopedEnv m_language{"LANGUAGE", std::string("en")};
+    FakePlatform fakes;
+
+    void SetUp() override { std::filesystem::create_directories(work()); }
+};
+
+} // namespace tarvo::test
