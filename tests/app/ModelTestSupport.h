@@ -9,6 +9,15 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+namespace tarvo::app {
+// Readable failures.
+inline void PrintTo(const Banner& banner, std::ostream* out)
+{
+    static const char* const kinds[] = {"working", "success", "failure", "idle"};
+    *out << kinds[static_cast<int>(banner.kind)] << "(\"" << banner.text.toStdString() << "\")";
+}
+} // namespace tarvo::app
+
 namespace tarvo::test {
 
 // A model in a home of its own: settings, history and tool folder under a temporary folder, the
