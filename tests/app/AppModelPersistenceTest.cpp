@@ -1,0 +1,200 @@
+#include "HistoryStore.h"
+#include "L10n.h"
+#include "ModelTestSupport.h"
+
+#include <QDirIterator>
+#include <QSettings>
+
+namespace tarvo::test {
+namespace {
+
+using app::AppModel;
+using engine::AppLanguage;
+using engine::ArchiveFormat;
+using engine::ArchiveRecord;
+using engine::CompressionLevel;
+using engine::HistoryStore;
+using engine::JobKind;
+using engine::WorkAction;
+namespace fs = std::filesystem;
+
+const QStringList kAllKeys{"tarvo.ask",   "tarvo.format", "tarvo.language",
+                           "tarvo.level", "tarvo.reveal", "tarvo.skipJunk"};
+
+TEST_F(ModelTest, SettingsFallBackToDefaultsAndAreWrittenOnlyOnceReady)
+{
+    {
+        QSettings stored(settingsFile(), QSettings::IniFormat);
+        stored.setValue("tarvo.format", "ZIP");
+        stored.setValue("tarvo.level", "max");
+        stored.setValue("tarvo.language", "de");
+        stored.setValue("tarvo.skipJunk", false);
+        stored.setValue("tarvo.reveal", "false");
+    }
+    auto model = makeModel();
+    EXPECT_EQ(model->format(), ArchiveFormat::zip);
+    EXPECT_EQ(model->level(), CompressionLevel::normal);
+    EXPECT_EQ(model->language(), AppLanguage::german);
+    EXPECT_EQ(engine::L10n::language(), AppLanguage::german);
+    EXPECT_FALSE(model->skipJunk());
+    EXPECT_FALSE(model->revealInFinder());
+    EXPECT_FALSE(model->askForDestination()); // absent: the default
+    // Loading wrote nothing back: the unusable values are still there.
+    EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("tarvo.format").toString(), "ZIP");
+    model->setLanguage(AppLanguage::english);
+
+    // A fresh installation has no keys until a setting changes.
+    fs::remove(fs::path(settingsFile().toStdString()));
+    model = makeModel();
+    EXPECT_TRUE(model->skipJunk());
+    EXPECT_TRUE(model->revealInFinder());
+    EXPECT_EQ(model->language(), AppLanguage::english); // LANGUAGE=en
+    EXPECT_FALSE(fs::exists(settingsFile().toStdString()));
+
+    // Assigning the current level still writes all six; the current language writes nothing.
+    model->setLanguage(AppLanguage::english);
+    EXPECT_FALSE(fs::exists(settingsFile().toStdString()));
+    QSignalSpy levelChanges(model.get(), &AppModel::levelChanged);
+    model->setLevel(CompressionLevel::normal);
+    EXPECT_EQ(levelChanges.count(), 0);
+    QSettings written(settingsFile(), QSettings::IniFormat);
+    QStringList keys = written.allKeys();
+    keys.sort();
+    EXPECT_EQ(keys, kAllKeys);
+    EXPECT_EQ(written.value("tarvo.level").toString(), "normal");
+    EXPECT_EQ(written.value("tarvo.language").toString(), "en");
+
+    model->setFormat(ArchiveFormat::tarGz);
+    model->setSkipJunk(false);
+    model = makeModel();
+    EXPECT_EQ(model->format(), ArchiveFormat::tarGz);
+    EXPECT_FALSE(model->skipJunk());
+}
+
+TEST_F(ModelTest, HistoryFileIsLoadedRemovedFromAndCleared)
+{
+    const auto first = ArchiveRecord::make(JobKind::compress, ArchiveFormat::sevenZip, "a.7z", "/a.7z", true);
+    const auto second = ArchiveRecord::make(JobKind::extract, ArchiveFormat::tarGz, "b", "/b", false);
+    ASSERT_TRUE(HistoryStore::save({first, second, first}, historyFile()));
+    auto model = makeModel();
+    ASSERT_EQ(model->records().size(), 3U);
+
+    model->remove(first);
+    EXPECT_EQ(model->records(), std::vector<ArchiveRecord>{second});
+    EXPECT_EQ(HistoryStore::load(historyFile()), model->records());
+    model->clearHistory();
+    EXPECT_TRUE(model->records().empty());
+    EXPECT_EQ(readFile(historyFile()), "[]");
+}
+
+TEST_F(ModelTest, AnUnreadableHistoryStartsEmptyAndIsKeptForRecovery)
+{
+    const std::string foreign = R"([{"id":"x","kind":"compress","format":"tgz"}])";
+    writeFile(historyFile(), foreign);
+    writeFile(work() / "a.txt", "a");
+    auto model = makeModel();
+    EXPECT_TRUE(model->records().empty());
+    EXPECT_EQ(readFile(historyFile()), foreign); // untouched until the first save
+
+    model->enqueue(urls({work() / "a.txt"}), false, WorkAction::compress());
+    ASSERT_TRUE(waitIdle(*model));
+    EXPECT_EQ(HistoryStore::load(historyFile()).size(), 1U);
+    EXPECT_EQ(readFile(historyFile().string() + ".bad"), foreign);
+}
+
+TEST_F(ModelTest, LoginItemFollowsWhatTheSystemReports)
+{
+    fakes.loginItem->statusWhenEnabled = platform::LoginItem::Status::requiresApproval;
+    auto model = makeModel();
+    EXPECT_FALSE(model->launchAtLogin());
+
+    model->setLaunchAtLogin(true);
+    EXPECT_TRUE(model->launchAtLogin());
+    EXPECT_EQ(model->loginNote(), QStringLiteral("Allow it in System Settings → General → Login Items."));
+    model->setLanguage(AppLanguage::russian);
+    EXPECT_EQ(model->loginNote(),
+              QStringLiteral("Разрешите запуск в Системных настройках → Основные → Объекты входа."));
+    model->setLaunchAtLogin(false);
+    EXPECT_FALSE(model->launchAtLogin());
+    EXPECT_FALSE(model->loginNote());
+
+    // A failure shows the system's words and the switch shows the real state.
+    fakes.loginItem->failure = QStringLiteral("Read-only file system");
+    model->setLaunchAtLogin(true);
+    EXPECT_FALSE(model->launchAtLogin());
+    EXPECT_EQ(model->alertMessage(), QStringLiteral("Read-only file system"));
+    EXPECT_FALSE(model->alertOffersRarInstall());
+}
+
+// Everything the model writes or says, searched for the archive password.
+TEST_F(ModelTest, ThePasswordNeverLeavesTheJob)
+{
+    if (auto missing = missingTool({"zip", "unzip", "lsar"})) {
+        GTEST_SKIP() << missing.value() << " is not installed";
+    }
+    const QString password = QStringLiteral("Pw-9f3k-unique");
+    writeFile(work() / "Secret/plan.txt", "plan");
+    // A 7zz that repeats its command line, password included, and fails.
+    fs::create_directories(toolDirectory());
+    writeScript(toolDirectory() / "7zz", "echo \"7zz $*\" >&2\nexit 2\n");
+    auto model = makeModel();
+    fakes.desktop->active = false;
+    std::vector<QString> texts;
+    auto keep = [&] {
+        texts.push_back(model->banner().text);
+        texts.push_back(model->alertMessage().value_or(QString()));
+        texts.push_back(model->previewNotice().value_or(QString()));
+    };
+    QObject::connect(model.get(), &AppModel::bannerChanged, keep);
+    QObject::connect(model.get(), &AppModel::alertMessageChanged, keep);
+    QObject::connect(model.get(), &AppModel::previewNoticeChanged, keep);
+
+    model->setArchivePassword(password);
+    model->setFormat(ArchiveFormat::sevenZip); // writes the settings
+    model->enqueue(urls({work() / "Secret"}), true, WorkAction::compress());
+    ASSERT_TRUE(waitIdle(*model));
+    ASSERT_TRUE(model->alertMessage());
+    EXPECT_TRUE(model->alertMessage()->contains(QStringLiteral("-p\u2022\u2022\u2022\u2022")))
+        << model->alertMessage()->toStdString();
+
+    model->setFormat(ArchiveFormat::zip);
+    model->enqueue(urls({work() / "Secret"}), true, WorkAction::compress());
+    ASSERT_TRUE(waitIdle(*model));
+    ASSERT_TRUE(fs::exists(work() / "Secret.zip"));
+
+    // A wrong password typed in the preview, on listing and on extraction.
+    model->enqueue(urls({work() / "Secret.zip"}), true, WorkAction::extract());
+    ASSERT_TRUE(waitIdle(*model));
+    ASSERT_TRUE(model->extractPreview());
+    const auto item = model->extractPreview()->items.front();
+    ASSERT_TRUE(item.needsPassword);
+    model->setPreviewPassword(item.id, password + "x");
+    model->refreshListing(item.id);
+    ASSERT_TRUE(spinUntil([&] { return !model->listingID(); }));
+    model->confirmExtract();
+    ASSERT_TRUE(waitIdle(*model));
+    EXPECT_EQ(model->banner().text, QStringLiteral("Wrong password."));
+    EXPECT_GE(model->records().size(), 2U);
+
+    for (const QString& text : texts) {
+        EXPECT_FALSE(text.contains(password)) << text.toStdString();
+    }
+    for (const QString& body : fakes.notifier->bodies) {
+        EXPECT_FALSE(body.contains(password)) << body.toStdString();
+    }
+    int searched = 0;
+    QDirIterator files(QString::fromStdString(m_home.string()), QDir::Files | QDir::Hidden,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString file = files.next();
+        if (file.endsWith(".zip") || file.contains("/work/Secret")) {
+            continue; // the archive itself and the files packed
+        }
+        ++searched;
+        EXPECT_EQ(readFile(file.toStdString()).find(password.toStdString()), std::string::npos) << file.toStdString();
+    }
+    EXPECT_GE(searched, 2); // the settings and the history at least
+}
+
+} // namespace
+} // namespace tarvo::test
