@@ -1,0 +1,69 @@
+#include "ModelTestSupport.h"
+
+namespace tarvo::test {
+namespace {
+
+using app::AppModel;
+namespace fs = std::filesystem;
+
+TEST_F(ModelTest, SevenZipInstallationThroughHomebrew)
+{
+    auto model = makeModel();
+    if (model->tools().brew) {
+        GTEST_SKIP() << "Homebrew is installed here";
+    }
+    // No brew: the message at once, and no installation ever starts.
+    QSignalSpy installing(model.get(), &AppModel::isInstallingToolsChanged);
+    model->installSevenZip();
+    EXPECT_EQ(installing.count(), 0);
+    ASSERT_TRUE(model->alertMessage());
+    EXPECT_TRUE(model->alertMessage()->startsWith(QStringLiteral("Homebrew was not found.")));
+    EXPECT_FALSE(model->alertOffersRarInstall());
+    model->dismissAlert();
+
+    // A brew that puts 7zz into a searched folder; a second click while it runs is ignored.
+    fs::create_directories(toolDirectory());
+    const fs::path calls = work() / "brew-calls";
+    writeScript(toolDirectory() / "brew",
+                "echo \"$*\" >> '" + calls.string() + "'\nsleep 0.3\nprintf '#!/bin/sh\\n' > '" +
+                    (toolDirectory() / "7zz").string() + "'\nchmod 755 '" + (toolDirectory() / "7zz").string() + "'\n");
+    model = makeModel();
+    ASSERT_TRUE(model->tools().brew);
+    model->installSevenZip();
+    EXPECT_TRUE(model->isInstallingTools());
+    model->installSevenZip();
+    model->installRarTools();
+    ASSERT_TRUE(spinUntil([&] { return !model->isInstallingTools(); }));
+    EXPECT_EQ(readFile(calls), "install sevenzip\n");
+    EXPECT_EQ(model->tools().sevenZip, toolDirectory() / "7zz");
+    EXPECT_FALSE(model->alertMessage());
+
+    // A failing brew: its output in the alert, the tools as they were.
+    writeScript(toolDirectory() / "brew", "echo 'Error: sevenzip: no bottle available!' >&2\nexit 1\n");
+    const auto before = model->tools();
+    model->installSevenZip();
+    ASSERT_TRUE(spinUntil([&] { return !model->isInstallingTools(); }));
+    ASSERT_TRUE(model->alertMessage());
+    EXPECT_TRUE(model->alertMessage()->contains(QStringLiteral("no bottle available")))
+        << model->alertMessage()->toStdString();
+    EXPECT_EQ(model->tools(), before);
+}
+
+TEST_F(ModelTest, RarInstallationFailureReachesTheAlert)
+{
+    // Nothing listens on port 9 of this machine.
+    ScopedEnv site("TARVO_RARLAB_URL", std::string("http://127.0.0.1:9"));
+    auto model = makeModel();
+    const auto before = model->tools();
+    model->installRarTools();
+    EXPECT_TRUE(model->isInstallingTools());
+    ASSERT_TRUE(spinUntil([&] { return !model->isInstallingTools(); }, 30000));
+    ASSERT_TRUE(model->alertMessage());
+    EXPECT_FALSE(model->alertMessage()->isEmpty());
+    EXPECT_FALSE(model->alertOffersRarInstall());
+    EXPECT_EQ(model->tools(), before);
+    EXPECT_FALSE(fs::exists(toolDirectory() / "rar"));
+}
+
+} // namespace
+} // namespace tarvo::test
