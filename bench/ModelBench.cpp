@@ -1,0 +1,149 @@
+// How the application model behaves under load, measured in one run:
+//  - the longest stall of the main thread's event loop while a tool prints 200,000 counted lines,
+//    and whether the progress count still ends exact;
+//  - the time to construct the model with settings, a history of 40 records and tool lookup.
+// Usage: tarvo_model_bench [lines]
+#include "AppModel.h"
+#include "FakePlatform.h"
+#include "HistoryStore.h"
+#include "ToolLocator.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QTimer>
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace tarvo;
+
+namespace {
+
+fs::path makeHome()
+{
+    std::string pattern = (fs::temp_directory_path() / "tarvo-model-bench-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        std::perror("mkdtemp");
+        std::exit(1);
+    }
+    return pattern;
+}
+
+void writeExecutable(const fs::path& path, const std::string& body)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << "#!/bin/sh\n" << body;
+    chmod(path.c_str(), 0755);
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    const long long lines = argc > 1 ? std::atoll(argv[1]) : 200000;
+    const fs::path home = makeHome();
+    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    const fs::path toolDirectory = home / "data/Tarvo/bin";
+    const QString settingsFile = QString::fromStdString((home / "config/Tarvo/Tarvo.conf").string());
+
+    // A 7zz that prints one counted line per "file" as fast as the pipe takes them.
+    writeExecutable(toolDirectory / "7zz", "prev=''\nfor a; do\n  if [ \"$a\" = -- ]; then dest=$prev; break; fi\n"
+                                           "  prev=$a\ndone\nseq -f 'adding: f%g' 1 " +
+                                               std::to_string(lines) + "\n: > \"$dest\"\n");
+    std::ofstream(home / "input.txt") << "x";
+
+    test::FakePlatform fakes;
+    bool ok = true;
+    {
+        app::AppModel model({fakes.platform(), settingsFile});
+        model.setFormat(engine::ArchiveFormat::sevenZip);
+        long long highest = 0;
+        QObject::connect(&model, &app::AppModel::progressDoneChanged,
+                         [&] { highest = std::max(highest, model.progressDone()); });
+
+        QElapsedTimer clock;
+        std::vector<double> gaps;
+        QTimer probe;
+        probe.setTimerType(Qt::PreciseTimer);
+        probe.setInterval(1);
+        qint64 last = 0;
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            const qint64 now = clock.nsecsElapsed();
+            gaps.push_back(static_cast<double>(now - last) / 1e6);
+            last = now;
+        });
+        clock.start();
+        probe.start();
+        model.enqueue({QUrl::fromLocalFile(QString::fromStdString((home / "input.txt").string()))}, false,
+                      engine::WorkAction::compress());
+        QObject::connect(&model, &app::AppModel::drained, &application, &QCoreApplication::quit);
+        QTimer::singleShot(120000, &application, &QCoreApplication::quit);
+        application.exec();
+        probe.stop();
+        const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+
+        std::sort(gaps.begin(), gaps.end());
+        const double longest = gaps.empty() ? 0 : gaps.back();
+        const double p99 = gaps.empty() ? 0 : gaps[gaps.size() * 99 / 100];
+        std::cout << "job of " << lines << " counted lines: " << seconds << " s, " << gaps.size()
+                  << " probe ticks, longest event-loop stall " << longest << " ms (p99 " << p99
+                  << " ms), final progress " << highest << " of " << lines << "\n";
+        ok = ok && longest < 50.0 && highest == lines;
+    }
+
+    // Start-up: the settings file, a full history and the tool lookup are all there to be read.
+    {
+        QSettings settings(settingsFile, QSettings::IniFormat);
+        settings.setValue("tarvo.format", "7z");
+        settings.setValue("tarvo.language", "de");
+    }
+    std::vector<engine::ArchiveRecord> records;
+    for (int i = 0; i < 40; ++i) {
+        records.push_back(engine::ArchiveRecord::make(engine::JobKind::compress, engine::ArchiveFormat::zip,
+                                                      "Archive " + std::to_string(i) + ".zip",
+                                                      "/home/someone/Archive " + std::to_string(i) + ".zip", true));
+    }
+    engine::HistoryStore::save(records);
+    std::vector<double> startups;
+    std::vector<double> lookups;
+    for (int run = 0; run < 21; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        {
+            app::AppModel model({fakes.platform(), settingsFile});
+            if (model.records().size() != 40) {
+                std::cerr << "history not loaded\n";
+                ok = false;
+            }
+            startups.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        }
+        timer.restart();
+        const auto tools = engine::ToolLocator::rarSupport();
+        lookups.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    const double startup = median(startups);
+    std::cout << "model start-up: median " << startup << " ms, slowest "
+              << *std::max_element(startups.begin(), startups.end()) << " ms (21 runs); of which tool lookup alone "
+              << median(lookups) << " ms\n";
+    ok = ok && startup < 100.0;
+
+    std::error_code ignored;
+    fs::remove_all(home, ignored);
+    std::cout << (ok ? "targets met" : "TARGETS MISSED") << "\n";
+    return ok ? 0 : 1;
+}
