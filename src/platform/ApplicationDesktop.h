@@ -1,0 +1,22 @@
+#pragma once
+
+#include "Desktop.h"
+
+#include <functional>
+
+namespace tarvo::platform {
+
+// The application's state as Qt reports it; showing the main window is left to the caller's function.
+class ApplicationDesktop final : public Desktop
+{
+public:
+    explicit ApplicationDesktop(std::function<void()> showMainWindow);
+
+    bool isActive() const override;
+    void showMainWindow() override;
+
+private:
+    std::function<void()> m_showMainWindow;
+};
+
+} // namespace tarvo::platform

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "FileReveal.h"
+
+#include <QUrl>
+#include <functional>
+
+namespace tarvo::platform {
+
+// org.freedesktop.FileManager1.ShowItems on the session bus; when no file manager answers, the folder
+// that holds the first path is opened instead.
+class FileManagerReveal final : public FileReveal
+{
+public:
+    using OpenFolder = std::function<void(const QUrl& folder)>;
+
+    // `openFolder` is the fallback; empty: the desktop's URL handler.
+    explicit FileManagerReveal(OpenFolder openFolder = {});
+
+    void reveal(const QStringList& paths) override;
+
+private:
+    OpenFolder m_openFolder;
+};
+
+} // namespace tarvo::platform

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "Clock.h"
+
+namespace tarvo::platform {
+
+// The real clock: Qt's single-shot timers on the main thread.
+class SystemClock final : public Clock
+{
+public:
+    void after(std::chrono::milliseconds delay, QObject* context, std::function<void()> action) override;
+};
+
+} // namespace tarvo::platform
