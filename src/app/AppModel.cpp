@@ -79,8 +79,10 @@ AppModel::~AppModel()
 {
     // Tools still running must not post ticks to a model that is gone.
     m_progressGate->setHandler([] {});
-    if (m_session) {
-        m_session->cancel();
+    for (const auto& session : {m_session, m_listingSession}) {
+        if (session) {
+            session->cancel();
+        }
     }
     m_workers.waitForDone();
 }

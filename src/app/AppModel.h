@@ -36,7 +36,38 @@ namespace tarvo::app {
 // Lives on the main thread; tools run off it.
 class AppModel : public QObject
 {
+public:
+    using Records = std::vector<engine::ArchiveRecord>;
+    using OptionalText = std::optional<QString>;
+    using OptionalPreview = std::optional<engine::ExtractPreview>;
+    using PreviewPasswords = std::map<std::string, QString>;
+    using OptionalID = std::optional<std::string>;
+
+private:
     Q_OBJECT
+    Q_PROPERTY(tarvo::engine::ArchiveFormat format READ format WRITE setFormat NOTIFY formatChanged)
+    Q_PROPERTY(bool revealInFinder READ revealInFinder WRITE setRevealInFinder NOTIFY revealInFinderChanged)
+    Q_PROPERTY(bool askForDestination READ askForDestination WRITE setAskForDestination NOTIFY askForDestinationChanged)
+    Q_PROPERTY(bool skipJunk READ skipJunk WRITE setSkipJunk NOTIFY skipJunkChanged)
+    Q_PROPERTY(tarvo::engine::CompressionLevel level READ level WRITE setLevel NOTIFY levelChanged)
+    Q_PROPERTY(tarvo::engine::AppLanguage language READ language WRITE setLanguage NOTIFY languageChanged)
+    Q_PROPERTY(QString archivePassword READ archivePassword WRITE setArchivePassword NOTIFY archivePasswordChanged)
+    Q_PROPERTY(QString archiveName READ archiveName WRITE setArchiveName NOTIFY archiveNameChanged)
+    Q_PROPERTY(Records records READ records NOTIFY recordsChanged)
+    Q_PROPERTY(tarvo::app::Banner banner READ banner NOTIFY bannerChanged)
+    Q_PROPERTY(OptionalText alertMessage READ alertMessage NOTIFY alertMessageChanged)
+    Q_PROPERTY(bool alertOffersRarInstall READ alertOffersRarInstall NOTIFY alertOffersRarInstallChanged)
+    Q_PROPERTY(bool isWorking READ isWorking NOTIFY isWorkingChanged)
+    Q_PROPERTY(bool isInstallingTools READ isInstallingTools NOTIFY isInstallingToolsChanged)
+    Q_PROPERTY(tarvo::engine::RarSupport tools READ tools NOTIFY toolsChanged)
+    Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
+    Q_PROPERTY(OptionalText loginNote READ loginNote NOTIFY loginNoteChanged)
+    Q_PROPERTY(OptionalPreview extractPreview READ extractPreview NOTIFY extractPreviewChanged)
+    Q_PROPERTY(PreviewPasswords previewPasswords READ previewPasswords NOTIFY previewPasswordsChanged)
+    Q_PROPERTY(OptionalText previewNotice READ previewNotice NOTIFY previewNoticeChanged)
+    Q_PROPERTY(OptionalID listingID READ listingID NOTIFY listingIDChanged)
+    Q_PROPERTY(qint64 progressDone READ progressDone NOTIFY progressDoneChanged)
+    Q_PROPERTY(qint64 progressTotal READ progressTotal NOTIFY progressTotalChanged)
 
 public:
     struct Options
@@ -83,8 +114,8 @@ public:
     const std::map<std::string, QString>& previewPasswords() const { return m_previewPasswords; }
     const std::optional<QString>& previewNotice() const { return m_previewNotice; }
     const std::optional<std::string>& listingID() const { return m_listingID; }
-    long long progressDone() const { return m_progressDone; }
-    long long progressTotal() const { return m_progressTotal; }
+    qint64 progressDone() const { return m_progressDone; }
+    qint64 progressTotal() const { return m_progressTotal; }
     // For a progress bar: none while idle or when the total is unknown; never 1 while a job runs.
     std::optional<double> progressFraction() const;
 
@@ -222,8 +253,8 @@ private:
     std::map<std::string, QString> m_previewPasswords;
     std::optional<QString> m_previewNotice;
     std::optional<std::string> m_listingID;
-    long long m_progressDone = 0;
-    long long m_progressTotal = 0;
+    qint64 m_progressDone = 0;
+    qint64 m_progressTotal = 0;
 
     // Private state.
     std::deque<Work> m_queue;
@@ -231,6 +262,8 @@ private:
     bool m_ready = false;
     std::string m_bannerToken;
     std::shared_ptr<engine::ArchiveSession> m_session;
+    // A re-listing started while no job runs, so that quitting can stop it.
+    std::shared_ptr<engine::ArchiveSession> m_listingSession;
     std::shared_ptr<ProgressGate> m_progressGate;
     // Takes the ticks counted on the tools' threads that have not reached the model yet.
     std::function<long long()> m_flushTicks;

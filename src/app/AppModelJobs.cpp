@@ -71,20 +71,7 @@ QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
         co_return;
     }
 
-    std::string label = ArchiveNames::sanitizedBase(m_archiveName.toStdString());
-    if (label.empty()) {
-        label = work.urls.size() == 1 ? ArchiveNames::stem(work.urls.front()) : L10n::text(Text::archive);
-    }
-    setBanner(Banner::working(qtext(L10n::compressing(label))));
-
-    // The walk can take a while on a large tree: it runs beside the interface.
-    auto counting = runOn(&m_workers, [urls = work.urls] { return FileWalk::count(urls); });
-    const long long total = co_await counting;
-    if (!self) {
-        co_return;
-    }
-    beginProgress(total);
-
+    // The settings as they are now; edits in the window from here on are for the next job.
     auto session = std::make_shared<ArchiveSession>();
     m_session = session;
     CompressRequest request;
@@ -97,6 +84,26 @@ QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
     request.directory = *directory;
     request.tools = m_tools;
     request.control = RunControl{session, progressLine()};
+
+    std::string label = ArchiveNames::sanitizedBase(request.name);
+    if (label.empty()) {
+        label = work.urls.size() == 1 ? ArchiveNames::stem(work.urls.front()) : L10n::text(Text::archive);
+    }
+    setBanner(Banner::working(qtext(L10n::compressing(label))));
+
+    // The walk can take a while on a large tree: it runs beside the interface, which meanwhile
+    // shows no stale progress and can cancel.
+    beginProgress(0);
+    auto counting = runOn(&m_workers, [urls = work.urls] { return FileWalk::count(urls); });
+    const long long total = co_await counting;
+    if (!self) {
+        co_return;
+    }
+    if (session->isCancelled()) {
+        m_session.reset();
+        throw ArchiveError(ArchiveError::Case::cancelled);
+    }
+    beginProgress(total);
 
     fs::path output;
     try {

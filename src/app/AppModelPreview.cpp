@@ -125,6 +125,9 @@ void AppModel::refreshListing(const std::string& itemID)
     const auto typed = m_previewPasswords.find(itemID);
     const std::string password = typed == m_previewPasswords.end() ? std::string() : typed->second.toStdString();
     const fs::path archive = item->url;
+    if (!m_session) {
+        m_listingSession = std::make_shared<ArchiveSession>();
+    }
     assign(m_listingID, std::optional<std::string>(itemID), &AppModel::listingIDChanged);
     assign(m_previewNotice, std::optional<QString>(), &AppModel::previewNoticeChanged);
     relist(itemID, archive, password);
@@ -136,9 +139,10 @@ QCoro::Task<> AppModel::relist(std::string itemID, fs::path archive, std::string
     std::exception_ptr failure;
     ArchiveListing listed;
     try {
-        auto listing = runOn(&m_workers, [archive, password, tools = m_tools, session = m_session] {
-            return ArchiveCatalog::list(archive, password, tools, session);
-        });
+        auto listing =
+            runOn(&m_workers, [archive, password, tools = m_tools, session = m_session ? m_session : m_listingSession] {
+                return ArchiveCatalog::list(archive, password, tools, session);
+            });
         listed = co_await listing;
     } catch (...) {
         failure = std::current_exception();
@@ -146,6 +150,7 @@ QCoro::Task<> AppModel::relist(std::string itemID, fs::path archive, std::string
     if (!self) {
         co_return;
     }
+    m_listingSession.reset();
     if (!failure) {
         if (findItem(m_extractPreview, itemID) != nullptr) {
             ExtractPreview preview = *m_extractPreview;

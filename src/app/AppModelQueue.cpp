@@ -4,6 +4,7 @@
 #include "ArchiveKind.h"
 #include "DropIntent.h"
 #include "ErrorText.h"
+#include "FileSystem.h"
 #include "L10n.h"
 
 #include <QPointer>
@@ -27,6 +28,10 @@ void AppModel::enqueue(const QList<QUrl>& urls, bool interactive, const WorkActi
 
 void AppModel::enqueuePaths(std::vector<fs::path> paths, bool interactive, WorkAction action, long long plannedFiles)
 {
+    // "Photos/" means the folder Photos: its name and the folder that holds it must be right.
+    for (fs::path& path : paths) {
+        path = cleanPath(path);
+    }
     if (paths.empty()) {
         return;
     }
@@ -47,7 +52,8 @@ QCoro::Task<> AppModel::drain()
     while (!m_queue.empty()) {
         Work work = std::move(m_queue.front());
         m_queue.pop_front();
-        co_await perform(std::move(work));
+        auto job = perform(std::move(work));
+        co_await job;
         if (!self) {
             co_return;
         }
@@ -71,12 +77,14 @@ QCoro::Task<> AppModel::perform(Work work)
             const fs::path first = work.urls.empty() ? fs::path("/") : work.urls.front();
             const auto archiveKind = ArchiveKind::from(first);
             failureFormat = archiveKind ? archiveKind->format() : m_format;
-            co_await extractFile(work, work.action.entryPath(), work.action.password());
+            auto job = extractFile(work, work.action.entryPath(), work.action.password());
+            co_await job;
             break;
         }
-        case WorkAction::Kind::extractConfirmed:
-            co_await extract(work, work.action.passwords());
-            break;
+        case WorkAction::Kind::extractConfirmed: {
+            auto job = extract(work, work.action.passwords());
+            co_await job;
+        } break;
         case WorkAction::Kind::automatic:
         case WorkAction::Kind::compress:
         case WorkAction::Kind::extract: {
@@ -84,9 +92,11 @@ QCoro::Task<> AppModel::perform(Work work)
             if (intent.kind() == DropIntent::Kind::compress) {
                 kind = JobKind::compress;
                 failureFormat = intent.format();
-                co_await compress(work, intent.format());
+                auto job = compress(work, intent.format());
+                co_await job;
             } else {
-                co_await presentPreview(work);
+                auto job = presentPreview(work);
+                co_await job;
             }
             break;
         }
@@ -106,7 +116,11 @@ QCoro::Task<> AppModel::perform(Work work)
         }
     } catch (...) {
     }
-    report(failure, work, kind, failureFormat);
+    // Nothing may escape: the drain would stop with the queue still marked busy.
+    try {
+        report(failure, work, kind, failureFormat);
+    } catch (...) {
+    }
 }
 
 void AppModel::handleFinder(const QString& action, const QStringList& paths)

@@ -44,6 +44,9 @@ QCoro::Task<> AppModel::runRarInstallation()
     try {
         auto installation = RarInstaller::installOfficialTools();
         co_await installation;
+        if (!self) {
+            co_return;
+        }
         auto locating = runOn(&m_workers, [] { return ToolLocator::rarSupport(); });
         const RarSupport tools = co_await locating;
         if (self) {
@@ -66,7 +69,9 @@ QCoro::Task<> AppModel::runSevenZipInstallation(std::filesystem::path brew)
     QPointer<AppModel> self(this);
     std::exception_ptr failure;
     try {
-        auto installation = runOn(&m_workers, [brew] {
+        // Not on the model's workers: Homebrew may take minutes and cannot be stopped, and quitting
+        // must not wait for it.
+        auto installation = runOn(QThreadPool::globalInstance(), [brew] {
             ToolRun run;
             run.executable = brew;
             run.arguments = {"install", "sevenzip"};

@@ -242,3 +242,26 @@ TEST_F(ModelTest, ProgressCountsEveryToolLineExactly)
 
 } // namespace
 } // namespace tarvo::test
+
+namespace tarvo::test {
+namespace {
+
+TEST_F(ModelTest, ObservedFieldsNotifyOnlyWhenTheyChange)
+{
+    auto model = makeModel();
+    const QMetaObject* meta = model->metaObject();
+    EXPECT_EQ(meta->propertyCount() - meta->propertyOffset(), 23);
+    for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
+        EXPECT_TRUE(meta->property(i).hasNotifySignal()) << meta->property(i).name();
+    }
+    QSignalSpy names(model.get(), &app::AppModel::archiveNameChanged);
+    model->setArchiveName(QStringLiteral("Trip"));
+    model->setArchiveName(QStringLiteral("Trip"));
+    EXPECT_EQ(names.count(), 1);
+    EXPECT_EQ(model->property("archiveName").toString(), QStringLiteral("Trip"));
+    EXPECT_TRUE(model->setProperty("skipJunk", false));
+    EXPECT_FALSE(model->skipJunk());
+}
+
+} // namespace
+} // namespace tarvo::test
