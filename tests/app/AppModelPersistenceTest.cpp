@@ -4,6 +4,8 @@
 
 #include <QDirIterator>
 #include <QSettings>
+#include <csignal>
+#include <sys/resource.h>
 
 namespace tarvo::test {
 namespace {
@@ -69,6 +71,31 @@ TEST_F(ModelTest, SettingsFallBackToDefaultsAndAreWrittenOnlyOnceReady)
     model = makeModel();
     EXPECT_EQ(model->format(), ArchiveFormat::tarGz);
     EXPECT_FALSE(model->skipJunk());
+}
+
+TEST_F(ModelTest, AFailedSettingsWriteLeavesThePreviousFileWhole)
+{
+    auto model = makeModel();
+    model->setFormat(ArchiveFormat::sevenZip);
+    const std::string previous = readFile(settingsFile().toStdString());
+    ASSERT_NE(previous.find("7z"), std::string::npos);
+
+    // A file size limit makes the write itself fail, for root too.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limit = saved;
+    limit.rlim_cur = 16;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    model->setFormat(ArchiveFormat::tarGz);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(readFile(settingsFile().toStdString()), previous);
+    EXPECT_EQ(namesIn(fs::path(settingsFile().toStdString()).parent_path()), std::vector<std::string>{"Tarvo.conf"});
+    // The next write that can succeed does.
+    model->setSkipJunk(true);
+    EXPECT_EQ(makeModel()->format(), ArchiveFormat::tarGz);
 }
 
 TEST_F(ModelTest, HistoryFileIsLoadedRemovedFromAndCleared)
