@@ -211,6 +211,10 @@ private:
     void report(std::exception_ptr error, const Work& work, engine::JobKind kind, engine::ArchiveFormat format);
     QCoro::Task<std::optional<std::filesystem::path>> destinationDirectory(std::vector<std::filesystem::path> urls,
                                                                            bool interactive);
+    // Runs the job's engine call on a worker; the job's session ends with a failure.
+    QCoro::Task<std::filesystem::path> runJob(std::function<std::filesystem::path()> call);
+    // The success of a job: banner and its reset, a notification, and the results shown.
+    void succeed(const QString& text, bool interactive, const std::vector<std::filesystem::path>& results);
     void record(engine::ArchiveRecord record);
     void announce(const QString& text);
     void revealPaths(const std::vector<std::filesystem::path>& paths);
@@ -227,9 +231,7 @@ private:
     void saveHistory();
 
     // Tool installation.
-    QCoro::Task<> runRarInstallation();
-    QCoro::Task<> runSevenZipInstallation(std::filesystem::path brew);
-    void installationFailed(std::exception_ptr error);
+    QCoro::Task<> finishInstallation(QCoro::Task<engine::RarSupport> installation);
 
     // Observed state.
     engine::ArchiveFormat m_format = engine::ArchiveFormat::zip;

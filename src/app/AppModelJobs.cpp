@@ -105,30 +105,13 @@ QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
     }
     beginProgress(total);
 
-    fs::path output;
-    try {
-        auto job = runOn(&m_workers, [request = std::move(request)] { return ArchiveEngine::compress(request); });
-        output = co_await job;
-    } catch (...) {
-        if (self) {
-            flushProgress();
-            m_session.reset();
-        }
-        throw;
-    }
+    auto job = runJob([request = std::move(request)] { return ArchiveEngine::compress(request); });
+    const fs::path output = co_await job;
     if (!self) {
         co_return;
     }
-    flushProgress();
-
     record(ArchiveRecord::make(JobKind::compress, format, fileName(output), output.string(), true));
-    const QString text = qtext(L10n::made(fileName(output)));
-    setBanner(Banner::success(text));
-    scheduleBannerReset();
-    announce(text);
-    if (work.interactive && m_revealInFinder) {
-        revealPaths({output});
-    }
+    succeed(qtext(L10n::made(fileName(output))), work.interactive, {output});
     m_session.reset();
 }
 
@@ -209,10 +192,7 @@ QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
             setAlert(qtext(failures.front()), false);
         }
     }
-    const QString text = qtext(L10n::made(results.empty() ? L10n::text(Text::done) : fileName(results.front())));
-    setBanner(Banner::success(text));
-    scheduleBannerReset();
-    announce(text);
+    succeed(qtext(L10n::made(results.empty() ? L10n::text(Text::done) : fileName(results.front()))), false, {});
     m_session.reset();
 }
 
@@ -242,6 +222,39 @@ void AppModel::report(std::exception_ptr error, const Work& work, JobKind kind, 
     const std::string title = work.urls.empty() ? L10n::text(Text::failed) : fileName(work.urls.front());
     const std::string path = work.urls.empty() ? std::string() : work.urls.front().string();
     record(ArchiveRecord::make(kind, format, title, path, false));
+}
+
+QCoro::Task<fs::path> AppModel::runJob(std::function<fs::path()> call)
+{
+    QPointer<AppModel> self(this);
+    std::exception_ptr failure;
+    fs::path result;
+    try {
+        auto job = runOn(&m_workers, std::move(call));
+        result = co_await job;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (self) {
+        flushProgress();
+        if (failure) {
+            m_session.reset();
+        }
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    co_return result;
+}
+
+void AppModel::succeed(const QString& text, bool interactive, const std::vector<fs::path>& results)
+{
+    setBanner(Banner::success(text));
+    scheduleBannerReset();
+    announce(text);
+    if (interactive && m_revealInFinder && !results.empty()) {
+        revealPaths(results);
+    }
 }
 
 void AppModel::record(ArchiveRecord record)

@@ -263,37 +263,21 @@ QCoro::Task<> AppModel::extractFile(Work work, std::string path, std::string pas
         }
     }
 
-    fs::path result;
-    try {
-        auto job = runOn(&m_workers, [archive, path, tools = m_tools, password,
-                                      control = RunControl{session, progressLine()}, isDirectory] {
+    auto job =
+        runJob([archive, path, tools = m_tools, password, control = RunControl{session, progressLine()}, isDirectory] {
             return ArchiveEngine::extractEntry(archive, path, tools, password, control, isDirectory);
         });
-        result = co_await job;
-    } catch (...) {
-        if (self) {
-            flushProgress();
-            m_session.reset();
-        }
-        throw;
-    }
+    const fs::path result = co_await job;
     if (!self) {
         co_return;
     }
-    flushProgress();
 
     std::error_code error;
     const fs::path target = fs::exists(fs::symlink_status(result, error)) ? result : result.parent_path();
     const auto kind = ArchiveKind::from(archive);
     record(ArchiveRecord::make(JobKind::extract, kind ? kind->format() : m_format, result.filename().string(),
                                target.string(), true));
-    const QString text = qtext(L10n::made(result.filename().string()));
-    setBanner(Banner::success(text));
-    scheduleBannerReset();
-    announce(text);
-    if (work.interactive && m_revealInFinder) {
-        revealPaths({target});
-    }
+    succeed(qtext(L10n::made(result.filename().string())), work.interactive, {target});
     m_session.reset();
 }
 

@@ -14,13 +14,40 @@ namespace tarvo::app {
 
 using namespace engine;
 
+namespace {
+
+// Neither installation touches the model, which may be gone when they end. They run on the shared
+// pool, not the model's workers: Homebrew may take minutes, cannot be stopped, and quitting must not
+// wait for it.
+QCoro::Task<RarSupport> installRar()
+{
+    auto download = RarInstaller::installOfficialTools();
+    co_await download;
+    auto locating = runOn(QThreadPool::globalInstance(), [] { return ToolLocator::rarSupport(); });
+    co_return co_await locating;
+}
+
+QCoro::Task<RarSupport> installSevenZipWith(std::filesystem::path brew)
+{
+    auto installation = runOn(QThreadPool::globalInstance(), [brew] {
+        ToolRun run;
+        run.executable = brew;
+        run.arguments = {"install", "sevenzip"};
+        ProcessRunner::run(run);
+        return ToolLocator::rarSupport();
+    });
+    co_return co_await installation;
+}
+
+} // namespace
+
 void AppModel::installRarTools()
 {
     if (m_isInstallingTools) {
         return;
     }
     assign(m_isInstallingTools, true, &AppModel::isInstallingToolsChanged);
-    runRarInstallation();
+    finishInstallation(installRar());
 }
 
 void AppModel::installSevenZip()
@@ -34,75 +61,30 @@ void AppModel::installSevenZip()
         return;
     }
     assign(m_isInstallingTools, true, &AppModel::isInstallingToolsChanged);
-    runSevenZipInstallation(*m_tools.brew);
+    finishInstallation(installSevenZipWith(*m_tools.brew));
 }
 
-QCoro::Task<> AppModel::runRarInstallation()
+QCoro::Task<> AppModel::finishInstallation(QCoro::Task<RarSupport> installation)
 {
     QPointer<AppModel> self(this);
-    std::exception_ptr failure;
+    std::optional<RarSupport> tools;
+    std::optional<QString> failure;
     try {
-        auto installation = RarInstaller::installOfficialTools();
-        co_await installation;
-        if (!self) {
-            co_return;
-        }
-        auto locating = runOn(&m_workers, [] { return ToolLocator::rarSupport(); });
-        const RarSupport tools = co_await locating;
-        if (self) {
-            assign(m_tools, tools, &AppModel::toolsChanged);
-        }
+        tools = co_await installation;
+    } catch (const std::exception& error) {
+        failure = QString::fromStdString(describeError(error));
     } catch (...) {
-        failure = std::current_exception();
+        failure = QString::fromStdString(L10n::text(Text::somethingWentWrong));
     }
     if (!self) {
         co_return;
     }
-    if (failure) {
-        installationFailed(failure);
+    if (tools) {
+        assign(m_tools, *tools, &AppModel::toolsChanged);
+    } else {
+        setAlert(failure.value_or(QString()), false);
     }
     assign(m_isInstallingTools, false, &AppModel::isInstallingToolsChanged);
-}
-
-QCoro::Task<> AppModel::runSevenZipInstallation(std::filesystem::path brew)
-{
-    QPointer<AppModel> self(this);
-    std::exception_ptr failure;
-    try {
-        // Not on the model's workers: Homebrew may take minutes and cannot be stopped, and quitting
-        // must not wait for it.
-        auto installation = runOn(QThreadPool::globalInstance(), [brew] {
-            ToolRun run;
-            run.executable = brew;
-            run.arguments = {"install", "sevenzip"};
-            ProcessRunner::run(run);
-            return ToolLocator::rarSupport();
-        });
-        const RarSupport tools = co_await installation;
-        if (self) {
-            assign(m_tools, tools, &AppModel::toolsChanged);
-        }
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self) {
-        co_return;
-    }
-    if (failure) {
-        installationFailed(failure);
-    }
-    assign(m_isInstallingTools, false, &AppModel::isInstallingToolsChanged);
-}
-
-void AppModel::installationFailed(std::exception_ptr error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& failure) {
-        setAlert(QString::fromStdString(describeError(failure)), false);
-    } catch (...) {
-        setAlert(QString::fromStdString(L10n::text(Text::somethingWentWrong)), false);
-    }
 }
 
 } // namespace tarvo::app
