@@ -118,15 +118,7 @@ QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
 QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
 {
     QPointer<AppModel> self(this);
-    std::vector<fs::path> archives;
-    for (const fs::path& url : work.urls) {
-        if (ArchiveKind::from(url)) {
-            archives.push_back(url);
-        }
-    }
-    if (archives.empty()) {
-        throw ArchiveError(ArchiveError::Case::notAnArchive);
-    }
+    const std::vector<fs::path> archives = archivesIn(work);
 
     beginProgress(work.plannedFiles);
     auto session = std::make_shared<ArchiveSession>();

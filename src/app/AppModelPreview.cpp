@@ -46,15 +46,7 @@ bool isBlank(const QString& text)
 QCoro::Task<> AppModel::presentPreview(Work work)
 {
     QPointer<AppModel> self(this);
-    std::vector<fs::path> archives;
-    for (const fs::path& url : work.urls) {
-        if (ArchiveKind::from(url)) {
-            archives.push_back(url);
-        }
-    }
-    if (archives.empty()) {
-        throw ArchiveError(ArchiveError::Case::notAnArchive);
-    }
+    const std::vector<fs::path> archives = archivesIn(work);
     setBanner(Banner::working(qtext(L10n::text(Text::readingArchive))));
     auto session = std::make_shared<ArchiveSession>();
     m_session = session;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ArchiveError.h"
+#include "ArchiveKind.h"
 #include "WorkAction.h"
 
 #include <filesystem>
@@ -17,5 +19,20 @@ struct Work
 
     bool operator==(const Work&) const = default;
 };
+
+// The archives among a job's items, in order; the other items are passed over. None is an error.
+inline std::vector<std::filesystem::path> archivesIn(const Work& work)
+{
+    std::vector<std::filesystem::path> archives;
+    for (const auto& url : work.urls) {
+        if (engine::ArchiveKind::from(url)) {
+            archives.push_back(url);
+        }
+    }
+    if (archives.empty()) {
+        throw engine::ArchiveError(engine::ArchiveError::Case::notAnArchive);
+    }
+    return archives;
+}
 
 } // namespace tarvo::app
