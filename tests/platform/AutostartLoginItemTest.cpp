@@ -15,89 +15,58 @@ namespace {
 using platform::AutostartLoginItem;
 using Status = platform::LoginItem::Status;
 
-class AutostartLoginItemTest : public testing::Test
+TEST(AutostartLoginItem, EnableWritesTheEntryDisableRemovesItAndAFailedWriteKeepsTheOldOne)
 {
-protected:
-    TempDir m_config;
-    ScopedEnv m_configHome{"XDG_CONFIG_HOME", m_config.path().string()};
-    std::filesystem::path m_entry = m_config / "autostart/com.tarvo.app.desktop";
-    AutostartLoginItem m_item;
-};
-
-TEST_F(AutostartLoginItemTest, EnableWritesAnEntryThatDisableRemoves)
-{
-    EXPECT_EQ(m_item.status(), Status::notRegistered);
-    EXPECT_EQ(m_item.setEnabled(true), std::nullopt);
+    TempDir config;
+    ScopedEnv configHome("XDG_CONFIG_HOME", config.path().string());
+    const std::filesystem::path entry = config / "autostart/com.tarvo.app.desktop";
+    AutostartLoginItem item;
+    EXPECT_EQ(item.status(), Status::notRegistered);
+    EXPECT_EQ(item.setEnabled(true), std::nullopt);
     const QString exec = AutostartLoginItem::execValue(QCoreApplication::applicationFilePath());
-    EXPECT_EQ(readFile(m_entry), "[Desktop Entry]\nType=Application\nName=Tarvo\nExec=" + exec.toStdString() +
-                                     "\nIcon=com.tarvo.app\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");
-    EXPECT_EQ(m_item.status(), Status::enabled);
+    EXPECT_EQ(readFile(entry), "[Desktop Entry]\nType=Application\nName=Tarvo\nExec=" + exec.toStdString() +
+                                   "\nIcon=com.tarvo.app\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");
+    EXPECT_EQ(item.status(), Status::enabled);
+    EXPECT_EQ(item.setEnabled(false), std::nullopt);
+    EXPECT_FALSE(std::filesystem::exists(entry));
+    EXPECT_EQ(item.status(), Status::notRegistered);
+    EXPECT_EQ(item.setEnabled(false), std::nullopt); // already gone is fine
 
-    EXPECT_EQ(m_item.setEnabled(false), std::nullopt);
-    EXPECT_FALSE(std::filesystem::exists(m_entry));
-    EXPECT_EQ(m_item.status(), Status::notRegistered);
-    EXPECT_EQ(m_item.setEnabled(false), std::nullopt); // already gone is fine
-}
+    writeFile(entry, "[Desktop Entry]\nExec=tarvo\nHidden=false\n[Desktop Action x]\nHidden=true\n");
+    EXPECT_EQ(item.status(), Status::enabled);
+    const std::string hidden = "[Desktop Entry]\nExec=old\nHidden = true\n";
+    writeFile(entry, hidden);
+    EXPECT_EQ(item.status(), Status::notRegistered);
 
-TEST_F(AutostartLoginItemTest, HiddenEntryCountsAsNotRegistered)
-{
-    writeFile(m_entry, "[Desktop Entry]\nExec=tarvo\nHidden = true\n");
-    EXPECT_EQ(m_item.status(), Status::notRegistered);
-    writeFile(m_entry, "[Desktop Entry]\nExec=tarvo\nHidden=false\n[Desktop Action x]\nHidden=true\n");
-    EXPECT_EQ(m_item.status(), Status::enabled);
-    writeFile(m_entry, "[Desktop Entry]\nHidden=true\n");
-    EXPECT_EQ(m_item.setEnabled(true), std::nullopt); // replaces the hidden entry
-    EXPECT_EQ(m_item.status(), Status::enabled);
-}
-
-TEST_F(AutostartLoginItemTest, FailedEnableReportsAndLeavesThePreviousEntryWhole)
-{
-    {
-        // Root ignores permission bits, so the folder is made impossible instead: a file in its way.
-        writeFile(m_config / "file", "x");
-        ScopedEnv configHome("XDG_CONFIG_HOME", (m_config / "file").string());
-        const auto error = m_item.setEnabled(true);
-        ASSERT_TRUE(error.has_value());
-        EXPECT_TRUE(error->startsWith(QString::fromStdString((m_config / "file").string()))) << error->toStdString();
-    }
-
-    const std::string previous = "[Desktop Entry]\nExec=old\nHidden=true\n";
-    writeFile(m_entry, previous);
     // A file size limit makes the write itself fail, for root too.
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit limit = saved;
-    limit.rlim_cur = 16;
+    const rlimit limit{16, saved.rlim_max};
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const auto error = m_item.setEnabled(true);
+    const auto error = item.setEnabled(true);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(error, QString::fromStdString(m_entry.string()) + ": " + QString::fromLocal8Bit(strerror(EFBIG)));
-    EXPECT_EQ(readFile(m_entry), previous);
-    EXPECT_EQ(namesIn(m_entry.parent_path()), std::vector<std::string>{"com.tarvo.app.desktop"}); // no leftovers
-    EXPECT_EQ(m_item.status(), Status::notRegistered);
+    EXPECT_EQ(error, QString::fromStdString(entry.string()) + ": " + QString::fromLocal8Bit(strerror(EFBIG)));
+    EXPECT_EQ(readFile(entry), hidden);
+    EXPECT_EQ(namesIn(entry.parent_path()), std::vector<std::string>{"com.tarvo.app.desktop"}); // no leftovers
+    EXPECT_EQ(item.setEnabled(true), std::nullopt); // replaces the hidden entry
+    EXPECT_EQ(item.status(), Status::enabled);
+
+    // Root ignores permission bits, so the folder is made impossible instead: a file in its way.
+    ScopedEnv blocked("XDG_CONFIG_HOME", entry.string());
+    const auto folderError = item.setEnabled(true);
+    ASSERT_TRUE(folderError.has_value());
+    EXPECT_TRUE(folderError->startsWith(QString::fromStdString(entry.string()))) << folderError->toStdString();
 }
 
-TEST(AutostartLoginItem, ExecValueQuotesAndEscapesForTheDesktopEntryFormat)
+TEST(AutostartLoginItem, ExecValueAndEntryPath)
 {
-    const std::pair<QString, QString> cases[] = {
-        {"/usr/bin/tarvo", "/usr/bin/tarvo"},
-        {"/opt/My Apps/tarvo", R"("/opt/My Apps/tarvo")"},
-        // '$' is escaped by the quoting, and that backslash again by the string rules.
-        {"/opt/a$b/tarvo", R"("/opt/a\\$b/tarvo")"},
-        {R"(/opt/back\slash)", R"("/opt/back\\\\slash")"},
-        {R"(/opt/"q"/t)", R"("/opt/\\"q\\"/t")"},
-        {"/opt/100%/tarvo", "/opt/100%%/tarvo"},
-        {"/opt/tab\there", "\"/opt/tab\\there\""},
-    };
-    for (const auto& [program, expected] : cases) {
-        EXPECT_EQ(AutostartLoginItem::execValue(program), expected) << program.toStdString();
-    }
-}
+    EXPECT_EQ(AutostartLoginItem::execValue("/usr/bin/tarvo"), "/usr/bin/tarvo");
+    // The space asks for quotes, which escape '$', '"' and '\'; the string rules then double each backslash
+    // and write the tab as \t. A lone '%' would start a field code.
+    EXPECT_EQ(AutostartLoginItem::execValue("/opt/My $\"A\\pps/100%/\t"), R"("/opt/My \\$\\"A\\\\pps/100%%/\t")");
 
-TEST(AutostartLoginItem, EntryPathFallsBackToHomeConfig)
-{
     TempDir home;
     ScopedEnv homeVariable("HOME", home.path().string());
     for (const char* value : {"", "relative/config"}) {

@@ -13,62 +13,49 @@
 namespace tarvo::test {
 namespace {
 
-class QtFileDialogsTest : public testing::Test
+QFileDialog* shownPanel()
 {
-protected:
-    QtFileDialogsTest()
-    {
-        writeFile(m_folder / "a.txt", "a");
-        std::filesystem::create_directory(m_folder / "sub");
-        m_request.message = QStringLiteral("Choose files to compress");
-        m_request.acceptLabel = QStringLiteral("Compress");
-        m_request.startDirectory = path("");
-    }
-
-    QString path(const char* name) const { return QString::fromStdString((m_folder / name).lexically_normal()); }
-
-    static QFileDialog* shownPanel()
-    {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* panel = qobject_cast<QFileDialog*>(widget); panel != nullptr && panel->isVisible()) {
-                return panel;
-            }
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* panel = qobject_cast<QFileDialog*>(widget); panel != nullptr && panel->isVisible()) {
+            return panel;
         }
-        return nullptr;
     }
+    return nullptr;
+}
 
-    TempDir m_folder;
-    platform::OpenRequest m_request;
-    platform::QtFileDialogs m_dialogs;
-};
-
-TEST_F(QtFileDialogsTest, CancelOrDestructionGivesNone)
+TEST(QtFileDialogs, AnswersWithFilesAndFoldersOrWithNone)
 {
-    auto task = m_dialogs.open(m_request);
+    TempDir folder;
+    writeFile(folder / "a.txt", "a");
+    std::filesystem::create_directory(folder / "sub");
+    const auto path = [&](const char* name) { return QString::fromStdString((folder / name).lexically_normal()); };
+    platform::OpenRequest request;
+    request.message = QStringLiteral("Choose files to compress");
+    request.acceptLabel = QStringLiteral("Compress");
+    request.startDirectory = path("");
+    platform::QtFileDialogs dialogs;
+
+    auto task = dialogs.open(request);
     QPointer<QFileDialog> panel = shownPanel();
     ASSERT_TRUE(panel);
-    EXPECT_EQ(panel->windowTitle(), m_request.message);
-    EXPECT_EQ(panel->labelText(QFileDialog::Accept), m_request.acceptLabel);
+    EXPECT_EQ(panel->windowTitle(), request.message);
+    EXPECT_EQ(panel->labelText(QFileDialog::Accept), request.acceptLabel);
     EXPECT_FALSE(panel->isModal());
     panel->reject();
     EXPECT_EQ(runTask(std::move(task), 5000), std::nullopt);
     EXPECT_TRUE(settleUntil([&] { return panel.isNull(); })) << "the panel was not deleted";
 
     // A signal of a deleted panel never comes: the task must not wait for it.
-    auto second = m_dialogs.open(m_request);
+    task = dialogs.open(request);
     delete shownPanel();
-    EXPECT_EQ(runTask(std::move(second), 5000), std::nullopt);
-}
+    EXPECT_EQ(runTask(std::move(task), 5000), std::nullopt);
 
-TEST_F(QtFileDialogsTest, FilesAndFoldersAreChosenTogether)
-{
-    m_request.folders = true;
-    auto task = m_dialogs.open(m_request);
-    QFileDialog* panel = shownPanel();
-    ASSERT_NE(panel, nullptr);
+    request.folders = true;
+    task = dialogs.open(request);
+    ASSERT_NE(shownPanel(), nullptr);
     // Qt's own dialog would open "sub" here instead of answering.
-    panel->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("\"a.txt\" \"sub\""));
-    static_cast<QDialog*>(panel)->accept();
+    shownPanel()->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("\"a.txt\" \"sub\""));
+    static_cast<QDialog*>(shownPanel())->accept();
     EXPECT_EQ(runTask(std::move(task), 5000), QStringList({path("a.txt"), path("sub")}));
 }
 

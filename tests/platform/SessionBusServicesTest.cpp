@@ -3,7 +3,6 @@
 #include "FileManagerReveal.h"
 #include "TaskRunner.h"
 #include "TestBus.h"
-#include "TestSupport.h"
 
 #include <QDBusArgument>
 #include <QElapsedTimer>
@@ -25,39 +24,24 @@ TEST(DBusNotifier, PostsEveryBodyAsANewNotificationWithoutWaiting)
         GTEST_SKIP() << reason->toStdString();
     }
     platform::DBusNotifier notifier;
-    {
-        FakeService server(ownConnection("notifications"), name, QStringLiteral("/org/freedesktop/Notifications"),
-                           [](const QDBusMessage&) { return QVariantList{1u}; });
-        ASSERT_TRUE(server.registered());
-        QElapsedTimer clock;
-        clock.start();
-        notifier.deliver(QStringLiteral("Made “a b.zip”."));
-        notifier.deliver(QStringLiteral("Second"));
-        // The fake answers on this thread: a blocking call would wait for the bus timeout here.
-        EXPECT_LT(clock.elapsed(), 1000);
-
-        ASSERT_TRUE(spinUntil([&] { return server.calls.size() == 2; }, 5000));
-        const QDBusMessage& first = server.calls[0];
-        EXPECT_EQ(first.interface() + "." + first.member(), name + ".Notify");
-        ASSERT_EQ(first.signature(), "susssasa{sv}i");
-        const QVariantList arguments = first.arguments();
-        EXPECT_EQ(arguments[0], "Tarvo");
-        EXPECT_EQ(arguments[1], 0u);
-        EXPECT_EQ(arguments[2], "com.tarvo.app");
-        EXPECT_EQ(arguments[3], "Tarvo");
-        EXPECT_EQ(arguments[4], QStringLiteral("Made “a b.zip”."));
-        EXPECT_EQ(arguments[5], QStringList());
-        EXPECT_TRUE(qdbus_cast<QVariantMap>(arguments[6]).isEmpty());
-        EXPECT_EQ(arguments[7], -1);
-        EXPECT_EQ(server.calls[1].arguments()[4], "Second");
-        EXPECT_EQ(server.calls[1].arguments()[1], 0u);
-    }
-    // No server any more: dropped without blocking or crashing.
+    FakeService server(ownConnection("notifications"), name, QStringLiteral("/org/freedesktop/Notifications"),
+                       [](const QDBusMessage&) { return QVariantList{1u}; });
+    ASSERT_TRUE(server.registered());
     QElapsedTimer clock;
     clock.start();
-    notifier.deliver(QStringLiteral("Nobody listens"));
-    spinUntil([] { return false; }, 200);
+    notifier.deliver(QStringLiteral("Made “a b.zip”."));
+    notifier.deliver(QStringLiteral("Second"));
+    // The fake answers on this thread: a blocking call would wait for the bus timeout here.
     EXPECT_LT(clock.elapsed(), 1000);
+    ASSERT_TRUE(spinUntil([&] { return server.calls.size() == 2; }, 5000));
+    const QDBusMessage& first = server.calls[0];
+    EXPECT_EQ(first.interface() + "." + first.member() + first.signature(), name + ".Notify" + "susssasa{sv}i");
+    const QVariantList arguments = first.arguments();
+    EXPECT_EQ(arguments.mid(0, 6),
+              (QVariantList{"Tarvo", 0u, "com.tarvo.app", "Tarvo", QStringLiteral("Made “a b.zip”."), QStringList()}));
+    EXPECT_TRUE(qdbus_cast<QVariantMap>(arguments.value(6)).isEmpty());
+    EXPECT_EQ(arguments.value(7), -1);
+    EXPECT_EQ(server.calls[1].arguments().mid(1, 4), (QVariantList{0u, "com.tarvo.app", "Tarvo", "Second"}));
 }
 
 TEST(FileManagerReveal, AsksTheFileManagerAndOpensTheFolderWhenNoneAnswers)
@@ -66,8 +50,7 @@ TEST(FileManagerReveal, AsksTheFileManagerAndOpensTheFolderWhenNoneAnswers)
     if (auto reason = sessionBusUnusable(name)) {
         GTEST_SKIP() << reason->toStdString();
     }
-    TempDir folder;
-    const QString base = QString::fromStdString(folder.path().string());
+    const QString base = QStringLiteral("/srv/out"); // need not exist
     std::vector<QUrl> opened;
     platform::FileManagerReveal reveal([&](const QUrl& url) { opened.push_back(url); });
     {
@@ -81,7 +64,6 @@ TEST(FileManagerReveal, AsksTheFileManagerAndOpensTheFolderWhenNoneAnswers)
         spinUntil([] { return false; }, 200);
         EXPECT_TRUE(opened.empty()) << "the folder was opened although the file manager answered";
     }
-
     QElapsedTimer clock;
     clock.start();
     reveal.reveal({base + "/x.zip"});

@@ -4,83 +4,40 @@
 #include "TestSupport.h"
 
 #include <QDBusConnectionInterface>
-#include <QProcess>
-#include <csignal>
-#include <gtest/gtest.h>
-#include <sys/prctl.h>
+#include <cstdlib>
 
 namespace tarvo::test {
 
 namespace {
 
-QString g_systemBusAddress;
-
 // Keeps the tests off the user's files and buses. libdbus reads the bus addresses once, at the first
-// connection of the process, so they are set here, before any test runs.
-class PlatformEnvironment : public testing::Environment
+// connection of the process, so they are set before main.
+const struct Isolation
 {
-public:
-    void SetUp() override
+    TempDir home;
+    Isolation()
     {
-        m_home = std::make_unique<TempDir>();
         for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
-            const auto folder = m_home->path() / name;
-            std::filesystem::create_directory(folder);
-            std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
-            set(name, folder.string());
+            std::filesystem::create_directory(home / name);
+            std::filesystem::permissions(home / name, std::filesystem::perms::owner_all);
+            setenv(name, (home / name).c_str(), 1);
         }
         // Outside dbus-run-session, fail to connect rather than let libdbus launch a bus.
-        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
-            set("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tarvo-test-bus");
-        }
-        m_daemon.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); }); // gone if we crash
-        m_daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=" TARVO_BUS_CONFIG),
-                                                       QStringLiteral("--nofork"), QStringLiteral("--print-address")});
-        if (spinUntil([this] { return m_daemon.canReadLine() || m_daemon.state() == QProcess::NotRunning; }, 10000) &&
-            m_daemon.canReadLine()) {
-            g_systemBusAddress = QString::fromUtf8(m_daemon.readLine()).trimmed();
-            set("DBUS_SYSTEM_BUS_ADDRESS", g_systemBusAddress.toStdString());
-        }
+        setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tarvo-test-bus", 0);
+        // So that a fake logind can answer as if on the system bus.
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", getenv("DBUS_SESSION_BUS_ADDRESS"), 1);
     }
-
-    void TearDown() override
-    {
-        m_daemon.kill();
-        m_daemon.waitForFinished(5000);
-        m_variables.clear();
-        m_home.reset();
-    }
-
-private:
-    void set(const char* name, const std::string& value)
-    {
-        m_variables.push_back(std::make_unique<ScopedEnv>(name, value));
-    }
-
-    std::unique_ptr<TempDir> m_home;
-    std::vector<std::unique_ptr<ScopedEnv>> m_variables;
-    QProcess m_daemon;
-};
-
-[[maybe_unused]] testing::Environment* const g_environment = testing::AddGlobalTestEnvironment(new PlatformEnvironment);
+} g_isolation;
 
 } // namespace
-
-QString fakeSystemBusAddress()
-{
-    return g_systemBusAddress;
-}
 
 std::optional<QString> sessionBusUnusable(const QString& service)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        return QStringLiteral("no session bus: run the test through dbus-run-session");
+    if (bus.isConnected() && !bus.interface()->isServiceRegistered(service)) {
+        return std::nullopt;
     }
-    if (bus.interface()->isServiceRegistered(service)) {
-        return service + QStringLiteral(" is taken on this session bus: run the test through dbus-run-session");
-    }
-    return std::nullopt;
+    return QStringLiteral("no private session bus for %1: run the test through dbus-run-session").arg(service);
 }
 
 FakeService::FakeService(QDBusConnection connection, const QString& service, const QString& path, Answer answer)
@@ -89,11 +46,6 @@ FakeService::FakeService(QDBusConnection connection, const QString& service, con
 {
     m_registered = m_connection.isConnected() && m_connection.registerVirtualObject(path, this) &&
                    m_connection.registerService(service);
-}
-
-FakeService::~FakeService()
-{
-    QDBusConnection::disconnectFromBus(m_connection.name());
 }
 
 bool FakeService::handleMessage(const QDBusMessage& message, const QDBusConnection& connection)

@@ -9,27 +9,22 @@
 
 namespace tarvo::test {
 
-// The address of a private bus, started by this program, that DBUS_SYSTEM_BUS_ADDRESS points at; empty
-// when dbus-daemon could not be started.
-QString fakeSystemBusAddress();
-
-// Why the session bus cannot host a fake `service` (none, or a real desktop service holds the name).
+// Why the private session bus cannot host a fake `service`: there is none, or a real service holds the name.
+// The system bus address points at the same private bus.
 std::optional<QString> sessionBusUnusable(const QString& service);
 
-// A fake service on a connection of its own: records every call to `path` and answers it with what
-// `answer` returns (an empty reply when none is given).
+// A fake service on a connection of its own: records every call and answers it with what `answer` returns.
 class FakeService : public QDBusVirtualObject
 {
 public:
     using Answer = std::function<QVariantList(const QDBusMessage&)>;
     FakeService(QDBusConnection connection, const QString& service, const QString& path, Answer answer = {});
-    ~FakeService() override;
+    ~FakeService() override { QDBusConnection::disconnectFromBus(m_connection.name()); }
 
     bool registered() const { return m_registered; }
-    std::vector<QDBusMessage> calls;
-
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
     QString introspect(const QString&) const override { return {}; }
+    std::vector<QDBusMessage> calls;
 
 private:
     QDBusConnection m_connection;
