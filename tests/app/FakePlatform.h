@@ -3,6 +3,7 @@
 #include "Platform.h"
 
 #include <QPointer>
+#include <algorithm>
 #include <deque>
 #include <vector>
 
@@ -15,9 +16,8 @@ public:
     QCoro::Task<std::optional<QStringList>> open(platform::OpenRequest request) override
     {
         requests.push_back(request);
-        std::optional<QStringList> answer;
+        const std::optional<QStringList> answer = answers.empty() ? std::nullopt : answers.front();
         if (!answers.empty()) {
-            answer = answers.front();
             answers.pop_front();
         }
         co_return answer;
@@ -64,16 +64,8 @@ public:
 class FakeInhibitor : public platform::SleepInhibitor
 {
 public:
-    void begin() override
-    {
-        ++begun;
-        held = true;
-    }
-    void end() override
-    {
-        ++ended;
-        held = false;
-    }
+    void begin() override { held = ++begun > ended; }
+    void end() override { held = begun > ++ended; }
     int begun = 0;
     int ended = 0;
     bool held = false;
@@ -101,15 +93,10 @@ public:
     {
         m_now += step;
         // Callbacks may schedule new ones; take the due ones first.
-        std::vector<Pending> due;
-        for (auto it = m_pending.begin(); it != m_pending.end();) {
-            if (it->when <= m_now) {
-                due.push_back(std::move(*it));
-                it = m_pending.erase(it);
-            } else {
-                ++it;
-            }
-        }
+        const auto later = std::stable_partition(m_pending.begin(), m_pending.end(),
+                                                 [&](const Pending& pending) { return pending.when <= m_now; });
+        std::vector<Pending> due(std::make_move_iterator(m_pending.begin()), std::make_move_iterator(later));
+        m_pending.erase(m_pending.begin(), later);
         for (Pending& pending : due) {
             if (pending.context) {
                 pending.action();
