@@ -256,16 +256,6 @@ private:
     std::chrono::steady_clock::time_point m_drawn;
 };
 
-std::string describe(const std::exception& error)
-{
-    return describeError(error);
-}
-
-bool isCancel(const std::exception& error)
-{
-    return isCancellation(error);
-}
-
 class Runner
 {
 public:
@@ -383,10 +373,10 @@ public:
 private:
     int fail(const std::exception& error, const std::string& subject)
     {
-        if (isCancel(error) || m_watch.interrupted()) {
+        if (isCancellation(error) || m_watch.interrupted()) {
             return kInterrupted;
         }
-        m_errors << "tarvo: " << (subject.empty() ? "" : subject + ": ") << describe(error) << std::endl;
+        m_errors << "tarvo: " << (subject.empty() ? "" : subject + ": ") << describeError(error) << std::endl;
         return kFailed;
     }
 

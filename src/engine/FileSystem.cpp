@@ -1,6 +1,7 @@
 #include "FileSystem.h"
 
 #include "ArchiveError.h"
+#include "Uuid.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +13,67 @@
 namespace tarvo::engine {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+std::error_code lastError()
+{
+    return {errno, std::generic_category()};
+}
+
+std::error_code writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return lastError();
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return ::fsync(fd) == 0 ? std::error_code() : lastError();
+}
+
+} // namespace
+
+std::error_code replaceFile(const fs::path& file, std::string_view bytes,
+                            const std::function<std::error_code()>& beforeReplace)
+{
+    try {
+        const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+        const fs::path temporary = folder / ("." + file.filename().string() + ".tmp-" + makeUuid());
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            return lastError();
+        }
+        std::error_code error = writeAll(fd, bytes);
+        if (::close(fd) != 0 && !error) {
+            error = lastError();
+        }
+        if (!error && beforeReplace) {
+            error = beforeReplace();
+        }
+        if (!error && ::rename(temporary.c_str(), file.c_str()) != 0) {
+            error = lastError();
+        }
+        if (error) {
+            ::unlink(temporary.c_str());
+            return error;
+        }
+        // The rename itself reaches the disk with the folder.
+        if (const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); folderFd >= 0) {
+            ::fsync(folderFd);
+            ::close(folderFd);
+        }
+        return {};
+    } catch (const std::system_error& failure) {
+        return failure.code();
+    } catch (...) {
+        return std::make_error_code(std::errc::not_enough_memory);
+    }
+}
 
 fs::path cleanPath(const fs::path& path)
 {

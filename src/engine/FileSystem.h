@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace tarvo::engine {
@@ -25,6 +26,13 @@ void removeTree(const std::filesystem::path& path) noexcept;
 // copy ends with ArchiveError cancelled.
 void copyTree(const std::filesystem::path& from, const std::filesystem::path& to,
               const std::function<bool()>& stop = {});
+
+// Replaces `file` with `bytes` so that a reader sees the old content or the new, never a part: the
+// bytes go to a hidden temporary file beside it, reach the disk, and only then are renamed over it.
+// `beforeReplace` runs once the new bytes are safe and may refuse the replacement with an error.
+// The error, or none; on an error `file` is as it was and no temporary file is left. Never throws.
+std::error_code replaceFile(const std::filesystem::path& file, std::string_view bytes,
+                            const std::function<std::error_code()>& beforeReplace = {});
 
 // Why the current user may not create entries in the folder (read-only file system, permission),
 // or no error when they may.

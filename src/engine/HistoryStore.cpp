@@ -1,6 +1,7 @@
 #include "HistoryStore.h"
 
 #include "AppPaths.h"
+#include "FileSystem.h"
 #include "Uuid.h"
 
 #include <cerrno>
@@ -123,63 +124,6 @@ std::optional<std::string> readWhole(const fs::path& file)
     return content;
 }
 
-// A temporary file beside the target; removed again unless it was renamed into place.
-class TemporaryFile
-{
-public:
-    explicit TemporaryFile(fs::path path)
-        : m_path(std::move(path))
-    {}
-    ~TemporaryFile()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-        if (m_created && !m_moved) {
-            ::unlink(m_path.c_str());
-        }
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    // Writes and flushes every byte to the disk.
-    bool write(std::string_view bytes)
-    {
-        m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (m_fd < 0) {
-            return false;
-        }
-        m_created = true;
-        while (!bytes.empty()) {
-            const ssize_t written = ::write(m_fd, bytes.data(), bytes.size());
-            if (written < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return false;
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(written));
-        }
-        if (::fsync(m_fd) != 0) {
-            return false;
-        }
-        const int fd = std::exchange(m_fd, -1);
-        return ::close(fd) == 0;
-    }
-
-    bool moveTo(const fs::path& target)
-    {
-        m_moved = ::rename(m_path.c_str(), target.c_str()) == 0;
-        return m_moved;
-    }
-
-private:
-    fs::path m_path;
-    int m_fd = -1;
-    bool m_created = false;
-    bool m_moved = false;
-};
-
 // A file in the way that does not decode is somebody's history all the same: keep one copy of it
 // instead of overwriting it. False when it had to be kept and could not be.
 bool setAsideUnusable(const fs::path& file)
@@ -195,15 +139,6 @@ bool setAsideUnusable(const fs::path& file)
     fs::path bad = file;
     bad += ".bad";
     return ::rename(file.c_str(), bad.c_str()) == 0;
-}
-
-void syncFolder(const fs::path& folder)
-{
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 } // namespace
@@ -275,16 +210,12 @@ bool HistoryStore::save(const std::vector<ArchiveRecord>& records)
 bool HistoryStore::save(const std::vector<ArchiveRecord>& records, const fs::path& file)
 {
     try {
-        const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
         std::error_code ignored;
-        fs::create_directories(folder, ignored);
+        fs::create_directories(file.parent_path(), ignored);
         const std::string bytes = encode(records);
-        TemporaryFile temporary(folder / ("." + file.filename().string() + ".tmp-" + makeUuid()));
-        if (!temporary.write(bytes) || !setAsideUnusable(file) || !temporary.moveTo(file)) {
-            return false;
-        }
-        syncFolder(folder);
-        return true;
+        return !replaceFile(file, bytes, [&] {
+            return setAsideUnusable(file) ? std::error_code() : std::error_code(errno, std::generic_category());
+        });
     } catch (...) {
         return false;
     }

@@ -1,10 +1,11 @@
 #include "AutostartLoginItem.h"
 
+#include "FileSystem.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -143,25 +144,12 @@ std::optional<QString> AutostartLoginItem::write() const
                                            "Terminal=false\n"
                                            "X-GNOME-Autostart-enabled=true\n")
                                 .arg(execValue(program));
-    // QSaveFile replaces the entry only when everything was written, so a failure keeps the old one whole.
-    // Unbuffered and written until done: commit() would overlook a short final flush (a full disk), and a
-    // short write tells no reason until the next one fails.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
-    }
+    // A failure keeps the old entry whole. (Qt 6.4's QSaveFile would overlook a failed final flush.)
     const QByteArray bytes = content.toUtf8();
-    for (qint64 written = 0; written < bytes.size();) {
-        const qint64 count = file.write(bytes.constData() + written, bytes.size() - written);
-        if (count <= 0) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
-            return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), reason);
-        }
-        written += count;
-    }
-    if (!file.commit()) {
-        return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
+    error = engine::replaceFile(std::filesystem::path(QFile::encodeName(path).toStdString()),
+                                std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (error) {
+        return systemErrorText(path, error);
     }
     return std::nullopt;
 }
