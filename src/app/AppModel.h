@@ -128,7 +128,7 @@ public:
     // Stops the running job's tool; queued jobs still run.
     void cancel();
 
-    // The preview sheet.
+    // The preview sheet. A typed password clears the notice.
     void setPreviewPassword(const std::string& itemID, const QString& password);
     void refreshListing(const std::string& itemID);
     void confirmExtract();
@@ -139,11 +139,15 @@ public:
     // History.
     void remove(const engine::ArchiveRecord& record);
     void clearHistory();
+    // Shows the record's result in the file manager, as it is: a result that is gone is no error here.
+    void reveal(const engine::ArchiveRecord& record);
 
     // Login item.
     void setLaunchAtLogin(bool enabled);
     void refreshLoginStatus();
 
+    // Looks for the tools again, off the main thread (the settings window does it when shown).
+    void refreshTools();
     // Tool installation from the settings window.
     void installRarTools();
     void installSevenZip();
@@ -231,6 +235,7 @@ private:
     void saveHistory();
 
     // Tool installation.
+    QCoro::Task<> relocateTools();
     QCoro::Task<> finishInstallation(QCoro::Task<engine::RarSupport> installation);
 
     // Observed state.

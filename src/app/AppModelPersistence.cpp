@@ -105,6 +105,11 @@ void AppModel::clearHistory()
     saveHistory();
 }
 
+void AppModel::reveal(const ArchiveRecord& record)
+{
+    m_platform.reveal->reveal({QString::fromStdString(record.outputPath)});
+}
+
 void AppModel::setLaunchAtLogin(bool enabled)
 {
     if (const std::optional<QString> error = m_platform.loginItem->setEnabled(enabled)) {

@@ -103,6 +103,7 @@ void AppModel::setPreviewPassword(const std::string& itemID, const QString& pass
     auto passwords = m_previewPasswords;
     passwords[itemID] = password;
     assign(m_previewPasswords, std::move(passwords), &AppModel::previewPasswordsChanged);
+    assign(m_previewNotice, std::optional<QString>(), &AppModel::previewNoticeChanged);
 }
 
 void AppModel::refreshListing(const std::string& itemID)

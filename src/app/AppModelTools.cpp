@@ -41,6 +41,21 @@ QCoro::Task<RarSupport> installSevenZipWith(std::filesystem::path brew)
 
 } // namespace
 
+void AppModel::refreshTools()
+{
+    relocateTools();
+}
+
+QCoro::Task<> AppModel::relocateTools()
+{
+    QPointer<AppModel> self(this);
+    auto locating = runOn(QThreadPool::globalInstance(), [] { return ToolLocator::rarSupport(); });
+    RarSupport tools = co_await locating;
+    if (self) {
+        assign(m_tools, std::move(tools), &AppModel::toolsChanged);
+    }
+}
+
 void AppModel::installRarTools()
 {
     if (m_isInstallingTools) {

@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "Desktop.h"
 #include "SelfTest.h"
 
 #include <algorithm>
@@ -17,9 +18,7 @@ int main(int argc, char** argv)
         return passed ? 0 : 1;
     }
     if (arguments.empty()) {
-        // There is no window yet: show what the command line offers.
-        tarvo::app::CommandLine::printUsage(std::cout);
-        return 0;
+        return tarvo::app::runDesktop(argc, argv);
     }
     return tarvo::app::CommandLine::run(arguments, std::cin, std::cout, std::cerr);
 }

@@ -126,6 +126,9 @@ constexpr std::array<CatalogPair, kTextCount> kGerman = std::to_array<CatalogPai
     {"Homebrew was not found. Install 7-Zip with your package manager (sudo apt install 7zip) or with brew install sevenzip.",
      "Homebrew wurde nicht gefunden. Installieren Sie 7-Zip mit Ihrer Paketverwaltung (sudo apt install 7zip) oder mit brew install sevenzip."},
     {"File manager", "Dateimanager"},
+    {"Menu", "Menü"},
+    {"Tarvo cannot open its window: there is no display. Without one, use the command line: tarvo --help",
+     "Tarvo kann sein Fenster nicht öffnen: Es gibt keine Anzeige. Ohne Anzeige steht die Befehlszeile bereit: tarvo --help"},
 });
 // clang-format on
 
@@ -237,6 +240,9 @@ constexpr std::array<CatalogPair, kTextCount> kChinese = std::to_array<CatalogPa
     {"Homebrew was not found. Install 7-Zip with your package manager (sudo apt install 7zip) or with brew install sevenzip.",
      "未找到 Homebrew。请用软件包管理器（sudo apt install 7zip）或 brew install sevenzip 安装 7-Zip。"},
     {"File manager", "文件管理器"},
+    {"Menu", "菜单"},
+    {"Tarvo cannot open its window: there is no display. Without one, use the command line: tarvo --help",
+     "Tarvo 无法打开窗口：没有可用的显示器。没有显示器时请使用命令行：tarvo --help"},
 });
 // clang-format on
 
@@ -357,6 +363,9 @@ constexpr std::array<CatalogPair, kTextCount> kJapanese = std::to_array<CatalogP
     {"Homebrew was not found. Install 7-Zip with your package manager (sudo apt install 7zip) or with brew install sevenzip.",
      "Homebrew が見つかりません。パッケージマネージャ（sudo apt install 7zip）または brew install sevenzip で 7-Zip をインストールしてください。"},
     {"File manager", "ファイルマネージャ"},
+    {"Menu", "メニュー"},
+    {"Tarvo cannot open its window: there is no display. Without one, use the command line: tarvo --help",
+     "ディスプレイがないため、Tarvo はウィンドウを開けません。コマンドラインを使ってください: tarvo --help"},
 });
 // clang-format on
 
@@ -480,6 +489,9 @@ constexpr std::array<CatalogPair, kTextCount> kFrench = std::to_array<CatalogPai
     {"Homebrew was not found. Install 7-Zip with your package manager (sudo apt install 7zip) or with brew install sevenzip.",
      "Homebrew est introuvable. Installez 7-Zip avec votre gestionnaire de paquets (sudo apt install 7zip) ou avec brew install sevenzip."},
     {"File manager", "Gestionnaire de fichiers"},
+    {"Menu", "Menu"},
+    {"Tarvo cannot open its window: there is no display. Without one, use the command line: tarvo --help",
+     "Tarvo ne peut pas ouvrir sa fenêtre : aucun écran n'est disponible. Sans écran, utilisez la ligne de commande : tarvo --help"},
 });
 // clang-format on
 
@@ -601,6 +613,9 @@ constexpr std::array<CatalogPair, kTextCount> kSpanish = std::to_array<CatalogPa
     {"Homebrew was not found. Install 7-Zip with your package manager (sudo apt install 7zip) or with brew install sevenzip.",
      "No se encontró Homebrew. Instale 7-Zip con su gestor de paquetes (sudo apt install 7zip) o con brew install sevenzip."},
     {"File manager", "Gestor de archivos"},
+    {"Menu", "Menú"},
+    {"Tarvo cannot open its window: there is no display. Without one, use the command line: tarvo --help",
+     "Tarvo no puede abrir su ventana: no hay pantalla. Sin ella, use la línea de comandos: tarvo --help"},
 });
 // clang-format on
 

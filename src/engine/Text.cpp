@@ -220,6 +220,11 @@ constexpr std::array<TextForms, kTextCount> kForms = std::to_array<TextForms>({
      "Homebrew was not found. Install 7-Zip with your package manager (sudo apt install 7zip) or with brew install sevenzip."},
     // fileManager
     {"Файловый менеджер", "File manager"},
+    // menu
+    {"Меню", "Menu"},
+    // noDisplay
+    {"Tarvo не может открыть окно: нет графического экрана. Без него работает командная строка: tarvo --help",
+     "Tarvo cannot open its window: there is no display. Without one, use the command line: tarvo --help"},
 });
 // clang-format on
 

@@ -108,9 +108,12 @@ enum class Text : std::uint8_t
     dropOnTrayHint,
     homebrewNotFoundLinux,
     fileManager,
+    // Texts of the Linux windows and start-up.
+    menu,
+    noDisplay,
 };
 
-inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::fileManager) + 1;
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::noDisplay) + 1;
 
 struct TextForms
 {

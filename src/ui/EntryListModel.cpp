@@ -1,0 +1,79 @@
+#include "EntryListModel.h"
+
+#include "AppModel.h"
+#include "Icons.h"
+#include "Style.h"
+
+#include <algorithm>
+
+namespace tarvo::ui {
+
+EntryListModel::EntryListModel(app::AppModel& model, std::string itemID, QObject* parent)
+    : QAbstractListModel(parent)
+    , m_model(model)
+    , m_itemID(std::move(itemID))
+{
+    reload();
+}
+
+const engine::ArchivePreviewItem* EntryListModel::item() const
+{
+    const auto& preview = m_model.extractPreview();
+    if (!preview) {
+        return nullptr;
+    }
+    for (const engine::ArchivePreviewItem& item : preview->items) {
+        if (item.id == m_itemID) {
+            return &item;
+        }
+    }
+    return nullptr;
+}
+
+void EntryListModel::reload()
+{
+    beginResetModel();
+    const engine::ArchivePreviewItem* current = item();
+    m_rows = current ? static_cast<int>(std::min<std::size_t>(current->entries.size(), kShownEntries)) : 0;
+    endResetModel();
+}
+
+int EntryListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_rows;
+}
+
+const engine::ArchiveEntry* EntryListModel::entry(const QModelIndex& index) const
+{
+    const engine::ArchivePreviewItem* current = item();
+    if (current == nullptr || !index.isValid() || index.row() >= m_rows ||
+        static_cast<std::size_t>(index.row()) >= current->entries.size()) {
+        return nullptr;
+    }
+    return &current->entries[static_cast<std::size_t>(index.row())];
+}
+
+QVariant EntryListModel::data(const QModelIndex& index, int role) const
+{
+    const engine::ArchiveEntry* entry = this->entry(index);
+    if (entry == nullptr) {
+        return {};
+    }
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return singleLine(entry->path);
+    case Qt::DecorationRole:
+        return Icons::symbol(entry->symbol());
+    case SizeRole:
+        return entry->isDirectory ? QString()
+                                  : interfaceLocale().formattedDataSize(entry->byteSize, 1, QLocale::DataSizeSIFormat);
+    case Qt::AccessibleTextRole:
+        return entry->isDirectory ? singleLine(entry->path)
+                                  : singleLine(entry->path) + QStringLiteral(", ") + data(index, SizeRole).toString();
+    default:
+        return {};
+    }
+}
+
+} // namespace tarvo::ui

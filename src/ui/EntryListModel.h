@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <string>
+
+namespace tarvo::app {
+class AppModel;
+}
+namespace tarvo::engine {
+struct ArchiveEntry;
+struct ArchivePreviewItem;
+} // namespace tarvo::engine
+
+namespace tarvo::ui {
+
+// The first entries of one archive of the preview, read from the application model by the item's id.
+class EntryListModel : public QAbstractListModel
+{
+public:
+    // At most this many rows: a person reads the start of a list, and painting stays cheap.
+    static constexpr int kShownEntries = 200;
+
+    enum Role
+    {
+        SizeRole = Qt::UserRole + 1, // the formatted size; empty for folders
+    };
+
+    EntryListModel(app::AppModel& model, std::string itemID, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    const engine::ArchivePreviewItem* item() const;
+    const engine::ArchiveEntry* entry(const QModelIndex& index) const;
+    // Call when the preview changed.
+    void reload();
+
+private:
+    app::AppModel& m_model;
+    std::string m_itemID;
+    int m_rows = 0;
+};
+
+} // namespace tarvo::ui

@@ -1,0 +1,155 @@
+#include "ExtractPreviewDialog.h"
+
+#include "AppModel.h"
+#include "PreviewSection.h"
+#include "Style.h"
+
+#include <QDialogButtonBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace tarvo::ui {
+
+using engine::Text;
+
+namespace {
+
+constexpr int kListHeight = 360;
+constexpr int kDialogWidth = 560;
+
+} // namespace
+
+ExtractPreviewDialog::ExtractPreviewDialog(app::AppModel& model, QWidget* parent)
+    : QDialog(parent)
+    , m_model(model)
+    , m_title(new QLabel(this))
+    , m_review(makeCaption(this))
+    , m_hint(makeCaption(this))
+    , m_notice(new QLabel(this))
+    , m_scroll(new QScrollArea(this))
+    , m_content(new QWidget(m_scroll))
+    , m_contentLayout(new QVBoxLayout(m_content))
+    , m_cancel(new QPushButton(this))
+    , m_extract(new QPushButton(this))
+{
+    setWindowModality(Qt::WindowModal);
+    setMinimumWidth(420);
+    m_title->setFont(titleFont(font()));
+    m_notice->setWordWrap(true);
+    m_notice->setFont(captionFont(font()));
+    QPalette warning = m_notice->palette();
+    warning.setColor(QPalette::WindowText,
+                     QColor(isDark(warning) ? QStringLiteral("#ff9f8f") : QStringLiteral("#b3261e")));
+    m_notice->setPalette(warning);
+
+    m_contentLayout->setContentsMargins(12, 6, 12, 6);
+    m_contentLayout->addStretch();
+    m_scroll->setWidget(m_content);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFrameShape(QFrame::StyledPanel);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(m_cancel, QDialogButtonBox::RejectRole);
+    buttons->addButton(m_extract, QDialogButtonBox::AcceptRole);
+    m_extract->setDefault(true);
+    m_extract->setAutoDefault(true);
+    m_cancel->setAutoDefault(false);
+    connect(m_cancel, &QPushButton::clicked, this, &ExtractPreviewDialog::reject);
+    connect(m_extract, &QPushButton::clicked, &m_model, &app::AppModel::confirmExtract);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 18, 20, 16);
+    layout->setSpacing(6);
+    layout->addWidget(m_title);
+    layout->addWidget(m_review);
+    layout->addWidget(m_hint);
+    layout->addWidget(m_notice);
+    layout->addSpacing(6);
+    layout->addWidget(m_scroll, 1);
+    layout->addSpacing(6);
+    layout->addWidget(buttons);
+
+    connect(&m_model, &app::AppModel::extractPreviewChanged, this, &ExtractPreviewDialog::sync);
+    connect(&m_model, &app::AppModel::previewNoticeChanged, this, &ExtractPreviewDialog::updateNotice);
+    connect(&m_model, &app::AppModel::listingIDChanged, this, &ExtractPreviewDialog::fitList);
+    connect(&m_model, &app::AppModel::languageChanged, this, &ExtractPreviewDialog::retranslate);
+    updateNotice();
+    sync();
+    retranslate();
+}
+
+void ExtractPreviewDialog::reject()
+{
+    m_model.closePreview();
+    QDialog::reject();
+}
+
+void ExtractPreviewDialog::sync()
+{
+    const auto& preview = m_model.extractPreview();
+    if (!preview) {
+        return;
+    }
+    if (preview->id == m_previewID) {
+        // The same preview listed again: keep the sections, their fields and the focus.
+        for (PreviewSection* section : m_sections) {
+            section->refresh();
+        }
+        fitList();
+        return;
+    }
+    m_previewID = preview->id;
+    for (PreviewSection* section : m_sections) {
+        delete section;
+    }
+    m_sections.clear();
+    for (const engine::ArchivePreviewItem& item : preview->items) {
+        auto* section = new PreviewSection(m_model, item.id, m_content);
+        m_contentLayout->insertWidget(static_cast<int>(m_sections.size()), section);
+        m_sections.push_back(section);
+    }
+    // The first password to type, else the list, has the focus; Return extracts from anywhere.
+    for (PreviewSection* section : m_sections) {
+        if (section->passwordField()->isVisibleTo(section)) {
+            section->passwordField()->setFocus();
+            break;
+        }
+    }
+    fitList();
+}
+
+void ExtractPreviewDialog::updateNotice()
+{
+    const auto& notice = m_model.previewNotice();
+    m_notice->setVisible(notice.has_value());
+    m_notice->setText(notice.value_or(QString()));
+}
+
+void ExtractPreviewDialog::fitList()
+{
+    // As tall as the sections, up to the limit; beyond it the list scrolls.
+    m_content->adjustSize();
+    const int wanted = m_content->sizeHint().height() + 2 * m_scroll->frameWidth();
+    m_scroll->setFixedHeight(std::min(wanted, kListHeight));
+    resize(std::max(width(), kDialogWidth), sizeHint().height());
+}
+
+void ExtractPreviewDialog::retranslate()
+{
+    setWindowTitle(text(Text::archiveContents));
+    m_title->setText(text(Text::archiveContents));
+    m_review->setText(text(Text::reviewThenExtract));
+    m_hint->setText(text(Text::doubleClickRowHint));
+    m_cancel->setText(text(Text::cancel));
+    m_extract->setText(text(Text::extract));
+    for (PreviewSection* section : m_sections) {
+        section->retranslate();
+    }
+}
+
+} // namespace tarvo::ui

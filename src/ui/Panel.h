@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QWidget>
+
+namespace tarvo::ui {
+
+// A frosted, rounded card that holds other controls.
+class Panel : public QWidget
+{
+public:
+    explicit Panel(QWidget* parent = nullptr);
+    void setAccent(bool accent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool m_accent = false;
+};
+
+} // namespace tarvo::ui

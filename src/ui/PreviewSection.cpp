@@ -1,0 +1,187 @@
+#include "PreviewSection.h"
+
+#include "AppModel.h"
+#include "EntryDelegate.h"
+#include "EntryListModel.h"
+#include "Icons.h"
+#include "L10n.h"
+#include "Style.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace tarvo::ui {
+
+using engine::Text;
+
+namespace {
+
+// A list as tall as its rows: the dialog's one scroll area scrolls all sections together.
+class FullHeightList : public QListView
+{
+public:
+    using QListView::QListView;
+
+    QSize sizeHint() const override
+    {
+        const int rows = model() ? model()->rowCount() : 0;
+        return {QListView::sizeHint().width(), rows * EntryDelegate::rowHeight(fontMetrics()) + 2 * frameWidth()};
+    }
+    QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
+};
+
+} // namespace
+
+PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget* parent)
+    : QWidget(parent)
+    , m_model(model)
+    , m_itemID(std::move(itemID))
+    , m_rows(new EntryListModel(model, m_itemID, this))
+    , m_name(new QLabel(this))
+    , m_passwordBox(new QWidget(this))
+    , m_password(new QLineEdit(m_passwordBox))
+    , m_passwordCaption(makeCaption(m_passwordBox))
+    , m_showContents(new QPushButton(m_passwordBox))
+    , m_busy(new QProgressBar(this))
+    , m_message(makeCaption(this))
+    , m_list(new FullHeightList(this))
+    , m_more(makeCaption(this))
+{
+    m_name->setFont(headlineFont(font()));
+    m_name->setTextFormat(Qt::PlainText);
+    m_password->setEchoMode(QLineEdit::Password);
+    auto* passwordRow = new QHBoxLayout;
+    passwordRow->addWidget(m_password, 1);
+    passwordRow->addWidget(m_showContents);
+    auto* passwordLayout = new QVBoxLayout(m_passwordBox);
+    passwordLayout->setContentsMargins(0, 0, 0, 0);
+    passwordLayout->setSpacing(2);
+    passwordLayout->addLayout(passwordRow);
+    passwordLayout->addWidget(m_passwordCaption);
+
+    m_busy->setRange(0, 0);
+    m_busy->setTextVisible(false);
+    m_busy->setMaximumSize(160, 8);
+
+    m_list->setModel(m_rows);
+    m_list->setItemDelegate(new EntryDelegate(m_list));
+    m_list->setUniformItemSizes(true);
+    m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->setMouseTracking(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 4, 0, 8);
+    layout->setSpacing(6);
+    auto* title = new QHBoxLayout;
+    auto* icon = new QLabel(this);
+    icon->setPixmap(Icons::symbol("archivebox").pixmap(18, 18));
+    title->addWidget(icon);
+    title->addWidget(m_name, 1);
+    layout->addLayout(title);
+    layout->addWidget(m_passwordBox);
+    layout->addWidget(m_busy, 0, Qt::AlignHCenter);
+    layout->addWidget(m_message);
+    layout->addWidget(m_list);
+    layout->addWidget(m_more);
+
+    connect(m_password, &QLineEdit::textEdited, this,
+            [this](const QString& password) { m_model.setPreviewPassword(m_itemID, password); });
+    connect(m_showContents, &QPushButton::clicked, this, [this] { m_model.refreshListing(m_itemID); });
+    connect(&m_model, &app::AppModel::previewPasswordsChanged, this, &PreviewSection::updatePassword);
+    connect(&m_model, &app::AppModel::listingIDChanged, this, &PreviewSection::refresh);
+    connect(m_list, &QListView::doubleClicked, this, &PreviewSection::extract);
+    connect(m_list, &QListView::customContextMenuRequested, this, &PreviewSection::showMenu);
+    retranslate();
+    refresh();
+}
+
+void PreviewSection::refresh()
+{
+    const engine::ArchivePreviewItem* item = m_rows->item();
+    if (item == nullptr) {
+        return;
+    }
+    m_rows->reload();
+    m_name->setText(singleLine(item->url.filename().string()));
+    m_passwordBox->setVisible(item->needsPassword);
+    const bool listing = m_model.listingID() == m_itemID;
+    m_showContents->setEnabled(!listing);
+    m_busy->setVisible(listing);
+    const bool empty = !item->listingFailed && item->entries.empty();
+    m_message->setVisible(!listing && (item->listingFailed || empty));
+    m_list->setVisible(!listing && !item->listingFailed && !empty);
+    const std::size_t total = item->entries.size();
+    m_more->setVisible(m_list->isVisibleTo(this) && total > EntryListModel::kShownEntries);
+    retranslate();
+    updatePassword();
+    m_list->updateGeometry();
+}
+
+void PreviewSection::retranslate()
+{
+    m_password->setPlaceholderText(text(Text::passwordIfNeeded));
+    m_password->setAccessibleName(text(Text::passwordIfNeeded));
+    m_passwordCaption->setText(text(Text::passwordNeverSaved));
+    m_showContents->setText(text(Text::showContents));
+    const engine::ArchivePreviewItem* item = m_rows->item();
+    if (item == nullptr) {
+        return;
+    }
+    m_message->setText(item->listingFailed ? text(Text::listingUnreadable) : text(Text::archiveHasNoFiles));
+    m_more->setText(text(engine::L10n::progress(m_rows->rowCount(), static_cast<std::int64_t>(item->entries.size()))));
+    m_list->setAccessibleName(m_name->text());
+    if (m_rows->rowCount() > 0) {
+        // Sizes are written in the interface language's locale.
+        Q_EMIT m_rows->dataChanged(m_rows->index(0), m_rows->index(m_rows->rowCount() - 1));
+    }
+}
+
+void PreviewSection::updatePassword()
+{
+    const auto& passwords = m_model.previewPasswords();
+    const auto typed = passwords.find(m_itemID);
+    const QString password = typed == passwords.end() ? QString() : typed->second;
+    if (m_password->text() != password) {
+        const QSignalBlocker blocker(m_password);
+        m_password->setText(password);
+    }
+}
+
+void PreviewSection::extract(const QModelIndex& index)
+{
+    const engine::ArchivePreviewItem* item = m_rows->item();
+    const engine::ArchiveEntry* entry = m_rows->entry(index);
+    if (item != nullptr && entry != nullptr) {
+        // Copies: the call may change the preview that these point into.
+        const engine::ArchivePreviewItem itemCopy = *item;
+        const engine::ArchiveEntry entryCopy = *entry;
+        m_model.extractOne(itemCopy, entryCopy);
+    }
+}
+
+void PreviewSection::showMenu(const QPoint& position)
+{
+    const QModelIndex index = m_list->indexAt(position);
+    const engine::ArchiveEntry* entry = m_rows->entry(index);
+    if (entry == nullptr) {
+        return;
+    }
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const QString label = text(entry->isDirectory ? Text::extractThisFolder : Text::extractThisFile);
+    QAction* action = menu->addAction(label, this, [this, index] { extract(index); });
+    action->setToolTip(label);
+    menu->popup(m_list->viewport()->mapToGlobal(position));
+}
+
+} // namespace tarvo::ui

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QWidget>
+#include <string>
+
+class QLabel;
+class QLineEdit;
+class QListView;
+class QProgressBar;
+class QPushButton;
+
+namespace tarvo::app {
+class AppModel;
+}
+
+namespace tarvo::ui {
+
+class EntryListModel;
+
+// One archive of the preview: its name, its password when it needs one, and its first entries.
+class PreviewSection : public QWidget
+{
+public:
+    PreviewSection(app::AppModel& model, std::string itemID, QWidget* parent = nullptr);
+
+    const std::string& itemID() const { return m_itemID; }
+    QListView* entries() const { return m_list; }
+    QLineEdit* passwordField() const { return m_password; }
+
+    // The preview changed: the item may have been listed again.
+    void refresh();
+    void retranslate();
+
+private:
+    void updatePassword();
+    void showMenu(const QPoint& position);
+    void extract(const QModelIndex& index);
+
+    app::AppModel& m_model;
+    std::string m_itemID;
+    EntryListModel* m_rows;
+    QLabel* m_name;
+    QWidget* m_passwordBox;
+    QLineEdit* m_password;
+    QLabel* m_passwordCaption;
+    QPushButton* m_showContents;
+    QProgressBar* m_busy;
+    QLabel* m_message;
+    QListView* m_list;
+    QLabel* m_more;
+};
+
+} // namespace tarvo::ui

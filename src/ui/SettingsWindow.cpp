@@ -1,0 +1,333 @@
+#include "SettingsWindow.h"
+
+#include "AppModel.h"
+#include "Bindings.h"
+#include "Icons.h"
+#include "Links.h"
+#include "Panel.h"
+#include "Style.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace tarvo::ui {
+
+using engine::Text;
+
+namespace {
+
+constexpr QSize kDefaultSize(560, 700);
+constexpr int kIconSize = 16;
+
+// A tool's state: "Ready" with a check mark or "Not found" with a cross. The icon is drawn in the
+// label's indent, so the label reads as its text alone.
+class StatusLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+    void setFound(bool found)
+    {
+        m_icon = Icons::symbol(found ? "checkmark.circle" : "xmark.circle");
+        setIndent(kIconSize + 6);
+        setText(ui::text(found ? Text::ready : Text::notFound));
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QLabel::paintEvent(event);
+        QPainter painter(this);
+        const QRect box(contentsRect().left(), (height() - kIconSize) / 2, kIconSize, kIconSize);
+        m_icon.paint(&painter, box);
+    }
+
+private:
+    QIcon m_icon;
+};
+
+QLabel* makeLink(QWidget* parent)
+{
+    auto* link = new QLabel(parent);
+    link->setTextFormat(Qt::RichText);
+    link->setOpenExternalLinks(true);
+    link->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    return link;
+}
+
+} // namespace
+
+SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openAbout, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_model(model)
+    , m_openAbout(std::move(openAbout))
+{
+    setWindowIcon(Icons::application());
+    resize(kDefaultSize);
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* content = new QWidget(scroll);
+    auto* sections = new QVBoxLayout(content);
+    sections->setContentsMargins(12, 12, 12, 12);
+    sections->setSpacing(6);
+    scroll->setWidget(content);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+
+    m_general = addSection(sections);
+    m_login = addSection(sections);
+    m_login.title->hide();
+    m_aboutSection = addSection(sections);
+    m_fileManager = addSection(sections);
+    m_rar = addSection(sections);
+    m_sevenZip = addSection(sections);
+    sections->addStretch();
+
+    // General.
+    QWidget* panel = m_general.panel;
+    m_languageLabel = new QLabel(panel);
+    m_language = new QComboBox(panel);
+    for (const engine::AppLanguage language : engine::AppLanguage::allCases()) {
+        const std::string_view name = language.displayName();
+        m_language->addItem(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    }
+    m_formatLabel = new QLabel(panel);
+    m_format = new QComboBox(panel);
+    for (const engine::ArchiveFormat format : engine::ArchiveFormat::allCases()) {
+        m_format->addItem(QString::fromUtf8(format.title().data(), static_cast<qsizetype>(format.title().size())));
+    }
+    m_levelLabel = new QLabel(panel);
+    m_level = new QComboBox(panel);
+    for (std::size_t i = 0; i < engine::CompressionLevel::allCases().size(); ++i) {
+        m_level->addItem(QString());
+    }
+    m_skipJunk = new QCheckBox(panel);
+    m_skipJunkCaption = makeCaption(panel);
+    m_reveal = new QCheckBox(panel);
+    m_ask = new QCheckBox(panel);
+    m_askCaption = makeCaption(panel);
+    QGridLayout* grid = m_general.grid;
+    int row = 0;
+    for (auto [label, combo] : {std::pair{m_languageLabel, m_language}, std::pair{m_formatLabel, m_format},
+                                std::pair{m_levelLabel, m_level}}) {
+        label->setBuddy(combo);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(combo, row++, 1);
+    }
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{m_skipJunk, m_skipJunkCaption, m_reveal, m_ask, m_askCaption}) {
+        grid->addWidget(widget, row++, 0, 1, 2);
+    }
+
+    // Launch at login.
+    m_launchAtLogin = new QCheckBox(m_login.panel);
+    m_loginNote = makeCaption(m_login.panel);
+    m_login.grid->addWidget(m_launchAtLogin, 0, 0, 1, 2);
+    m_login.grid->addWidget(m_loginNote, 1, 0, 1, 2);
+
+    // About.
+    panel = m_aboutSection.panel;
+    m_developerLabel = new QLabel(panel);
+    m_developerLink = makeLink(panel);
+    m_developerLink->setText(linkText(developerSite(), QStringLiteral("tarvo.app")));
+    m_contactLabel = new QLabel(panel);
+    m_contactLink = makeLink(panel);
+    m_contactLink->setText(linkText(QStringLiteral("mailto:") + contactAddress(), contactAddress()));
+    m_aboutButton = new QPushButton(panel);
+    m_aboutSection.grid->addWidget(m_developerLabel, 0, 0);
+    m_aboutSection.grid->addWidget(m_developerLink, 0, 1);
+    m_aboutSection.grid->addWidget(m_contactLabel, 1, 0);
+    m_aboutSection.grid->addWidget(m_contactLink, 1, 1);
+    m_aboutSection.grid->addWidget(m_aboutButton, 2, 0, 1, 2, Qt::AlignLeft);
+
+    // File manager.
+    m_fileManagerHint = new QLabel(m_fileManager.panel);
+    m_fileManagerHint->setWordWrap(true);
+    m_addToFileManager = new QPushButton(m_fileManager.panel);
+    m_addToFileManager->setEnabled(false);
+    m_fileManager.grid->addWidget(m_fileManagerHint, 0, 0, 1, 2);
+    m_fileManager.grid->addWidget(m_addToFileManager, 1, 0, 1, 2, Qt::AlignLeft);
+
+    // RAR.
+    panel = m_rar.panel;
+    m_createRarLabel = new QLabel(panel);
+    m_createRarStatus = new StatusLabel(panel);
+    m_extractRarLabel = new QLabel(panel);
+    m_extractRarStatus = new StatusLabel(panel);
+    m_zipCaption = makeCaption(panel);
+    m_rarCaption = makeCaption(panel);
+    m_installRar = new QPushButton(panel);
+    m_rar.grid->addWidget(m_createRarLabel, 0, 0);
+    m_rar.grid->addWidget(m_createRarStatus, 0, 1);
+    m_rar.grid->addWidget(m_extractRarLabel, 1, 0);
+    m_rar.grid->addWidget(m_extractRarStatus, 1, 1);
+    m_rar.grid->addWidget(m_zipCaption, 2, 0, 1, 2);
+    m_rar.grid->addWidget(m_rarCaption, 3, 0, 1, 2);
+    m_rar.grid->addWidget(m_installRar, 4, 0, 1, 2, Qt::AlignLeft);
+
+    // 7Z.
+    panel = m_sevenZip.panel;
+    m_createSevenZipLabel = new QLabel(panel);
+    m_createSevenZipStatus = new StatusLabel(panel);
+    m_extractSevenZipLabel = new QLabel(panel);
+    m_extractSevenZipStatus = new StatusLabel(panel);
+    m_installSevenZip = new QPushButton(panel);
+    m_homebrewCaption = makeCaption(panel);
+    m_sevenZip.grid->addWidget(m_createSevenZipLabel, 0, 0);
+    m_sevenZip.grid->addWidget(m_createSevenZipStatus, 0, 1);
+    m_sevenZip.grid->addWidget(m_extractSevenZipLabel, 1, 0);
+    m_sevenZip.grid->addWidget(m_extractSevenZipStatus, 1, 1);
+    m_sevenZip.grid->addWidget(m_installSevenZip, 2, 0, 1, 2, Qt::AlignLeft);
+    m_sevenZip.grid->addWidget(m_homebrewCaption, 3, 0, 1, 2);
+
+    using app::AppModel;
+    bindIndex(
+        m_language, m_model, &AppModel::languageChanged, [this] { return static_cast<int>(m_model.language()); },
+        [this](int index) { m_model.setLanguage(engine::AppLanguage::allCases()[static_cast<std::size_t>(index)]); });
+    bindIndex(
+        m_format, m_model, &AppModel::formatChanged, [this] { return static_cast<int>(m_model.format()); },
+        [this](int index) { m_model.setFormat(engine::ArchiveFormat::allCases()[static_cast<std::size_t>(index)]); });
+    bindIndex(
+        m_level, m_model, &AppModel::levelChanged, [this] { return static_cast<int>(m_model.level()); },
+        [this](int index) { m_model.setLevel(engine::CompressionLevel::allCases()[static_cast<std::size_t>(index)]); });
+    bindChecked(
+        m_skipJunk, m_model, &AppModel::skipJunkChanged, [this] { return m_model.skipJunk(); },
+        [this](bool on) { m_model.setSkipJunk(on); });
+    bindChecked(
+        m_reveal, m_model, &AppModel::revealInFinderChanged, [this] { return m_model.revealInFinder(); },
+        [this](bool on) { m_model.setRevealInFinder(on); });
+    bindChecked(
+        m_ask, m_model, &AppModel::askForDestinationChanged, [this] { return m_model.askForDestination(); },
+        [this](bool on) { m_model.setAskForDestination(on); });
+    bindChecked(
+        m_launchAtLogin, m_model, &AppModel::launchAtLoginChanged, [this] { return m_model.launchAtLogin(); },
+        [this](bool on) { m_model.setLaunchAtLogin(on); });
+    connect(m_aboutButton, &QPushButton::clicked, this, [this] {
+        if (m_openAbout) {
+            m_openAbout();
+        }
+    });
+    connect(m_addToFileManager, &QPushButton::clicked, this, [this] {
+        if (m_fileManagerAction) {
+            m_fileManagerAction();
+        }
+    });
+    connect(m_installRar, &QPushButton::clicked, &m_model, &AppModel::installRarTools);
+    connect(m_installSevenZip, &QPushButton::clicked, &m_model, &AppModel::installSevenZip);
+    connect(&m_model, &AppModel::toolsChanged, this, &SettingsWindow::updateTools);
+    connect(&m_model, &AppModel::isInstallingToolsChanged, this, &SettingsWindow::updateTools);
+    connect(&m_model, &AppModel::loginNoteChanged, this, &SettingsWindow::updateLogin);
+    connect(&m_model, &AppModel::languageChanged, this, &SettingsWindow::retranslate);
+    retranslate();
+}
+
+SettingsWindow::Section SettingsWindow::addSection(QVBoxLayout* layout)
+{
+    Section section{};
+    section.title = new QLabel(this);
+    section.title->setFont(headlineFont(font()));
+    section.title->setContentsMargins(6, 8, 0, 0);
+    section.panel = new Panel(this);
+    section.grid = new QGridLayout(section.panel);
+    section.grid->setContentsMargins(16, 12, 16, 12);
+    section.grid->setHorizontalSpacing(16);
+    section.grid->setVerticalSpacing(8);
+    section.grid->setColumnStretch(1, 1);
+    layout->addWidget(section.title);
+    layout->addWidget(section.panel);
+    return section;
+}
+
+void SettingsWindow::setFileManagerAction(std::function<void()> action)
+{
+    m_fileManagerAction = std::move(action);
+    m_addToFileManager->setEnabled(static_cast<bool>(m_fileManagerAction));
+}
+
+void SettingsWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Tools may have been installed or removed since, and the autostart entry edited by hand.
+    m_model.refreshTools();
+    m_model.refreshLoginStatus();
+}
+
+void SettingsWindow::retranslate()
+{
+    setWindowTitle(text(Text::settings));
+    m_general.title->setText(text(Text::general));
+    m_aboutSection.title->setText(text(Text::about));
+    m_fileManager.title->setText(text(Text::fileManager));
+    m_rar.title->setText(QStringLiteral("RAR"));
+    m_sevenZip.title->setText(QStringLiteral("7Z"));
+
+    m_languageLabel->setText(text(Text::language));
+    m_language->setAccessibleName(text(Text::language));
+    m_formatLabel->setText(text(Text::format));
+    m_format->setAccessibleName(text(Text::format));
+    m_levelLabel->setText(text(Text::compression));
+    m_level->setAccessibleName(text(Text::compression));
+    const auto levels = engine::CompressionLevel::allCases();
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+        m_level->setItemText(static_cast<int>(i), text(levels[i].title()));
+    }
+    m_skipJunk->setText(text(Text::leaveOutHousekeeping));
+    m_skipJunkCaption->setText(text(Text::housekeepingCaption));
+    m_reveal->setText(text(Text::revealInFileManagerWhenFinished));
+    m_ask->setText(text(Text::askWhereToSave));
+    m_askCaption->setText(text(Text::askWhereToSaveCaption));
+    m_launchAtLogin->setText(text(Text::launchAtLogin));
+
+    m_developerLabel->setText(text(Text::developer));
+    m_contactLabel->setText(text(Text::questionsAndSuggestions));
+    m_aboutButton->setText(text(Text::about));
+    m_fileManagerHint->setText(text(Text::fileManagerHint));
+    m_addToFileManager->setText(text(Text::addToFileManager));
+
+    m_createRarLabel->setText(text(Text::createRar));
+    m_extractRarLabel->setText(text(Text::extractRar));
+    m_zipCaption->setText(text(Text::zipWorksImmediately));
+    m_rarCaption->setText(text(Text::rarLicenseNote));
+    m_createSevenZipLabel->setText(text(Text::createSevenZip));
+    m_extractSevenZipLabel->setText(text(Text::extractSevenZip));
+    m_homebrewCaption->setText(text(Text::homebrewNotFoundLinux));
+    updateTools();
+    updateLogin();
+}
+
+void SettingsWindow::updateTools()
+{
+    const engine::RarSupport& tools = m_model.tools();
+    const bool installing = m_model.isInstallingTools();
+    static_cast<StatusLabel*>(m_createRarStatus)->setFound(tools.creator.has_value());
+    static_cast<StatusLabel*>(m_extractRarStatus)->setFound(tools.extractor.has_value());
+    static_cast<StatusLabel*>(m_createSevenZipStatus)->setFound(tools.sevenZip.has_value());
+    static_cast<StatusLabel*>(m_extractSevenZipStatus)->setFound(tools.sevenZip.has_value() || tools.unar.has_value());
+
+    m_installRar->setVisible(!tools.extractor);
+    m_installRar->setEnabled(!installing);
+    m_installRar->setText(text(installing ? Text::installing : Text::installRar));
+
+    m_installSevenZip->setVisible(!tools.sevenZip);
+    m_installSevenZip->setEnabled(!installing && tools.brew.has_value());
+    m_installSevenZip->setText(text(installing ? Text::installing : Text::installSevenZip));
+    m_homebrewCaption->setVisible(!tools.sevenZip && !tools.brew);
+}
+
+void SettingsWindow::updateLogin()
+{
+    const std::optional<QString>& note = m_model.loginNote();
+    m_loginNote->setVisible(note.has_value());
+    m_loginNote->setText(note.value_or(QString()));
+}
+
+} // namespace tarvo::ui

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+
+namespace tarvo::app {
+class AppModel;
+}
+
+namespace tarvo::ui {
+
+class Panel;
+
+// The settings: the saved options, launch at login, the project's links, the file-manager entries,
+// and which tools were found, with their installers.
+class SettingsWindow : public QWidget
+{
+public:
+    explicit SettingsWindow(app::AppModel& model, std::function<void()> openAbout, QWidget* parent = nullptr);
+
+    // What "Add to file manager" does; the button stays disabled until there is something.
+    void setFileManagerAction(std::function<void()> action);
+
+    QCheckBox* askForDestination() const { return m_ask; }
+    QComboBox* languages() const { return m_language; }
+    QPushButton* installSevenZipButton() const { return m_installSevenZip; }
+    QPushButton* installRarButton() const { return m_installRar; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    struct Section
+    {
+        QLabel* title;
+        Panel* panel;
+        QGridLayout* grid;
+    };
+    Section addSection(QVBoxLayout* layout);
+    void retranslate();
+    void updateTools();
+    void updateLogin();
+
+    app::AppModel& m_model;
+    std::function<void()> m_openAbout;
+    std::function<void()> m_fileManagerAction;
+
+    Section m_general{};
+    Section m_login{};
+    Section m_aboutSection{};
+    Section m_fileManager{};
+    Section m_rar{};
+    Section m_sevenZip{};
+
+    QLabel* m_languageLabel;
+    QComboBox* m_language;
+    QLabel* m_formatLabel;
+    QComboBox* m_format;
+    QLabel* m_levelLabel;
+    QComboBox* m_level;
+    QCheckBox* m_skipJunk;
+    QLabel* m_skipJunkCaption;
+    QCheckBox* m_reveal;
+    QCheckBox* m_ask;
+    QLabel* m_askCaption;
+    QCheckBox* m_launchAtLogin;
+    QLabel* m_loginNote;
+    QLabel* m_developerLabel;
+    QLabel* m_developerLink;
+    QLabel* m_contactLabel;
+    QLabel* m_contactLink;
+    QPushButton* m_aboutButton;
+    QLabel* m_fileManagerHint;
+    QPushButton* m_addToFileManager;
+    QLabel* m_createRarLabel;
+    QLabel* m_createRarStatus;
+    QLabel* m_extractRarLabel;
+    QLabel* m_extractRarStatus;
+    QLabel* m_zipCaption;
+    QLabel* m_rarCaption;
+    QPushButton* m_installRar;
+    QLabel* m_createSevenZipLabel;
+    QLabel* m_createSevenZipStatus;
+    QLabel* m_extractSevenZipLabel;
+    QLabel* m_extractSevenZipStatus;
+    QPushButton* m_installSevenZip;
+    QLabel* m_homebrewCaption;
+};
+
+} // namespace tarvo::ui

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "Text.h"
+
+#include <QColor>
+#include <QFont>
+#include <QLocale>
+#include <QString>
+
+class QLabel;
+class QPainter;
+class QPalette;
+class QRectF;
+
+namespace tarvo::ui {
+
+// A fixed text in the current interface language.
+QString text(engine::Text which);
+QString text(const std::string& built);
+
+// A name for one line of text: control characters (a line feed in a file name) become visible marks.
+QString singleLine(const std::string& name);
+
+// The locale of the interface language, for sizes and numbers.
+QLocale interfaceLocale();
+
+// Type sizes relative to the desktop's own font, so that a larger desktop font scales everything.
+QFont titleFont(const QFont& base);
+QFont headlineFont(const QFont& base);
+QFont captionFont(const QFont& base);
+
+// Text that matters less: the palette's text colour, faded toward the background.
+QColor secondaryText(const QPalette& palette);
+// Whether the palette is a dark one.
+bool isDark(const QPalette& palette);
+
+// A caption label: small, secondary, wrapping.
+QLabel* makeCaption(QWidget* parent);
+
+// The frosted card under the option controls and the settings sections. `accent` tints it with the
+// highlight colour, as while files hover over the drop stage.
+void paintPanel(QPainter& painter, const QRectF& rect, const QPalette& palette, bool accent = false);
+
+// A dark palette for desktops that prefer dark colours but give Qt none.
+QPalette darkPalette();
+
+// The gradient colour of the main window's background (red 0.45, green 0.75, blue 1.0).
+QColor gradientColor();
+
+} // namespace tarvo::ui

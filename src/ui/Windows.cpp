@@ -1,0 +1,79 @@
+#include "Windows.h"
+
+#include "AboutWindow.h"
+#include "AppRuntime.h"
+#include "MainWindow.h"
+#include "SettingsWindow.h"
+
+namespace tarvo::ui {
+
+namespace {
+
+void present(QWidget* window)
+{
+    window->show();
+    if (window->isMinimized()) {
+        window->showNormal();
+    }
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+Windows::Windows(app::AppModel& model, QObject* parent)
+    : QObject(parent)
+    , m_model(model)
+{
+    app::AppRuntime::setOpeners([this] { openMain(); }, [this] { openAbout(); }, [this] { openSettings(); });
+}
+
+Windows::~Windows()
+{
+    app::AppRuntime::setOpeners({}, {}, {});
+    delete m_about;
+    delete m_settings;
+    delete m_main;
+}
+
+MainWindow* Windows::mainWindow() const
+{
+    return m_main;
+}
+
+SettingsWindow* Windows::settingsWindow() const
+{
+    return m_settings;
+}
+
+AboutWindow* Windows::aboutWindow() const
+{
+    return m_about;
+}
+
+void Windows::openMain()
+{
+    if (!m_main) {
+        m_main = new MainWindow(m_model,
+                                {[this] { openSettings(); }, [this] { openAbout(); }, [] { app::AppRuntime::quit(); }});
+    }
+    m_main->present();
+}
+
+void Windows::openAbout()
+{
+    if (!m_about) {
+        m_about = new AboutWindow(m_model);
+    }
+    present(m_about);
+}
+
+void Windows::openSettings()
+{
+    if (!m_settings) {
+        m_settings = new SettingsWindow(m_model, [this] { openAbout(); });
+    }
+    present(m_settings);
+}
+
+} // namespace tarvo::ui
