@@ -38,8 +38,8 @@ AboutWindow::AboutWindow(app::AppModel& model, QWidget* parent)
     , m_name(new QLabel(this))
     , m_version(makeCaption(this))
     , m_description(new QLabel(this))
-    , m_developerLabel(makeCaption(this))
-    , m_contactLabel(makeCaption(this))
+    , m_developerLabel(new QLabel(this))
+    , m_contactLabel(new QLabel(this))
 {
     setWindowIcon(Icons::application());
     m_name->setFont(titleFont(font()));

@@ -63,6 +63,7 @@ DropStageView::DropStageView(app::AppModel& model, QWidget* parent)
     m_progress->setFixedWidth(kProgressWidth);
     m_progress->setTextVisible(false);
     m_progress->setMaximumHeight(8);
+    m_count->setWordWrap(false);
     auto* progressLayout = new QHBoxLayout(m_progressRow);
     progressLayout->setContentsMargins(0, 0, 0, 0);
     progressLayout->addStretch();

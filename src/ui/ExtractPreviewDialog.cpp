@@ -51,6 +51,8 @@ ExtractPreviewDialog::ExtractPreviewDialog(app::AppModel& model, QWidget* parent
     m_scroll->setWidget(m_content);
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::StyledPanel);
+    m_scroll->setBackgroundRole(QPalette::Base);
+    m_content->setBackgroundRole(QPalette::Base);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     auto* buttons = new QDialogButtonBox(this);

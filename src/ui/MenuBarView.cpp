@@ -49,6 +49,7 @@ MenuBarView::MenuBarView(app::AppModel& model, QWidget* parent)
     , m_open(new QPushButton(this))
     , m_compress(new QPushButton(this))
     , m_extract(new QPushButton(this))
+    , m_recordDivider(divider(this))
     , m_records(new QWidget(this))
     , m_recordLayout(new QVBoxLayout(m_records))
     , m_about(flatButton(this))
@@ -81,7 +82,7 @@ MenuBarView::MenuBarView(app::AppModel& model, QWidget* parent)
     layout->addWidget(m_trayNote);
     layout->addWidget(m_open);
     layout->addLayout(jobs);
-    layout->addWidget(divider(this));
+    layout->addWidget(m_recordDivider);
     layout->addWidget(m_records);
     layout->addWidget(divider(this));
     layout->addWidget(m_about);
@@ -161,6 +162,7 @@ void MenuBarView::updateRecords()
         m_recordLayout->addWidget(button);
     }
     m_records->setVisible(shown > 0);
+    m_recordDivider->setVisible(shown > 0);
 }
 
 } // namespace tarvo::ui

@@ -36,6 +36,7 @@ private:
     QPushButton* m_open;
     QPushButton* m_compress;
     QPushButton* m_extract;
+    QWidget* m_recordDivider;
     QWidget* m_records;
     QVBoxLayout* m_recordLayout;
     QPushButton* m_about;

@@ -71,6 +71,7 @@ PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget
     m_busy->setMaximumSize(160, 8);
 
     m_list->setModel(m_rows);
+    m_list->setFrameShape(QFrame::NoFrame);
     m_list->setItemDelegate(new EntryDelegate(m_list));
     m_list->setUniformItemSizes(true);
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -98,8 +98,9 @@ void paintPanel(QPainter& painter, const QRectF& rect, const QPalette& palette, 
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath path;
     path.addRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), 14, 14);
-    QColor fill = palette.color(QPalette::Base);
-    fill.setAlphaF(isDark(palette) ? 0.72f : 0.78f);
+    // Dark fields are darker than the card, light fields lighter: both stand out from it.
+    QColor fill = isDark(palette) ? palette.color(QPalette::Window).lighter(118) : palette.color(QPalette::Base);
+    fill.setAlphaF(isDark(palette) ? 0.88f : 0.78f);
     painter.fillPath(path, fill);
     QColor border = palette.color(QPalette::WindowText);
     border.setAlphaF(0.12f);

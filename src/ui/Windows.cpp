@@ -9,8 +9,13 @@ namespace tarvo::ui {
 
 namespace {
 
-void present(QWidget* window)
+void present(QWidget* window, const QWidget* over = nullptr)
 {
+    // A window opened for the first time comes up over the main window, not in a corner.
+    if (!window->isVisible() && !window->testAttribute(Qt::WA_WState_ExplicitShowHide) && over != nullptr &&
+        over->isVisible()) {
+        window->move(over->frameGeometry().center() - window->rect().center());
+    }
     window->show();
     if (window->isMinimized()) {
         window->showNormal();
@@ -65,7 +70,7 @@ void Windows::openAbout()
     if (!m_about) {
         m_about = new AboutWindow(m_model);
     }
-    present(m_about);
+    present(m_about, m_main);
 }
 
 void Windows::openSettings()
@@ -73,7 +78,7 @@ void Windows::openSettings()
     if (!m_settings) {
         m_settings = new SettingsWindow(m_model, [this] { openAbout(); });
     }
-    present(m_settings);
+    present(m_settings, m_main);
 }
 
 } // namespace tarvo::ui
