@@ -43,6 +43,7 @@ DropStageView::DropStageView(app::AppModel& model, QWidget* parent)
     , m_cancel(new QPushButton(m_progressRow))
     , m_format(new FormatPicker(m_panel))
     , m_name(new QLineEdit(m_panel))
+    , m_levelLabel(new QLabel(m_panel))
     , m_level(new QComboBox(m_panel))
     , m_password(new QLineEdit(m_panel))
     , m_tarGzNote(makeCaption(m_panel))
@@ -76,8 +77,12 @@ DropStageView::DropStageView(app::AppModel& model, QWidget* parent)
     m_password->setEchoMode(QLineEdit::Password);
     m_level->setSizeAdjustPolicy(QComboBox::AdjustToContents);
 
+    // A screen reader on Linux names a combo box by its label.
+    m_levelLabel->setBuddy(m_level);
     auto* options = new QHBoxLayout;
     options->addWidget(m_name, 1);
+    options->addSpacing(6);
+    options->addWidget(m_levelLabel);
     options->addWidget(m_level);
 
     auto* layout = new QVBoxLayout(m_panel);
@@ -200,8 +205,7 @@ void DropStageView::retranslate()
     m_password->setPlaceholderText(text(Text::passwordIfNeeded));
     m_password->setAccessibleName(text(Text::passwordIfNeeded));
     m_format->setAccessibleName(text(Text::format));
-    m_level->setAccessibleName(text(Text::compression));
-    m_level->setToolTip(text(Text::compression));
+    m_levelLabel->setText(text(Text::compression));
     const auto levels = engine::CompressionLevel::allCases();
     if (m_level->count() != static_cast<int>(levels.size())) {
         const QSignalBlocker blocker(m_level);

@@ -59,6 +59,7 @@ private:
     QPushButton* m_cancel;
     FormatPicker* m_format;
     QLineEdit* m_name;
+    QLabel* m_levelLabel;
     QComboBox* m_level;
     QLineEdit* m_password;
     QLabel* m_tarGzNote;

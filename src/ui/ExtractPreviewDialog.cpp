@@ -145,6 +145,7 @@ void ExtractPreviewDialog::retranslate()
 {
     setWindowTitle(text(Text::archiveContents));
     m_title->setText(text(Text::archiveContents));
+    m_scroll->setAccessibleName(text(Text::archiveContents));
     m_review->setText(text(Text::reviewThenExtract));
     m_hint->setText(text(Text::doubleClickRowHint));
     m_cancel->setText(text(Text::cancel));

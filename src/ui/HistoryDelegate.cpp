@@ -50,7 +50,8 @@ void HistoryDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const QFont caption = captionFont(option.font);
     const QFontMetrics captionMetrics(caption);
     // A column of its own, so that the format labels line up.
-    const qreal timeWidth = std::max<qreal>(captionMetrics.horizontalAdvance(time), captionMetrics.averageCharWidth() * 14);
+    const qreal timeWidth =
+        std::max<qreal>(captionMetrics.horizontalAdvance(time), captionMetrics.averageCharWidth() * 14);
     const qreal formatWidth = captionMetrics.horizontalAdvance(format) + 12;
 
     const QRectF timeRect(row.right() - kPadding - timeWidth, row.top(), timeWidth, row.height());

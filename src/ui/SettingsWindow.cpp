@@ -70,7 +70,8 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
 {
     setWindowIcon(Icons::application());
     resize(kDefaultSize);
-    auto* scroll = new QScrollArea(this);
+    m_scroll = new QScrollArea(this);
+    QScrollArea* scroll = m_scroll;
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -264,6 +265,7 @@ void SettingsWindow::showEvent(QShowEvent* event)
 void SettingsWindow::retranslate()
 {
     setWindowTitle(text(Text::settings));
+    m_scroll->setAccessibleName(text(Text::settings));
     m_general.title->setText(text(Text::general));
     m_aboutSection.title->setText(text(Text::about));
     m_fileManager.title->setText(text(Text::fileManager));
@@ -271,11 +273,11 @@ void SettingsWindow::retranslate()
     m_sevenZip.title->setText(QStringLiteral("7Z"));
 
     m_languageLabel->setText(text(Text::language));
-    m_language->setAccessibleName(text(Text::language));
+
     m_formatLabel->setText(text(Text::format));
-    m_format->setAccessibleName(text(Text::format));
+
     m_levelLabel->setText(text(Text::compression));
-    m_level->setAccessibleName(text(Text::compression));
+
     const auto levels = engine::CompressionLevel::allCases();
     for (std::size_t i = 0; i < levels.size(); ++i) {
         m_level->setItemText(static_cast<int>(i), text(levels[i].title()));

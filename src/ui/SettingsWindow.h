@@ -8,6 +8,7 @@ class QComboBox;
 class QGridLayout;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QVBoxLayout;
 
 namespace tarvo::app {
@@ -52,6 +53,7 @@ private:
     std::function<void()> m_openAbout;
     std::function<void()> m_fileManagerAction;
 
+    QScrollArea* m_scroll = nullptr;
     Section m_general{};
     Section m_login{};
     Section m_aboutSection{};

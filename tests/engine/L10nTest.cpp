@@ -4,6 +4,7 @@
 #include "ArchiveError.h"
 #include "Catalog.h"
 #include "CompressionLevel.h"
+#include "RelativeTime.h"
 #include "TestSupport.h"
 #include "Text.h"
 
@@ -140,4 +141,34 @@ TEST(ArchiveError, MessagesFollowTheLanguageOfTheMoment)
     EXPECT_EQ(silent, ArchiveError::toolFailed("zip", 18, ""));
     EXPECT_NE(silent, ArchiveError::toolFailed("zip", 12, ""));
     EXPECT_STREQ(spoken.what(), "toolFailed(tool: \"zip\", status: 18, message: \"zip error: Nothing to do!\")");
+}
+
+TEST(RelativeTime, NamesHowLongAgoInEveryLanguage)
+{
+    using namespace std::chrono_literals;
+    const auto ago = [](AppLanguage language, std::chrono::seconds elapsed) {
+        ScopedLanguage scoped(language);
+        return RelativeTime::ago(elapsed);
+    };
+    EXPECT_EQ(ago(AppLanguage::english, -5s), "just now"); // a clock set back
+    EXPECT_EQ(ago(AppLanguage::english, 59s), "just now");
+    EXPECT_EQ(ago(AppLanguage::english, 60s), "1 minute ago");
+    EXPECT_EQ(ago(AppLanguage::english, 2h + 59min), "2 hours ago");
+    EXPECT_EQ(ago(AppLanguage::english, 30h), "yesterday");
+    EXPECT_EQ(ago(AppLanguage::english, 24h * 6), "6 days ago");
+    EXPECT_EQ(ago(AppLanguage::english, 24h * 8), "last week");
+    EXPECT_EQ(ago(AppLanguage::english, 24h * 29), "4 weeks ago");
+    EXPECT_EQ(ago(AppLanguage::english, 24h * 45), "last month");
+    EXPECT_EQ(ago(AppLanguage::english, 24h * 400), "last year");
+    EXPECT_EQ(ago(AppLanguage::english, 24h * 800), "2 years ago");
+    // Russian nouns take three forms after a number.
+    EXPECT_EQ(ago(AppLanguage::russian, 21min), "21 минуту назад");
+    EXPECT_EQ(ago(AppLanguage::russian, 3min), "3 минуты назад");
+    EXPECT_EQ(ago(AppLanguage::russian, 12min), "12 минут назад");
+    EXPECT_EQ(ago(AppLanguage::russian, 24h * 5), "5 дней назад");
+    EXPECT_EQ(ago(AppLanguage::german, 24h * 3), "vor 3 Tagen");
+    EXPECT_EQ(ago(AppLanguage::chinese, 2h), "2小时前");
+    EXPECT_EQ(ago(AppLanguage::japanese, 24h * 30), "先月");
+    EXPECT_EQ(ago(AppLanguage::french, 1h), "il y a 1 heure");
+    EXPECT_EQ(ago(AppLanguage::spanish, 24h), "ayer");
 }

@@ -1,0 +1,349 @@
+// The real views over a real model, with fake desktop pieces and the real archive tools.
+#include "DropStageView.h"
+#include "EntryListModel.h"
+#include "ExtractPreviewDialog.h"
+#include "HistoryListView.h"
+#include "HistoryStore.h"
+#include "MainWindow.h"
+#include "MenuBarView.h"
+#include "ModelTestSupport.h"
+#include "PreviewSection.h"
+#include "SettingsWindow.h"
+
+#include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <QToolButton>
+
+namespace tarvo::test {
+namespace {
+
+using app::AppModel;
+using engine::ArchiveFormat;
+namespace fs = std::filesystem;
+
+// A drag that enters the widget and is dropped; whether the drop was taken.
+bool drop(QWidget* target, const QList<QUrl>& urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent dropped(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &dropped);
+    return dropped.isAccepted();
+}
+
+// What a screen reader calls a control: its name, or on Linux for a combo box its label's text.
+bool called(QWidget* control, const QString& name)
+{
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+    if (accessible == nullptr) {
+        return false;
+    }
+    if (accessible->text(QAccessible::Name) == name) {
+        return true;
+    }
+    for (const auto& [label, relation] : accessible->relations(QAccessible::Label)) {
+        if (label->text(QAccessible::Name) == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+template <typename Widget> Widget* named(const QWidget* root, const QString& name)
+{
+    for (Widget* widget : root->findChildren<Widget*>()) {
+        if (!qobject_cast<QLabel*>(widget) && called(widget, name)) {
+            return widget;
+        }
+    }
+    return nullptr;
+}
+
+// Two clicks on a row, as a person makes them: a press and release, then the double-click.
+void doubleClick(QListView* list, int row)
+{
+    const QPoint centre = list->visualRect(list->model()->index(row, 0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
+}
+
+bool shows(const QWidget* root, const QString& text)
+{
+    for (const QLabel* label : root->findChildren<QLabel*>()) {
+        if (label->isVisible() && label->text() == text) {
+            return true;
+        }
+    }
+    return false;
+}
+
+class WindowsTest : public ModelTest
+{
+protected:
+    void SetUp() override
+    {
+        ModelTest::SetUp();
+        if (auto missing = missingTool({"zip", "unzip", "lsar", "unar"})) {
+            GTEST_SKIP() << missing.value() << " is not installed";
+        }
+    }
+
+    void pack(const std::string& command)
+    {
+        ASSERT_EQ(runProgram({"/bin/sh", "-c", "cd \"$0\" && " + command, work().string()}).status, 0) << command;
+    }
+};
+
+TEST_F(WindowsTest, DropsQueueLocalFilesOnlyAndNeverWhileAJobRuns)
+{
+    // A 7-Zip that starts and then waits to be stopped.
+    writeScript(toolDirectory() / "7zz", "echo 'adding: a.txt'\nexec sleep 60\n");
+    auto model = makeModel();
+    ui::MainWindow window(*model, {});
+    window.show();
+    ui::DropStageView* stage = window.stage();
+
+    EXPECT_FALSE(drop(stage, {QUrl(QStringLiteral("https://example.com/a.zip"))}));
+    EXPECT_FALSE(model->isWorking());
+
+    writeFile(work() / "a.txt", "a");
+    writeFile(work() / "b.txt", "b");
+    EXPECT_TRUE(drop(stage, urls({work() / "a.txt", work() / "b.txt"})));
+    ASSERT_TRUE(waitIdle(*model));
+    ASSERT_EQ(model->records().size(), 1U);
+    EXPECT_TRUE(fs::exists(model->records()[0].outputPath));
+    EXPECT_EQ(window.history()->list()->model()->rowCount(), 1);
+    // The finished job's text is the title; the subtitle speaks of the password.
+    EXPECT_TRUE(shows(stage, model->banner().text));
+    EXPECT_TRUE(shows(stage, QStringLiteral("The password stays in memory and is never saved.")));
+
+    named<QToolButton>(stage, QStringLiteral("7Z"))->click();
+    EXPECT_EQ(model->format(), ArchiveFormat::sevenZip);
+    EXPECT_TRUE(drop(stage, urls({work() / "a.txt"})));
+    ASSERT_TRUE(spinUntil([&] { return model->progressDone() == 1; }));
+    auto* cancel = named<QPushButton>(stage, QStringLiteral("Cancel"));
+    ASSERT_TRUE(cancel != nullptr && cancel->isVisible());
+    EXPECT_TRUE(shows(stage, QStringLiteral("1 of 1")));
+    for (const char* control : {"Archive name", "Password, if needed", "Compression", "ZIP"}) {
+        const QWidget* widget = named<QWidget>(stage, QString::fromUtf8(control));
+        EXPECT_TRUE(widget != nullptr && !widget->isEnabled()) << control;
+    }
+    EXPECT_FALSE(drop(stage, urls({work() / "b.txt"})));
+
+    // Cancelled: nothing recorded, and the refused drop did not start a second job.
+    cancel->click();
+    ASSERT_TRUE(waitIdle(*model, 10000));
+    EXPECT_EQ(model->records().size(), 1U);
+    EXPECT_TRUE(named<QLineEdit>(stage, QStringLiteral("Archive name"))->isEnabled());
+    EXPECT_FALSE(cancel->isVisible());
+}
+
+TEST_F(WindowsTest, OptionsBindBothWaysAndTheNotesFollowThem)
+{
+    auto model = makeModel();
+    ui::MainWindow window(*model, {});
+    window.show();
+    auto* name = named<QLineEdit>(&window, QStringLiteral("Archive name"));
+    auto* password = named<QLineEdit>(&window, QStringLiteral("Password, if needed"));
+    auto* level = named<QComboBox>(&window, QStringLiteral("Compression"));
+    ASSERT_TRUE(name && password && level);
+
+    QTest::keyClicks(name, QStringLiteral("Trip/2024"));
+    EXPECT_EQ(model->archiveName(), QStringLiteral("Trip/2024"));
+    model->setArchiveName(QStringLiteral("Other"));
+    EXPECT_EQ(name->text(), QStringLiteral("Other"));
+    model->setLevel(engine::CompressionLevel::maximum);
+    EXPECT_EQ(level->currentText(), QStringLiteral("Maximum"));
+
+    const QString tarNote = QStringLiteral("tar.gz does not use a password.");
+    named<QToolButton>(&window, QStringLiteral("tar.gz"))->click();
+    EXPECT_FALSE(shows(&window, tarNote));
+    // Typed as one key event carrying the text, as an input method delivers it.
+    QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("пароль"));
+    QCoreApplication::sendEvent(password, &typed);
+    EXPECT_EQ(model->archivePassword(), QStringLiteral("пароль"));
+    EXPECT_TRUE(shows(&window, tarNote));
+    model->setArchivePassword(QString());
+    EXPECT_TRUE(password->text().isEmpty());
+    EXPECT_FALSE(shows(&window, tarNote));
+
+    model->setFormat(ArchiveFormat::rar);
+    EXPECT_EQ(shows(&window, QStringLiteral("Creating RAR needs the rar tool. You can install it from Settings.")),
+              !model->tools().creator);
+    model->setAskForDestination(true);
+    EXPECT_TRUE(shows(&window, QStringLiteral("When this is off, the result is saved next to the files.")));
+    model->setAskForDestination(false);
+    EXPECT_TRUE(shows(&window, QStringLiteral("The result is saved next to the files.")));
+}
+
+TEST_F(WindowsTest, AFailedJobsAlertOffersTheSettings)
+{
+    auto model = makeModel();
+    if (model->tools().creator) {
+        GTEST_SKIP() << "rar is installed here";
+    }
+    int settingsOpened = 0;
+    ui::MainWindow window(*model, {[&] { ++settingsOpened; }, {}, {}});
+    window.show();
+    model->setFormat(ArchiveFormat::rar);
+    writeFile(work() / "a.txt", "a");
+    ASSERT_TRUE(drop(window.stage(), urls({work() / "a.txt"})));
+    ASSERT_TRUE(waitIdle(*model));
+
+    ASSERT_TRUE(window.alert() != nullptr && window.alert()->isVisible());
+    EXPECT_EQ(window.alert()->informativeText(), *model->alertMessage());
+    ASSERT_TRUE(window.alertSettingsButton() != nullptr);
+    window.alertSettingsButton()->click();
+    EXPECT_EQ(settingsOpened, 1);
+    EXPECT_FALSE(model->alertMessage());
+}
+
+TEST_F(WindowsTest, ThePreviewListsEachArchiveWithItsOwnPassword)
+{
+    for (int i = 0; i < 5000; ++i) {
+        writeFile(work() / "many" / ("f" + std::to_string(i) + ".txt"), "x");
+    }
+    writeFile(work() / "Docs/a.txt", "alpha");
+    pack("zip -qr many.zip many && zip -qr -P one first.zip Docs && zip -qr -P two second.zip Docs");
+    auto model = makeModel();
+    ui::MainWindow window(*model, {});
+    window.show();
+    ASSERT_TRUE(drop(window.stage(), urls({work() / "many.zip", work() / "first.zip", work() / "second.zip"})));
+    ASSERT_TRUE(spinUntil([&] { return window.preview() != nullptr; }));
+    ui::ExtractPreviewDialog* preview = window.preview();
+    ASSERT_EQ(preview->sections().size(), 3U);
+    EXPECT_TRUE(preview->isVisible());
+    // A drop while the preview waits would replace it unseen.
+    EXPECT_FALSE(drop(window.stage(), urls({work() / "Docs/a.txt"})));
+
+    ui::PreviewSection* many = preview->sections()[0];
+    EXPECT_EQ(many->entries()->model()->rowCount(), ui::EntryListModel::kShownEntries);
+    EXPECT_TRUE(shows(many, QStringLiteral("200 of 5001")));
+    EXPECT_FALSE(many->passwordField()->isVisible());
+
+    ui::PreviewSection* first = preview->sections()[1];
+    ui::PreviewSection* second = preview->sections()[2];
+    QTest::keyClicks(first->passwordField(), QStringLiteral("one"));
+    EXPECT_TRUE(second->passwordField()->text().isEmpty());
+    EXPECT_EQ(model->previewPasswords().size(), 1U);
+    EXPECT_EQ(model->previewPasswords().at(first->itemID()), QStringLiteral("one"));
+
+    // A language switch with the preview open rewrites it at once.
+    model->setLanguage(engine::AppLanguage::german);
+    EXPECT_EQ(preview->extractButton()->text(), QStringLiteral("Entpacken"));
+    model->setLanguage(engine::AppLanguage::english);
+
+    // A double-click takes out that one entry; the preview stays.
+    QListView* list = many->entries();
+    const QString entry = list->model()->index(3, 0).data().toString();
+    doubleClick(list, 3);
+    ASSERT_TRUE(waitIdle(*model));
+    ASSERT_EQ(model->records().size(), 1U);
+    EXPECT_EQ(model->records()[0].title, fs::path(entry.toStdString()).filename().string());
+    EXPECT_TRUE(window.preview() != nullptr);
+
+    // Escape closes it and forgets the passwords.
+    QTest::keyClick(preview, Qt::Key_Escape);
+    EXPECT_FALSE(model->extractPreview());
+    EXPECT_TRUE(model->previewPasswords().empty());
+    EXPECT_TRUE(spinUntil([&] { return window.preview() == nullptr; }));
+}
+
+TEST_F(WindowsTest, HistoryRowsAndTheTrayPanelShowTheNewestRecords)
+{
+    std::vector<engine::ArchiveRecord> records;
+    for (int i = 0; i < 10; ++i) {
+        records.push_back(engine::ArchiveRecord::make(engine::JobKind::compress, ArchiveFormat::zip,
+                                                      "r" + std::to_string(i) + ".zip",
+                                                      (work() / ("gone" + std::to_string(i))).string(), i != 2));
+    }
+    engine::HistoryStore::save(records);
+    auto model = makeModel();
+    ui::HistoryListView history(*model);
+    ui::MenuBarView panel(*model);
+    history.resize(600, 600);
+    history.show();
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&history));
+
+    const QList<QPushButton*> newest = panel.recordButtons();
+    ASSERT_EQ(newest.size(), ui::MenuBarView::kRecordCount);
+    EXPECT_EQ(newest[3]->text(), QStringLiteral("r3.zip"));
+    newest[0]->click();
+    ASSERT_EQ(fakes.reveal->revealed.size(), 1U);
+    // Gone from disk: handed on as it is, no error.
+    EXPECT_EQ(fakes.reveal->revealed[0], QStringList{QString::fromStdString(records[0].outputPath)});
+    EXPECT_FALSE(model->alertMessage());
+
+    QListView* list = history.list();
+    ASSERT_EQ(list->model()->rowCount(), 10);
+    EXPECT_EQ(list->model()->index(0, 0).data(Qt::AccessibleDescriptionRole).toString(),
+              QStringLiteral("Show in File Manager"));
+    doubleClick(list, 1);
+    EXPECT_EQ(fakes.reveal->revealed.back().join(u'|').toStdString(), records[1].outputPath);
+
+    Q_EMIT list->customContextMenuRequested(list->visualRect(list->model()->index(0, 0)).center());
+    auto* menu = history.findChild<QMenu*>();
+    ASSERT_TRUE(menu != nullptr);
+    menu->actions().at(1)->trigger();
+    EXPECT_EQ(model->records().size(), 9U);
+    EXPECT_EQ(engine::HistoryStore::load().size(), 9U);
+    EXPECT_EQ(panel.recordButtons()[0]->text(), QStringLiteral("r1.zip"));
+
+    named<QToolButton>(&history, QStringLiteral("Clear"))->click();
+    EXPECT_TRUE(engine::HistoryStore::load().empty());
+    EXPECT_TRUE(shows(&history, QStringLiteral("Nothing yet")));
+    EXPECT_TRUE(panel.recordButtons().isEmpty());
+}
+
+TEST_F(WindowsTest, SettingsPersistAndALanguageSwitchRewritesOpenWindows)
+{
+    auto model = makeModel();
+    ui::MainWindow window(*model, {});
+    ui::SettingsWindow settings(*model, {});
+    window.show();
+    settings.show();
+
+    settings.askForDestination()->click();
+    EXPECT_TRUE(model->askForDestination());
+    EXPECT_TRUE(QSettings(settingsFile(), QSettings::IniFormat).value("tarvo.ask").toBool());
+    EXPECT_TRUE(shows(&window, QStringLiteral("When this is off, the result is saved next to the files.")));
+
+    // Every control can be found by a screen reader under a name.
+    for (const QWidget* root : std::initializer_list<const QWidget*>{&window, &settings}) {
+        for (QWidget* control : root->findChildren<QWidget*>()) {
+            if (control->focusPolicy() == Qt::NoFocus || !control->isVisible()) {
+                continue;
+            }
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+            bool labelled = !accessible->text(QAccessible::Name).isEmpty();
+            for (const auto& [label, relation] : accessible->relations(QAccessible::Label)) {
+                labelled = labelled || !label->text(QAccessible::Name).isEmpty();
+            }
+            EXPECT_TRUE(labelled) << control->metaObject()->className();
+        }
+    }
+
+    settings.languages()->setCurrentIndex(2);
+    Q_EMIT settings.languages()->activated(2);
+    EXPECT_EQ(model->language(), engine::AppLanguage::german);
+    EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("tarvo.language").toString(), QStringLiteral("de"));
+    EXPECT_EQ(settings.windowTitle(), QStringLiteral("Einstellungen"));
+    EXPECT_TRUE(named<QToolButton>(&window, QStringLiteral("Komprimieren")) != nullptr);
+    EXPECT_TRUE(shows(&window, QStringLiteral("Ziehen Sie Ihre Datei hierher")));
+}
+
+} // namespace
+} // namespace tarvo::test
