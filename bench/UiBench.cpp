@@ -1,0 +1,312 @@
+// How the windows behave, measured in one run (run it under a real X server: xvfb-run -a):
+//  - start-up: from exec of a fresh process to the main window's first paint, with settings, a history of
+//    40 records and the tool lookup to load (median of 11 launches);
+//  - the preview of two archives of 5,000 entries each: from the listing reaching the model to the
+//    dialog's first paint;
+//  - a language switch with the main window, settings, about and the preview open: the switch and the
+//    repaint it causes;
+//  - the longest event-loop stall while a tool prints 200,000 counted lines with the window shown and
+//    the progress bar repainting.
+// Usage: tarvo_ui_bench
+#include "AppModel.h"
+#include "AppRuntime.h"
+#include "ExtractPreviewDialog.h"
+#include "FakePlatform.h"
+#include "HistoryStore.h"
+#include "MainWindow.h"
+#include "Windows.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QTimer>
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace tarvo;
+
+namespace {
+
+long long monotonicNanoseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+}
+
+// Calls `done` once, right after the first paint of `widget` has been handled.
+class FirstPaint : public QObject
+{
+public:
+    FirstPaint(QWidget* widget, std::function<void()> done)
+        : m_done(std::move(done))
+    {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && m_done) {
+            watched->removeEventFilter(this);
+            // Queued: the paint itself runs first.
+            QTimer::singleShot(0, this, [this] {
+                auto done = std::move(m_done);
+                done();
+            });
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_done;
+};
+
+class StallProbe
+{
+public:
+    StallProbe()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(1);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            m_longest = std::max(m_longest, static_cast<double>(now - m_last) / 1e6);
+            m_last = now;
+        });
+        m_clock.start();
+        m_timer.start();
+    }
+    double longest() const { return m_longest; }
+
+private:
+    QElapsedTimer m_clock;
+    QTimer m_timer;
+    qint64 m_last = 0;
+    double m_longest = 0;
+};
+
+fs::path makeHome()
+{
+    std::string pattern = (fs::temp_directory_path() / "tarvo-ui-bench-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        std::perror("mkdtemp");
+        std::exit(1);
+    }
+    return pattern;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+bool run(const std::string& command)
+{
+    return std::system(command.c_str()) == 0;
+}
+
+// The child of a start-up measurement: what `tarvo` does until its window is painted.
+int startupChild(int argc, char** argv, long long launched)
+{
+    QApplication application(argc, argv);
+    app::AppModel& model = app::AppRuntime::model();
+    if (model.records().size() != 40) {
+        std::cerr << "history not loaded\n";
+        return 1;
+    }
+    {
+        ui::Windows windows(model);
+        windows.openMain();
+        FirstPaint paint(windows.mainWindow(), [launched] {
+            std::cout << static_cast<double>(monotonicNanoseconds() - launched) / 1e6 << std::endl;
+            QCoreApplication::quit();
+        });
+        application.exec();
+    }
+    app::AppRuntime::shutdown();
+    return 0;
+}
+
+double startupOnce(const char* self)
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) {
+        std::exit(1);
+    }
+    const std::string launched = std::to_string(monotonicNanoseconds());
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeFds[1], STDOUT_FILENO);
+        execl(self, self, "--startup-child", launched.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    std::string output;
+    char buffer[256];
+    for (ssize_t got; (got = read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+        output.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return output.empty() ? 1e9 : std::stod(output);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::string(argv[1]) == "--startup-child") {
+        return startupChild(argc, argv, std::stoll(argv[2]));
+    }
+    const fs::path home = makeHome();
+    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    setenv("LANGUAGE", "en", 1);
+    fs::create_directories(home / "run");
+    fs::permissions(home / "run", fs::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 1);
+    bool ok = true;
+
+    // Start-up, with everything there to be loaded.
+    {
+        QSettings settings((home / "config/Tarvo/Tarvo.conf").c_str(), QSettings::IniFormat);
+        settings.setValue("tarvo.format", "7z");
+        settings.setValue("tarvo.language", "de");
+    }
+    std::vector<engine::ArchiveRecord> records;
+    for (int i = 0; i < 40; ++i) {
+        records.push_back(engine::ArchiveRecord::make(engine::JobKind::compress, engine::ArchiveFormat::zip,
+                                                      "Archive " + std::to_string(i) + ".zip",
+                                                      "/home/someone/Archive " + std::to_string(i) + ".zip", true));
+    }
+    engine::HistoryStore::save(records);
+    std::vector<double> startups;
+    for (int i = 0; i < 11; ++i) {
+        startups.push_back(startupOnce(argv[0]));
+    }
+    const double startup = median(startups);
+    std::cout << "start-up to the first paint of the main window: median " << startup << " ms, slowest "
+              << *std::max_element(startups.begin(), startups.end()) << " ms (11 launches; target 300 ms)\n";
+    ok = ok && startup < 300.0;
+    fs::remove(home / "config/Tarvo/Tarvo.conf");
+
+    QApplication application(argc, argv);
+    // Two archives of 5,000 entries, listed by the real lister.
+    const fs::path files = home / "files";
+    fs::create_directories(files / "many");
+    for (int i = 0; i < 5000; ++i) {
+        std::ofstream(files / "many" / ("photo-" + std::to_string(i) + ".jpg")) << i;
+    }
+    if (!run("cd '" + files.string() + "' && zip -qr one.zip many && zip -qr two.zip many")) {
+        std::cerr << "zip failed\n";
+        return 1;
+    }
+    // A 7-Zip that prints one counted line per "file" as fast as the pipe takes them.
+    const fs::path tool = home / "data/Tarvo/bin/7zz";
+    fs::create_directories(tool.parent_path());
+    std::ofstream(tool) << "#!/bin/sh\nprev=''\nfor a; do\n  if [ \"$a\" = -- ]; then dest=$prev; break; fi\n"
+                           "  prev=$a\ndone\nseq -f 'adding: f%g' 1 200000\n: > \"$dest\"\n";
+    chmod(tool.c_str(), 0755);
+
+    test::FakePlatform fakes;
+    {
+        app::AppModel model({fakes.platform(), QString::fromStdString((home / "config/Tarvo/Tarvo.conf").string())});
+        ui::Windows windows(model);
+        windows.openMain();
+        ui::MainWindow* main = windows.mainWindow();
+        QElapsedTimer wait;
+        wait.start();
+        while (!main->isVisible() && wait.elapsed() < 5000) {
+            QCoreApplication::processEvents();
+        }
+
+        std::vector<double> previews;
+        for (int i = 0; i < 5; ++i) {
+            QElapsedTimer clock;
+            std::unique_ptr<FirstPaint> paint;
+            auto connection = QObject::connect(&model, &app::AppModel::extractPreviewChanged, [&] {
+                if (model.extractPreview() && !paint) {
+                    clock.start();
+                    // The dialog is made by the same signal; watch it once it exists.
+                    QTimer::singleShot(0, [&] {
+                        paint = std::make_unique<FirstPaint>(main->preview(), [&] {
+                            previews.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+                            QCoreApplication::quit();
+                        });
+                    });
+                }
+            });
+            model.enqueue({QUrl::fromLocalFile(QString::fromStdString((files / "one.zip").string())),
+                           QUrl::fromLocalFile(QString::fromStdString((files / "two.zip").string()))},
+                          true, engine::WorkAction::extract());
+            QTimer::singleShot(60000, &application, &QCoreApplication::quit);
+            application.exec();
+            QObject::disconnect(connection);
+            if (i + 1 < 5) {
+                model.closePreview();
+                QCoreApplication::processEvents();
+            }
+        }
+        const double preview = previews.empty() ? 1e9 : median(previews);
+        std::cout << "preview of 2 x 5,000 entries, listing to first paint: median " << preview << " ms over "
+                  << previews.size() << " runs (target 100 ms)\n";
+        ok = ok && previews.size() == 5 && preview < 100.0;
+
+        // A language switch with every window open.
+        windows.openSettings();
+        windows.openAbout();
+        QCoreApplication::processEvents();
+        std::vector<double> switches;
+        const auto languages = engine::AppLanguage::allCases();
+        for (int round = 0; round < 3; ++round) {
+            for (const engine::AppLanguage language : languages) {
+                QElapsedTimer clock;
+                clock.start();
+                model.setLanguage(language);
+                QCoreApplication::processEvents();
+                switches.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+            }
+        }
+        const double slowest = *std::max_element(switches.begin(), switches.end());
+        std::cout << "language switch with main window, settings, about and preview open: median " << median(switches)
+                  << " ms, slowest " << slowest << " ms (" << switches.size() << " switches; target 50 ms)\n";
+        ok = ok && slowest < 50.0;
+        model.setLanguage(engine::AppLanguage::english);
+        model.closePreview();
+        QCoreApplication::processEvents();
+
+        // A chatty tool with the window shown.
+        model.setFormat(engine::ArchiveFormat::sevenZip);
+        long long highest = 0;
+        QObject::connect(&model, &app::AppModel::progressDoneChanged,
+                         [&] { highest = std::max(highest, model.progressDone()); });
+        QObject::connect(&model, &app::AppModel::drained, &application, &QCoreApplication::quit);
+        std::ofstream(files / "input.txt") << "x";
+        StallProbe probe;
+        model.enqueue({QUrl::fromLocalFile(QString::fromStdString((files / "input.txt").string()))}, false,
+                      engine::WorkAction::compress());
+        QTimer::singleShot(120000, &application, &QCoreApplication::quit);
+        application.exec();
+        std::cout << "200,000 progress lines with the window shown: longest event-loop stall " << probe.longest()
+                  << " ms, progress reached " << highest << " (target 50 ms)\n";
+        ok = ok && probe.longest() < 50.0 && highest == 200000;
+    }
+
+    std::error_code ignored;
+    fs::remove_all(home, ignored);
+    std::cout << (ok ? "targets met" : "TARGETS MISSED") << "\n";
+    return ok ? 0 : 1;
+}
