@@ -5,7 +5,7 @@
 // Usage: tarvo_model_bench [lines]
 #include "AppModel.h"
 #include "FakePlatform.h"
-#include "HistoryStore.h"
+#include "ModelBenchSupport.h"
 #include "ToolLocator.h"
 
 #include <QCoreApplication>
@@ -27,53 +27,11 @@ using namespace tarvo;
 
 namespace {
 
-// Records how long the event loop goes between the turns of a 1 ms timer.
-class StallProbe
-{
-public:
-    StallProbe()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_gaps.push_back(static_cast<double>(now - m_last) / 1e6);
-            m_last = now;
-        });
-        m_clock.start();
-        m_timer.start();
-    }
-    double seconds() const { return static_cast<double>(m_clock.nsecsElapsed()) / 1e9; }
-    double longest() const { return m_gaps.empty() ? 0 : *std::max_element(m_gaps.begin(), m_gaps.end()); }
-
-private:
-    QElapsedTimer m_clock;
-    QTimer m_timer;
-    qint64 m_last = 0;
-    std::vector<double> m_gaps;
-};
-
-fs::path makeHome()
-{
-    std::string pattern = (fs::temp_directory_path() / "tarvo-model-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        std::perror("mkdtemp");
-        std::exit(1);
-    }
-    return pattern;
-}
-
 void writeExecutable(const fs::path& path, const std::string& body)
 {
     fs::create_directories(path.parent_path());
     std::ofstream(path) << "#!/bin/sh\n" << body;
     chmod(path.c_str(), 0755);
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 } // namespace
@@ -82,9 +40,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
     const long long lines = argc > 1 ? std::atoll(argv[1]) : 200000;
-    const fs::path home = makeHome();
-    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    const fs::path home = bench::makeHome("tarvo-model-bench");
     const fs::path toolDirectory = home / "data/Tarvo/bin";
     const QString settingsFile = QString::fromStdString((home / "config/Tarvo/Tarvo.conf").string());
 
@@ -103,7 +59,7 @@ int main(int argc, char** argv)
         QObject::connect(&model, &app::AppModel::progressDoneChanged,
                          [&] { highest = std::max(highest, model.progressDone()); });
 
-        StallProbe probe;
+        bench::StallProbe probe;
         model.enqueue({QUrl::fromLocalFile(QString::fromStdString((home / "input.txt").string()))}, false,
                       engine::WorkAction::compress());
         QObject::connect(&model, &app::AppModel::drained, &application, &QCoreApplication::quit);
@@ -117,7 +73,7 @@ int main(int argc, char** argv)
         // The same ticks handed over one queued call each, without batching: what batching saves.
         QObject receiver;
         long long received = 0;
-        StallProbe single;
+        bench::StallProbe single;
         std::thread poster([&] {
             for (long long i = 0; i < lines; ++i) {
                 QMetaObject::invokeMethod(&receiver, [&] {
@@ -135,18 +91,7 @@ int main(int argc, char** argv)
     }
 
     // Start-up: the settings file, a full history and the tool lookup are all there to be read.
-    {
-        QSettings settings(settingsFile, QSettings::IniFormat);
-        settings.setValue("tarvo.format", "7z");
-        settings.setValue("tarvo.language", "de");
-    }
-    std::vector<engine::ArchiveRecord> records;
-    for (int i = 0; i < 40; ++i) {
-        records.push_back(engine::ArchiveRecord::make(engine::JobKind::compress, engine::ArchiveFormat::zip,
-                                                      "Archive " + std::to_string(i) + ".zip",
-                                                      "/home/someone/Archive " + std::to_string(i) + ".zip", true));
-    }
-    engine::HistoryStore::save(records);
+    bench::writeStartupState(settingsFile);
     std::vector<double> startups;
     std::vector<double> lookups;
     for (int run = 0; run < 21; ++run) {
@@ -164,10 +109,10 @@ int main(int argc, char** argv)
         const auto tools = engine::ToolLocator::rarSupport();
         lookups.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
     }
-    const double startup = median(startups);
+    const double startup = bench::median(startups);
     std::cout << "model start-up: median " << startup << " ms, slowest "
               << *std::max_element(startups.begin(), startups.end()) << " ms (21 runs); of which tool lookup alone "
-              << median(lookups) << " ms\n";
+              << bench::median(lookups) << " ms\n";
     ok = ok && startup < 100.0;
 
     std::error_code ignored;

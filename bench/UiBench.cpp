@@ -12,8 +12,8 @@
 #include "AppRuntime.h"
 #include "ExtractPreviewDialog.h"
 #include "FakePlatform.h"
-#include "HistoryStore.h"
 #include "MainWindow.h"
+#include "ModelBenchSupport.h"
 #include "Windows.h"
 
 #include <QApplication>
@@ -71,46 +71,6 @@ protected:
 private:
     std::function<void()> m_done;
 };
-
-class StallProbe
-{
-public:
-    StallProbe()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longest = std::max(m_longest, static_cast<double>(now - m_last) / 1e6);
-            m_last = now;
-        });
-        m_clock.start();
-        m_timer.start();
-    }
-    double longest() const { return m_longest; }
-
-private:
-    QElapsedTimer m_clock;
-    QTimer m_timer;
-    qint64 m_last = 0;
-    double m_longest = 0;
-};
-
-fs::path makeHome()
-{
-    std::string pattern = (fs::temp_directory_path() / "tarvo-ui-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        std::perror("mkdtemp");
-        std::exit(1);
-    }
-    return pattern;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 bool run(const std::string& command)
 {
@@ -171,9 +131,7 @@ int main(int argc, char** argv)
     if (argc == 3 && std::string(argv[1]) == "--startup-child") {
         return startupChild(argc, argv, std::stoll(argv[2]));
     }
-    const fs::path home = makeHome();
-    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    const fs::path home = bench::makeHome("tarvo-ui-bench");
     setenv("LANGUAGE", "en", 1);
     fs::create_directories(home / "run");
     fs::permissions(home / "run", fs::perms::owner_all);
@@ -181,23 +139,12 @@ int main(int argc, char** argv)
     bool ok = true;
 
     // Start-up, with everything there to be loaded.
-    {
-        QSettings settings((home / "config/Tarvo/Tarvo.conf").c_str(), QSettings::IniFormat);
-        settings.setValue("tarvo.format", "7z");
-        settings.setValue("tarvo.language", "de");
-    }
-    std::vector<engine::ArchiveRecord> records;
-    for (int i = 0; i < 40; ++i) {
-        records.push_back(engine::ArchiveRecord::make(engine::JobKind::compress, engine::ArchiveFormat::zip,
-                                                      "Archive " + std::to_string(i) + ".zip",
-                                                      "/home/someone/Archive " + std::to_string(i) + ".zip", true));
-    }
-    engine::HistoryStore::save(records);
+    bench::writeStartupState(QString::fromStdString((home / "config/Tarvo/Tarvo.conf").string()));
     std::vector<double> startups;
     for (int i = 0; i < 11; ++i) {
         startups.push_back(startupOnce(argv[0]));
     }
-    const double startup = median(startups);
+    const double startup = bench::median(startups);
     std::cout << "start-up to the first paint of the main window: median " << startup << " ms, slowest "
               << *std::max_element(startups.begin(), startups.end()) << " ms (11 launches; target 300 ms)\n";
     ok = ok && startup < 300.0;
@@ -260,7 +207,7 @@ int main(int argc, char** argv)
                 QCoreApplication::processEvents();
             }
         }
-        const double preview = previews.empty() ? 1e9 : median(previews);
+        const double preview = previews.empty() ? 1e9 : bench::median(previews);
         std::cout << "preview of 2 x 5,000 entries, listing to first paint: median " << preview << " ms over "
                   << previews.size() << " runs (target 100 ms)\n";
         ok = ok && previews.size() == 5 && preview < 100.0;
@@ -281,8 +228,9 @@ int main(int argc, char** argv)
             }
         }
         const double slowest = *std::max_element(switches.begin(), switches.end());
-        std::cout << "language switch with main window, settings, about and preview open: median " << median(switches)
-                  << " ms, slowest " << slowest << " ms (" << switches.size() << " switches; target 50 ms)\n";
+        std::cout << "language switch with main window, settings, about and preview open: median "
+                  << bench::median(switches) << " ms, slowest " << slowest << " ms (" << switches.size()
+                  << " switches; target 50 ms)\n";
         ok = ok && slowest < 50.0;
         model.setLanguage(engine::AppLanguage::english);
         model.closePreview();
@@ -295,7 +243,7 @@ int main(int argc, char** argv)
                          [&] { highest = std::max(highest, model.progressDone()); });
         QObject::connect(&model, &app::AppModel::drained, &application, &QCoreApplication::quit);
         std::ofstream(files / "input.txt") << "x";
-        StallProbe probe;
+        bench::StallProbe probe;
         model.enqueue({QUrl::fromLocalFile(QString::fromStdString((files / "input.txt").string()))}, false,
                       engine::WorkAction::compress());
         QTimer::singleShot(120000, &application, &QCoreApplication::quit);

@@ -22,15 +22,6 @@ constexpr int kWidth = 380;
 constexpr int kMargin = 28;
 constexpr int kIconSize = 88;
 
-QLabel* makeLink(const QString& target, const QString& shown, QWidget* parent)
-{
-    auto* link = new QLabel(linkText(target, shown), parent);
-    link->setTextFormat(Qt::RichText);
-    link->setOpenExternalLinks(true);
-    link->setTextInteractionFlags(Qt::TextBrowserInteraction);
-    return link;
-}
-
 } // namespace
 
 AboutWindow::AboutWindow(app::AppModel& model, QWidget* parent)

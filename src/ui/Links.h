@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLabel>
 #include <QString>
 
 namespace tarvo::ui {
@@ -18,6 +19,16 @@ inline QString contactAddress()
 inline QString linkText(const QString& target, const QString& shown)
 {
     return QStringLiteral("<a href=\"%1\">%2</a>").arg(target.toHtmlEscaped(), shown.toHtmlEscaped());
+}
+
+// A label holding one link that opens in the desktop's browser or mail program.
+inline QLabel* makeLink(const QString& target, const QString& shown, QWidget* parent)
+{
+    auto* link = new QLabel(linkText(target, shown), parent);
+    link->setTextFormat(Qt::RichText);
+    link->setOpenExternalLinks(true);
+    link->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    return link;
 }
 
 } // namespace tarvo::ui

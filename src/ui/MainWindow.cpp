@@ -42,11 +42,11 @@ MainWindow::MainWindow(app::AppModel& model, WindowActions actions, QWidget* par
     : QWidget(parent)
     , m_model(model)
     , m_actions(std::move(actions))
-    , m_stage(new DropStageView(model, this))
-    , m_history(new HistoryListView(model, this))
     , m_compress(makeToolButton(this))
     , m_extract(makeToolButton(this))
     , m_menuButton(makeToolButton(this))
+    , m_stage(new DropStageView(model, this))
+    , m_history(new HistoryListView(model, this))
     , m_chooseFiles(new QAction(this))
     , m_chooseArchive(new QAction(this))
     , m_settings(new QAction(this))
@@ -97,9 +97,6 @@ MainWindow::MainWindow(app::AppModel& model, WindowActions actions, QWidget* par
     layout->addSpacing(6);
     layout->addWidget(m_history, 1);
 
-    setTabOrder(m_compress, m_extract);
-    setTabOrder(m_extract, m_menuButton);
-
     using app::AppModel;
     connect(m_compress, &QToolButton::clicked, &m_model, &AppModel::pickAndCompress);
     connect(m_extract, &QToolButton::clicked, &m_model, &AppModel::pickAndExtract);
@@ -135,12 +132,7 @@ QPushButton* MainWindow::alertSettingsButton() const
 
 void MainWindow::present()
 {
-    show();
-    if (isMinimized()) {
-        showNormal();
-    }
-    raise();
-    activateWindow();
+    bringToFront(this);
 }
 
 void MainWindow::retranslate()

@@ -58,11 +58,12 @@ private:
 
     app::AppModel& m_model;
     WindowActions m_actions;
-    DropStageView* m_stage;
-    HistoryListView* m_history;
+    // Made in this order, which is also the order of the keyboard focus: toolbar, stage, history.
     QToolButton* m_compress;
     QToolButton* m_extract;
     QToolButton* m_menuButton;
+    DropStageView* m_stage;
+    HistoryListView* m_history;
     QAction* m_chooseFiles;
     QAction* m_chooseArchive;
     QAction* m_settings;

@@ -52,15 +52,6 @@ private:
     QIcon m_icon;
 };
 
-QLabel* makeLink(QWidget* parent)
-{
-    auto* link = new QLabel(parent);
-    link->setTextFormat(Qt::RichText);
-    link->setOpenExternalLinks(true);
-    link->setTextInteractionFlags(Qt::TextBrowserInteraction);
-    return link;
-}
-
 } // namespace
 
 SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openAbout, QWidget* parent)
@@ -138,11 +129,9 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
     // About.
     panel = m_aboutSection.panel;
     m_developerLabel = new QLabel(panel);
-    m_developerLink = makeLink(panel);
-    m_developerLink->setText(linkText(developerSite(), QStringLiteral("tarvo.app")));
+    m_developerLink = makeLink(developerSite(), QStringLiteral("tarvo.app"), panel);
     m_contactLabel = new QLabel(panel);
-    m_contactLink = makeLink(panel);
-    m_contactLink->setText(linkText(QStringLiteral("mailto:") + contactAddress(), contactAddress()));
+    m_contactLink = makeLink(QStringLiteral("mailto:") + contactAddress(), contactAddress(), panel);
     m_aboutButton = new QPushButton(panel);
     m_aboutSection.grid->addWidget(m_developerLabel, 0, 0);
     m_aboutSection.grid->addWidget(m_developerLink, 0, 1);
@@ -160,33 +149,20 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
 
     // RAR.
     panel = m_rar.panel;
-    m_createRarLabel = new QLabel(panel);
-    m_createRarStatus = new StatusLabel(panel);
-    m_extractRarLabel = new QLabel(panel);
-    m_extractRarStatus = new StatusLabel(panel);
+    addStatusRows(m_rar, m_createRarLabel, m_createRarStatus, m_extractRarLabel, m_extractRarStatus);
     m_zipCaption = makeCaption(panel);
     m_rarCaption = makeCaption(panel);
     m_installRar = new QPushButton(panel);
-    m_rar.grid->addWidget(m_createRarLabel, 0, 0);
-    m_rar.grid->addWidget(m_createRarStatus, 0, 1);
-    m_rar.grid->addWidget(m_extractRarLabel, 1, 0);
-    m_rar.grid->addWidget(m_extractRarStatus, 1, 1);
     m_rar.grid->addWidget(m_zipCaption, 2, 0, 1, 2);
     m_rar.grid->addWidget(m_rarCaption, 3, 0, 1, 2);
     m_rar.grid->addWidget(m_installRar, 4, 0, 1, 2, Qt::AlignLeft);
 
     // 7Z.
     panel = m_sevenZip.panel;
-    m_createSevenZipLabel = new QLabel(panel);
-    m_createSevenZipStatus = new StatusLabel(panel);
-    m_extractSevenZipLabel = new QLabel(panel);
-    m_extractSevenZipStatus = new StatusLabel(panel);
+    addStatusRows(m_sevenZip, m_createSevenZipLabel, m_createSevenZipStatus, m_extractSevenZipLabel,
+                  m_extractSevenZipStatus);
     m_installSevenZip = new QPushButton(panel);
     m_homebrewCaption = makeCaption(panel);
-    m_sevenZip.grid->addWidget(m_createSevenZipLabel, 0, 0);
-    m_sevenZip.grid->addWidget(m_createSevenZipStatus, 0, 1);
-    m_sevenZip.grid->addWidget(m_extractSevenZipLabel, 1, 0);
-    m_sevenZip.grid->addWidget(m_extractSevenZipStatus, 1, 1);
     m_sevenZip.grid->addWidget(m_installSevenZip, 2, 0, 1, 2, Qt::AlignLeft);
     m_sevenZip.grid->addWidget(m_homebrewCaption, 3, 0, 1, 2);
 
@@ -246,6 +222,19 @@ SettingsWindow::Section SettingsWindow::addSection(QVBoxLayout* layout)
     layout->addWidget(section.title);
     layout->addWidget(section.panel);
     return section;
+}
+
+void SettingsWindow::addStatusRows(Section& section, QLabel*& createLabel, QLabel*& createStatus, QLabel*& extractLabel,
+                                   QLabel*& extractStatus)
+{
+    createLabel = new QLabel(section.panel);
+    createStatus = new StatusLabel(section.panel);
+    extractLabel = new QLabel(section.panel);
+    extractStatus = new StatusLabel(section.panel);
+    section.grid->addWidget(createLabel, 0, 0);
+    section.grid->addWidget(createStatus, 0, 1);
+    section.grid->addWidget(extractLabel, 1, 0);
+    section.grid->addWidget(extractStatus, 1, 1);
 }
 
 void SettingsWindow::setFileManagerAction(std::function<void()> action)

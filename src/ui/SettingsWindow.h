@@ -45,6 +45,9 @@ private:
         QGridLayout* grid;
     };
     Section addSection(QVBoxLayout* layout);
+    // What a section's tool creates and what it extracts, found or not, in its first two rows.
+    static void addStatusRows(Section& section, QLabel*& createLabel, QLabel*& createStatus, QLabel*& extractLabel,
+                              QLabel*& extractStatus);
     void retranslate();
     void updateTools();
     void updateLogin();

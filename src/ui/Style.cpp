@@ -81,6 +81,16 @@ bool isDark(const QPalette& palette)
     return palette.color(QPalette::Window).lightness() < 128;
 }
 
+void bringToFront(QWidget* window)
+{
+    window->show();
+    if (window->isMinimized()) {
+        window->showNormal();
+    }
+    window->raise();
+    window->activateWindow();
+}
+
 QLabel* makeCaption(QWidget* parent)
 {
     auto* label = new QLabel(parent);

@@ -34,6 +34,9 @@ QColor secondaryText(const QPalette& palette);
 // Whether the palette is a dark one.
 bool isDark(const QPalette& palette);
 
+// Shows a window, restores it when minimized and brings it to the front.
+void bringToFront(QWidget* window);
+
 // A caption label: small, secondary, wrapping.
 QLabel* makeCaption(QWidget* parent);
 

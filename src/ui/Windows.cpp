@@ -1,9 +1,14 @@
 #include "Windows.h"
 
 #include "AboutWindow.h"
+#include "AppModel.h"
 #include "AppRuntime.h"
 #include "MainWindow.h"
 #include "SettingsWindow.h"
+#include "Style.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
 
 namespace tarvo::ui {
 
@@ -16,12 +21,7 @@ void present(QWidget* window, const QWidget* over = nullptr)
         over->isVisible()) {
         window->move(over->frameGeometry().center() - window->rect().center());
     }
-    window->show();
-    if (window->isMinimized()) {
-        window->showNormal();
-    }
-    window->raise();
-    window->activateWindow();
+    bringToFront(window);
 }
 
 } // namespace
@@ -31,10 +31,25 @@ Windows::Windows(app::AppModel& model, QObject* parent)
     , m_model(model)
 {
     app::AppRuntime::setOpeners([this] { openMain(); }, [this] { openAbout(); }, [this] { openSettings(); });
+    connect(&m_model, &app::AppModel::languageChanged, this, &Windows::loadQtTranslations);
+    loadQtTranslations();
+}
+
+void Windows::loadQtTranslations()
+{
+    QCoreApplication::removeTranslator(&m_qtTexts);
+    const std::string_view code = m_model.language().rawValue();
+    // Qt's Chinese is filed under its region.
+    const QString name =
+        code == "zh" ? QStringLiteral("zh_CN") : QString::fromUtf8(code.data(), static_cast<qsizetype>(code.size()));
+    if (m_qtTexts.load(QStringLiteral("qtbase_") + name, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(&m_qtTexts);
+    }
 }
 
 Windows::~Windows()
 {
+    QCoreApplication::removeTranslator(&m_qtTexts);
     app::AppRuntime::setOpeners({}, {}, {});
     delete m_about;
     delete m_settings;

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTranslator>
 
 namespace tarvo::app {
 class AppModel;
@@ -30,7 +31,12 @@ public:
     AboutWindow* aboutWindow() const;
 
 private:
+    // Qt's own texts (the open panels, the buttons of standard dialogs, the edit menus) in the
+    // interface language, where the system has Qt's translations.
+    void loadQtTranslations();
+
     app::AppModel& m_model;
+    QTranslator m_qtTexts;
     QPointer<MainWindow> m_main;
     QPointer<SettingsWindow> m_settings;
     QPointer<AboutWindow> m_about;

@@ -336,6 +336,17 @@ TEST_F(WindowsTest, SettingsPersistAndALanguageSwitchRewritesOpenWindows)
         }
     }
 
+    // The keyboard reaches the controls in reading order.
+    QStringList chain;
+    QWidget* focus = named<QToolButton>(&window, QStringLiteral("Compress"));
+    for (int i = 0; i < 200 && chain.size() < 10; ++i, focus = focus->nextInFocusChain()) {
+        if (focus->isVisible() && (focus->focusPolicy() & Qt::TabFocus) && !qobject_cast<QLabel*>(focus)) {
+            chain << QAccessible::queryAccessibleInterface(focus)->text(QAccessible::Name);
+        }
+    }
+    EXPECT_EQ(chain.join(u',').toStdString(), "Compress,Extract,Menu,ZIP,RAR,7Z,tar.gz,Archive name,Normal,"
+                                              "Password, if needed");
+
     settings.languages()->setCurrentIndex(2);
     Q_EMIT settings.languages()->activated(2);
     EXPECT_EQ(model->language(), engine::AppLanguage::german);
