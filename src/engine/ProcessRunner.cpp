@@ -33,6 +33,8 @@ constexpr std::size_t kReadChunk = 256 * 1024;
 constexpr auto kGatherInterval = std::chrono::microseconds(1000);
 constexpr std::size_t kShortRead = 1024;
 constexpr int kPipeCapacity = 1024 * 1024;
+// How often a run that can be cancelled looks whether a cancelled tool left helpers behind.
+constexpr int kCancelCheckMilliseconds = 100;
 
 class FileDescriptor
 {
@@ -234,6 +236,17 @@ public:
         }
     }
 
+    // Whether the child has ended; it stays unreaped, so its process group cannot be reused yet.
+    bool hasEnded() const
+    {
+        siginfo_t info{};
+        return ::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+               info.si_pid == m_pid;
+    }
+
+    // Kills what is left of the child's process group.
+    void killGroup() const { ::kill(-m_pid, SIGKILL); }
+
     Exit reap()
     {
         siginfo_t info{};
@@ -328,11 +341,17 @@ Exit execute(const ToolRun& tool, Output& output, Errors& errors, OutputTail& ta
             fds[count] = {in.write.get(), POLLOUT, 0};
             roles[count++] = 2;
         }
-        if (::poll(fds.data(), count, -1) < 0) {
+        if (::poll(fds.data(), count, tool.session ? kCancelCheckMilliseconds : -1) < 0) {
             if (errno == EINTR) {
                 continue;
             }
             throw std::system_error(errno, std::generic_category(), "poll");
+        }
+        // A cancel's signal to the group can miss a helper that the tool was forking at that moment
+        // (a shell blocks signals around fork): once the cancelled tool has ended, nothing of its
+        // group may hold the outputs open.
+        if (tool.session && tool.session->isCancelled() && guard.hasEnded()) {
+            guard.killGroup();
         }
         for (nfds_t i = 0; i < count; ++i) {
             if (fds[i].revents == 0) {
