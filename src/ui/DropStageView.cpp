@@ -65,13 +65,18 @@ DropStageView::DropStageView(app::AppModel& model, QWidget* parent)
     m_progress->setTextVisible(false);
     m_progress->setMaximumHeight(8);
     m_count->setWordWrap(false);
-    auto* progressLayout = new QHBoxLayout(m_progressRow);
+    // The bar and its Cancel on one line, the count centred under them.
+    auto* barLine = new QHBoxLayout;
+    barLine->addStretch();
+    barLine->addWidget(m_progress);
+    barLine->addSpacing(8);
+    barLine->addWidget(m_cancel);
+    barLine->addStretch();
+    auto* progressLayout = new QVBoxLayout(m_progressRow);
     progressLayout->setContentsMargins(0, 0, 0, 0);
-    progressLayout->addStretch();
-    progressLayout->addWidget(m_progress);
-    progressLayout->addWidget(m_count);
-    progressLayout->addWidget(m_cancel);
-    progressLayout->addStretch();
+    progressLayout->setSpacing(2);
+    progressLayout->addLayout(barLine);
+    progressLayout->addWidget(m_count, 0, Qt::AlignHCenter);
 
     m_name->setClearButtonEnabled(true);
     m_password->setEchoMode(QLineEdit::Password);
