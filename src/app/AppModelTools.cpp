@@ -43,7 +43,10 @@ QCoro::Task<RarSupport> installSevenZipWith(std::filesystem::path brew)
 
 void AppModel::refreshTools()
 {
-    relocateTools();
+    // An installation ends with a lookup of its own; an earlier one finishing after it would undo it.
+    if (!m_isInstallingTools) {
+        relocateTools();
+    }
 }
 
 QCoro::Task<> AppModel::relocateTools()

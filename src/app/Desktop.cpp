@@ -11,7 +11,7 @@
 
 #include <QApplication>
 #include <QPalette>
-#include <QWindow>
+#include <QWidget>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -89,8 +89,10 @@ int runDesktop(int argc, char** argv)
             if (AppRuntime::isReachableWithoutWindows()) {
                 return;
             }
-            for (const QWindow* window : QGuiApplication::topLevelWindows()) {
-                if (window->isVisible()) {
+            // The application's own windows count; an open panel or a menu belongs to one of them.
+            for (const QWidget* window : QApplication::topLevelWidgets()) {
+                if (window->isVisible() && window->parentWidget() == nullptr &&
+                    window->testAttribute(Qt::WA_QuitOnClose)) {
                     return;
                 }
             }

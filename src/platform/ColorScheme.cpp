@@ -1,7 +1,6 @@
 #include "ColorScheme.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QVariant>
@@ -30,8 +29,17 @@ std::optional<bool> fromGtkTheme()
 std::optional<bool> fromPortal()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        return std::nullopt;
+    }
     // Asking a name nobody owns could start a portal just to answer us: only ask a running one.
-    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(kPortal)) {
+    QDBusMessage owned =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    owned << kPortal;
+    const QDBusMessage answer = bus.call(owned, QDBus::Block, kPortalTimeout);
+    if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty() ||
+        !answer.arguments().constFirst().toBool()) {
         return std::nullopt;
     }
     QDBusMessage call =

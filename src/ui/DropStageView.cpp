@@ -2,6 +2,7 @@
 
 #include "AppModel.h"
 #include "Bindings.h"
+#include "ElidedLabel.h"
 #include "FormatPicker.h"
 #include "L10n.h"
 #include "Panel.h"
@@ -35,7 +36,7 @@ DropStageView::DropStageView(app::AppModel& model, QWidget* parent)
     : QWidget(parent)
     , m_model(model)
     , m_panel(new Panel(this))
-    , m_title(new QLabel(m_panel))
+    , m_title(new ElidedLabel(m_panel))
     , m_subtitle(makeCaption(m_panel))
     , m_progressRow(new QWidget(m_panel))
     , m_progress(new QProgressBar(m_progressRow))
@@ -58,7 +59,6 @@ DropStageView::DropStageView(app::AppModel& model, QWidget* parent)
 
     m_title->setFont(titleFont(font()));
     m_title->setAlignment(Qt::AlignCenter);
-    m_title->setWordWrap(true);
     m_subtitle->setAlignment(Qt::AlignCenter);
 
     m_progress->setFixedWidth(kProgressWidth);
@@ -236,7 +236,7 @@ void DropStageView::updateTitle()
 {
     const app::Banner& banner = m_model.banner();
     const bool idle = banner.kind == app::Banner::Kind::idle;
-    m_title->setText(!idle ? banner.text : m_targeted ? text(Text::dropToStart) : text(Text::moveYourFileHere));
+    m_title->setName(!idle ? banner.text : m_targeted ? text(Text::dropToStart) : text(Text::moveYourFileHere));
     m_subtitle->setText(idle ? text(Text::tagline) : text(Text::passwordNeverSaved));
 }
 

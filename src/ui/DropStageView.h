@@ -17,6 +17,7 @@ class AppModel;
 
 namespace tarvo::ui {
 
+class ElidedLabel;
 class FormatPicker;
 class Panel;
 
@@ -51,7 +52,7 @@ private:
     bool m_targeted = false;
 
     Panel* m_panel;
-    QLabel* m_title;
+    ElidedLabel* m_title;
     QLabel* m_subtitle;
     QWidget* m_progressRow;
     QProgressBar* m_progress;

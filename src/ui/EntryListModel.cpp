@@ -61,8 +61,9 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const
     }
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return singleLine(entry->path);
+    case Qt::ToolTipRole:
+        return plainToolTip(singleLine(entry->path));
     case Qt::DecorationRole:
         return Icons::symbol(entry->symbol());
     case SizeRole:

@@ -40,6 +40,7 @@ ExtractPreviewDialog::ExtractPreviewDialog(app::AppModel& model, QWidget* parent
     setMinimumWidth(420);
     m_title->setFont(titleFont(font()));
     m_notice->setWordWrap(true);
+    m_notice->setTextFormat(Qt::PlainText);
     m_notice->setFont(captionFont(font()));
     QPalette warning = m_notice->palette();
     warning.setColor(QPalette::WindowText,
@@ -78,7 +79,7 @@ ExtractPreviewDialog::ExtractPreviewDialog(app::AppModel& model, QWidget* parent
 
     connect(&m_model, &app::AppModel::extractPreviewChanged, this, &ExtractPreviewDialog::sync);
     connect(&m_model, &app::AppModel::previewNoticeChanged, this, &ExtractPreviewDialog::updateNotice);
-    connect(&m_model, &app::AppModel::listingIDChanged, this, &ExtractPreviewDialog::fitList);
+    connect(&m_model, &app::AppModel::listingIDChanged, this, &ExtractPreviewDialog::refreshSections);
     connect(&m_model, &app::AppModel::languageChanged, this, &ExtractPreviewDialog::retranslate);
     updateNotice();
     sync();
@@ -99,10 +100,7 @@ void ExtractPreviewDialog::sync()
     }
     if (preview->id == m_previewID) {
         // The same preview listed again: keep the sections, their fields and the focus.
-        for (PreviewSection* section : m_sections) {
-            section->refresh();
-        }
-        fitList();
+        refreshSections();
         return;
     }
     m_previewID = preview->id;
@@ -121,6 +119,14 @@ void ExtractPreviewDialog::sync()
             section->passwordField()->setFocus();
             break;
         }
+    }
+    fitList();
+}
+
+void ExtractPreviewDialog::refreshSections()
+{
+    for (PreviewSection* section : m_sections) {
+        section->refresh();
     }
     fitList();
 }

@@ -32,6 +32,7 @@ public:
 
 private:
     void sync();
+    void refreshSections();
     void updateNotice();
     void retranslate();
     void fitList();

@@ -61,7 +61,7 @@ QVariant HistoryListModel::data(const QModelIndex& index, int role) const
         return QString::fromStdString(engine::RelativeTime::ago(elapsed));
     }
     case Qt::ToolTipRole:
-        return QString::fromStdString(record->outputPath);
+        return plainToolTip(singleLine(record->outputPath));
     case Qt::AccessibleTextRole:
         // The row reads as one element: what, which format, when.
         return QStringLiteral("%1, %2, %3")

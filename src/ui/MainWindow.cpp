@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
@@ -181,8 +182,10 @@ void MainWindow::syncAlert()
         dropAlert();
         return;
     }
-    // A hidden window keeps the alert for when it is shown again.
+    // A failure must be seen: the window it belongs to comes forward. (Showing it runs this again
+    // from the show event, which raises the alert.)
     if (!isVisible()) {
+        present();
         return;
     }
     const bool offersSettings = m_model.alertOffersRarInstall();
@@ -194,6 +197,7 @@ void MainWindow::syncAlert()
         m_alert = new QMessageBox(QMessageBox::Warning, text(Text::somethingWentWrong), text(Text::somethingWentWrong),
                                   QMessageBox::Ok, over);
         m_alert->setWindowModality(Qt::WindowModal);
+        m_alert->setTextFormat(Qt::PlainText);
         m_alert->setEscapeButton(QMessageBox::Ok);
         m_alertSettings = offersSettings ? m_alert->addButton(text(Text::settings), QMessageBox::ActionRole) : nullptr;
         if (QAbstractButton* ok = m_alert->button(QMessageBox::Ok)) {
@@ -209,10 +213,19 @@ void MainWindow::syncAlert()
                 m_actions.openSettings();
             }
         });
-        m_alert->setInformativeText(*message);
+        setAlertMessage(*message);
         m_alert->open();
     } else {
-        m_alert->setInformativeText(*message);
+        setAlertMessage(*message);
+    }
+}
+
+void MainWindow::setAlertMessage(const QString& message)
+{
+    m_alert->setInformativeText(message);
+    // The message may name files: never markup. (Qt's message box offers no format for this label.)
+    if (auto* informative = m_alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        informative->setTextFormat(Qt::PlainText);
     }
 }
 
@@ -233,9 +246,11 @@ void MainWindow::syncPreview()
         if (m_preview) {
             return;
         }
-        // The preview waits for an answer: the window it belongs to comes forward.
+        // The preview waits for an answer: the window it belongs to comes forward. (Showing it runs
+        // this again from the show event, which makes the dialog.)
         if (!isVisible()) {
             present();
+            return;
         }
         m_preview = new ExtractPreviewDialog(m_model, this);
         m_preview->setAttribute(Qt::WA_DeleteOnClose);

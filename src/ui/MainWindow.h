@@ -54,6 +54,7 @@ private:
     void updateWorking();
     void syncAlert();
     void dropAlert();
+    void setAlertMessage(const QString& message);
     void syncPreview();
 
     app::AppModel& m_model;

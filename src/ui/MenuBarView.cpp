@@ -59,6 +59,7 @@ MenuBarView::MenuBarView(app::AppModel& model, QWidget* parent)
     setFixedWidth(kWidth);
     m_title->setFont(headlineFont(font()));
     m_banner->setWordWrap(true);
+    m_banner->setTextFormat(Qt::PlainText);
     m_open->setDefault(true);
     m_compress->setIcon(Icons::symbol("archivebox"));
     m_extract->setIcon(Icons::symbol("arrow.down.doc"));
@@ -144,8 +145,11 @@ void MenuBarView::updateBanner()
 
 void MenuBarView::updateRecords()
 {
+    // Later, not now: the click that reached one of them may still be on its way out.
     for (QPushButton* button : recordButtons()) {
-        delete button;
+        button->hide();
+        button->setParent(nullptr);
+        button->deleteLater();
     }
     const auto& records = m_model.records();
     const std::size_t shown = std::min<std::size_t>(records.size(), kRecordCount);
@@ -156,7 +160,7 @@ void MenuBarView::updateRecords()
         const QString title = singleLine(record.title);
         button->setText(button->fontMetrics().elidedText(title, Qt::ElideMiddle, textWidth));
         button->setAccessibleName(title);
-        button->setToolTip(QString::fromStdString(record.outputPath));
+        button->setToolTip(plainToolTip(singleLine(record.outputPath)));
         button->setIcon(Icons::record(record));
         connect(button, &QPushButton::clicked, this, [this, record] { m_model.reveal(record); });
         m_recordLayout->addWidget(button);

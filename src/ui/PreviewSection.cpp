@@ -1,6 +1,7 @@
 #include "PreviewSection.h"
 
 #include "AppModel.h"
+#include "ElidedLabel.h"
 #include "EntryDelegate.h"
 #include "EntryListModel.h"
 #include "Icons.h"
@@ -44,7 +45,7 @@ PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget
     , m_model(model)
     , m_itemID(std::move(itemID))
     , m_rows(new EntryListModel(model, m_itemID, this))
-    , m_name(new QLabel(this))
+    , m_name(new ElidedLabel(this))
     , m_passwordBox(new QWidget(this))
     , m_password(new QLineEdit(m_passwordBox))
     , m_passwordCaption(makeCaption(m_passwordBox))
@@ -55,7 +56,6 @@ PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget
     , m_more(makeCaption(this))
 {
     m_name->setFont(headlineFont(font()));
-    m_name->setTextFormat(Qt::PlainText);
     m_password->setEchoMode(QLineEdit::Password);
     auto* passwordRow = new QHBoxLayout;
     passwordRow->addWidget(m_password, 1);
@@ -99,7 +99,6 @@ PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget
             [this](const QString& password) { m_model.setPreviewPassword(m_itemID, password); });
     connect(m_showContents, &QPushButton::clicked, this, [this] { m_model.refreshListing(m_itemID); });
     connect(&m_model, &app::AppModel::previewPasswordsChanged, this, &PreviewSection::updatePassword);
-    connect(&m_model, &app::AppModel::listingIDChanged, this, &PreviewSection::refresh);
     connect(m_list, &QListView::doubleClicked, this, &PreviewSection::extract);
     connect(m_list, &QListView::customContextMenuRequested, this, &PreviewSection::showMenu);
     retranslate();
@@ -113,10 +112,11 @@ void PreviewSection::refresh()
         return;
     }
     m_rows->reload();
-    m_name->setText(singleLine(item->url.filename().string()));
+    m_name->setName(singleLine(item->url.filename().string()));
     m_passwordBox->setVisible(item->needsPassword);
     const bool listing = m_model.listingID() == m_itemID;
-    m_showContents->setEnabled(!listing);
+    // One archive is listed at a time: while one is, the others' buttons would do nothing.
+    m_showContents->setEnabled(!m_model.listingID());
     m_busy->setVisible(listing);
     const bool empty = !item->listingFailed && item->entries.empty();
     m_message->setVisible(!listing && (item->listingFailed || empty));
@@ -160,13 +160,17 @@ void PreviewSection::updatePassword()
 
 void PreviewSection::extract(const QModelIndex& index)
 {
-    const engine::ArchivePreviewItem* item = m_rows->item();
-    const engine::ArchiveEntry* entry = m_rows->entry(index);
-    if (item != nullptr && entry != nullptr) {
-        // Copies: the call may change the preview that these point into.
+    if (const engine::ArchiveEntry* entry = m_rows->entry(index)) {
+        // A copy: the call may change the preview that the entry points into.
+        extractEntry(*entry);
+    }
+}
+
+void PreviewSection::extractEntry(const engine::ArchiveEntry& entry)
+{
+    if (const engine::ArchivePreviewItem* item = m_rows->item()) {
         const engine::ArchivePreviewItem itemCopy = *item;
-        const engine::ArchiveEntry entryCopy = *entry;
-        m_model.extractOne(itemCopy, entryCopy);
+        m_model.extractOne(itemCopy, entry);
     }
 }
 
@@ -180,7 +184,8 @@ void PreviewSection::showMenu(const QPoint& position)
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     const QString label = text(entry->isDirectory ? Text::extractThisFolder : Text::extractThisFile);
-    QAction* action = menu->addAction(label, this, [this, index] { extract(index); });
+    // The entry as it is now: the list may be listed again while the menu is open.
+    QAction* action = menu->addAction(label, this, [this, chosen = *entry] { extractEntry(chosen); });
     action->setToolTip(label);
     menu->popup(m_list->viewport()->mapToGlobal(position));
 }

@@ -12,9 +12,13 @@ class QPushButton;
 namespace tarvo::app {
 class AppModel;
 }
+namespace tarvo::engine {
+struct ArchiveEntry;
+}
 
 namespace tarvo::ui {
 
+class ElidedLabel;
 class EntryListModel;
 
 // One archive of the preview: its name, its password when it needs one, and its first entries.
@@ -35,11 +39,12 @@ private:
     void updatePassword();
     void showMenu(const QPoint& position);
     void extract(const QModelIndex& index);
+    void extractEntry(const engine::ArchiveEntry& entry);
 
     app::AppModel& m_model;
     std::string m_itemID;
     EntryListModel* m_rows;
-    QLabel* m_name;
+    ElidedLabel* m_name;
     QWidget* m_passwordBox;
     QLineEdit* m_password;
     QLabel* m_passwordCaption;

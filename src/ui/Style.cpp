@@ -23,11 +23,20 @@ QString singleLine(const std::string& name)
 {
     QString line = QString::fromStdString(name);
     for (QChar& character : line) {
-        if (character.category() == QChar::Other_Control) {
+        const char16_t code = character.unicode();
+        const bool directional = (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+        const auto category = character.category();
+        if (directional || category == QChar::Other_Control || category == QChar::Separator_Line ||
+            category == QChar::Separator_Paragraph) {
             character = QChar::ReplacementCharacter;
         }
     }
     return line;
+}
+
+QString plainToolTip(const QString& text)
+{
+    return text.isEmpty() ? QString() : QStringLiteral("<p style='white-space:pre'>%1</p>").arg(text.toHtmlEscaped());
 }
 
 QLocale interfaceLocale()

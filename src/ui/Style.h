@@ -18,8 +18,13 @@ namespace tarvo::ui {
 QString text(engine::Text which);
 QString text(const std::string& built);
 
-// A name for one line of text: control characters (a line feed in a file name) become visible marks.
+// A name for one line of text: control characters (a line feed in a file name), line separators and
+// the marks that reverse the reading direction (which can make "photo\u202Egpj.exe" read "photoexe.jpg")
+// become visible replacement marks.
 QString singleLine(const std::string& name);
+
+// A tooltip that shows its text as it is, never as markup.
+QString plainToolTip(const QString& text);
 
 // The locale of the interface language, for sizes and numbers.
 QLocale interfaceLocale();

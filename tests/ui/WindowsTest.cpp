@@ -200,8 +200,11 @@ TEST_F(WindowsTest, AFailedJobsAlertOffersTheSettings)
     model->setFormat(ArchiveFormat::rar);
     writeFile(work() / "a.txt", "a");
     ASSERT_TRUE(drop(window.stage(), urls({work() / "a.txt"})));
+    // Closed while the job runs, the window comes back to show the failure.
+    window.close();
     ASSERT_TRUE(waitIdle(*model));
 
+    EXPECT_TRUE(window.isVisible());
     ASSERT_TRUE(window.alert() != nullptr && window.alert()->isVisible());
     EXPECT_EQ(window.alert()->informativeText(), *model->alertMessage());
     ASSERT_TRUE(window.alertSettingsButton() != nullptr);
@@ -221,7 +224,11 @@ TEST_F(WindowsTest, ThePreviewListsEachArchiveWithItsOwnPassword)
     ui::MainWindow window(*model, {});
     window.show();
     ASSERT_TRUE(drop(window.stage(), urls({work() / "many.zip", work() / "first.zip", work() / "second.zip"})));
+    // Closed while the archives are read, the window comes back with one preview.
+    window.close();
     ASSERT_TRUE(spinUntil([&] { return window.preview() != nullptr; }));
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.findChildren<ui::ExtractPreviewDialog*>().size(), 1);
     ui::ExtractPreviewDialog* preview = window.preview();
     ASSERT_EQ(preview->sections().size(), 3U);
     EXPECT_TRUE(preview->isVisible());
