@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -255,6 +256,13 @@ void MainWindow::syncPreview()
         m_preview = new ExtractPreviewDialog(m_model, this);
         m_preview->setAttribute(Qt::WA_DeleteOnClose);
         m_preview->open();
+        // Over the middle of this window, once it is mapped: a window manager may have placed it by a
+        // size it had while its sections were being made.
+        QTimer::singleShot(0, m_preview, [this] {
+            if (m_preview) {
+                m_preview->move(frameGeometry().center() - m_preview->rect().center());
+            }
+        });
     } else if (m_preview) {
         m_preview->close();
         m_preview = nullptr;
