@@ -107,7 +107,7 @@ void AppModel::clearHistory()
 
 void AppModel::reveal(const ArchiveRecord& record)
 {
-    m_platform.reveal->reveal({QString::fromStdString(record.outputPath)});
+    revealPaths({record.outputPath});
 }
 
 void AppModel::setLaunchAtLogin(bool enabled)

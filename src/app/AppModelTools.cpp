@@ -19,11 +19,17 @@ namespace {
 // Neither installation touches the model, which may be gone when they end. They run on the shared
 // pool, not the model's workers: Homebrew may take minutes, cannot be stopped, and quitting must not
 // wait for it.
+QCoro::Task<RarSupport> locateTools()
+{
+    auto locating = runOn(QThreadPool::globalInstance(), [] { return ToolLocator::rarSupport(); });
+    co_return co_await locating;
+}
+
 QCoro::Task<RarSupport> installRar()
 {
     auto download = RarInstaller::installOfficialTools();
     co_await download;
-    auto locating = runOn(QThreadPool::globalInstance(), [] { return ToolLocator::rarSupport(); });
+    auto locating = locateTools();
     co_return co_await locating;
 }
 
@@ -52,7 +58,7 @@ void AppModel::refreshTools()
 QCoro::Task<> AppModel::relocateTools()
 {
     QPointer<AppModel> self(this);
-    auto locating = runOn(QThreadPool::globalInstance(), [] { return ToolLocator::rarSupport(); });
+    auto locating = locateTools();
     RarSupport tools = co_await locating;
     if (self) {
         assign(m_tools, std::move(tools), &AppModel::toolsChanged);

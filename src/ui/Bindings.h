@@ -67,4 +67,12 @@ void bindIndex(QComboBox* combo, app::AppModel& model, Changed changed, Get get,
     follow(model, changed, combo, show);
 }
 
+// The compression level picker of the main window and of the settings.
+inline void bindLevel(QComboBox* combo, app::AppModel& model)
+{
+    bindIndex(
+        combo, model, &app::AppModel::levelChanged, [&model] { return static_cast<int>(model.level()); },
+        [&model](int index) { model.setLevel(engine::CompressionLevel::allCases()[static_cast<std::size_t>(index)]); });
+}
+
 } // namespace tarvo::ui

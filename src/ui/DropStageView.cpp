@@ -81,6 +81,7 @@ DropStageView::DropStageView(app::AppModel& model, QWidget* parent)
     m_name->setClearButtonEnabled(true);
     m_password->setEchoMode(QLineEdit::Password);
     m_level->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    showLevels(m_level);
 
     // A screen reader on Linux names a combo box by its label.
     m_levelLabel->setBuddy(m_level);
@@ -127,9 +128,7 @@ DropStageView::DropStageView(app::AppModel& model, QWidget* parent)
     bindText(
         m_password, m_model, &AppModel::archivePasswordChanged, [this] { return m_model.archivePassword(); },
         [this](const QString& password) { m_model.setArchivePassword(password); });
-    bindIndex(
-        m_level, m_model, &AppModel::levelChanged, [this] { return static_cast<int>(m_model.level()); },
-        [this](int index) { m_model.setLevel(engine::CompressionLevel::allCases()[static_cast<std::size_t>(index)]); });
+    bindLevel(m_level, m_model);
     connect(m_cancel, &QPushButton::clicked, &m_model, &AppModel::cancel);
 
     connect(&m_model, &AppModel::bannerChanged, this, &DropStageView::updateTitle);
@@ -211,18 +210,7 @@ void DropStageView::retranslate()
     m_password->setAccessibleName(text(Text::passwordIfNeeded));
     m_format->setAccessibleName(text(Text::format));
     m_levelLabel->setText(text(Text::compression));
-    const auto levels = engine::CompressionLevel::allCases();
-    if (m_level->count() != static_cast<int>(levels.size())) {
-        const QSignalBlocker blocker(m_level);
-        m_level->clear();
-        for (std::size_t i = 0; i < levels.size(); ++i) {
-            m_level->addItem(QString());
-        }
-        m_level->setCurrentIndex(static_cast<int>(m_model.level()));
-    }
-    for (std::size_t i = 0; i < levels.size(); ++i) {
-        m_level->setItemText(static_cast<int>(i), text(levels[i].title()));
-    }
+    showLevels(m_level);
     m_tarGzNote->setText(text(Text::tarGzNoPassword));
     m_rarNote->setText(text(Text::rarUnavailable));
     m_sevenZipNote->setText(text(Text::sevenZipUnavailable));

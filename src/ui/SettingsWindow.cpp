@@ -99,9 +99,7 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
     }
     m_levelLabel = new QLabel(panel);
     m_level = new QComboBox(panel);
-    for (std::size_t i = 0; i < engine::CompressionLevel::allCases().size(); ++i) {
-        m_level->addItem(QString());
-    }
+    showLevels(m_level);
     m_skipJunk = new QCheckBox(panel);
     m_skipJunkCaption = makeCaption(panel);
     m_reveal = new QCheckBox(panel);
@@ -173,9 +171,7 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
     bindIndex(
         m_format, m_model, &AppModel::formatChanged, [this] { return static_cast<int>(m_model.format()); },
         [this](int index) { m_model.setFormat(engine::ArchiveFormat::allCases()[static_cast<std::size_t>(index)]); });
-    bindIndex(
-        m_level, m_model, &AppModel::levelChanged, [this] { return static_cast<int>(m_model.level()); },
-        [this](int index) { m_model.setLevel(engine::CompressionLevel::allCases()[static_cast<std::size_t>(index)]); });
+    bindLevel(m_level, m_model);
     bindChecked(
         m_skipJunk, m_model, &AppModel::skipJunkChanged, [this] { return m_model.skipJunk(); },
         [this](bool on) { m_model.setSkipJunk(on); });
@@ -267,10 +263,7 @@ void SettingsWindow::retranslate()
 
     m_levelLabel->setText(text(Text::compression));
 
-    const auto levels = engine::CompressionLevel::allCases();
-    for (std::size_t i = 0; i < levels.size(); ++i) {
-        m_level->setItemText(static_cast<int>(i), text(levels[i].title()));
-    }
+    showLevels(m_level);
     m_skipJunk->setText(text(Text::leaveOutHousekeeping));
     m_skipJunkCaption->setText(text(Text::housekeepingCaption));
     m_reveal->setText(text(Text::revealInFileManagerWhenFinished));

@@ -1,7 +1,9 @@
 #include "Style.h"
 
+#include "CompressionLevel.h"
 #include "L10n.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -98,6 +100,17 @@ void bringToFront(QWidget* window)
     }
     window->raise();
     window->activateWindow();
+}
+
+void showLevels(QComboBox* combo)
+{
+    const auto levels = engine::CompressionLevel::allCases();
+    for (int row = combo->count(); row < static_cast<int>(levels.size()); ++row) {
+        combo->addItem(QString());
+    }
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+        combo->setItemText(static_cast<int>(i), text(levels[i].title()));
+    }
 }
 
 QLabel* makeCaption(QWidget* parent)

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QString>
 
+class QComboBox;
 class QLabel;
 class QPainter;
 class QPalette;
@@ -41,6 +42,9 @@ bool isDark(const QPalette& palette);
 
 // Shows a window, restores it when minimized and brings it to the front.
 void bringToFront(QWidget* window);
+
+// One row per compression level, titled in the interface language; the rows are made on the first call.
+void showLevels(QComboBox* combo);
 
 // A caption label: small, secondary, wrapping.
 QLabel* makeCaption(QWidget* parent);
