@@ -123,6 +123,13 @@ public:
     void enqueue(const QList<QUrl>& urls, bool interactive, const engine::WorkAction& action,
                  long long plannedFiles = 0);
     void handleFinder(const QString& action, const QStringList& paths);
+    // The desktop file's actions ("tarvo --finder ACTION PATH..."): an empty selection, or one
+    // without an archive to extract, is said in the alert; the rest goes to handleFinder.
+    void handleDesktopAction(const QString& action, const QStringList& paths);
+    // Files handed to "tarvo PATH...": a drop on the main window, refused as a drop is.
+    void open(const QStringList& paths);
+    // Whether a drop on the main window is taken now: not while a job runs or the preview is open.
+    bool acceptsDrop() const { return !m_isWorking && !m_extractPreview; }
     void pickAndCompress();
     void pickAndExtract();
     // Stops the running job's tool; queued jobs still run.

@@ -123,25 +123,67 @@ QCoro::Task<> AppModel::perform(Work work)
     }
 }
 
-void AppModel::handleFinder(const QString& action, const QStringList& paths)
+namespace {
+
+// The items of a request that still exist. Requests come from other processes, whose working folder
+// is not ours: a relative path means nothing here.
+std::vector<fs::path> existingItems(const QStringList& paths)
 {
     std::vector<fs::path> existing;
     for (const QString& path : paths) {
-        if (path.isEmpty()) {
-            continue;
-        }
+        fs::path item(path.toStdString());
         std::error_code error;
-        fs::path item = fs::absolute(fs::path(path.toStdString()), error);
-        if (!error && fs::exists(item, error)) {
+        if (item.is_absolute() && fs::exists(item, error)) {
             existing.push_back(std::move(item));
         }
     }
+    return existing;
+}
+
+} // namespace
+
+void AppModel::handleFinder(const QString& action, const QStringList& paths)
+{
+    std::vector<fs::path> existing = existingItems(paths);
     if (existing.empty()) {
         return;
     }
     m_platform.desktop->showMainWindow();
     const WorkAction workAction = action == QStringLiteral("extract") ? WorkAction::extract() : WorkAction::compress();
     enqueuePaths(std::move(existing), true, workAction, 0);
+}
+
+void AppModel::handleDesktopAction(const QString& action, const QStringList& paths)
+{
+    if (action != QStringLiteral("extract")) {
+        if (paths.isEmpty()) {
+            m_platform.desktop->showMainWindow();
+            setAlert(QString::fromStdString(L10n::text(Text::nothingToCompress)), false);
+            return;
+        }
+        handleFinder(action, paths);
+        return;
+    }
+    QStringList archives;
+    for (const QString& path : paths) {
+        if (ArchiveKind::from(fs::path(path.toStdString()))) {
+            archives.push_back(path);
+        }
+    }
+    if (archives.isEmpty()) {
+        m_platform.desktop->showMainWindow();
+        setAlert(QString::fromStdString(ArchiveError(ArchiveError::Case::notAnArchive).errorDescription()), false);
+        return;
+    }
+    handleFinder(action, archives);
+}
+
+void AppModel::open(const QStringList& paths)
+{
+    m_platform.desktop->showMainWindow();
+    if (acceptsDrop()) {
+        enqueuePaths(existingItems(paths), true, WorkAction::automatic(), 0);
+    }
 }
 
 void AppModel::pickAndCompress()

@@ -5,13 +5,18 @@
 #include "ColorScheme.h"
 #include "Icons.h"
 #include "L10n.h"
+#include "RequestBus.h"
 #include "Style.h"
+#include "TrayController.h"
 #include "Version.h"
 #include "Windows.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QPalette>
+#include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -56,7 +61,81 @@ bool mayHaveDisplay()
     return isSet("QT_QPA_PLATFORM") || isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
 }
 
+// How long a second tarvo waits for the running one; an owner of the name that hangs must not hang it.
+constexpr int kHandOffTimeoutMs = 3000;
+// The command-line request reaches the model a moment after launch, once the windows are up.
+constexpr int kFinderDelayMs = 300;
+
+QStringList toQt(const std::vector<std::string>& paths)
+{
+    QStringList list;
+    list.reserve(static_cast<qsizetype>(paths.size()));
+    for (const std::string& path : paths) {
+        list.push_back(QString::fromStdString(path));
+    }
+    return list;
+}
+
+// Hands the request to the running Tarvo; says whether it took it.
+bool handOff(const QDBusConnection& bus, const DesktopRequest& request)
+{
+    using platform::RequestBus;
+    switch (request.kind) {
+    case DesktopRequest::Kind::none:
+        return RequestBus::activate(bus, kHandOffTimeoutMs);
+    case DesktopRequest::Kind::open:
+        return RequestBus::open(bus, toQt(request.paths), kHandOffTimeoutMs);
+    case DesktopRequest::Kind::finder:
+        return RequestBus::request(bus,
+                                   platform::FinderRequest{QString::fromStdString(request.action), toQt(request.paths)},
+                                   kHandOffTimeoutMs);
+    }
+    return false;
+}
+
+void listen(platform::RequestBus& bus, AppModel& model)
+{
+    using platform::RequestBus;
+    QObject::connect(&bus, &RequestBus::finderRequested, &model, &AppModel::handleFinder);
+    QObject::connect(&bus, &RequestBus::desktopActionRequested, &model, &AppModel::handleDesktopAction);
+    QObject::connect(&bus, &RequestBus::openRequested, &model, &AppModel::open);
+    QObject::connect(&bus, &RequestBus::activationRequested, &model, [] { AppRuntime::openMain(); });
+}
+
 } // namespace
+
+DesktopRequest DesktopRequest::parse(const std::vector<std::string>& arguments,
+                                     const std::filesystem::path& workingFolder)
+{
+    DesktopRequest request;
+    const auto absolute = [&workingFolder](const std::string& path) {
+        return path.empty() ? path : (workingFolder / path).lexically_normal().string();
+    };
+    const auto finder = std::find(arguments.begin(), arguments.end(), "--finder");
+    if (finder == arguments.end()) {
+        for (const std::string& path : arguments) {
+            request.paths.push_back(absolute(path));
+        }
+        request.kind = request.paths.empty() ? Kind::none : Kind::open;
+        return request;
+    }
+    if (std::next(finder) == arguments.end()) {
+        return request;
+    }
+    request.kind = Kind::finder;
+    request.action = *std::next(finder);
+    for (auto path = std::next(finder, 2); path != arguments.end(); ++path) {
+        request.paths.push_back(absolute(*path));
+    }
+    return request;
+}
+
+bool DesktopRequest::isDesktopLaunch(const std::vector<std::string>& arguments)
+{
+    // Options other than "--finder" belong to the command line, which explains them.
+    return arguments.empty() || std::find(arguments.begin(), arguments.end(), "--finder") != arguments.end() ||
+           arguments.front().empty() || arguments.front().front() != '-';
+}
 
 int runDesktop(int argc, char** argv)
 {
@@ -67,6 +146,16 @@ int runDesktop(int argc, char** argv)
     g_defaultHandler = qInstallMessageHandler(startupMessages);
     QApplication application(argc, argv);
     qInstallMessageHandler(g_defaultHandler);
+
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    std::error_code noFolder;
+    const DesktopRequest request = DesktopRequest::parse(arguments, std::filesystem::current_path(noFolder));
+
+    // One Tarvo per session: a second one hands its request over and ends.
+    platform::RequestBus bus(QDBusConnection::sessionBus());
+    if (bus.start() == platform::RequestBus::Start::anotherRuns && handOff(QDBusConnection::sessionBus(), request)) {
+        return 0;
+    }
 
     QApplication::setOrganizationName(QStringLiteral("Tarvo"));
     QApplication::setApplicationName(QStringLiteral("Tarvo"));
@@ -83,8 +172,11 @@ int runDesktop(int argc, char** argv)
     int status = 0;
     {
         ui::Windows windows(model);
-        // Until something else can bring a window back (the tray), the last window closed ends the
-        // application, once the running job has finished and been recorded.
+        listen(bus, model);
+        ui::TrayController tray(model);
+        tray.start();
+        // Unless the tray icon can bring a window back, the last window closed ends the application,
+        // once the running job has finished and been recorded.
         const auto quitIfUnreachable = [] {
             if (AppRuntime::isReachableWithoutWindows()) {
                 return;
@@ -106,6 +198,14 @@ int runDesktop(int argc, char** argv)
             }
         });
         windows.openMain();
+        if (request.kind == DesktopRequest::Kind::open) {
+            model.open(toQt(request.paths));
+        } else if (request.kind == DesktopRequest::Kind::finder) {
+            QTimer::singleShot(kFinderDelayMs, &model,
+                               [&model, action = QString::fromStdString(request.action), paths = toQt(request.paths)] {
+                                   model.handleDesktopAction(action, paths);
+                               });
+        }
         status = application.exec();
     }
     AppRuntime::shutdown();

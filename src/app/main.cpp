@@ -17,7 +17,7 @@ int main(int argc, char** argv)
         std::cerr << (passed ? "SELFTEST OK" : "SELFTEST FAIL") << std::endl;
         return passed ? 0 : 1;
     }
-    if (arguments.empty()) {
+    if (!command && tarvo::app::DesktopRequest::isDesktopLaunch(arguments)) {
         return tarvo::app::runDesktop(argc, argv);
     }
     return tarvo::app::CommandLine::run(arguments, std::cin, std::cout, std::cerr);

@@ -161,7 +161,7 @@ QList<QUrl> DropStageView::fileUrls(const QMimeData* data)
 bool DropStageView::takesDrops() const
 {
     // While the preview waits for an answer, a new request would replace it unseen.
-    return !m_model.isWorking() && !m_model.extractPreview();
+    return m_model.acceptsDrop();
 }
 
 void DropStageView::dragEnterEvent(QDragEnterEvent* event)
