@@ -104,39 +104,6 @@ void listen(platform::RequestBus& bus, AppModel& model)
 
 } // namespace
 
-DesktopRequest DesktopRequest::parse(const std::vector<std::string>& arguments,
-                                     const std::filesystem::path& workingFolder)
-{
-    DesktopRequest request;
-    const auto absolute = [&workingFolder](const std::string& path) {
-        return path.empty() ? path : (workingFolder / path).lexically_normal().string();
-    };
-    const auto finder = std::find(arguments.begin(), arguments.end(), "--finder");
-    if (finder == arguments.end()) {
-        for (const std::string& path : arguments) {
-            request.paths.push_back(absolute(path));
-        }
-        request.kind = request.paths.empty() ? Kind::none : Kind::open;
-        return request;
-    }
-    if (std::next(finder) == arguments.end()) {
-        return request;
-    }
-    request.kind = Kind::finder;
-    request.action = *std::next(finder);
-    for (auto path = std::next(finder, 2); path != arguments.end(); ++path) {
-        request.paths.push_back(absolute(*path));
-    }
-    return request;
-}
-
-bool DesktopRequest::isDesktopLaunch(const std::vector<std::string>& arguments)
-{
-    // Options other than "--finder" belong to the command line, which explains them.
-    return arguments.empty() || std::find(arguments.begin(), arguments.end(), "--finder") != arguments.end() ||
-           arguments.front().empty() || arguments.front().front() != '-';
-}
-
 int runDesktop(int argc, char** argv)
 {
     if (!mayHaveDisplay()) {

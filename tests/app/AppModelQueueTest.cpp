@@ -179,11 +179,26 @@ TEST_F(ModelTest, FinderIntakeAndOpenPanels)
     model->handleFinder(QStringLiteral("compress"), {QStringLiteral("/nonexistent/a"), QString()});
     EXPECT_EQ(fakes.desktop->shown, 0);
     EXPECT_FALSE(model->isWorking());
+    // Requests come from other processes: a relative path is not resolved against ours.
+    model->handleFinder(QStringLiteral("compress"), {QStringLiteral("Notes.txt")});
+    model->open({QStringLiteral("Notes.txt")});
+    EXPECT_FALSE(model->isWorking());
+
+    // The desktop file's actions say in the alert why nothing happens.
+    model->handleDesktopAction(QStringLiteral("compress"), {});
+    EXPECT_EQ(model->alertMessage(), QStringLiteral("There is nothing to compress."));
+    model->handleDesktopAction(QStringLiteral("extract"), {QString::fromStdString((work() / "Notes.txt").string())});
+    EXPECT_EQ(model->alertMessage(), QStringLiteral("That is not a ZIP, RAR, 7Z, or tar.gz archive."));
+    model->dismissAlert();
+    EXPECT_FALSE(model->isWorking());
+    fakes.desktop->shown = 0;
 
     // Only the exact lower-case "extract" extracts; "Extract" compresses.
     model->handleFinder(QStringLiteral("Extract"),
                         {QStringLiteral("/nonexistent/a"), QString::fromStdString((work() / "Notes.txt").string())});
     EXPECT_EQ(fakes.desktop->shown, 1);
+    // Files opened with Tarvo are refused while a job runs, as a drop on the window is.
+    model->open({QString::fromStdString((work() / "Notes.txt").string())});
     // A panel is refused while a job runs.
     model->pickAndCompress();
     model->pickAndExtract();

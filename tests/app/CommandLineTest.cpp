@@ -1,3 +1,4 @@
+#include "DesktopRequest.h"
 #include "TestSupport.h"
 
 #include <csignal>
@@ -177,4 +178,30 @@ TEST_F(CommandLine, AFullDiskOrAReadOnlyFolderFailsCleanly)
     // Both fail with a message; the only thing left on the full disk is the archive copied there.
     EXPECT_EQ(result.output, "compress=1\nextract=1\nreadonly=1\nzeros.zip\n") << result.errors;
     EXPECT_NE(result.errors.find("No space left on device"), std::string::npos) << result.errors;
+}
+
+TEST(DesktopLaunch, ArgumentsBecomeOneRequest)
+{
+    using tarvo::app::DesktopRequest;
+    const fs::path here("/home/u/Downloads");
+    EXPECT_EQ(DesktopRequest::parse({}, here).kind, DesktopRequest::Kind::none);
+    // "--finder" with nothing after it asks for nothing; what stands before it does not count.
+    EXPECT_EQ(DesktopRequest::parse({"x", "--finder"}, here).kind, DesktopRequest::Kind::none);
+
+    const DesktopRequest finder = DesktopRequest::parse({"-v", "--finder", "extract", "A.zip", "/b/c.7z"}, here);
+    EXPECT_EQ(finder.kind, DesktopRequest::Kind::finder);
+    EXPECT_EQ(finder.action, "extract");
+    EXPECT_EQ(finder.paths, (std::vector<std::string>{"/home/u/Downloads/A.zip", "/b/c.7z"}));
+    EXPECT_TRUE(DesktopRequest::parse({"--finder", "compress"}, here).paths.empty());
+
+    const DesktopRequest open = DesktopRequest::parse({"../x.zip", "-dash"}, here);
+    EXPECT_EQ(open.kind, DesktopRequest::Kind::open);
+    EXPECT_EQ(open.paths, (std::vector<std::string>{"/home/u/x.zip", "/home/u/Downloads/-dash"}));
+
+    // The command line keeps its commands, options and typos.
+    EXPECT_TRUE(DesktopRequest::isDesktopLaunch({}));
+    EXPECT_TRUE(DesktopRequest::isDesktopLaunch({"/nowhere/a.zip"}));
+    EXPECT_TRUE(DesktopRequest::isDesktopLaunch({"--self", "--finder"}));
+    EXPECT_FALSE(DesktopRequest::isDesktopLaunch({"--bogus"}));
+    EXPECT_FALSE(DesktopRequest::isDesktopLaunch({"frobnicate"}));
 }

@@ -1,0 +1,157 @@
+// The running application on a private session bus: the request signal, and a second process's hand-off.
+#include "RequestBus.h"
+
+#include "TaskRunner.h"
+#include "TestBus.h"
+
+#include <QDBusArgument>
+#include <QDBusConnectionInterface>
+#include <QElapsedTimer>
+#include <future>
+#include <gtest/gtest.h>
+
+namespace tarvo::test {
+namespace {
+
+using platform::FinderRequest;
+using platform::RequestBus;
+using Received = std::vector<std::pair<QString, QStringList>>;
+
+QDBusConnection ownConnection(const QString& name)
+{
+    return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+}
+
+void collect(RequestBus& bus, Received& finder, Received& actions, std::vector<QStringList>& opened, int& activated)
+{
+    QObject::connect(&bus, &RequestBus::finderRequested, [&finder](const QString& action, const QStringList& paths) {
+        finder.emplace_back(action, paths);
+    });
+    QObject::connect(
+        &bus, &RequestBus::desktopActionRequested,
+        [&actions](const QString& action, const QStringList& paths) { actions.emplace_back(action, paths); });
+    QObject::connect(&bus, &RequestBus::openRequested,
+                     [&opened](const QStringList& paths) { opened.push_back(paths); });
+    QObject::connect(&bus, &RequestBus::activationRequested, [&activated] { ++activated; });
+}
+
+// A second process blocks on its call; here the owner answers on this thread, so the caller runs on
+// another one while this one serves.
+template <typename Call> bool callFromElsewhere(Call call)
+{
+    std::future<bool> answer = std::async(std::launch::async, call);
+    EXPECT_TRUE(spinUntil([&] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    return answer.get();
+}
+
+TEST(RequestBus, HearsTheRequestSignalWithTheReceiversDefaults)
+{
+    if (auto reason = sessionBusUnusable(QString::fromLatin1(RequestBus::kService))) {
+        GTEST_SKIP() << reason->toStdString();
+    }
+    RequestBus bus(ownConnection(QStringLiteral("app")));
+    ASSERT_EQ(bus.start(), RequestBus::Start::owner);
+    Received finder, actions;
+    std::vector<QStringList> opened;
+    int activated = 0;
+    collect(bus, finder, actions, opened, activated);
+
+    QDBusConnection sender = ownConnection(QStringLiteral("sender"));
+    const auto emitRequest = [&sender](const QVariantList& arguments) {
+        QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(RequestBus::kFinderPath),
+                                                         QString::fromLatin1(RequestBus::kFinderInterface),
+                                                         QString::fromLatin1(RequestBus::kFinderMember));
+        signal.setArguments(arguments);
+        ASSERT_TRUE(sender.send(signal));
+    };
+    const QStringList paths{QStringLiteral("/a b/x.zip"), QStringLiteral("/line\nbreak"), QStringLiteral("/-n")};
+    emitRequest({QVariantMap{{"action", "extract"}, {"paths", paths}}});
+    emitRequest({QVariantMap{{"action", 5}, {"paths", paths}}});
+    emitRequest({QVariantMap{{"action", "extract"}}});
+    emitRequest({QVariantMap{{"action", "extract"}, {"paths", QVariant::fromValue(QList<int>{1, 2})}}});
+    emitRequest({QStringLiteral("not a dictionary")});
+    emitRequest({});
+    ASSERT_TRUE(spinUntil([&] { return finder.size() == 6; }, 5000)) << finder.size();
+    EXPECT_EQ(finder[0], std::make_pair(QStringLiteral("extract"), paths));
+    EXPECT_EQ(finder[1], std::make_pair(QStringLiteral("compress"), paths));
+    EXPECT_EQ(finder[2], std::make_pair(QStringLiteral("extract"), QStringList()));
+    EXPECT_EQ(finder[3], std::make_pair(QStringLiteral("extract"), QStringList()));
+    EXPECT_EQ(finder[4], std::make_pair(QStringLiteral("compress"), QStringList()));
+    EXPECT_EQ(finder[5], std::make_pair(QStringLiteral("compress"), QStringList()));
+    EXPECT_TRUE(actions.empty() && opened.empty() && activated == 0);
+}
+
+TEST(RequestBus, ASecondProcessHandsItsRequestOverWhateverItsSize)
+{
+    if (auto reason = sessionBusUnusable(QString::fromLatin1(RequestBus::kService))) {
+        GTEST_SKIP() << reason->toStdString();
+    }
+    RequestBus running(ownConnection(QStringLiteral("running")));
+    ASSERT_EQ(running.start(), RequestBus::Start::owner);
+    Received finder, actions;
+    std::vector<QStringList> opened;
+    int activated = 0;
+    collect(running, finder, actions, opened, activated);
+
+    QDBusConnection second = ownConnection(QStringLiteral("second"));
+    RequestBus secondBus(second);
+    EXPECT_EQ(secondBus.start(), RequestBus::Start::anotherRuns);
+
+    EXPECT_TRUE(callFromElsewhere([second] { return RequestBus::activate(second, 5000); }));
+    EXPECT_EQ(activated, 1);
+    EXPECT_TRUE(callFromElsewhere([second] { return RequestBus::open(second, {QStringLiteral("/a.zip")}, 5000); }));
+    ASSERT_EQ(opened.size(), 1U);
+    EXPECT_EQ(opened[0], QStringList{QStringLiteral("/a.zip")});
+
+    // 100,000 paths, far over what the signal may carry.
+    QStringList many;
+    for (int i = 0; i < 100000; ++i) {
+        many.push_back(QStringLiteral("/home/someone/Pictures/holiday/photo-%1.jpg").arg(i));
+    }
+    EXPECT_TRUE(callFromElsewhere([second, many] {
+        return RequestBus::request(second, FinderRequest{QStringLiteral("compress"), many}, 20000);
+    }));
+    ASSERT_EQ(actions.size(), 1U);
+    EXPECT_EQ(actions[0].first, QStringLiteral("compress"));
+    EXPECT_EQ(actions[0].second, many);
+    EXPECT_TRUE(finder.empty());
+}
+
+// Holds the name and takes every call without ever answering, as a hung or foreign owner would.
+class SilentOwner : public QDBusVirtualObject
+{
+public:
+    bool handleMessage(const QDBusMessage&, const QDBusConnection&) override { return true; }
+    QString introspect(const QString&) const override { return {}; }
+};
+
+TEST(RequestBus, AnOwnerThatDoesNotAnswerCostsTheCallerOnlyItsTimeout)
+{
+    if (auto reason = sessionBusUnusable(QString::fromLatin1(RequestBus::kService))) {
+        GTEST_SKIP() << reason->toStdString();
+    }
+    QDBusConnection stale = ownConnection(QStringLiteral("stale"));
+    SilentOwner owner;
+    ASSERT_TRUE(stale.registerVirtualObject(QString::fromLatin1(RequestBus::kPath), &owner));
+    ASSERT_TRUE(stale.registerService(QString::fromLatin1(RequestBus::kService)));
+
+    QDBusConnection second = ownConnection(QStringLiteral("late"));
+    RequestBus secondBus(second);
+    EXPECT_EQ(secondBus.start(), RequestBus::Start::anotherRuns);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(callFromElsewhere([second] { return RequestBus::activate(second, 300); }));
+    EXPECT_LT(clock.elapsed(), 3000);
+    // A foreign owner without the object answers at once with an error.
+    stale.unregisterObject(QString::fromLatin1(RequestBus::kPath));
+    EXPECT_FALSE(callFromElsewhere([second] { return RequestBus::open(second, {}, 5000); }));
+
+    stale.unregisterService(QString::fromLatin1(RequestBus::kService));
+    QDBusConnection::disconnectFromBus(stale.name());
+    // Without any bus the application runs alone.
+    RequestBus alone(QDBusConnection(QStringLiteral("never connected")));
+    EXPECT_EQ(alone.start(), RequestBus::Start::alone);
+}
+
+} // namespace
+} // namespace tarvo::test
