@@ -9,6 +9,8 @@
 #include "ModelTestSupport.h"
 #include "PreviewSection.h"
 #include "SettingsWindow.h"
+#include "TrayController.h"
+#include "TrayPanel.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -313,6 +315,59 @@ TEST_F(WindowsTest, HistoryRowsAndTheTrayPanelShowTheNewestRecords)
     EXPECT_TRUE(engine::HistoryStore::load().empty());
     EXPECT_TRUE(shows(&history, QStringLiteral("Nothing yet")));
     EXPECT_TRUE(panel.recordButtons().isEmpty());
+}
+
+// The most opaque pixel of the icon, 0 to 255.
+int strongestAlpha(const QIcon& icon)
+{
+    const QImage image = icon.pixmap(32, 32).toImage();
+    int strongest = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            strongest = std::max(strongest, qAlpha(image.pixel(x, y)));
+        }
+    }
+    return strongest;
+}
+
+TEST_F(WindowsTest, TheTrayIconDimsWhileJobsRunAndItsPanelQueuesDrops)
+{
+    writeScript(toolDirectory() / "7zz", "echo 'adding: a.txt'\nexec sleep 60\n");
+    writeFile(work() / "a.txt", "a");
+    writeFile(work() / "b.txt", "b");
+    auto model = makeModel();
+    model->setFormat(ArchiveFormat::sevenZip);
+    ui::TrayController tray(*model);
+    // The offscreen platform has no tray: the application runs on without the icon.
+    tray.start();
+    EXPECT_FALSE(tray.hasIcon());
+    EXPECT_EQ(strongestAlpha(tray.icon()), 255);
+
+    tray.togglePanel();
+    ui::TrayPanel* panel = tray.panel();
+    ASSERT_TRUE(panel != nullptr && panel->isVisible());
+    tray.togglePanel();
+    EXPECT_FALSE(panel->isVisible());
+    tray.togglePanel();
+    EXPECT_TRUE(panel->isVisible());
+
+    EXPECT_FALSE(drop(panel, {QUrl(QStringLiteral("https://example.com/a.zip"))}));
+    EXPECT_FALSE(model->isWorking());
+    EXPECT_TRUE(drop(panel, urls({work() / "a.txt"})));
+    ASSERT_TRUE(spinUntil([&] { return model->progressDone() == 1; }));
+    EXPECT_EQ(tray.iconOpacity(), ui::TrayController::kBusyOpacity);
+    EXPECT_NEAR(strongestAlpha(tray.icon()), 0.45 * 255, 3);
+
+    // While a job runs a drop on the panel waits in the queue, and asks nothing.
+    model->setFormat(ArchiveFormat::zip);
+    EXPECT_TRUE(drop(panel, urls({work() / "a.txt", work() / "b.txt"})));
+    model->cancel();
+    ASSERT_TRUE(waitIdle(*model, 10000));
+    ASSERT_EQ(model->records().size(), 1U);
+    EXPECT_EQ(model->records()[0].format, ArchiveFormat::zip);
+    EXPECT_TRUE(fs::exists(model->records()[0].outputPath));
+    EXPECT_FALSE(model->alertMessage());
+    EXPECT_EQ(tray.iconOpacity(), 1.0);
 }
 
 TEST_F(WindowsTest, SettingsPersistAndALanguageSwitchRewritesOpenWindows)
