@@ -129,6 +129,9 @@ constexpr std::array<CatalogPair, kTextCount> kGerman = std::to_array<CatalogPai
     {"Menu", "Menü"},
     {"Tarvo cannot open its window: there is no display. Without one, use the command line: tarvo --help",
      "Tarvo kann sein Fenster nicht öffnen: Es gibt keine Anzeige. Ohne Anzeige steht die Befehlszeile bereit: tarvo --help"},
+    {"Added to Dolphin and Nemo for your account. Nautilus shows the items once Tarvo is installed for everyone.",
+     "Zu Dolphin und Nemo für Ihr Konto hinzugefügt. Nautilus zeigt die Einträge, sobald Tarvo für alle installiert ist."},
+    {"Could not add the items:", "Die Einträge konnten nicht hinzugefügt werden:"},
 });
 // clang-format on
 
@@ -243,6 +246,9 @@ constexpr std::array<CatalogPair, kTextCount> kChinese = std::to_array<CatalogPa
     {"Menu", "菜单"},
     {"Tarvo cannot open its window: there is no display. Without one, use the command line: tarvo --help",
      "Tarvo 无法打开窗口：没有可用的显示器。没有显示器时请使用命令行：tarvo --help"},
+    {"Added to Dolphin and Nemo for your account. Nautilus shows the items once Tarvo is installed for everyone.",
+     "已为您的帐户添加到 Dolphin 和 Nemo。为所有用户安装 Tarvo 后，Nautilus 中也会出现这些菜单项。"},
+    {"Could not add the items:", "无法添加菜单项："},
 });
 // clang-format on
 
@@ -366,6 +372,9 @@ constexpr std::array<CatalogPair, kTextCount> kJapanese = std::to_array<CatalogP
     {"Menu", "メニュー"},
     {"Tarvo cannot open its window: there is no display. Without one, use the command line: tarvo --help",
      "ディスプレイがないため、Tarvo はウィンドウを開けません。コマンドラインを使ってください: tarvo --help"},
+    {"Added to Dolphin and Nemo for your account. Nautilus shows the items once Tarvo is installed for everyone.",
+     "このアカウントの Dolphin と Nemo に追加しました。Tarvo をすべてのユーザー向けにインストールすると、Nautilus にも表示されます。"},
+    {"Could not add the items:", "項目を追加できませんでした:"},
 });
 // clang-format on
 
@@ -492,6 +501,9 @@ constexpr std::array<CatalogPair, kTextCount> kFrench = std::to_array<CatalogPai
     {"Menu", "Menu"},
     {"Tarvo cannot open its window: there is no display. Without one, use the command line: tarvo --help",
      "Tarvo ne peut pas ouvrir sa fenêtre : aucun écran n'est disponible. Sans écran, utilisez la ligne de commande : tarvo --help"},
+    {"Added to Dolphin and Nemo for your account. Nautilus shows the items once Tarvo is installed for everyone.",
+     "Ajouté à Dolphin et Nemo pour votre compte. Nautilus affichera les éléments une fois Tarvo installé pour tous les utilisateurs."},
+    {"Could not add the items:", "Impossible d'ajouter les éléments :"},
 });
 // clang-format on
 
@@ -616,6 +628,9 @@ constexpr std::array<CatalogPair, kTextCount> kSpanish = std::to_array<CatalogPa
     {"Menu", "Menú"},
     {"Tarvo cannot open its window: there is no display. Without one, use the command line: tarvo --help",
      "Tarvo no puede abrir su ventana: no hay pantalla. Sin ella, use la línea de comandos: tarvo --help"},
+    {"Added to Dolphin and Nemo for your account. Nautilus shows the items once Tarvo is installed for everyone.",
+     "Añadido a Dolphin y Nemo para su cuenta. Nautilus mostrará los elementos cuando Tarvo esté instalado para todos los usuarios."},
+    {"Could not add the items:", "No se pudieron añadir los elementos:"},
 });
 // clang-format on
 

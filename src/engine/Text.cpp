@@ -225,6 +225,11 @@ constexpr std::array<TextForms, kTextCount> kForms = std::to_array<TextForms>({
     // noDisplay
     {"Tarvo не может открыть окно: нет графического экрана. Без него работает командная строка: tarvo --help",
      "Tarvo cannot open its window: there is no display. Without one, use the command line: tarvo --help"},
+    // fileManagerAdded
+    {"Добавлено в Dolphin и Nemo для вашей учётной записи. В Nautilus пункты появятся, когда Tarvo будет установлен для всех.",
+     "Added to Dolphin and Nemo for your account. Nautilus shows the items once Tarvo is installed for everyone."},
+    // fileManagerNotAdded
+    {"Не удалось добавить пункты:", "Could not add the items:"},
 });
 // clang-format on
 

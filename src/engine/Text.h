@@ -111,9 +111,11 @@ enum class Text : std::uint8_t
     // Texts of the Linux windows and start-up.
     menu,
     noDisplay,
+    fileManagerAdded,
+    fileManagerNotAdded,
 };
 
-inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::noDisplay) + 1;
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::fileManagerNotAdded) + 1;
 
 struct TextForms
 {

@@ -144,6 +144,10 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
     m_addToFileManager->setEnabled(false);
     m_fileManager.grid->addWidget(m_fileManagerHint, 0, 0, 1, 2);
     m_fileManager.grid->addWidget(m_addToFileManager, 1, 0, 1, 2, Qt::AlignLeft);
+    m_fileManagerResult = makeCaption(m_fileManager.panel);
+    m_fileManagerResult->setTextFormat(Qt::PlainText);
+    m_fileManagerResult->hide();
+    m_fileManager.grid->addWidget(m_fileManagerResult, 2, 0, 1, 2);
 
     // RAR.
     panel = m_rar.panel;
@@ -191,7 +195,8 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
     });
     connect(m_addToFileManager, &QPushButton::clicked, this, [this] {
         if (m_fileManagerAction) {
-            m_fileManagerAction();
+            m_fileManagerOutcome = m_fileManagerAction().value_or(QString());
+            retranslate();
         }
     });
     connect(m_installRar, &QPushButton::clicked, &m_model, &AppModel::installRarTools);
@@ -233,7 +238,7 @@ void SettingsWindow::addStatusRows(Section& section, QLabel*& createLabel, QLabe
     section.grid->addWidget(extractStatus, 1, 1);
 }
 
-void SettingsWindow::setFileManagerAction(std::function<void()> action)
+void SettingsWindow::setFileManagerAction(FileManagerAction action)
 {
     m_fileManagerAction = std::move(action);
     m_addToFileManager->setEnabled(static_cast<bool>(m_fileManagerAction));
@@ -276,6 +281,12 @@ void SettingsWindow::retranslate()
     m_aboutButton->setText(text(Text::about));
     m_fileManagerHint->setText(text(Text::fileManagerHint));
     m_addToFileManager->setText(text(Text::addToFileManager));
+    if (m_fileManagerOutcome) {
+        m_fileManagerResult->setText(m_fileManagerOutcome->isEmpty()
+                                         ? text(Text::fileManagerAdded)
+                                         : text(Text::fileManagerNotAdded) + u' ' + *m_fileManagerOutcome);
+        m_fileManagerResult->show();
+    }
 
     m_createRarLabel->setText(text(Text::createRar));
     m_extractRarLabel->setText(text(Text::extractRar));

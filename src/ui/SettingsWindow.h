@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -26,8 +27,10 @@ class SettingsWindow : public QWidget
 public:
     explicit SettingsWindow(app::AppModel& model, std::function<void()> openAbout, QWidget* parent = nullptr);
 
-    // What "Add to file manager" does; the button stays disabled until there is something.
-    void setFileManagerAction(std::function<void()> action);
+    // What "Add to file manager" does: writes the entries and returns the failure's text, or nothing
+    // when it worked. The button stays disabled until there is an action.
+    using FileManagerAction = std::function<std::optional<QString>()>;
+    void setFileManagerAction(FileManagerAction action);
 
     QCheckBox* askForDestination() const { return m_ask; }
     QComboBox* languages() const { return m_language; }
@@ -54,7 +57,9 @@ private:
 
     app::AppModel& m_model;
     std::function<void()> m_openAbout;
-    std::function<void()> m_fileManagerAction;
+    FileManagerAction m_fileManagerAction;
+    // What the last "Add to file manager" did: nothing yet, or the failure's text (empty when it worked).
+    std::optional<QString> m_fileManagerOutcome;
 
     QScrollArea* m_scroll = nullptr;
     Section m_general{};
@@ -84,6 +89,7 @@ private:
     QPushButton* m_aboutButton;
     QLabel* m_fileManagerHint;
     QPushButton* m_addToFileManager;
+    QLabel* m_fileManagerResult;
     QLabel* m_createRarLabel;
     QLabel* m_createRarStatus;
     QLabel* m_extractRarLabel;
