@@ -115,6 +115,9 @@ int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
     const fs::path home = tarvo::bench::makeHome("tarvo-intake-bench");
+    fs::create_directories(home / "run");
+    fs::permissions(home / "run", fs::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 1);
     const std::string finder = TARVO_FINDER_EXECUTABLE;
     const std::string tarvo = TARVO_EXECUTABLE;
     std::ofstream(home / "A.zip") << "";
