@@ -1,0 +1,130 @@
+#include "FinderRules.h"
+
+#include "AppLanguage.h"
+#include "FinderTexts.h"
+#include "TextUtil.h"
+
+#include <unistd.h>
+
+namespace tarvo::finder {
+
+namespace fs = std::filesystem;
+
+std::optional<FinderAction> parseFinderAction(std::string_view word)
+{
+    if (word == "compress") {
+        return FinderAction::compress;
+    }
+    if (word == "extract") {
+        return FinderAction::extract;
+    }
+    return std::nullopt;
+}
+
+std::string_view finderActionName(FinderAction action)
+{
+    return action == FinderAction::extract ? "extract" : "compress";
+}
+
+bool isFinderArchive(std::string_view path)
+{
+    const std::string_view name = path.substr(path.rfind('/') + 1);
+    const std::size_t dot = name.rfind('.');
+    // A leading dot starts a hidden name, not an extension.
+    if (dot == std::string_view::npos || dot == 0) {
+        return false;
+    }
+    const std::string_view extension = name.substr(dot + 1);
+    return engine::equalsIgnoringCaseText(extension, "zip") || engine::equalsIgnoringCaseText(extension, "rar") ||
+           engine::equalsIgnoringCaseText(extension, "7z");
+}
+
+std::vector<std::string> absolutePaths(const std::vector<std::string>& arguments, const fs::path& currentDirectory)
+{
+    std::vector<std::string> paths;
+    paths.reserve(arguments.size());
+    for (const std::string& argument : arguments) {
+        if (argument.empty()) {
+            continue;
+        }
+        if (argument.front() == '/') {
+            paths.push_back(argument);
+            continue;
+        }
+        // "./a", "dir/" and ".." from a terminal: the application names its results after the last
+        // component, so it gets one.
+        std::string path = (currentDirectory / argument).lexically_normal().string();
+        while (path.size() > 1 && path.back() == '/') {
+            path.pop_back();
+        }
+        paths.push_back(std::move(path));
+    }
+    return paths;
+}
+
+std::vector<std::string> forwardedPaths(FinderAction action, std::vector<std::string> paths)
+{
+    if (action == FinderAction::extract) {
+        std::erase_if(paths, [](const std::string& path) { return !isFinderArchive(path); });
+    }
+    return paths;
+}
+
+bool fitsInSignal(const std::vector<std::string>& paths)
+{
+    std::size_t bytes = paths.empty() ? 0 : paths.size() - 1;
+    for (const std::string& path : paths) {
+        bytes += path.size();
+        if (bytes > maxSignalBytes || !engine::isValidUtf8(path)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string_view menuTitle(FinderAction action, const std::vector<std::string>& preferredLanguages)
+{
+    const bool russian =
+        !preferredLanguages.empty() && engine::startsWithIgnoringCase(preferredLanguages.front(), "ru");
+    if (action == FinderAction::extract) {
+        return russian ? TARVO_FINDER_EXTRACT_TITLE_RU : TARVO_FINDER_EXTRACT_TITLE;
+    }
+    return russian ? TARVO_FINDER_COMPRESS_TITLE_RU : TARVO_FINDER_COMPRESS_TITLE;
+}
+
+std::string_view menuTitleForEnvironment(FinderAction action)
+{
+    return menuTitle(action, engine::AppLanguage::preferredFromEnvironment());
+}
+
+namespace {
+
+bool isExecutableFile(const fs::path& path)
+{
+    std::error_code error;
+    return fs::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
+}
+
+} // namespace
+
+std::optional<fs::path> locateApplication(const fs::path& helperDirectory, std::string_view searchPath,
+                                          const fs::path& currentDirectory)
+{
+    if (!helperDirectory.empty() && isExecutableFile(helperDirectory / "tarvo")) {
+        return helperDirectory / "tarvo";
+    }
+    std::size_t start = 0;
+    while (start <= searchPath.size()) {
+        const std::size_t end = std::min(searchPath.find(':', start), searchPath.size());
+        // An empty entry means the current directory, as for the shell.
+        const fs::path directory(searchPath.substr(start, end - start));
+        const fs::path candidate = currentDirectory / directory / "tarvo";
+        if (isExecutableFile(candidate)) {
+            return candidate.lexically_normal();
+        }
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+} // namespace tarvo::finder

@@ -1,0 +1,119 @@
+// The real tarvo-finder on a private session bus: the signal to a running application, and the launch of
+// `tarvo` when there is none, no bus, or too much to say.
+#include "TaskRunner.h"
+#include "TestSupport.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QProcess>
+#include <QVariantMap>
+#include <gtest/gtest.h>
+
+namespace tarvo::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Stands in for the running application: owns its bus name and records the requests it hears.
+class RequestListener : public QObject
+{
+    Q_OBJECT
+
+public:
+    std::vector<QVariantMap> requests;
+
+public Q_SLOTS:
+    void request(const QVariantMap& request) { requests.push_back(request); }
+};
+
+// The helper's exit code; -1 when it did not end within the bound.
+int runHelper(const fs::path& helper, const QStringList& arguments, const fs::path& workingDirectory,
+              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(QString::fromStdString(workingDirectory));
+    process.start(QString::fromStdString(helper), arguments);
+    const bool finished = process.waitForFinished(10000);
+    process.kill();
+    return finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+class FinderHelper : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+            fs::create_directory(home / name);
+            m_environment.emplace_back(name, (home / name).string());
+        }
+        if (!bus.isConnected() || bus.interface()->isServiceRegistered(QStringLiteral("com.tarvo.app"))) {
+            GTEST_SKIP() << "no private session bus: run the test through dbus-run-session";
+        }
+        ASSERT_TRUE(bus.connect(QString(), QStringLiteral("/com/tarvo/finder"), QStringLiteral("com.tarvo.finder"),
+                                QStringLiteral("request"), &listener, SLOT(request(QVariantMap))));
+    }
+    void TearDown() override { bus.unregisterService(QStringLiteral("com.tarvo.app")); }
+
+    TempDir home;
+    std::list<ScopedEnv> m_environment;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    RequestListener listener;
+};
+
+TEST_F(FinderHelper, SignalsTheRunningApplicationWithTheArchivesInSelectionOrder)
+{
+    ASSERT_TRUE(bus.registerService(QStringLiteral("com.tarvo.app")));
+    EXPECT_EQ(runHelper(TARVO_FINDER_EXECUTABLE, {QStringLiteral("unpack"), QStringLiteral("a.zip")}, home.path()), 2);
+    // Nothing left to extract: nothing is sent (it would arrive before the request below).
+    EXPECT_EQ(runHelper(TARVO_FINDER_EXECUTABLE, {QStringLiteral("extract"), QStringLiteral("/x/t.txt")}, home.path()),
+              0);
+    const QStringList selection{QStringLiteral("extract"), QStringLiteral("A.ZIP"), QStringLiteral("/x/b.txt"),
+                                QStringLiteral("/y/it's \"c\" d.7z"), QStringLiteral("-e.Rar")};
+    EXPECT_EQ(runHelper(TARVO_FINDER_EXECUTABLE, selection, home.path()), 0);
+
+    ASSERT_TRUE(spinUntil([&] { return !listener.requests.empty(); }, 5000));
+    ASSERT_EQ(listener.requests.size(), 1u);
+    EXPECT_EQ(listener.requests[0].value(QStringLiteral("action")), QStringLiteral("extract"));
+    const QString work = QString::fromStdString(home.path());
+    EXPECT_EQ(listener.requests[0].value(QStringLiteral("paths")).toStringList(),
+              (QStringList{work + QStringLiteral("/A.ZIP"), selection[3], work + QStringLiteral("/-e.Rar")}));
+}
+
+TEST_F(FinderHelper, StartsTarvoBesideItWithoutOwnerWithoutBusOrForTooBigARequest)
+{
+    // A copy of the helper beside a stand-in `tarvo` that writes down how it was started.
+    fs::copy_file(TARVO_FINDER_EXECUTABLE, home / "tarvo-finder");
+    writeScript(home / "tarvo", "[ \"$(readlink /proc/self/fd/0)\" = /dev/null ] || exit 1\n"
+                                "for a in \"$@\"; do printf '%s\\n' \"$a\"; done >\"$HOME/record.part\"\n"
+                                "mv \"$HOME/record.part\" \"$HOME/record\"\n");
+    const fs::path record = home / "HOME/record";
+    const auto launched = [&](const QStringList& arguments, const QProcessEnvironment& environment) {
+        fs::remove(record);
+        EXPECT_EQ(runHelper(home / "tarvo-finder", arguments, home.path(), environment), 0);
+        return spinUntil([&] { return fs::exists(record); }, 10000) ? readFile(record) : "(not started)";
+    };
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    EXPECT_EQ(
+        launched({QStringLiteral("compress"), QStringLiteral("/p/one"), QStringLiteral("two words")}, environment),
+        "--finder\ncompress\n/p/one\n" + (home / "two words").string() + "\n");
+
+    QProcessEnvironment noBus = environment;
+    noBus.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/bus"));
+    EXPECT_EQ(launched({QStringLiteral("extract"), QStringLiteral("/p/a.7z")}, noBus), "--finder\nextract\n/p/a.7z\n");
+
+    // With the application running, 40,000 bytes still go by the launch, which has no such limit.
+    ASSERT_TRUE(bus.registerService(QStringLiteral("com.tarvo.app")));
+    const std::string first = "/" + std::string(19'999, 'p');
+    const std::string second = "/" + std::string(19'998, 'q');
+    EXPECT_EQ(launched({QStringLiteral("compress"), QString::fromStdString(first), QString::fromStdString(second)},
+                       environment),
+              "--finder\ncompress\n" + first + "\n" + second + "\n");
+    EXPECT_TRUE(listener.requests.empty());
+}
+
+} // namespace
+} // namespace tarvo::test
+
+#include "FinderHelperTest.moc"
