@@ -113,6 +113,34 @@ TEST_F(FinderHelper, StartsTarvoBesideItWithoutOwnerWithoutBusOrForTooBigAReques
     EXPECT_TRUE(listener.requests.empty());
 }
 
+TEST_F(FinderHelper, TheRealTarvoTakesRequestsFromTheHelperAndFromASecondTarvo)
+{
+    writeFile(home / "XDG_CONFIG_HOME/Tarvo/Tarvo.conf", "[General]\ntarvo.reveal=false\n");
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+        writeFile(home / "work" / name, name);
+    }
+    QProcess running;
+    running.start(QStringLiteral(TARVO_EXECUTABLE), {});
+    ASSERT_TRUE(
+        spinUntil([&] { return bus.interface()->isServiceRegistered(QStringLiteral("com.tarvo.app")); }, 10000));
+
+    EXPECT_EQ(runHelper(TARVO_FINDER_EXECUTABLE,
+                        {QStringLiteral("compress"), QStringLiteral("work/a.txt"), QStringLiteral("work/b.txt")},
+                        home.path()),
+              0);
+    EXPECT_TRUE(spinUntil([&] { return fs::exists(home / "work/Archive.zip"); }, 10000));
+    // A second tarvo hands its request over and ends; so does one that only wants the window.
+    EXPECT_EQ(runHelper(TARVO_EXECUTABLE,
+                        {QStringLiteral("--finder"), QStringLiteral("compress"), QStringLiteral("c.txt")},
+                        home / "work"),
+              0);
+    EXPECT_TRUE(spinUntil([&] { return fs::exists(home / "work/c.zip"); }, 10000));
+    EXPECT_EQ(runHelper(TARVO_EXECUTABLE, {}, home.path()), 0);
+    EXPECT_EQ(running.state(), QProcess::Running);
+    running.terminate();
+    EXPECT_TRUE(running.waitForFinished(10000));
+}
+
 } // namespace
 } // namespace tarvo::test
 
