@@ -14,12 +14,16 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QPalette>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace tarvo::app {
 
@@ -93,6 +97,38 @@ bool handOff(const QDBusConnection& bus, const DesktopRequest& request)
     return false;
 }
 
+// Logging out ends the session's programs with SIGTERM (a terminal sends SIGINT or SIGHUP): Tarvo then
+// quits as "Quit Tarvo" does, so that a running tool is stopped and its partial output removed. The
+// handler only writes to a pipe; the event loop does the rest.
+int g_quitPipe[2] = {-1, -1};
+
+void onQuitSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_quitPipe[1], &byte, 1);
+}
+
+void quitOnSignals(QObject* owner)
+{
+    if (::pipe2(g_quitPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return;
+    }
+    auto* notifier = new QSocketNotifier(g_quitPipe[0], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, owner, [] {
+        char byte = 0;
+        while (::read(g_quitPipe[0], &byte, 1) > 0) {
+        }
+        AppRuntime::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
 void listen(platform::RequestBus& bus, AppModel& model)
 {
     using platform::RequestBus;
@@ -142,6 +178,7 @@ int runDesktop(int argc, char** argv)
         listen(bus, model);
         ui::TrayController tray(model);
         tray.start();
+        quitOnSignals(&application);
         // Unless the tray icon can bring a window back, the last window closed ends the application,
         // once the running job has finished and been recorded.
         const auto quitIfUnreachable = [] {

@@ -141,6 +141,24 @@ TEST_F(FinderHelper, TheRealTarvoTakesRequestsFromTheHelperAndFromASecondTarvo)
     EXPECT_TRUE(running.waitForFinished(10000));
 }
 
+TEST_F(FinderHelper, TarvoEndedByTheSessionStopsItsToolAndLeavesNothingBehind)
+{
+    writeFile(home / "XDG_CONFIG_HOME/Tarvo/Tarvo.conf", "[General]\ntarvo.reveal=false\ntarvo.format=7z\n");
+    // A 7-Zip that starts writing the archive, then hangs.
+    writeScript(home / "XDG_DATA_HOME/Tarvo/bin/7zz",
+                "for a in \"$@\"; do case $a in *.7z) echo partial >\"$a\";; esac; done\nexec sleep 60\n");
+    writeFile(home / "work/a.txt", "a");
+    QProcess running;
+    running.start(QStringLiteral(TARVO_EXECUTABLE), {QStringLiteral("--finder"), QStringLiteral("compress"),
+                                                     QString::fromStdString((home / "work/a.txt").string())});
+    ASSERT_TRUE(spinUntil([&] { return namesIn(home / "work").size() == 2; }, 10000));
+    running.terminate();
+    ASSERT_TRUE(running.waitForFinished(10000));
+    EXPECT_EQ(running.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(running.exitCode(), 0);
+    EXPECT_EQ(namesIn(home / "work"), std::vector<std::string>{"a.txt"});
+}
+
 } // namespace
 } // namespace tarvo::test
 
