@@ -18,18 +18,11 @@ namespace tarvo::ui {
 
 namespace {
 
-QList<QUrl> localFiles(const QMimeData* data)
+bool hasLocalFile(const QMimeData* data)
 {
-    QList<QUrl> files;
-    if (data == nullptr) {
-        return files;
-    }
-    for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) {
-            files.push_back(url);
-        }
-    }
-    return files;
+    const QList<QUrl> urls = data != nullptr ? data->urls() : QList<QUrl>();
+    return std::any_of(urls.begin(), urls.end(),
+                       [](const QUrl& url) { return url.isLocalFile() && !url.toLocalFile().isEmpty(); });
 }
 
 } // namespace
@@ -72,18 +65,13 @@ void TrayPanel::popUp(const QRect& anchor)
     bringToFront(this);
 }
 
-bool TrayPanel::take(const QList<QUrl>& urls)
+bool TrayPanel::take(const QMimeData* data)
 {
-    QList<QUrl> files;
-    for (const QUrl& url : urls) {
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) {
-            files.push_back(url);
-        }
-    }
-    if (files.isEmpty()) {
+    if (!hasLocalFile(data)) {
         return false;
     }
-    m_model.enqueue(files, false, engine::WorkAction::compress(), 0);
+    // The queue keeps only the local files among them.
+    m_model.enqueue(data->urls(), false, engine::WorkAction::compress(), 0);
     return true;
 }
 
@@ -119,7 +107,7 @@ void TrayPanel::keyPressEvent(QKeyEvent* event)
 
 void TrayPanel::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (localFiles(event->mimeData()).isEmpty()) {
+    if (!hasLocalFile(event->mimeData())) {
         event->ignore();
         return;
     }
@@ -139,7 +127,7 @@ void TrayPanel::dragLeaveEvent(QDragLeaveEvent*)
 void TrayPanel::dropEvent(QDropEvent* event)
 {
     setDragInside(false);
-    if (!take(localFiles(event->mimeData()))) {
+    if (!take(event->mimeData())) {
         event->ignore();
         return;
     }

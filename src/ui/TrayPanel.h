@@ -3,6 +3,8 @@
 #include <QTimer>
 #include <QWidget>
 
+class QMimeData;
+
 namespace tarvo::app {
 class AppModel;
 }
@@ -24,9 +26,9 @@ public:
 
     // Shows the panel next to `anchor` (the icon's area, or the pointer as a point), on the screen.
     void popUp(const QRect& anchor);
-    // Compresses the local files among `urls` at once, without a question, even while a job runs.
-    // Says whether there was any.
-    bool take(const QList<QUrl>& urls);
+    // Compresses the local files among the dropped items at once, without a question, even while a
+    // job runs. Says whether there was any.
+    bool take(const QMimeData* data);
 
 protected:
     bool event(QEvent* event) override;
