@@ -408,12 +408,16 @@ void CommandLine::printUsage(std::ostream& stream)
               "  tarvo extract  [--password-stdin] [--entry PATH] ARCHIVE...\n"
               "  tarvo list     [--password-stdin] [--json] ARCHIVE\n"
               "  tarvo --self-test\n"
+              "  tarvo [FILE...]\n"
+              "  tarvo --finder compress|extract PATH...\n"
               "  tarvo --help | --version\n"
               "\n"
               "compress packs the items into one new archive (beside the first item unless --output-dir is\n"
               "given) and prints its path. extract unpacks each archive into a new folder beside it and\n"
               "prints the folder; --entry takes out one file or folder. list prints the archive's entries.\n"
               "--password-stdin reads the password from the first line of standard input.\n"
+              "Without a command tarvo opens its window: files given are opened as if dropped on it, and\n"
+              "--finder hands a file manager's request to it. A running tarvo takes both over.\n"
               "\n"
               "Exit status: 0 success, 1 a job failed, 2 wrong usage, 130 interrupted.\n";
 }
