@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -102,10 +103,14 @@ bool handOff(const QDBusConnection& bus, const DesktopRequest& request)
 // handler only writes to a pipe; the event loop does the rest.
 int g_quitPipe[2] = {-1, -1};
 
+constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
 void onQuitSignal(int)
 {
+    const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(g_quitPipe[1], &byte, 1);
+    errno = savedErrno;
 }
 
 void quitOnSignals(QObject* owner)
@@ -124,8 +129,17 @@ void quitOnSignals(QObject* owner)
     action.sa_handler = onQuitSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    for (const int signal : kQuitSignals) {
         ::sigaction(signal, &action, nullptr);
+    }
+}
+
+// Once the event loop has ended nothing reads the pipe: a second signal during the clean-up ends the
+// process at once, as a person pressing Ctrl+C twice expects.
+void restoreQuitSignals()
+{
+    for (const int signal : kQuitSignals) {
+        ::signal(signal, SIG_DFL);
     }
 }
 
@@ -211,6 +225,8 @@ int runDesktop(int argc, char** argv)
                                });
         }
         status = application.exec();
+        restoreQuitSignals();
+        bus.stop();
     }
     AppRuntime::shutdown();
     return status;

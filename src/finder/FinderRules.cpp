@@ -39,6 +39,52 @@ bool isFinderArchive(std::string_view path)
            engine::equalsIgnoringCaseText(extension, "7z");
 }
 
+namespace {
+
+int hexValue(char digit)
+{
+    if (digit >= '0' && digit <= '9') {
+        return digit - '0';
+    }
+    if (digit >= 'a' && digit <= 'f') {
+        return digit - 'a' + 10;
+    }
+    if (digit >= 'A' && digit <= 'F') {
+        return digit - 'A' + 10;
+    }
+    return -1;
+}
+
+// The local path of a "file://" URI ("file:///a%20b", "file://localhost/a"); nothing for another host
+// or a malformed one.
+std::optional<std::string> localPath(std::string_view uri)
+{
+    uri.remove_prefix(std::string_view("file://").size());
+    if (uri.starts_with("localhost/")) {
+        uri.remove_prefix(std::string_view("localhost").size());
+    }
+    if (!uri.starts_with('/')) {
+        return std::nullopt;
+    }
+    std::string path;
+    for (std::size_t i = 0; i < uri.size(); ++i) {
+        if (uri[i] != '%') {
+            path.push_back(uri[i]);
+            continue;
+        }
+        const int high = i + 2 < uri.size() ? hexValue(uri[i + 1]) : -1;
+        const int low = high >= 0 ? hexValue(uri[i + 2]) : -1;
+        if (low < 0 || (high == 0 && low == 0)) {
+            return std::nullopt;
+        }
+        path.push_back(static_cast<char>(high * 16 + low));
+        i += 2;
+    }
+    return path;
+}
+
+} // namespace
+
 std::vector<std::string> absolutePaths(const std::vector<std::string>& arguments, const fs::path& currentDirectory)
 {
     std::vector<std::string> paths;
@@ -49,6 +95,16 @@ std::vector<std::string> absolutePaths(const std::vector<std::string>& arguments
         }
         if (argument.front() == '/') {
             paths.push_back(argument);
+            continue;
+        }
+        // Nemo hands over URIs; other schemes (sftp://, smb://) name nothing on this machine.
+        if (argument.starts_with("file://")) {
+            if (std::optional<std::string> path = localPath(argument)) {
+                paths.push_back(std::move(*path));
+            }
+            continue;
+        }
+        if (argument.find("://") != std::string::npos) {
             continue;
         }
         // "./a", "dir/" and ".." from a terminal: the application names its results after the last

@@ -24,7 +24,8 @@ std::string_view finderActionName(FinderAction action);
 bool isFinderArchive(std::string_view path);
 
 // The selection as the running application receives it: relative arguments resolved against
-// `currentDirectory`, empty ones dropped (they name nothing), selection order kept.
+// `currentDirectory`, "file://" URIs turned into their paths, empty ones and other URIs dropped (they
+// name nothing here), selection order kept.
 std::vector<std::string> absolutePaths(const std::vector<std::string>& arguments,
                                        const std::filesystem::path& currentDirectory);
 

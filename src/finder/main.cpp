@@ -9,12 +9,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace tarvo::finder;
 
 int main(int argc, char** argv)
 {
+    // A file manager waits for nothing, but a helper stuck on a broken bus must not linger either.
+    alarm(10);
     const std::optional<FinderAction> action = argc > 1 ? parseFinderAction(argv[1]) : std::nullopt;
     if (!action) {
         std::fputs("usage: tarvo-finder compress|extract PATH...\n", stderr);

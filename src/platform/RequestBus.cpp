@@ -70,10 +70,7 @@ RequestBus::RequestBus(QDBusConnection connection, QObject* parent)
 
 RequestBus::~RequestBus()
 {
-    if (m_registered) {
-        m_connection.unregisterObject(QString::fromLatin1(kPath));
-        m_connection.unregisterService(QString::fromLatin1(kService));
-    }
+    stop();
 }
 
 RequestBus::Start RequestBus::start()
@@ -81,9 +78,6 @@ RequestBus::Start RequestBus::start()
     if (!m_connection.isConnected()) {
         return Start::alone;
     }
-    // An empty signature with a message-only slot hears the member whatever its arguments.
-    m_connection.connect(QString(), QString::fromLatin1(kFinderPath), QString::fromLatin1(kFinderInterface),
-                         QString::fromLatin1(kFinderMember), this, SLOT(onFinderSignal(QDBusMessage)));
     // The object first, so that a request arriving the moment the name is ours finds it.
     if (!m_connection.registerObject(QString::fromLatin1(kPath), this, QDBusConnection::ExportAdaptors)) {
         return Start::alone;
@@ -99,7 +93,30 @@ RequestBus::Start RequestBus::start()
     if (!reply.isValid()) {
         return Start::alone;
     }
-    return reply.value() == QDBusConnectionInterface::ServiceRegistered ? Start::owner : Start::anotherRuns;
+    if (reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+        // Only the owner hears the signal: a process that runs on beside another one must not do
+        // every request a second time.
+        return Start::anotherRuns;
+    }
+    // An empty signature with a message-only slot hears the member whatever its arguments.
+    m_listening =
+        m_connection.connect(QString(), QString::fromLatin1(kFinderPath), QString::fromLatin1(kFinderInterface),
+                             QString::fromLatin1(kFinderMember), this, SLOT(onFinderSignal(QDBusMessage)));
+    return Start::owner;
+}
+
+void RequestBus::stop()
+{
+    if (m_listening) {
+        m_connection.disconnect(QString(), QString::fromLatin1(kFinderPath), QString::fromLatin1(kFinderInterface),
+                                QString::fromLatin1(kFinderMember), this, SLOT(onFinderSignal(QDBusMessage)));
+        m_listening = false;
+    }
+    if (m_registered) {
+        m_connection.unregisterService(QString::fromLatin1(kService));
+        m_connection.unregisterObject(QString::fromLatin1(kPath));
+        m_registered = false;
+    }
 }
 
 bool RequestBus::activate(const QDBusConnection& connection, int timeoutMs)

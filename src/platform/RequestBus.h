@@ -48,9 +48,11 @@ public:
     explicit RequestBus(QDBusConnection connection, QObject* parent = nullptr);
     ~RequestBus() override;
 
-    // Serves the application object and asks for the name. The request signal is heard in any case
-    // where there is a bus.
+    // Serves the application object and asks for the name; the owner also hears the request signal.
     Start start();
+    // Gives the name up and stops listening, so that requests made while the application shuts down
+    // go to a new Tarvo rather than to one that no longer takes them.
+    void stop();
 
     // The second process's side. Each waits at most `timeoutMs` for an answer (an owner that hangs
     // must not hang the caller) and says whether the running process took the request.
@@ -82,6 +84,7 @@ private Q_SLOTS:
 private:
     QDBusConnection m_connection;
     bool m_registered = false;
+    bool m_listening = false;
 };
 
 } // namespace tarvo::platform

@@ -53,6 +53,8 @@ TrayController::TrayController(app::AppModel& model, QObject* parent)
 TrayController::~TrayController()
 {
     delete m_panel;
+    // The icon refers to its menu until it is gone.
+    delete m_icon;
     delete m_menu;
 }
 

@@ -179,10 +179,16 @@ TEST_F(ModelTest, FinderIntakeAndOpenPanels)
     model->handleFinder(QStringLiteral("compress"), {QStringLiteral("/nonexistent/a"), QString()});
     EXPECT_EQ(fakes.desktop->shown, 0);
     EXPECT_FALSE(model->isWorking());
-    // Requests come from other processes: a relative path is not resolved against ours.
-    model->handleFinder(QStringLiteral("compress"), {QStringLiteral("Notes.txt")});
-    model->open({QStringLiteral("Notes.txt")});
-    EXPECT_FALSE(model->isWorking());
+    {
+        // Requests come from other processes: a relative path is not resolved against ours, even
+        // where it would name a file.
+        const fs::path previous = fs::current_path();
+        fs::current_path(work());
+        model->handleFinder(QStringLiteral("compress"), {QStringLiteral("Notes.txt")});
+        model->open({QStringLiteral("Notes.txt")});
+        fs::current_path(previous);
+        EXPECT_FALSE(model->isWorking());
+    }
 
     // The desktop file's actions say in the alert why nothing happens.
     model->handleDesktopAction(QStringLiteral("compress"), {});
@@ -205,6 +211,7 @@ TEST_F(ModelTest, FinderIntakeAndOpenPanels)
     EXPECT_TRUE(fakes.dialogs->requests.empty());
     ASSERT_TRUE(waitIdle(*model));
     EXPECT_TRUE(fs::exists(work() / "Notes.zip"));
+    EXPECT_EQ(model->records().size(), 1U);
 
     // A cancelled panel changes nothing; a chosen file is compressed.
     model->pickAndCompress();

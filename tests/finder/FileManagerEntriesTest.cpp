@@ -48,7 +48,9 @@ TEST(FileManagerEntries, EachEntryRunsTheHelperWithItsActionEvenFromAnUnusualPat
             if (const std::size_t p = arguments[0].find("%%"); desktop && p != std::string::npos) {
                 arguments[0].erase(p, 1);
             }
-            EXPECT_EQ(arguments, (std::vector<std::string>{helper, extract ? "extract" : "compress", "%F"}));
+            // Nemo gets URIs, which its whitespace splitting cannot break.
+            EXPECT_EQ(arguments,
+                      (std::vector<std::string>{helper, extract ? "extract" : "compress", desktop ? "%F" : "%U"}));
             const std::string names =
                 extract ? "\nName=" TARVO_FINDER_EXTRACT_TITLE "\nName[ru]=" TARVO_FINDER_EXTRACT_TITLE_RU
                         : "\nName=" TARVO_FINDER_COMPRESS_TITLE "\nName[ru]=" TARVO_FINDER_COMPRESS_TITLE_RU;

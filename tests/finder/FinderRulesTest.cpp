@@ -17,6 +17,11 @@ TEST(FinderRules, ExtractKeepsZipRarAnd7zInAnyCaseInOrderAndRelativePathsBecomeA
     EXPECT_EQ(forwardedPaths(FinderAction::compress, selection), selection);
     EXPECT_EQ(absolutePaths({"a.zip", "./b c", "d/", "", "..", "/abs/./x"}, "/home/u/work"),
               (Paths{"/home/u/work/a.zip", "/home/u/work/b c", "/home/u/work/d", "/home/u", "/abs/./x"}));
+    // Nemo's URIs: a tab or newline in a name stays inside its one argument.
+    EXPECT_EQ(absolutePaths({"file:///d/a%09b%0A.ZIP", "file://localhost/d/%D1%8F%25", "file://host/x", "sftp://h/y",
+                             "file:///nul%00", "file:///bad%4"},
+                            "/w"),
+              (Paths{"/d/a\tb\n.ZIP", "/d/я%"}));
 }
 
 TEST(FinderRules, SignalCarriesAtMost39999BytesOfValidUtf8)
