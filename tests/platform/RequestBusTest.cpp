@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <future>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace tarvo::test {
 namespace {
@@ -22,19 +23,6 @@ QDBusConnection ownConnection(const QString& name)
     return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
 }
 
-void collect(RequestBus& bus, Received& finder, Received& actions, std::vector<QStringList>& opened, int& activated)
-{
-    QObject::connect(&bus, &RequestBus::finderRequested, [&finder](const QString& action, const QStringList& paths) {
-        finder.emplace_back(action, paths);
-    });
-    QObject::connect(
-        &bus, &RequestBus::desktopActionRequested,
-        [&actions](const QString& action, const QStringList& paths) { actions.emplace_back(action, paths); });
-    QObject::connect(&bus, &RequestBus::openRequested,
-                     [&opened](const QStringList& paths) { opened.push_back(paths); });
-    QObject::connect(&bus, &RequestBus::activationRequested, [&activated] { ++activated; });
-}
-
 // A second process blocks on its call; here the owner answers on this thread, so the caller runs on
 // another one while this one serves.
 template <typename Call> bool callFromElsewhere(Call call)
@@ -44,17 +32,42 @@ template <typename Call> bool callFromElsewhere(Call call)
     return answer.get();
 }
 
-TEST(RequestBus, HearsTheRequestSignalWithTheReceiversDefaults)
+// Skips without a private bus. `own` makes this process the running Tarvo, recording what it is asked.
+class RequestBusTest : public ::testing::Test
 {
-    if (auto reason = sessionBusUnusable(QString::fromLatin1(RequestBus::kService))) {
-        GTEST_SKIP() << reason->toStdString();
+protected:
+    void SetUp() override
+    {
+        if (auto reason = sessionBusUnusable(QString::fromLatin1(RequestBus::kService))) {
+            GTEST_SKIP() << reason->toStdString();
+        }
     }
-    RequestBus bus(ownConnection(QStringLiteral("app")));
-    ASSERT_EQ(bus.start(), RequestBus::Start::owner);
-    Received finder, actions;
+
+    void own()
+    {
+        running = std::make_unique<RequestBus>(ownConnection(QStringLiteral("running")));
+        ASSERT_EQ(running->start(), RequestBus::Start::owner);
+        QObject::connect(
+            running.get(), &RequestBus::finderRequested,
+            [this](const QString& action, const QStringList& paths) { finder.emplace_back(action, paths); });
+        QObject::connect(
+            running.get(), &RequestBus::desktopActionRequested,
+            [this](const QString& action, const QStringList& paths) { actions.emplace_back(action, paths); });
+        QObject::connect(running.get(), &RequestBus::openRequested,
+                         [this](const QStringList& paths) { opened.push_back(paths); });
+        QObject::connect(running.get(), &RequestBus::activationRequested, [this] { ++activated; });
+    }
+
+    std::unique_ptr<RequestBus> running;
+    Received finder;
+    Received actions;
     std::vector<QStringList> opened;
     int activated = 0;
-    collect(bus, finder, actions, opened, activated);
+};
+
+TEST_F(RequestBusTest, HearsTheRequestSignalWithTheReceiversDefaults)
+{
+    ASSERT_NO_FATAL_FAILURE(own());
 
     QDBusConnection sender = ownConnection(QStringLiteral("sender"));
     const auto emitRequest = [&sender](const QVariantList& arguments) {
@@ -81,17 +94,9 @@ TEST(RequestBus, HearsTheRequestSignalWithTheReceiversDefaults)
     EXPECT_TRUE(actions.empty() && opened.empty() && activated == 0);
 }
 
-TEST(RequestBus, ASecondProcessHandsItsRequestOverWhateverItsSize)
+TEST_F(RequestBusTest, ASecondProcessHandsItsRequestOverWhateverItsSize)
 {
-    if (auto reason = sessionBusUnusable(QString::fromLatin1(RequestBus::kService))) {
-        GTEST_SKIP() << reason->toStdString();
-    }
-    RequestBus running(ownConnection(QStringLiteral("running")));
-    ASSERT_EQ(running.start(), RequestBus::Start::owner);
-    Received finder, actions;
-    std::vector<QStringList> opened;
-    int activated = 0;
-    collect(running, finder, actions, opened, activated);
+    ASSERT_NO_FATAL_FAILURE(own());
 
     QDBusConnection second = ownConnection(QStringLiteral("second"));
     RequestBus secondBus(second);
@@ -125,11 +130,8 @@ public:
     QString introspect(const QString&) const override { return {}; }
 };
 
-TEST(RequestBus, AnOwnerThatDoesNotAnswerCostsTheCallerOnlyItsTimeout)
+TEST_F(RequestBusTest, AnOwnerThatDoesNotAnswerCostsTheCallerOnlyItsTimeout)
 {
-    if (auto reason = sessionBusUnusable(QString::fromLatin1(RequestBus::kService))) {
-        GTEST_SKIP() << reason->toStdString();
-    }
     QDBusConnection stale = ownConnection(QStringLiteral("stale"));
     SilentOwner owner;
     ASSERT_TRUE(stale.registerVirtualObject(QString::fromLatin1(RequestBus::kPath), &owner));
