@@ -190,11 +190,8 @@ void makeSmallFiles(const fs::path& root, std::mt19937_64& random)
 
 engine::RunControl counting(std::atomic<long long>& ticks)
 {
-    return {nullptr, [&](std::string_view line) {
-                if (engine::ProgressParser::counts(line)) {
-                    ticks.fetch_add(1, std::memory_order_relaxed);
-                }
-            }};
+    return {nullptr,
+            [&](const engine::ProgressStep& step) { ticks.fetch_add(step.entries, std::memory_order_relaxed); }};
 }
 
 void compressAndExtract(const std::string& name, const fs::path& tree, const fs::path& out, double target)

@@ -67,10 +67,9 @@ void runnerOver(benchmark::State& state, const std::filesystem::path& input)
         std::atomic<long long> counted{0};
         const std::int64_t before = bench::residentBytes();
         bench::resetPeakResident();
+        engine::ProgressParser parser(engine::ProgressParser::Family::infoZip);
         engine::ProcessRunner::run(run, [&](std::string_view line) {
-            if (engine::ProgressParser::counts(line)) {
-                counted.fetch_add(1, std::memory_order_relaxed);
-            }
+            counted.fetch_add(parser.read(line).entries, std::memory_order_relaxed);
         });
         peakGrowth = std::max(peakGrowth, bench::peakResidentBytes() - before);
         benchmark::DoNotOptimize(counted.load());
@@ -133,10 +132,9 @@ double pairedRatio(int pairs)
         bench::runPipelineToDevNull({"/bin/cat", g_lines.string()}, {"/bin/cat"});
         const auto t1 = std::chrono::steady_clock::now();
         std::atomic<long long> counted{0};
+        engine::ProgressParser parser(engine::ProgressParser::Family::infoZip);
         engine::ProcessRunner::run(run, [&](std::string_view line) {
-            if (engine::ProgressParser::counts(line)) {
-                counted.fetch_add(1, std::memory_order_relaxed);
-            }
+            counted.fetch_add(parser.read(line).entries, std::memory_order_relaxed);
         });
         const auto t2 = std::chrono::steady_clock::now();
         ratios.push_back(std::chrono::duration<double>(t2 - t1).count() /

@@ -25,6 +25,7 @@ struct TickRelay
 {
     QPointer<AppModel> model;
     std::atomic<long long> pending{0};
+    std::atomic<int> percent{-1}; // the latest a tool reported, -1 when none since the last hand-over
     std::atomic<bool> posted{false};
 };
 
@@ -53,8 +54,13 @@ AppModel::AppModel(Options options, QObject* parent)
 
     auto relay = std::make_shared<TickRelay>();
     relay->model = this;
-    m_progressGate->setHandler([relay] {
-        relay->pending.fetch_add(1, std::memory_order_relaxed);
+    m_progressGate->setHandler([relay](const ProgressStep& step) {
+        if (step.entries > 0) {
+            relay->pending.fetch_add(step.entries, std::memory_order_relaxed);
+        }
+        if (step.percent >= 0) {
+            relay->percent.store(step.percent, std::memory_order_relaxed);
+        }
         if (relay->posted.exchange(true)) {
             return;
         }
@@ -63,14 +69,18 @@ AppModel::AppModel(Options options, QObject* parent)
             [relay] {
                 relay->posted.store(false);
                 const long long ticks = relay->pending.exchange(0);
-                if (relay->model && ticks > 0) {
-                    relay->model->addProgress(ticks);
+                const int percent = relay->percent.exchange(-1);
+                if (relay->model) {
+                    relay->model->addProgress(ticks, percent);
                 }
             },
             Qt::QueuedConnection);
     });
     // The model flushes what is still pending when a tool run ends.
-    m_flushTicks = [relay] { return relay->pending.exchange(0); };
+    m_flushTicks = [relay] {
+        relay->percent.store(-1);
+        return relay->pending.exchange(0);
+    };
 
     m_ready = true;
 }
@@ -78,7 +88,7 @@ AppModel::AppModel(Options options, QObject* parent)
 AppModel::~AppModel()
 {
     // Tools still running must not post ticks to a model that is gone.
-    m_progressGate->setHandler([] {});
+    m_progressGate->setHandler([](const ProgressStep&) {});
     for (const auto& session : {m_session, m_listingSession}) {
         if (session) {
             session->cancel();
@@ -146,10 +156,20 @@ void AppModel::dismissAlert()
 
 std::optional<double> AppModel::progressFraction() const
 {
-    if (!m_isWorking || m_progressTotal < 1) {
+    if (!m_isWorking) {
         return std::nullopt;
     }
-    const double fraction = static_cast<double>(m_progressDone) / static_cast<double>(std::max(m_progressTotal, 1LL));
+    double fraction = -1;
+    if (m_progressTotal >= 1) {
+        fraction = static_cast<double>(m_progressDone) / static_cast<double>(m_progressTotal);
+    }
+    // A tool's own percentage is of its whole run, so it is the job's only when the job is one run.
+    if (m_progressPercent >= 0 && m_progressIsOneRun) {
+        fraction = std::max(fraction, m_progressPercent / 100.0);
+    }
+    if (fraction < 0) {
+        return std::nullopt;
+    }
     return std::min(fraction, 0.99);
 }
 
@@ -160,32 +180,42 @@ void AppModel::cancel()
     }
 }
 
-ProcessRunner::LineHandler AppModel::progressLine() const
+std::function<void(const ProgressStep&)> AppModel::progressHandler() const
 {
-    return [gate = m_progressGate](std::string_view line) {
-        if (ProgressParser::counts(line)) {
-            gate->tick();
-        }
-    };
+    return [gate = m_progressGate](const ProgressStep& step) { gate->report(step); };
 }
 
-void AppModel::beginProgress(long long total)
+void AppModel::beginProgress(long long total, bool oneRun)
 {
     // Ticks of an earlier job that had not reached the main thread yet do not belong to this one.
     m_flushTicks();
+    m_progressIsOneRun = oneRun;
+    setPercent(-1);
     setProgress(0, total);
 }
 
-void AppModel::addProgress(long long ticks)
+void AppModel::addProgress(long long ticks, int percent)
 {
-    setProgress(m_progressDone + ticks, m_progressTotal);
+    if (percent >= 0) {
+        setPercent(percent);
+    }
+    if (ticks > 0) {
+        setProgress(m_progressDone + ticks, m_progressTotal);
+    }
 }
 
 void AppModel::flushProgress()
 {
     if (const long long ticks = m_flushTicks(); ticks > 0) {
-        addProgress(ticks);
+        addProgress(ticks, -1);
     }
+    // The next run's percentage starts from nothing.
+    setPercent(-1);
+}
+
+void AppModel::setPercent(int percent)
+{
+    assign(m_progressPercent, percent, &AppModel::progressPercentChanged);
 }
 
 void AppModel::setProgress(long long done, long long total)

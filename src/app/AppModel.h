@@ -68,6 +68,7 @@ private:
     Q_PROPERTY(OptionalID listingID READ listingID NOTIFY listingIDChanged)
     Q_PROPERTY(qint64 progressDone READ progressDone NOTIFY progressDoneChanged)
     Q_PROPERTY(qint64 progressTotal READ progressTotal NOTIFY progressTotalChanged)
+    Q_PROPERTY(int progressPercent READ progressPercent NOTIFY progressPercentChanged)
 
 public:
     struct Options
@@ -116,6 +117,8 @@ public:
     const std::optional<std::string>& listingID() const { return m_listingID; }
     qint64 progressDone() const { return m_progressDone; }
     qint64 progressTotal() const { return m_progressTotal; }
+    // What the running tool last said of its own advance, -1 when it says nothing.
+    int progressPercent() const { return m_progressPercent; }
     // For a progress bar: none while idle or when the total is unknown; never 1 while a job runs.
     std::optional<double> progressFraction() const;
 
@@ -160,7 +163,7 @@ public:
     void installSevenZip();
 
     // The progress hook handed to the tools; callable from any thread.
-    engine::ProcessRunner::LineHandler progressLine() const;
+    std::function<void(const engine::ProgressStep&)> progressHandler() const;
 
 Q_SIGNALS:
     void formatChanged();
@@ -186,6 +189,7 @@ Q_SIGNALS:
     void listingIDChanged();
     void progressDoneChanged();
     void progressTotalChanged();
+    void progressPercentChanged();
     // A job left the queue and the queue is empty again.
     void drained();
 
@@ -207,8 +211,10 @@ private:
     QCoro::Task<> drain();
     QCoro::Task<> perform(Work work);
     QCoro::Task<> pick(platform::OpenRequest request, engine::WorkAction action);
-    void beginProgress(long long total);
-    void addProgress(long long ticks);
+    // `oneRun`: the job is one tool run, so the tool's percentage is the job's.
+    void beginProgress(long long total, bool oneRun = true);
+    void addProgress(long long ticks, int percent);
+    void setPercent(int percent);
     void flushProgress();
     void scheduleBannerReset();
     void setBanner(Banner banner);
@@ -269,6 +275,8 @@ private:
     std::optional<std::string> m_listingID;
     qint64 m_progressDone = 0;
     qint64 m_progressTotal = 0;
+    int m_progressPercent = -1;
+    bool m_progressIsOneRun = true;
 
     // Private state.
     std::deque<Work> m_queue;

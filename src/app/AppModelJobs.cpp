@@ -83,7 +83,7 @@ QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
     request.skipJunk = m_skipJunk;
     request.directory = *directory;
     request.tools = m_tools;
-    request.control = RunControl{session, progressLine()};
+    request.control = RunControl{session, progressHandler()};
 
     std::string label = ArchiveNames::sanitizedBase(request.name);
     if (label.empty()) {
@@ -120,7 +120,7 @@ QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
     QPointer<AppModel> self(this);
     const std::vector<fs::path> archives = archivesIn(work);
 
-    beginProgress(work.plannedFiles);
+    beginProgress(work.plannedFiles, archives.size() == 1);
     auto session = std::make_shared<ArchiveSession>();
     m_session = session;
     std::vector<fs::path> results;
@@ -141,10 +141,10 @@ QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
         std::exception_ptr failure;
         fs::path result;
         try {
-            auto job =
-                runOn(&m_workers, [archive, tools = m_tools, password, control = RunControl{session, progressLine()}] {
-                    return ArchiveEngine::extract(archive, tools, password, control);
-                });
+            auto job = runOn(&m_workers,
+                             [archive, tools = m_tools, password, control = RunControl{session, progressHandler()}] {
+                                 return ArchiveEngine::extract(archive, tools, password, control);
+                             });
             result = co_await job;
         } catch (...) {
             failure = std::current_exception();

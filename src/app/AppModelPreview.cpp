@@ -256,8 +256,8 @@ QCoro::Task<> AppModel::extractFile(Work work, std::string path, std::string pas
         }
     }
 
-    auto job =
-        runJob([archive, path, tools = m_tools, password, control = RunControl{session, progressLine()}, isDirectory] {
+    auto job = runJob(
+        [archive, path, tools = m_tools, password, control = RunControl{session, progressHandler()}, isDirectory] {
             return ArchiveEngine::extractEntry(archive, path, tools, password, control, isDirectory);
         });
     const fs::path result = co_await job;

@@ -211,8 +211,9 @@ void AppModel::pickAndExtract()
     request.files = true;
     request.folders = false;
     request.multiple = true;
-    request.nameFilters = {QStringLiteral("*.zip"), QStringLiteral("*.rar"), QStringLiteral("*.7z"),
-                           QStringLiteral("*.gz"), QStringLiteral("*.tgz")};
+    for (std::string_view pattern : ArchiveKind::namePatterns()) {
+        request.nameFilters.push_back(QString::fromUtf8(pattern.data(), static_cast<qsizetype>(pattern.size())));
+    }
     pick(std::move(request), WorkAction::extract());
 }
 

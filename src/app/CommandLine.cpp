@@ -215,12 +215,15 @@ public:
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;
 
-    void line(std::string_view text)
+    void step(const ProgressStep& step)
     {
-        if (!m_enabled || !ProgressParser::counts(text)) {
+        if (!m_enabled) {
             return;
         }
-        ++m_done;
+        m_done += step.entries;
+        if (step.percent >= 0) {
+            m_percent = step.percent;
+        }
         const auto now = std::chrono::steady_clock::now();
         if (now - m_drawn >= std::chrono::milliseconds(80)) {
             draw();
@@ -235,13 +238,24 @@ private:
         }
         m_drawn = std::chrono::steady_clock::now();
         m_stream << "\r\x1b[K" << m_label;
-        if (m_total > 0) {
-            constexpr int width = 24;
-            const long long shown = std::min(m_done, m_total);
-            const int filled = static_cast<int>(shown * width / m_total);
+        // The same numbers as the window: the count of the total, moved on by the tool's own
+        // percentage where it gives one; a running count when the total is unknown.
+        constexpr int width = 24;
+        const auto bar = [&](long long filled) {
             m_stream << "  [" << std::string(static_cast<std::size_t>(filled), '#')
-                     << std::string(static_cast<std::size_t>(width - filled), '.') << "] "
-                     << L10n::progress(shown, m_total);
+                     << std::string(static_cast<std::size_t>(width - filled), '.') << "] ";
+        };
+        if (m_total > 0) {
+            const long long shown = std::min(m_done, m_total);
+            const long long byPercent = m_percent >= 0 ? m_percent * m_total / 100 : 0;
+            bar(std::min<long long>(std::max(shown, byPercent) * width / m_total, width));
+            m_stream << L10n::progress(shown, m_total);
+        } else if (m_percent >= 0) {
+            bar(std::min(m_percent, 100) * width / 100);
+            m_stream << m_percent << '%';
+            if (m_done > 0) {
+                m_stream << "  " << m_done;
+            }
         } else if (m_done > 0) {
             m_stream << "  " << m_done;
         }
@@ -253,6 +267,7 @@ private:
     std::string m_label;
     long long m_total;
     long long m_done = 0;
+    int m_percent = -1;
     std::chrono::steady_clock::time_point m_drawn;
 };
 
@@ -288,7 +303,7 @@ public:
         const std::string label =
             L10n::compressing(m_options.name.empty() ? items.front().filename().string() : m_options.name);
         ProgressLine progress(m_errors, m_terminal, label, m_terminal ? FileWalk::count(items) : 0);
-        request.control = {m_watch.newSession(), [&](std::string_view line) { progress.line(line); }};
+        request.control = {m_watch.newSession(), [&](const ProgressStep& step) { progress.step(step); }};
         try {
             const fs::path archive = ArchiveEngine::compress(request);
             progress.clear();
@@ -312,7 +327,7 @@ public:
             const std::optional<std::string> password =
                 m_password.empty() ? std::nullopt : std::optional<std::string>(m_password);
             ProgressLine progress(m_errors, m_terminal, L10n::extracting(archive.filename().string()), 0);
-            const RunControl control{m_watch.newSession(), [&](std::string_view line) { progress.line(line); }};
+            const RunControl control{m_watch.newSession(), [&](const ProgressStep& step) { progress.step(step); }};
             try {
                 fs::path result;
                 if (m_options.entry) {
@@ -376,7 +391,10 @@ private:
         if (isCancellation(error) || m_watch.interrupted()) {
             return kInterrupted;
         }
-        m_errors << "tarvo: " << (subject.empty() ? "" : subject + ": ") << describeError(error) << std::endl;
+        const std::string description = describeError(error);
+        // A file-system error already begins with the path it is about.
+        const bool named = subject.empty() || description.starts_with(subject + ": ");
+        m_errors << "tarvo: " << (named ? "" : subject + ": ") << description << std::endl;
         return kFailed;
     }
 

@@ -1,16 +1,18 @@
 #pragma once
 
+#include "ProgressParser.h"
+
 #include <functional>
 #include <memory>
 #include <mutex>
 
 namespace tarvo::app {
 
-// Hands progress ticks from the tools' output threads to the model.
+// Hands the tools' progress steps from their output threads to the model.
 class ProgressGate
 {
 public:
-    using Handler = std::function<void()>;
+    using Handler = std::function<void(const engine::ProgressStep&)>;
 
     void setHandler(Handler handler)
     {
@@ -20,7 +22,7 @@ public:
     }
 
     // Calls the handler outside the lock, so that a slow handler never holds up a replacement.
-    void tick() const
+    void report(const engine::ProgressStep& step) const
     {
         std::shared_ptr<const Handler> handler;
         {
@@ -28,14 +30,14 @@ public:
             handler = m_handler;
         }
         if (*handler) {
-            (*handler)();
+            (*handler)(step);
         }
     }
 
 private:
     mutable std::mutex m_lock;
     // Shared, so that taking it under the lock costs a reference count rather than a copy.
-    std::shared_ptr<const Handler> m_handler = std::make_shared<const Handler>([] {});
+    std::shared_ptr<const Handler> m_handler = std::make_shared<const Handler>([](const engine::ProgressStep&) {});
 };
 
 } // namespace tarvo::app

@@ -160,7 +160,8 @@ std::vector<std::string> ArchiveEngine::tarArguments(const fs::path& destination
 {
     std::vector<std::string> arguments;
     if (bsdtar) {
-        arguments = {"-czf", destination.string(), "--options",
+        // "-v" names each entry on standard error ("a NAME"), which the progress counts.
+        arguments = {"-czvf", destination.string(), "--options",
                      "gzip:compression-level=" + std::to_string(level.gzipLevel())};
     } else {
         arguments = {"-cf", destination.string(), "-I", "gzip -" + std::to_string(level.gzipLevel())};
@@ -204,7 +205,9 @@ std::vector<std::string> ArchiveEngine::sevenZipArguments(const fs::path& destin
 {
     // "-snl" stores links as links (7-Zip would otherwise pack what they point to, even outside the
     // items); "-spd" takes names literally instead of as wildcards.
-    std::vector<std::string> arguments = {"a", "-y", "-bso1", "-snl", "-spd", std::string(level.sevenZipSwitch())};
+    // "-bsp1" reports the percentage done on standard output.
+    std::vector<std::string> arguments = {
+        "a", "-y", "-bso1", "-bsp1", "-snl", "-spd", std::string(level.sevenZipSwitch())};
     if (password) {
         arguments.push_back("-p" + *password);
         arguments.push_back("-mhe=on");

@@ -4,10 +4,12 @@
 #include "ArchiveSession.h"
 #include "CompressionLevel.h"
 #include "ProcessRunner.h"
+#include "ProgressParser.h"
 #include "RarSupport.h"
 #include "ToolLocator.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,7 +22,8 @@ namespace tarvo::engine {
 struct RunControl
 {
     std::shared_ptr<ArchiveSession> session;
-    ProcessRunner::LineHandler onLine; // called from the runner's thread
+    // Each advance the tools report, called from the runner's thread.
+    std::function<void(const ProgressStep&)> onProgress;
 };
 
 struct CompressRequest

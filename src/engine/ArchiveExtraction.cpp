@@ -9,9 +9,14 @@
 #include "L10n.h"
 #include "NameFactory.h"
 #include "PathText.h"
+#include "ProcessRunner.h"
+#include "TextUtil.h"
+#include "ToolLocator.h"
 #include "Uuid.h"
 
 #include <algorithm>
+#include <fstream>
+#include <functional>
 
 namespace tarvo::engine {
 
@@ -81,19 +86,64 @@ void runUnzip(const fs::path& archive, const fs::path& destination, const std::o
     runTool("/usr/bin/unzip", std::move(arguments), std::nullopt, {0, 1}, password, control);
 }
 
-void runTar(const fs::path& archive, const fs::path& destination, const Selection& selection, const RunControl& control)
+void runTar(ArchiveKind kind, const fs::path& archive, const fs::path& destination, const RarSupport& support,
+            const Selection& selection, const RunControl& control)
 {
-    const TarTool tar = requireSystemTar();
-    // Files belong to the user who unpacks them, also when that user is root.
-    std::vector<std::string> arguments = {"-xzf", archive.string(), "-C", destination.string(), "--no-same-owner"};
-    if (!tar.isBsdtar) {
+    const auto tar = ToolLocator::systemTar();
+    if (!tar && support.unar && !selection.entry) {
+        runUnar(*support.unar, archive, destination, std::nullopt, selection, control);
+        return;
+    }
+    const TarTool tool = tar ? *tar : requireSystemTar();
+    // Both tars tell the compression by the content; "-z" keeps tar.gz as it always ran. bsdtar's
+    // "-v" names each entry ("x NAME"), which the progress counts. Files belong to the user who
+    // unpacks them, also when that user is root.
+    std::string mode = kind == ArchiveKind::tarGz ? "-xz" : "-x";
+    mode += tool.isBsdtar ? "vf" : "f";
+    std::vector<std::string> arguments = {mode, archive.string(), "-C", destination.string(), "--no-same-owner"};
+    if (!tool.isBsdtar) {
         arguments.push_back("--no-wildcards");
     }
     arguments.push_back("--");
     if (selection.entry) {
-        arguments.push_back(tar.isBsdtar ? ArchiveEngine::tarLiteral(*selection.entry) : *selection.entry);
+        arguments.push_back(tool.isBsdtar ? ArchiveEngine::tarLiteral(*selection.entry) : *selection.entry);
     }
-    runTool(tar.path, std::move(arguments), std::nullopt, {0}, std::nullopt, control);
+    runTool(tool.path, std::move(arguments), std::nullopt, {0}, std::nullopt, control);
+}
+
+std::optional<fs::path> bsdtarTool()
+{
+    return ToolLocator::executable("bsdtar");
+}
+
+// bsdtar for a ZIP or RAR another tool could not read. It asks for no password it is not given.
+void runBsdtar(const fs::path& tool, const fs::path& archive, const fs::path& destination,
+               const std::optional<std::string>& password, const Selection& selection, const RunControl& control)
+{
+    std::vector<std::string> arguments = {"-xvf", archive.string(), "-C", destination.string(), "--no-same-owner"};
+    if (password) {
+        arguments.insert(arguments.end(), {"--passphrase", *password});
+    }
+    arguments.push_back("--");
+    if (selection.entry) {
+        arguments.push_back(ArchiveEngine::tarLiteral(*selection.entry));
+    }
+    runTool(tool, std::move(arguments), std::nullopt, {0}, password, control);
+}
+
+void run7zz(const fs::path& tool, const fs::path& archive, const fs::path& destination,
+            const std::optional<std::string>& password, const Selection& selection, const RunControl& control)
+{
+    // A bare "-p" keeps 7-Zip from asking for a password it cannot get; "-spd" takes the entry name
+    // literally; "-bsp1" reports the percentage done. 7-Zip takes a folder entry with everything
+    // below it.
+    std::vector<std::string> arguments = {
+        "x",    "-y", "-bso1",         "-bsp1", "-o" + destination.string(), password ? "-p" + *password : "-p",
+        "-spd", "--", archive.string()};
+    if (selection.entry) {
+        arguments.push_back(*selection.entry);
+    }
+    runTool(tool, std::move(arguments), std::nullopt, {0, 1}, password, control);
 }
 
 void runSevenZip(const fs::path& archive, const fs::path& destination, const RarSupport& support,
@@ -106,15 +156,22 @@ void runSevenZip(const fs::path& archive, const fs::path& destination, const Rar
         runUnar(*support.unar, archive, destination, password, selection, control);
         return;
     }
-    // A bare "-p" keeps 7-Zip from asking for a password it cannot get; "-spd" takes the entry name
-    // literally. 7-Zip takes a folder entry with everything below it.
-    std::vector<std::string> arguments = {
-        "x",    "-y", "-bso1",         "-o" + destination.string(), password ? "-p" + *password : "-p",
-        "-spd", "--", archive.string()};
-    if (selection.entry) {
-        arguments.push_back(*selection.entry);
+    run7zz(*support.sevenZip, archive, destination, password, selection, control);
+}
+
+// A ZIP that unzip cannot read (newer compression methods, AES): 7zz, else bsdtar, else unar.
+void runZipFallback(const fs::path& archive, const fs::path& destination, const RarSupport& support,
+                    const std::optional<std::string>& password, const Selection& selection, const RunControl& control)
+{
+    if (support.sevenZip && !selection.viaUnar) {
+        run7zz(*support.sevenZip, archive, destination, password, selection, control);
+    } else if (const auto bsdtar = bsdtarTool(); bsdtar && !selection.viaUnar) {
+        runBsdtar(*bsdtar, archive, destination, password, selection, control);
+    } else if (support.unar && (!selection.entry || !selection.indexes.empty())) {
+        runUnar(*support.unar, archive, destination, password, selection, control);
+    } else {
+        throw ArchiveError(ArchiveError::Case::sevenZipUnavailable);
     }
-    runTool(*support.sevenZip, std::move(arguments), std::nullopt, {0, 1}, password, control);
 }
 
 void runRar(const fs::path& archive, const fs::path& destination, const RarSupport& support,
@@ -149,12 +206,18 @@ void runRar(const fs::path& archive, const fs::path& destination, const RarSuppo
 void runExtraction(ArchiveKind kind, const fs::path& archive, const fs::path& destination, const RarSupport& support,
                    const std::optional<std::string>& password, const Selection& selection, const RunControl& control)
 {
+    if (kind.isTar()) {
+        runTar(kind, archive, destination, support, selection, control);
+        return;
+    }
     switch (kind) {
     case ArchiveKind::zip:
+    case ArchiveKind::jar:
         runUnzip(archive, destination, password, selection, control);
         return;
-    case ArchiveKind::tarGz:
-        runTar(archive, destination, selection, control);
+    case ArchiveKind::zipx:
+        // Made for the methods unzip lacks: straight to the tools that have them.
+        runZipFallback(archive, destination, support, password, selection, control);
         return;
     case ArchiveKind::rar:
         runRar(archive, destination, support, password, selection, control);
@@ -162,7 +225,51 @@ void runExtraction(ArchiveKind kind, const fs::path& archive, const fs::path& de
     case ArchiveKind::sevenZip:
         runSevenZip(archive, destination, support, password, selection, control);
         return;
+    default:
+        throw ArchiveError(ArchiveError::Case::notAnArchive);
     }
+}
+
+// unzip's status and words for a member packed with a method it lacks; it extracts the others.
+bool unzipLacksMethod(const ArchiveError& failure)
+{
+    return failure.errorCase() == ArchiveError::Case::toolFailed && failure.tool() == "unzip" &&
+           failure.status() == 81 &&
+           (failure.message().find("unsupported compression method") != std::string::npos ||
+            failure.message().find("need PK compat") != std::string::npos);
+}
+
+// The second tool for an archive the first could not read, when there is one: 7-Zip's family for a
+// ZIP member unzip lacks, bsdtar for a RAR unar failed on. A password failure, a cancel or a launch
+// error never gets one: those are the archive's or the user's answer, not the tool's limit.
+std::function<void(const fs::path&)> secondTool(ArchiveKind kind, const ArchiveError& failure, const fs::path& archive,
+                                                const RarSupport& support, const std::optional<std::string>& password,
+                                                const Selection& selection, const RunControl& control)
+{
+    if ((kind == ArchiveKind::zip || kind == ArchiveKind::jar) && unzipLacksMethod(failure)) {
+        return [&](const fs::path& destination) {
+            runZipFallback(archive, destination, support, password, selection, control);
+        };
+    }
+    const auto bsdtar = bsdtarTool();
+    if (kind == ArchiveKind::rar && failure.errorCase() == ArchiveError::Case::toolFailed && failure.tool() == "unar" &&
+        bsdtar) {
+        return [&, tool = *bsdtar](const fs::path& destination) {
+            runBsdtar(tool, archive, destination, password, selection, control);
+        };
+    }
+    return {};
+}
+
+// The tool's words about the hidden working folder speak of the folder the user will see.
+ArchiveError aboutVisibleFolder(const ArchiveError& failure, const fs::path& working, const fs::path& shown)
+{
+    if (failure.errorCase() != ArchiveError::Case::toolFailed) {
+        return failure;
+    }
+    std::string message = replacingAll(failure.message(), working.string() + "/", "");
+    message = replacingAll(message, working.string(), shown.string());
+    return ArchiveError::toolFailed(failure.tool(), failure.status(), std::move(message));
 }
 
 // A fresh hidden folder beside the archive, which becomes the result only when complete.
@@ -233,6 +340,134 @@ void checkArchive(const fs::path& archive)
     }
     if (fs::is_directory(status)) {
         throw ArchiveError(ArchiveError::Case::notAnArchive);
+    }
+}
+
+// Runs the extraction into a fresh hidden folder beside the archive, and once more into another
+// with a second tool when the first could not read the archive: the folder that holds the result.
+// Nothing is left behind on a failure, and the failure does not speak of the hidden folder.
+fs::path unpack(ArchiveKind kind, const fs::path& archive, const fs::path& parent, const std::string& base,
+                const RarSupport& support, const std::optional<std::string>& password, const Selection& selection,
+                const RunControl& control)
+{
+    const fs::path shown = NameFactory::uniqueDirectory(parent, base);
+    fs::path working = makeWorkingFolder(parent, shown);
+    std::optional<ArchiveError> first;
+    try {
+        runExtraction(kind, archive, working, support, password, selection, control);
+        return working;
+    } catch (const ArchiveError& failure) {
+        removeTree(working);
+        first = aboutVisibleFolder(failure, working, shown);
+    } catch (...) {
+        removeTree(working);
+        throw;
+    }
+    const auto second = secondTool(kind, *first, archive, support, password, selection, control);
+    if (!second) {
+        throw *first;
+    }
+    working = makeWorkingFolder(parent, shown);
+    try {
+        second(working);
+        return working;
+    } catch (const ArchiveError& failure) {
+        removeTree(working);
+        const ArchiveError again = aboutVisibleFolder(failure, working, shown);
+        // unar's words are the better account of a RAR that neither could read; for a ZIP, unzip's
+        // are only that it lacks the method.
+        const bool keepFirst = kind == ArchiveKind::rar && again.errorCase() == ArchiveError::Case::toolFailed;
+        throw keepFirst ? *first : again;
+    } catch (...) {
+        removeTree(working);
+        throw;
+    }
+}
+
+// The four magic numbers of the single-file compressors, so that a ".gz" that is not gzip is no
+// archive instead of a tool's complaint.
+bool hasMagic(const fs::path& file, ArchiveKind kind)
+{
+    std::string_view magic;
+    switch (kind) {
+    case ArchiveKind::gzip:
+        magic = "\x1f\x8b";
+        break;
+    case ArchiveKind::xz:
+        magic = std::string_view("\xfd"
+                                 "7zXZ\0",
+                                 6);
+        break;
+    case ArchiveKind::bzip2:
+        magic = "BZh";
+        break;
+    default:
+        magic = "\x28\xb5\x2f\xfd";
+        break;
+    }
+    std::ifstream stream(file, std::ios::binary);
+    std::string head(magic.size(), '\0');
+    stream.read(head.data(), static_cast<std::streamsize>(head.size()));
+    return stream.gcount() == static_cast<std::streamsize>(magic.size()) && head == magic;
+}
+
+// One compressed file becomes the file itself, beside the archive and named after it ("notes.txt"
+// from "notes.txt.gz"). The data goes through the compressor's own tool to a hidden file, never
+// under a name the archive chooses.
+fs::path decompress(ArchiveKind kind, const fs::path& archive, const RarSupport& support,
+                    const std::optional<std::string>& password, const RunControl& control)
+{
+    if (!hasMagic(archive, kind)) {
+        throw ArchiveError(ArchiveError::Case::notAnArchive);
+    }
+    std::string_view name = "zstd";
+    std::string_view type = "zstd";
+    switch (kind) {
+    case ArchiveKind::gzip:
+        name = type = "gzip";
+        break;
+    case ArchiveKind::xz:
+        name = type = "xz";
+        break;
+    case ArchiveKind::bzip2:
+        name = type = "bzip2";
+        break;
+    default:
+        break;
+    }
+    ToolRun run;
+    if (const auto native = ToolLocator::executable(name)) {
+        run.executable = *native;
+        run.arguments = {"-d", "-c", "--", archive.string()};
+    } else if (support.sevenZip) {
+        run.executable = *support.sevenZip;
+        run.arguments = {"e",  "-so",           "-t" + std::string(type), password ? "-p" + *password : "-p",
+                         "--", archive.string()};
+    } else if (support.unar) {
+        run.executable = *support.unar;
+        run.arguments = {"-output-directory", "-", "--", archive.string()};
+    } else {
+        throw ArchiveError(ArchiveError::Case::sevenZipUnavailable);
+    }
+    const fs::path parent = archive.parent_path();
+    const fs::path working = parent / (".tarvo-" + makeUuid());
+    run.standardOutputFile = working;
+    run.session = control.session;
+    try {
+        ProcessRunner::run(run);
+        const std::string stem = ArchiveNames::stem(archive);
+        const std::string extension = pathExtension(stem);
+        const std::string base = extension.empty() ? stem : deletingPathExtension(stem);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const fs::path final = NameFactory::uniqueFile(parent, base, extension);
+            if (renameNoReplace(working, final)) {
+                return final;
+            }
+        }
+        throw fs::filesystem_error("cannot name the file", parent / stem, std::make_error_code(std::errc::file_exists));
+    } catch (...) {
+        removeTree(working);
+        throw;
     }
 }
 
@@ -320,11 +555,13 @@ fs::path ArchiveEngine::extract(const fs::path& archive, const RarSupport& suppo
     const std::optional<std::string> secret = normalized(password);
     const fs::path path = cleanPath(archive);
     checkArchive(path);
+    if (kind->isSingleFile()) {
+        return decompress(*kind, path, support, secret, control);
+    }
     const fs::path parent = path.parent_path();
     const std::string base = ArchiveNames::stem(path);
-    const fs::path working = makeWorkingFolder(parent, NameFactory::uniqueDirectory(parent, base));
+    const fs::path working = unpack(*kind, path, parent, base, support, secret, Selection{}, control);
     try {
-        runExtraction(*kind, path, working, support, secret, Selection{}, control);
         // The usual case, a lone folder and nothing else, becomes the result in one rename.
         std::vector<fs::path> all;
         for (const auto& entry : fs::directory_iterator(working)) {
@@ -359,7 +596,12 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
     const std::optional<std::string> secret = normalized(password);
     const fs::path path = cleanPath(archive);
     checkArchive(path);
+    if (kind->isSingleFile()) {
+        // Its one entry is the whole of it.
+        return decompress(*kind, path, support, secret, control);
+    }
 
+    const bool zipFamily = *kind == ArchiveKind::zip || *kind == ArchiveKind::jar;
     const ArchiveError cannotExtract = ArchiveError::toolFailed("Tarvo", 1, L10n::text(Text::pathCannotBeExtracted));
     Selection selection;
     selection.entry = *entry;
@@ -368,13 +610,14 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
     // folder or a RAR name with "*" or "?", which unrar cannot quote. unzip needs to know a folder
     // from a file. The listing tells all of it.
     bool viaUnar = (*kind == ArchiveKind::sevenZip && !support.sevenZip) ||
+                   (*kind == ArchiveKind::zipx && !support.sevenZip && !bsdtarTool()) ||
                    (*kind == ArchiveKind::rar && support.extractor && isUnar(*support.extractor));
     const bool rarMayNeedUnar = *kind == ArchiveKind::rar && support.unar && !viaUnar;
     if (rarMayNeedUnar && unrarCannotQuote(path, *entry)) {
         viaUnar = true;
     }
-    const bool needListing = viaUnar || rarMayNeedUnar || (*kind == ArchiveKind::zip && isDirectory != false) ||
-                             (*kind == ArchiveKind::rar && !isDirectory);
+    const bool needListing =
+        viaUnar || rarMayNeedUnar || (zipFamily && isDirectory != false) || (*kind == ArchiveKind::rar && !isDirectory);
     if (needListing && support.lister) {
         readListing(selection, ArchiveCatalog::list(path, secret.value_or(""), support, control.session));
         if (!selection.found) {
@@ -392,14 +635,19 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
 
     const fs::path parent = path.parent_path();
     const std::string base = ArchiveNames::stem(path);
-    const fs::path working = makeWorkingFolder(parent, NameFactory::uniqueDirectory(parent, base));
-    try {
-        if (*kind == ArchiveKind::zip && selection.found && selection.isDirectory && !selection.hasDescendants) {
-            // unzip fails on a pattern that matches nothing; an empty folder needs no tool.
+    if (zipFamily && selection.found && selection.isDirectory && !selection.hasDescendants) {
+        // unzip fails on a pattern that matches nothing; an empty folder needs no tool.
+        const fs::path working = makeWorkingFolder(parent, NameFactory::uniqueDirectory(parent, base));
+        try {
             fs::create_directories(working / *entry);
-        } else {
-            runExtraction(*kind, path, working, support, secret, selection, control);
+            return publish(working, parent, base) / *entry;
+        } catch (...) {
+            removeTree(working);
+            throw;
         }
+    }
+    const fs::path working = unpack(*kind, path, parent, base, support, secret, selection, control);
+    try {
         return publish(working, parent, base) / *entry;
     } catch (...) {
         removeTree(working);

@@ -3,28 +3,60 @@
 #include "PathText.h"
 #include "TextUtil.h"
 
+#include <array>
+#include <utility>
+
 namespace tarvo::engine {
+
+namespace {
+
+// Longer suffixes first, so that "x.tar.gz" is a tarball and not one compressed file.
+constexpr std::array<std::pair<std::string_view, ArchiveKind::Value>, 19> kSuffixes = {{
+    {".tar.gz", ArchiveKind::tarGz},   {".tar.xz", ArchiveKind::tarXz}, {".tar.bz2", ArchiveKind::tarBz2},
+    {".tar.zst", ArchiveKind::tarZst}, {".tgz", ArchiveKind::tarGz},    {".txz", ArchiveKind::tarXz},
+    {".tbz2", ArchiveKind::tarBz2},    {".tbz", ArchiveKind::tarBz2},   {".tzst", ArchiveKind::tarZst},
+    {".tar", ArchiveKind::tar},        {".zip", ArchiveKind::zip},      {".zipx", ArchiveKind::zipx},
+    {".jar", ArchiveKind::jar},        {".rar", ArchiveKind::rar},      {".7z", ArchiveKind::sevenZip},
+    {".gz", ArchiveKind::gzip},        {".xz", ArchiveKind::xz},        {".bz2", ArchiveKind::bzip2},
+    {".zst", ArchiveKind::zstd},
+}};
+
+} // namespace
 
 std::optional<ArchiveKind> ArchiveKind::from(const std::filesystem::path& path)
 {
     const std::string name = lastComponent(path);
-    const std::string extension = asciiLower(pathExtension(name));
-    if (extension == "zip") {
-        return zip;
-    }
-    if (extension == "rar") {
-        return rar;
-    }
-    if (extension == "7z") {
-        return sevenZip;
-    }
-    if (extension == "tgz") {
-        return tarGz;
-    }
-    if (extension == "gz" && asciiLower(pathExtension(deletingPathExtension(name))) == "tar") {
-        return tarGz;
+    for (const auto& [suffix, kind] : kSuffixes) {
+        // A name that is nothing but the suffix (".zip") is a hidden file, not an archive.
+        if (name.size() > suffix.size() && endsWithIgnoringCase(name, suffix)) {
+            return kind;
+        }
     }
     return std::nullopt;
+}
+
+std::vector<std::string_view> ArchiveKind::namePatterns()
+{
+    static constexpr std::array<std::string_view, kSuffixes.size()> patterns = {
+        "*.tar.gz", "*.tar.xz", "*.tar.bz2", "*.tar.zst", "*.tgz", "*.txz", "*.tbz2", "*.tbz", "*.tzst", "*.tar",
+        "*.zip",    "*.zipx",   "*.jar",     "*.rar",     "*.7z",  "*.gz",  "*.xz",   "*.bz2", "*.zst"};
+    return {patterns.begin(), patterns.end()};
+}
+
+ArchiveFormat ArchiveKind::format() const noexcept
+{
+    switch (m_value) {
+    case zip:
+    case zipx:
+    case jar:
+        return ArchiveFormat::zip;
+    case rar:
+        return ArchiveFormat::rar;
+    case sevenZip:
+        return ArchiveFormat::sevenZip;
+    default:
+        return ArchiveFormat::tarGz;
+    }
 }
 
 } // namespace tarvo::engine

@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string_view>
+#include <vector>
 
 namespace tarvo::engine {
 
-// The kind of an existing archive, told by its file name alone.
+// The kind of an existing archive, told by its file name alone. Tarvo extracts every kind; it
+// creates only the four formats.
 class ArchiveKind
 {
 public:
@@ -18,6 +21,17 @@ public:
         rar,
         sevenZip,
         tarGz,
+        tar,
+        tarXz,
+        tarBz2,
+        tarZst,
+        zipx,
+        jar,
+        // One compressed file, not an archive of several.
+        gzip,
+        xz,
+        bzip2,
+        zstd,
     };
 
     constexpr ArchiveKind(Value value) noexcept
@@ -26,9 +40,15 @@ public:
     constexpr operator Value() const noexcept { return m_value; }
 
     // The file is not opened: "x.7z" names a 7Z archive even when it is a folder or is missing.
+    // Letter case is ignored; "x.tar.xz" is a tar.xz archive, "x.xz" one compressed file.
     static std::optional<ArchiveKind> from(const std::filesystem::path& path);
+    // Every name pattern of an archive Tarvo opens, such as "*.tar.xz", for open panels.
+    static std::vector<std::string_view> namePatterns();
 
-    ArchiveFormat format() const noexcept { return static_cast<ArchiveFormat::Value>(m_value); }
+    bool isTar() const noexcept { return m_value == tarGz || (m_value >= tar && m_value <= tarZst); }
+    bool isSingleFile() const noexcept { return m_value >= gzip; }
+    // The format under which the history files it: the nearest of the four.
+    ArchiveFormat format() const noexcept;
 
 private:
     Value m_value;

@@ -8,11 +8,10 @@ namespace tarvo::engine {
 std::string ArchiveNames::stem(const std::filesystem::path& archive)
 {
     const std::string name = lastComponent(archive);
-    if (endsWithIgnoringCase(name, ".tar.gz")) {
-        return name.substr(0, name.size() - 7);
-    }
-    if (endsWithIgnoringCase(name, ".tgz")) {
-        return name.substr(0, name.size() - 4);
+    for (std::string_view suffix : {".tar.gz", ".tar.xz", ".tar.bz2", ".tar.zst"}) {
+        if (name.size() > suffix.size() && endsWithIgnoringCase(name, suffix)) {
+            return name.substr(0, name.size() - suffix.size());
+        }
     }
     return deletingPathExtension(name);
 }

@@ -15,7 +15,17 @@ void runTool(const std::filesystem::path& executable, std::vector<std::string> a
     run.successCodes = std::move(success);
     run.session = control.session;
     run.redact = password.value_or(std::string());
-    ProcessRunner::run(run, control.onLine);
+    if (!control.onProgress) {
+        ProcessRunner::run(run);
+        return;
+    }
+    ProgressParser parser(ProgressParser::familyOf(executable.filename().string()));
+    ProcessRunner::run(run, [&](std::string_view line) {
+        const ProgressStep step = parser.read(line);
+        if (step.entries > 0 || step.percent >= 0) {
+            control.onProgress(step);
+        }
+    });
 }
 
 TarTool requireSystemTar()

@@ -12,9 +12,10 @@
 
 namespace tarvo::engine {
 
-// Turns the bytes of one output stream into lines. Only LF separates lines (a CR inside a line,
-// as progress counters print, stays in it). Each line is decoded as UTF-8 with invalid sequences
-// replaced by U+FFFD, trimmed of white space at both ends, and dropped when nothing is left.
+// Turns the bytes of one output stream into lines. LF separates lines, and so does a backspace, with
+// which 7-Zip erases one progress report before it prints the next (a CR inside a line stays in it). Each line is
+// decoded as UTF-8 with invalid sequences replaced by U+FFFD, trimmed of white space at both ends, and dropped when
+// nothing is left.
 //
 // A template so that the sink, called for every line of every tool, is inlined.
 template <typename Sink> class LineSplitter
@@ -68,7 +69,7 @@ public:
     }
 
 private:
-    // Calls onLine(position of each line feed, position of the last byte >= 0x80 before it or -1)
+    // Calls onLine(position of each line feed or backspace, position of the last byte >= 0x80 before it or -1)
     // and returns the position of the chunk's last such byte. One pass finds both, sixteen bytes at
     // a time where the processor allows: this runs over every byte a tool prints.
     template <typename OnLine> static std::ptrdiff_t scanLines(const char* data, std::size_t size, OnLine&& onLine)
@@ -77,9 +78,11 @@ private:
         std::size_t i = 0;
 #if defined(__SSE2__)
         const __m128i lineFeed = _mm_set1_epi8('\n');
+        const __m128i backspace = _mm_set1_epi8('\b');
         for (; i + 16 <= size; i += 16) {
             const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-            auto feeds = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, lineFeed)));
+            auto feeds = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, lineFeed), _mm_cmpeq_epi8(block, backspace))));
             const auto high = static_cast<unsigned>(_mm_movemask_epi8(block));
             while (feeds != 0) {
                 const int at = __builtin_ctz(feeds);
@@ -98,7 +101,7 @@ private:
             const auto byte = static_cast<unsigned char>(data[i]);
             if (byte >= 0x80) {
                 lastHigh = static_cast<std::ptrdiff_t>(i);
-            } else if (byte == '\n') {
+            } else if (byte == '\n' || byte == '\b') {
                 onLine(i, lastHigh);
             }
         }

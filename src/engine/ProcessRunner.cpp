@@ -5,6 +5,7 @@
 #include "OutputTail.h"
 #include "PasswordFailure.h"
 #include "PathText.h"
+#include "ProgressParser.h"
 #include "TextUtil.h"
 
 #include <algorithm>
@@ -127,7 +128,13 @@ pid_t spawnChild(const ToolRun& tool, int input, int output, int error)
         check(::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0),
               "posix_spawn_file_actions");
     }
-    check(::posix_spawn_file_actions_adddup2(actions.get(), output, STDOUT_FILENO), "posix_spawn_file_actions");
+    if (tool.standardOutputFile) {
+        check(::posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, tool.standardOutputFile->c_str(),
+                                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0644),
+              "posix_spawn_file_actions");
+    } else {
+        check(::posix_spawn_file_actions_adddup2(actions.get(), output, STDOUT_FILENO), "posix_spawn_file_actions");
+    }
     check(::posix_spawn_file_actions_adddup2(actions.get(), error, STDERR_FILENO), "posix_spawn_file_actions");
     if (tool.currentDirectory) {
         check(::posix_spawn_file_actions_addchdir_np(actions.get(), tool.currentDirectory->c_str()),
@@ -282,14 +289,19 @@ private:
 template <typename Output, typename Errors>
 Exit execute(const ToolRun& tool, Output& output, Errors& errors, OutputTail& tail)
 {
-    Pipe out = makePipe();
+    Pipe out;
+    if (!tool.standardOutputFile) {
+        out = makePipe();
+    }
     Pipe err = makePipe();
     Pipe in;
     if (tool.standardInput) {
         in = makePipe();
     }
     // Fewer wake-ups for tools that print a line per file.
-    ::fcntl(out.read.get(), F_SETPIPE_SZ, kPipeCapacity);
+    if (out.read) {
+        ::fcntl(out.read.get(), F_SETPIPE_SZ, kPipeCapacity);
+    }
 
     pid_t child = 0;
     auto spawn = [&] {
@@ -429,7 +441,10 @@ void ProcessRunner::run(const ToolRun& tool, const LineHandler& onLine)
     OutputTail tail;
     bool passwordFailure = false;
     auto sink = [&](std::string_view line) {
-        tail.append(line);
+        // 7-Zip redraws its percentage hundreds of times; the message is in the other lines.
+        if (!ProgressParser::isCounter(line)) {
+            tail.append(line);
+        }
         if (!passwordFailure && PasswordFailure::matchesLine(line, family)) {
             passwordFailure = true;
         }

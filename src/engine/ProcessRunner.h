@@ -27,6 +27,9 @@ struct ToolRun
     // Written to the child's standard input, which is then closed. Absent: standard input is
     // /dev/null, so that a tool asking for a password gets end of file instead of waiting.
     std::optional<std::string> standardInput;
+    // Present: the child's standard output goes to this new file (never an existing one) instead
+    // of being read as lines.
+    std::optional<std::filesystem::path> standardOutputFile;
     // Absent: the child inherits the application's environment unchanged.
     std::optional<std::vector<std::string>> environment;
     // Absent: the run cannot be cancelled.

@@ -4,6 +4,89 @@
 
 namespace tarvo::engine {
 
+namespace {
+
+bool isDigit(char c) noexcept
+{
+    return c >= '0' && c <= '9';
+}
+
+// Reads the digits at `at`; false when there are none or too many to mean a count.
+bool readNumber(std::string_view line, std::size_t& at, std::int64_t& value) noexcept
+{
+    const std::size_t start = at;
+    value = 0;
+    while (at < line.size() && isDigit(line[at]) && at - start < 18) {
+        value = value * 10 + (line[at] - '0');
+        ++at;
+    }
+    return at > start && (at == line.size() || !isDigit(line[at]));
+}
+
+void skipBlanks(std::string_view line, std::size_t& at) noexcept
+{
+    while (at < line.size() && line[at] == ' ') {
+        ++at;
+    }
+}
+
+} // namespace
+
+ProgressParser::Family ProgressParser::familyOf(std::string_view tool) noexcept
+{
+    if (tool == "7zz" || tool == "7z" || tool == "7za") {
+        return Family::sevenZip;
+    }
+    if (tool == "bsdtar" || tool == "tar") {
+        return Family::tar;
+    }
+    if (tool == "unar") {
+        return Family::unar;
+    }
+    return Family::infoZip;
+}
+
+bool ProgressParser::isCounter(std::string_view line) noexcept
+{
+    std::size_t at = 0;
+    std::int64_t percent = 0;
+    return readNumber(line, at, percent) && at < line.size() && line[at] == '%' && percent <= 100;
+}
+
+ProgressStep ProgressParser::read(std::string_view line) noexcept
+{
+    switch (m_family) {
+    case Family::infoZip:
+        return {counts(line) ? 1 : 0, -1};
+    case Family::tar:
+        // Exactly as bsdtar writes them: its messages never begin with one lower-case letter alone.
+        return {line.size() > 2 && (line[0] == 'a' || line[0] == 'x') && line[1] == ' ' ? 1 : 0, -1};
+    case Family::unar:
+        return {line.ends_with("... OK.") ? 1 : 0, -1};
+    case Family::sevenZip:
+        break;
+    }
+    std::size_t at = 0;
+    std::int64_t percent = 0;
+    if (!readNumber(line, at, percent) || at >= line.size() || line[at] != '%' || percent > 100) {
+        return {};
+    }
+    ++at;
+    skipBlanks(line, at);
+    // The count of finished files follows when it is not zero, then the operation and the name.
+    std::int64_t count = 0;
+    std::size_t afterCount = at;
+    if (!readNumber(line, afterCount, count)) {
+        count = 0;
+    }
+    ProgressStep step{0, static_cast<int>(percent)};
+    if (count > m_reported) {
+        step.entries = count - m_reported;
+        m_reported = count;
+    }
+    return step;
+}
+
 bool ProgressParser::counts(std::string_view line) noexcept
 {
     // Called for every output line: the first letter picks the few prefixes worth comparing.

@@ -135,6 +135,7 @@ DropStageView::DropStageView(app::AppModel& model, QWidget* parent)
     connect(&m_model, &AppModel::isWorkingChanged, this, &DropStageView::updateWorking);
     connect(&m_model, &AppModel::progressDoneChanged, this, &DropStageView::updateProgress);
     connect(&m_model, &AppModel::progressTotalChanged, this, &DropStageView::updateProgress);
+    connect(&m_model, &AppModel::progressPercentChanged, this, &DropStageView::updateProgress);
     for (const Changed changed : {&AppModel::formatChanged, &AppModel::archivePasswordChanged, &AppModel::toolsChanged,
                                   &AppModel::askForDestinationChanged}) {
         connect(&m_model, changed, this, &DropStageView::updateNotes);
@@ -249,11 +250,13 @@ void DropStageView::updateProgress()
     } else {
         m_progress->setRange(0, 0);
     }
-    // Without a total, "0 of 0" would say nothing true: the busy bar alone says it.
+    // Without a total, "0 of 0" would say nothing true: a running count says what is known.
     const bool counted = m_model.progressTotal() > 0;
-    m_count->setVisible(counted);
+    m_count->setVisible(counted || m_model.progressDone() > 0);
     if (counted) {
         m_count->setText(text(engine::L10n::progress(m_model.progressDone(), m_model.progressTotal())));
+    } else if (m_model.progressDone() > 0) {
+        m_count->setText(QString::number(m_model.progressDone()));
     }
 }
 

@@ -272,7 +272,7 @@ TEST_F(ModelTest, ObservedFieldsNotifyOnlyWhenTheyChange)
 {
     auto model = makeModel();
     const QMetaObject* meta = model->metaObject();
-    EXPECT_EQ(meta->propertyCount() - meta->propertyOffset(), 23);
+    EXPECT_EQ(meta->propertyCount() - meta->propertyOffset(), 24);
     for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
         EXPECT_TRUE(meta->property(i).hasNotifySignal()) << meta->property(i).name();
     }

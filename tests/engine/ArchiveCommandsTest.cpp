@@ -23,7 +23,7 @@ TEST(ArchiveCommands, CreationCommandLines)
               (Args{"-r", "-y", "-1", "/o/A.zip", "--", "x"}));
 
     EXPECT_EQ(ArchiveEngine::tarArguments("/o/A.tar.gz", {"@x", "--help"}, maximum, true),
-              (Args{"-czf", "/o/A.tar.gz", "--options", "gzip:compression-level=9", "--exclude", ".DS_Store",
+              (Args{"-czvf", "/o/A.tar.gz", "--options", "gzip:compression-level=9", "--exclude", ".DS_Store",
                     "--exclude", "__MACOSX", "--exclude", ".AppleDouble", "--exclude", ".Spotlight-V100", "--exclude",
                     ".Trashes", "--exclude", ".fseventsd", "--", "./@x", "--help"}));
     EXPECT_EQ(ArchiveEngine::tarArguments("/o/A.tar.gz", {"@x"}, normal, false, false),
@@ -34,10 +34,10 @@ TEST(ArchiveCommands, CreationCommandLines)
                     "-x.Spotlight-V100", "-x.Trashes", "-x.fseventsd", "/o/A.rar", "--", "n"}));
 
     EXPECT_EQ(ArchiveEngine::sevenZipArguments("/o/A.7z", {"n", "m"}, std::nullopt, maximum, false),
-              (Args{"a", "-y", "-bso1", "-snl", "-spd", "-mx9", "/o/A.7z", "--", "n", "m"}));
+              (Args{"a", "-y", "-bso1", "-bsp1", "-snl", "-spd", "-mx9", "/o/A.7z", "--", "n", "m"}));
     EXPECT_EQ(
         ArchiveEngine::sevenZipArguments("/o/A.7z", {"-n"}, "pw", normal, true),
-        (Args{"a", "-y", "-bso1", "-snl", "-spd", "-mx5", "-ppw", "-mhe=on", "-xr!.DS_Store", "-xr!__MACOSX",
+        (Args{"a", "-y", "-bso1", "-bsp1", "-snl", "-spd", "-mx5", "-ppw", "-mhe=on", "-xr!.DS_Store", "-xr!__MACOSX",
               "-xr!.AppleDouble", "-xr!.Spotlight-V100", "-xr!.Trashes", "-xr!.fseventsd", "/o/A.7z", "--", "-n"}));
 }
 

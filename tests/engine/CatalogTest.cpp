@@ -74,5 +74,6 @@ TEST(ArchiveEntry, Symbols)
     EXPECT_EQ((ArchiveEntry{"in/inner.tar.gz", 0, false}).symbol(), "archivebox");
     EXPECT_EQ((ArchiveEntry{"IMG_0001.JPG", 0, false}).symbol(), "photo");
     EXPECT_EQ((ArchiveEntry{"notes.txt", 0, false}).symbol(), "doc");
-    EXPECT_EQ((ArchiveEntry{"file.gz", 0, false}).symbol(), "doc");
+    EXPECT_EQ((ArchiveEntry{"file.gz", 0, false}).symbol(), "archivebox");
+    EXPECT_EQ((ArchiveEntry{"file.gzip", 0, false}).symbol(), "doc");
 }

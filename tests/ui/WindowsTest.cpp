@@ -113,7 +113,8 @@ protected:
 TEST_F(WindowsTest, DropsQueueLocalFilesOnlyAndNeverWhileAJobRuns)
 {
     // A 7-Zip that starts and then waits to be stopped.
-    writeScript(toolDirectory() / "7zz", "echo 'adding: a.txt'\nexec sleep 60\n");
+    // 7-Zip's progress: one file done, then a percentage redrawn after backspaces.
+    writeScript(toolDirectory() / "7zz", "printf '  5%% 1 + a.txt\\b\\b\\b 40%% 1 + b.txt\\b'\nexec sleep 60\n");
     auto model = makeModel();
     ui::MainWindow window(*model, {});
     window.show();
@@ -334,7 +335,8 @@ int strongestAlpha(const QIcon& icon)
 
 TEST_F(WindowsTest, TheTrayIconDimsWhileJobsRunAndItsPanelQueuesDrops)
 {
-    writeScript(toolDirectory() / "7zz", "echo 'adding: a.txt'\nexec sleep 60\n");
+    // 7-Zip's progress: one file done, then a percentage redrawn after backspaces.
+    writeScript(toolDirectory() / "7zz", "printf '  5%% 1 + a.txt\\b\\b\\b 40%% 1 + b.txt\\b'\nexec sleep 60\n");
     writeFile(work() / "a.txt", "a");
     writeFile(work() / "b.txt", "b");
     auto model = makeModel();
