@@ -1,10 +1,13 @@
 #include "ArchiveCatalog.h"
 
 #include "ArchiveError.h"
+#include "ArchiveKind.h"
+#include "ArchiveNames.h"
 #include "L10n.h"
 #include "PathText.h"
 #include "ProcessRunner.h"
 #include "TextUtil.h"
+#include "ToolLocator.h"
 
 #include <condition_variable>
 #include <deque>
@@ -406,7 +409,88 @@ private:
     std::jthread m_thread; // last: it starts once everything above exists
 };
 
+// Splits off the next field of a line of blank-separated fields.
+std::string_view nextField(std::string_view& rest)
+{
+    const std::size_t start = rest.find_first_not_of(' ');
+    if (start == std::string_view::npos) {
+        rest = {};
+        return {};
+    }
+    rest.remove_prefix(start);
+    const std::size_t end = rest.find(' ');
+    const std::string_view field = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    return field;
+}
+
+// lsar does not read zstd. bsdtar does, and lists the tar inside.
+ArchiveListing listZstdTar(const std::filesystem::path& archive, const std::shared_ptr<ArchiveSession>& session)
+{
+    const auto bsdtar = ToolLocator::executable("bsdtar");
+    if (!bsdtar) {
+        throw ArchiveError::toolFailed("bsdtar", 1, L10n::text(Text::listingUnreadable));
+    }
+    ToolRun run;
+    run.executable = *bsdtar;
+    run.arguments = {"-tvf", std::filesystem::absolute(archive).string()};
+    run.session = session;
+    ArchiveListing listing;
+    listing.hasContents = true;
+    ProcessRunner::Captured captured = ProcessRunner::captureWithStatus(run, [&](std::string_view line) {
+        ArchiveEntry entry = ArchiveCatalog::parseTarLine(line);
+        if (!entry.path.empty()) {
+            listing.entries.push_back(std::move(entry));
+            listing.indexes.push_back(-1);
+        }
+    });
+    if (captured.status != 0 || captured.signalled) {
+        if (listing.entries.empty() && !captured.signalled) {
+            throw ArchiveError(ArchiveError::Case::notAnArchive);
+        }
+        throw ArchiveError::toolFailed("bsdtar", captured.status, std::move(captured.message));
+    }
+    return listing;
+}
+
 } // namespace
+
+// "drwxr-xr-x  0 user group  0 Dec  7 08:20 name/": mode, links, owner, group, size, three fields
+// of date, then the name as bsdtar prints it; a link adds " -> target".
+ArchiveEntry ArchiveCatalog::parseTarLine(std::string_view line)
+{
+    std::string_view rest = line;
+    const std::string_view mode = nextField(rest);
+    for (int i = 0; i < 3; ++i) {
+        nextField(rest);
+    }
+    const std::string_view size = nextField(rest);
+    for (int i = 0; i < 3; ++i) {
+        nextField(rest);
+    }
+    if (mode.size() < 10 || rest.empty()) {
+        return {};
+    }
+    ArchiveEntry entry;
+    if (mode.front() == 'l') {
+        if (const std::size_t arrow = rest.rfind(" -> "); arrow != std::string_view::npos) {
+            rest = rest.substr(0, arrow);
+        }
+    }
+    entry.isDirectory = mode.front() == 'd';
+    while (rest.size() > 1 && rest.back() == '/') {
+        rest.remove_suffix(1);
+    }
+    entry.path = std::string(rest);
+    for (char c : size) {
+        if (c < '0' || c > '9') {
+            entry.byteSize = 0;
+            break;
+        }
+        entry.byteSize = entry.byteSize * 10 + (c - '0');
+    }
+    return entry;
+}
 
 ArchiveListing ArchiveCatalog::parse(std::string_view output)
 {
@@ -418,6 +502,15 @@ ArchiveListing ArchiveCatalog::parse(std::string_view output)
 ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::string_view password,
                                     const RarSupport& support, const std::shared_ptr<ArchiveSession>& session)
 {
+    if (const auto kind = ArchiveKind::from(archive); kind == ArchiveKind::tarZst) {
+        return listZstdTar(archive, session);
+    } else if (kind == ArchiveKind::zstd) {
+        // One compressed file: its entry is the file it unpacks to, named as extracting names it.
+        if (!kind->hasMagic(archive)) {
+            throw ArchiveError(ArchiveError::Case::notAnArchive);
+        }
+        return ArchiveListing{{ArchiveEntry{ArchiveNames::stem(archive), 0, false}}, false, {-1}, std::nullopt, true};
+    }
     if (!support.lister) {
         throw ArchiveError::toolFailed("lsar", 1, L10n::text(Text::lsarNotFound));
     }

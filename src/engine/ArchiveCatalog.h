@@ -26,7 +26,8 @@ struct ArchiveListing
     bool hasContents = false;
 };
 
-// Lists what an archive holds, through lsar's JSON output.
+// Lists what an archive holds, through lsar's JSON output (bsdtar's listing for zstd, which lsar
+// does not read).
 class ArchiveCatalog
 {
 public:
@@ -39,6 +40,8 @@ public:
     // The JSON of `lsar -json`. Streams through it without building a document, so that a listing of
     // 100,000 entries costs little more than its text.
     static ArchiveListing parse(std::string_view output);
+    // One line of `bsdtar -tv`; an entry with an empty path when the line is none.
+    static ArchiveEntry parseTarLine(std::string_view line);
 };
 
 } // namespace tarvo::engine

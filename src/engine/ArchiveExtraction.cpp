@@ -15,7 +15,6 @@
 #include "Uuid.h"
 
 #include <algorithm>
-#include <fstream>
 #include <functional>
 
 namespace tarvo::engine {
@@ -384,40 +383,13 @@ fs::path unpack(ArchiveKind kind, const fs::path& archive, const fs::path& paren
     }
 }
 
-// The four magic numbers of the single-file compressors, so that a ".gz" that is not gzip is no
-// archive instead of a tool's complaint.
-bool hasMagic(const fs::path& file, ArchiveKind kind)
-{
-    std::string_view magic;
-    switch (kind) {
-    case ArchiveKind::gzip:
-        magic = "\x1f\x8b";
-        break;
-    case ArchiveKind::xz:
-        magic = std::string_view("\xfd"
-                                 "7zXZ\0",
-                                 6);
-        break;
-    case ArchiveKind::bzip2:
-        magic = "BZh";
-        break;
-    default:
-        magic = "\x28\xb5\x2f\xfd";
-        break;
-    }
-    std::ifstream stream(file, std::ios::binary);
-    std::string head(magic.size(), '\0');
-    stream.read(head.data(), static_cast<std::streamsize>(head.size()));
-    return stream.gcount() == static_cast<std::streamsize>(magic.size()) && head == magic;
-}
-
 // One compressed file becomes the file itself, beside the archive and named after it ("notes.txt"
 // from "notes.txt.gz"). The data goes through the compressor's own tool to a hidden file, never
 // under a name the archive chooses.
 fs::path decompress(ArchiveKind kind, const fs::path& archive, const RarSupport& support,
                     const std::optional<std::string>& password, const RunControl& control)
 {
-    if (!hasMagic(archive, kind)) {
+    if (!kind.hasMagic(archive)) {
         throw ArchiveError(ArchiveError::Case::notAnArchive);
     }
     std::string_view name = "zstd";

@@ -4,6 +4,8 @@
 #include "TextUtil.h"
 
 #include <array>
+#include <fstream>
+#include <string>
 #include <utility>
 
 namespace tarvo::engine {
@@ -41,6 +43,33 @@ std::vector<std::string_view> ArchiveKind::namePatterns()
         "*.tar.gz", "*.tar.xz", "*.tar.bz2", "*.tar.zst", "*.tgz", "*.txz", "*.tbz2", "*.tbz", "*.tzst", "*.tar",
         "*.zip",    "*.zipx",   "*.jar",     "*.rar",     "*.7z",  "*.gz",  "*.xz",   "*.bz2", "*.zst"};
     return {patterns.begin(), patterns.end()};
+}
+
+bool ArchiveKind::hasMagic(const std::filesystem::path& file) const
+{
+    std::string_view magic;
+    switch (m_value) {
+    case gzip:
+        magic = "\x1f\x8b";
+        break;
+    case xz:
+        magic = std::string_view("\xfd"
+                                 "7zXZ\0",
+                                 6);
+        break;
+    case bzip2:
+        magic = "BZh";
+        break;
+    case zstd:
+        magic = "\x28\xb5\x2f\xfd";
+        break;
+    default:
+        return true;
+    }
+    std::ifstream stream(file, std::ios::binary);
+    std::string head(magic.size(), '\0');
+    stream.read(head.data(), static_cast<std::streamsize>(head.size()));
+    return stream.gcount() == static_cast<std::streamsize>(magic.size()) && head == magic;
 }
 
 ArchiveFormat ArchiveKind::format() const noexcept

@@ -47,6 +47,9 @@ public:
 
     bool isTar() const noexcept { return m_value == tarGz || (m_value >= tar && m_value <= tarZst); }
     bool isSingleFile() const noexcept { return m_value >= gzip; }
+    // For a single compressed file, whether the file begins with its compressor's magic number, so
+    // that a ".gz" that is not gzip is no archive rather than a tool's complaint. True otherwise.
+    bool hasMagic(const std::filesystem::path& file) const;
     // The format under which the history files it: the nearest of the four.
     ArchiveFormat format() const noexcept;
 

@@ -19,7 +19,8 @@ bool unzipFailure(std::string_view line) noexcept
 
 // "Cannot open encrypted archive. Wrong password?" on a line of its own (after "ERROR: ARCHIVE"),
 // or as "ERROR: ARCHIVE : Cannot open ...", and "ERROR: Data Error in encrypted file. Wrong
-// password? : NAME". Names appear after "- ", "+ ", "Path = " and the like, never after "ERROR:".
+// password? : NAME" or "ERROR: Wrong password : NAME". Names appear after "- ", "+ ", "Path = " and the like, never
+// after "ERROR:".
 bool sevenZipFailure(std::string_view line) noexcept
 {
     constexpr std::string_view cannotOpen = "cannot open encrypted archive. wrong password?";
@@ -34,7 +35,9 @@ bool sevenZipFailure(std::string_view line) noexcept
         return true;
     }
     const std::string_view rest = trimmed(line.substr(6));
-    return startsWithIgnoringCase(rest, "data error in encrypted file. wrong password?") ||
+    // "ERROR: Wrong password : NAME" is its word on an AES member of a ZIP.
+    return startsWithIgnoringCase(rest, "wrong password :") ||
+           startsWithIgnoringCase(rest, "data error in encrypted file. wrong password?") ||
            startsWithIgnoringCase(rest, "crc failed in encrypted file. wrong password?");
 }
 

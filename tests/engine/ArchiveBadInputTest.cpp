@@ -68,10 +68,14 @@ TEST_F(BadInput, HostileAndBrokenArchivesWriteNothingOutsideAndLeaveNothingBehin
     writeFile(src / "evil.txt", "evil");
     fs::create_directory_symlink(dir / "outside", src / "up");
     const std::string archives = (dir / "archives").string();
-    for (const char* suffix : {".tar.gz", ".zip", ".7z"}) {
+    for (const char* suffix : {".tar.gz", ".tar.xz", ".tar", ".zip", ".7z"}) {
         bsdtar({"-acPf", archives + "/links" + suffix, "-s", ",^real,up,", "up", "real"}, src);
     }
-    bsdtar({"-acPf", archives + "/dots.tar.gz", "-s", ",^evil,../../evil,", "evil.txt"}, src);
+    for (const char* suffix : {".tar.gz", ".tar.xz"}) {
+        bsdtar({"-acPf", archives + "/dots" + suffix, "-s", ",^evil,../../evil,", "-s",
+                ",^real/pwned.txt," + (dir / "abs.txt").string() + ",", "evil.txt", "real/pwned.txt"},
+               src);
+    }
     bsdtar({"-acPf", archives + "/dots.zip", "-s", ",^evil,../../evil,", "-s",
             ",^real/pwned.txt," + (dir / "abs.txt").string() + ",", "evil.txt", "real/pwned.txt"},
            src);
@@ -87,6 +91,12 @@ TEST_F(BadInput, HostileAndBrokenArchivesWriteNothingOutsideAndLeaveNothingBehin
     }
     writeFile(dir / "archives" / "nothing.7z", "");
     writeFile(dir / "archives" / "empty.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+    // The same as zipx, which other tools unpack; one compressed file that stores a climbing name.
+    fs::copy_file(dir / "archives" / "links.zip", dir / "archives" / "links.zipx");
+    fs::copy_file(dir / "archives" / "dots.zip", dir / "archives" / "dots.zipx");
+    std::string gzip = readFile(dir / "whole.tar.gz");
+    writeFile(dir / "archives" / "named.gz",
+              gzip.substr(0, 3) + '\x08' + gzip.substr(4, 6) + "../../evil.txt" + '\0' + gzip.substr(10));
     const fs::path fixture = fs::path(TARVO_FIXTURES_DIR) / "rar" / "rar5-evil-symlink-traversal.rar";
     if (fs::exists(fixture)) {
         fs::copy_file(fixture, dir / "archives" / "evil.rar");

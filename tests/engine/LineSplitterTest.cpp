@@ -33,6 +33,8 @@ TEST(LineSplitter, LineEndsBlankLinesAndInvalidUtf8)
         {{"one\r\ntwo\r\n"}, {"one", "two"}},
         // A counter redrawn with CR stays one line and keeps its inner CR.
         {{"10%\r20%\n"}, {"10%\r20%"}},
+        // 7-Zip erases its counter with backspaces: each report is a line of its own.
+        {{"  5% 1 + a\b\b\b   \b\b\b 40% 2 + b\b\b", "\bdone\n"}, {"5% 1 + a", "40% 2 + b", "done"}},
         {{"a\n", "", "\n\n   \n\t\r\n  b"}, {"a", "b"}},
         // Unicode white space at the ends goes too.
         {{"\u3000名前\u00a0\u2028\n"}, {"名前"}},

@@ -51,6 +51,7 @@ TEST(PasswordFailure, RecognisesEachToolsOwnWordsAndNotNames)
         {Family::sevenZip, "ERROR: henc.7z : Cannot open encrypted archive. Wrong password?"},
         {Family::sevenZip, "ERROR: Data Error in encrypted file. Wrong password? : d/plain.txt"},
         {Family::sevenZip, "ERROR: CRC Failed in encrypted file. Wrong password? : a.bin"},
+        {Family::sevenZip, "ERROR: Wrong password : src/a.txt"},
         {Family::unar, "d/wrong password.txt  (6 B)... Failed! (Missing or wrong password)"},
         {Family::unar, "Archive parsing failed! (Missing or wrong password.)"},
         {Family::unar, "/x/henc.7z: This archive requires a password to unpack. Use the -p option to provide one."},

@@ -67,6 +67,9 @@ TEST_F(ProcessRunnerTest, StatusSignalMaskPasswordWordsAndCapture)
     // Standard output and standard error share one tail, in the order the lines came.
     EXPECT_EQ(failure(script("fake-unzip", "echo out1; sleep 0.1; echo err1 >&2; sleep 0.1; echo out2; exit 2")),
               ArchiveError::toolFailed("fake-unzip", 2, "out1\nerr1\nout2"));
+    // Progress counters are no part of the message.
+    EXPECT_EQ(failure(script("7zz", "printf ' 5%% + a\\b\\b 9%% 1 - b\\b\\bERROR: broken\\n'; exit 2")),
+              ArchiveError::toolFailed("7zz", 2, "ERROR: broken"));
     ToolRun run = script("unzip", "echo warning; exit 1", {0, 1});
     EXPECT_NO_THROW(ProcessRunner::run(run));
     run.successCodes = {0};

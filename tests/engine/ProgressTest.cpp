@@ -55,6 +55,35 @@ TEST(FileWalk, UnreadableFoldersAddNothing)
     std::filesystem::permissions(dir / "closed", std::filesystem::perms::owner_all);
 }
 
+TEST(ProgressParser, EachToolFamilysReports)
+{
+    // 7-Zip: a percentage, then its running count of finished files when there is one.
+    ProgressParser sevenZip(ProgressParser::familyOf("7zz"));
+    const auto step = [&](std::string_view line) {
+        const ProgressStep got = sevenZip.read(line);
+        return std::pair(static_cast<long long>(got.entries), got.percent);
+    };
+    EXPECT_EQ(step("0%"), std::pair(0LL, 0));
+    EXPECT_EQ(step("5% + 12 monkeys.txt"), std::pair(0LL, 5));
+    EXPECT_EQ(step("34% 3 - 2.txt"), std::pair(3LL, 34));
+    EXPECT_EQ(step("40% 3 - 2.txt"), std::pair(0LL, 40));
+    EXPECT_EQ(step("98% 8 U x"), std::pair(5LL, 98));
+    for (const char* line : {"Scanning the drive:", "0M Scan /tmp", "101% 9", "%", "1234567890123456789012% 1"}) {
+        EXPECT_EQ(step(line), std::pair(0LL, -1)) << line;
+    }
+    EXPECT_TRUE(ProgressParser::isCounter("45% 3 - name"));
+    EXPECT_FALSE(ProgressParser::isCounter("7-Zip 26.02"));
+
+    ProgressParser tar(ProgressParser::familyOf("bsdtar"));
+    EXPECT_EQ(tar.read("a Photos/cover.png").entries, 1);
+    EXPECT_EQ(tar.read("x -a b.txt").entries, 1);
+    EXPECT_EQ(tar.read("bsdtar: Error exit delayed from previous errors.").entries, 0);
+    EXPECT_EQ(tar.read("A x").entries, 0);
+    ProgressParser unar(ProgressParser::familyOf("unar"));
+    EXPECT_EQ(unar.read("test1.bin  (4096 B)... OK.").entries, 1);
+    EXPECT_EQ(unar.read("test1.bin  (4096 B)... Failed!").entries, 0);
+}
+
 TEST(ProgressParser, CountsTheLinesThatNameOneEntry)
 {
     for (const char* line :

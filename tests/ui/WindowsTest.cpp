@@ -138,6 +138,7 @@ TEST_F(WindowsTest, DropsQueueLocalFilesOnlyAndNeverWhileAJobRuns)
     EXPECT_EQ(model->format(), ArchiveFormat::sevenZip);
     EXPECT_TRUE(drop(stage, urls({work() / "a.txt"})));
     ASSERT_TRUE(spinUntil([&] { return model->progressDone() == 1; }));
+    EXPECT_TRUE(spinUntil([&] { return model->progressPercent() == 40; }));
     auto* cancel = named<QPushButton>(stage, QStringLiteral("Cancel"));
     ASSERT_TRUE(cancel != nullptr && cancel->isVisible());
     EXPECT_TRUE(shows(stage, QStringLiteral("1 of 1")));

@@ -1,0 +1,228 @@
+#include "ArchiveCatalog.h"
+#include "ArchiveEngine.h"
+#include "ArchiveError.h"
+#include "TestSupport.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <mutex>
+
+using namespace tarvo::engine;
+using tarvo::test::namesIn;
+using tarvo::test::readFile;
+using tarvo::test::runProgram;
+using tarvo::test::TempDir;
+using tarvo::test::writeFile;
+using tarvo::test::writeScript;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Kinds : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (const auto missing =
+                tarvo::test::missingTool({"zip", "unzip", "bsdtar", "7zz", "unar", "lsar", "gzip", "xz", "zstd"})) {
+            GTEST_SKIP() << *missing;
+        }
+        tools = ToolLocator::rarSupport();
+        writeFile(dir / "src" / "Tree" / "-a b.txt", "first");
+        writeFile(dir / "src" / "Tree" / "sub" / "[x]*.txt", "second");
+        fs::create_directories(dir / "out");
+    }
+
+    // A tool run in `folder` that must succeed.
+    static void make(const std::vector<std::string>& argv, const fs::path& folder)
+    {
+        std::vector<std::string> command = {"/usr/bin/env", "-C", folder.string()};
+        command.insert(command.end(), argv.begin(), argv.end());
+        const auto result = runProgram(command);
+        ASSERT_EQ(result.status, 0) << argv.front() << ": " << result.errors;
+    }
+
+    static ArchiveError::Case failure(const std::function<void()>& job)
+    {
+        try {
+            job();
+        } catch (const ArchiveError& error) {
+            return error.errorCase();
+        }
+        ADD_FAILURE() << "no failure";
+        return ArchiveError::Case::toolFailed;
+    }
+
+    fs::path extract(const fs::path& archive, const std::optional<std::string>& password = {},
+                     const RunControl& control = {})
+    {
+        return ArchiveEngine::extract(archive, tools, password, control);
+    }
+
+    void expectTree(const fs::path& folder)
+    {
+        EXPECT_EQ(readFile(folder / "-a b.txt"), "first");
+        EXPECT_EQ(readFile(folder / "sub" / "[x]*.txt"), "second");
+    }
+
+    TempDir dir;
+    RarSupport tools;
+};
+
+} // namespace
+
+TEST_F(Kinds, EveryNewKindExtractsAndLists)
+{
+    const fs::path src = dir / "src";
+    const fs::path out = dir / "out";
+    for (const char* name : {"t.tar", "t.tar.xz", "t.tbz2", "t.tar.zst"}) {
+        make({"bsdtar", "-acf", (out / name).string(), "Tree"}, src);
+    }
+    // bsdtar's -a does not know upper-case suffixes.
+    make({"bsdtar", "-cJf", (out / "t.TXZ").string(), "Tree"}, src);
+    make({"7zz", "a", "-tzip", "-mm=PPMd", "-bso0", (out / "t.zipx").string(), "Tree"}, src);
+    make({"zip", "-qr", (out / "t.jar").string(), "Tree"}, src);
+    for (const auto& archive : fs::directory_iterator(out)) {
+        SCOPED_TRACE(archive.path().filename().string());
+        const ArchiveListing listing = ArchiveCatalog::list(archive.path(), "", tools);
+        const bool listed = std::any_of(listing.entries.begin(), listing.entries.end(),
+                                        [](const ArchiveEntry& entry) { return entry.path == "Tree/sub/[x]*.txt"; });
+        EXPECT_TRUE(listed);
+        const fs::path result = extract(archive.path());
+        EXPECT_EQ(result.parent_path(), out);
+        expectTree(result);
+    }
+
+    // One compressed file becomes that file beside it, named after it, whatever name it stored;
+    // a tarball misnamed ".gz" stays the tar it is; a ".gz" that is not gzip is no archive.
+    const fs::path single = dir / "single";
+    writeFile(single / "notes.txt", "hello");
+    make({"gzip", "-k", "notes.txt"}, single);
+    make({"xz", "-k", "notes.txt"}, single);
+    make({"bzip2", "-k", "notes.txt"}, single);
+    make({"zstd", "-q", "notes.txt"}, single);
+    for (const char* name : {"notes.txt.gz", "notes.txt.xz", "notes.txt.bz2", "notes.txt.zst"}) {
+        SCOPED_TRACE(name);
+        const ArchiveListing listing = ArchiveCatalog::list(single / name, "", tools);
+        ASSERT_EQ(listing.entries.size(), 1U);
+        EXPECT_EQ(listing.entries.front().path, "notes.txt");
+        const fs::path result = extract(single / name);
+        EXPECT_EQ(result, single / "notes 2.txt");
+        EXPECT_EQ(readFile(result), "hello");
+        fs::remove(result);
+    }
+    make({"bsdtar", "-czf", (single / "backup.gz").string(), "notes.txt"}, single);
+    const std::string tarball = readFile(single / "backup.gz");
+    const fs::path asFile = extract(single / "backup.gz");
+    EXPECT_EQ(asFile, single / "backup");
+    EXPECT_EQ(runProgram({"/usr/bin/bsdtar", "-tf", asFile.string()}).output, "notes.txt\n");
+    writeFile(single / "fake.gz", "plain text");
+    writeFile(single / "fake.zst", "plain text");
+    const auto before = namesIn(single);
+    EXPECT_EQ(failure([&] { extract(single / "fake.gz"); }), ArchiveError::Case::notAnArchive);
+    EXPECT_EQ(failure([&] { ArchiveCatalog::list(single / "fake.zst", "", tools); }), ArchiveError::Case::notAnArchive);
+    EXPECT_EQ(namesIn(single), before);
+    EXPECT_EQ(tarball, readFile(single / "backup.gz"));
+}
+
+TEST_F(Kinds, ASecondToolOnlyWhereTheFirstLacksTheMethod)
+{
+    const fs::path src = dir / "src";
+    const fs::path out = dir / "out";
+    make({"7zz", "a", "-tzip", "-mm=LZMA", "-bso0", (out / "lzma.zip").string(), "Tree"}, src);
+    make({"7zz", "a", "-tzip", "-mm=LZMA", "-psecret", "-bso0", (out / "locked lzma.zip").string(), "Tree"}, src);
+    make({"zip", "-qr", "-P", "secret", (out / "locked.zip").string(), "Tree"}, src);
+    make({"7zz", "a", "-tzip", "-mem=AES256", "-psecret", "-bso0", (out / "aes.zip").string(), "Tree"}, src);
+
+    // unzip stops on LZMA members; 7-Zip unpacks the archive again into a fresh folder.
+    expectTree(extract(out / "lzma.zip"));
+    expectTree(extract(out / "locked lzma.zip", "secret"));
+    expectTree(extract(out / "aes.zip", "secret"));
+    const auto before = namesIn(out);
+    for (const char* name : {"locked lzma.zip", "locked.zip", "aes.zip"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(failure([&] { extract(out / name, "wrong"); }), ArchiveError::Case::wrongPassword);
+    }
+    EXPECT_EQ(ArchiveError(ArchiveError::Case::wrongPassword).errorDescription(), "Wrong password.");
+    EXPECT_EQ(namesIn(out), before);
+
+    // Without RARLAB's unrar, unar's failure on a RAR gets bsdtar; a password failure does not, and
+    // when both fail the user reads unar's words about the folder they would have got.
+    const fs::path fixture = fs::path(TARVO_FIXTURES_DIR) / "rar" / "test_read_format_rar5_multiple_files.rar";
+    const fs::path failing = writeScript(dir / "bin" / "unar", "echo \"Extraction to directory \\\"$4\\\" failed\"\n"
+                                                               "echo \"  $4/test1.bin... Failed!\"\nexit 1\n");
+    RarSupport withoutUnrar = tools;
+    withoutUnrar.extractor = withoutUnrar.unar = failing;
+    const fs::path rars = dir / "rars";
+    fs::create_directories(rars);
+    if (fs::exists(fixture)) {
+        fs::copy_file(fixture, rars / "five.rar");
+        const fs::path result = ArchiveEngine::extract(rars / "five.rar", withoutUnrar, std::nullopt, {});
+        EXPECT_EQ(namesIn(result), (std::vector<std::string>{"test1.bin", "test2.bin", "test3.bin", "test4.bin"}));
+        fs::remove_all(result);
+    }
+    writeFile(rars / "broken.rar", "Rar!\x1a\x07\x01\x00 cut short");
+    try {
+        ArchiveEngine::extract(rars / "broken.rar", withoutUnrar, std::nullopt, {});
+        ADD_FAILURE() << "a broken RAR extracted";
+    } catch (const ArchiveError& error) {
+        EXPECT_EQ(error.tool(), "unar");
+        EXPECT_EQ(error.message(),
+                  "Extraction to directory \"" + (rars / "broken").string() + "\" failed\ntest1.bin... Failed!");
+    }
+    writeScript(failing, "echo 'x.bin  (6 B)... Failed! (Missing or wrong password)'\nexit 1\n");
+    EXPECT_EQ(failure([&] { ArchiveEngine::extract(rars / "broken.rar", withoutUnrar, "pw", {}); }),
+              ArchiveError::Case::wrongPassword);
+    EXPECT_EQ(namesIn(rars).size(), fs::exists(fixture) ? 2U : 1U);
+}
+
+TEST_F(Kinds, SevenZipAndTarReportTheirProgressBothWays)
+{
+    struct Seen
+    {
+        std::mutex lock;
+        long long entries = 0;
+        std::vector<int> percents;
+    };
+    const auto watching = [](Seen& seen) {
+        return RunControl{nullptr, [&seen](const ProgressStep& step) {
+                              std::lock_guard guard(seen.lock);
+                              seen.entries += step.entries;
+                              if (step.percent >= 0) {
+                                  seen.percents.push_back(step.percent);
+                              }
+                          }};
+    };
+    // Enough data that 7-Zip redraws its percentage while it packs.
+    for (int i = 0; i < 8; ++i) {
+        writeFile(dir / "src" / "Big" / ("part" + std::to_string(i)), tarvo::test::noise(5'000'000));
+    }
+    for (const ArchiveFormat format : {ArchiveFormat::sevenZip, ArchiveFormat::tarGz}) {
+        SCOPED_TRACE(std::string(format.rawValue()));
+        Seen packing;
+        CompressRequest request;
+        request.items = {dir / "src" / "Big"};
+        request.format = format;
+        request.level = CompressionLevel::fast;
+        request.directory = dir / "out";
+        request.tools = tools;
+        request.control = watching(packing);
+        const fs::path archive = ArchiveEngine::compress(request);
+        Seen unpacking;
+        const fs::path result = extract(archive, std::nullopt, watching(unpacking));
+        EXPECT_EQ(namesIn(result).size(), 8U);
+        if (format == ArchiveFormat::sevenZip) {
+            // Its running count of files and percentages that only grow; unpacking is quick, but the
+            // first report still comes.
+            EXPECT_GT(packing.entries, 0);
+            EXPECT_LE(packing.entries, 8);
+            EXPECT_GE(packing.percents.size(), 2U);
+            EXPECT_TRUE(std::is_sorted(packing.percents.begin(), packing.percents.end()));
+            EXPECT_FALSE(unpacking.percents.empty());
+        } else {
+            // One line per entry, the folder included, each way.
+            EXPECT_EQ(packing.entries, 9);
+            EXPECT_EQ(unpacking.entries, 9);
+        }
+    }
+}
