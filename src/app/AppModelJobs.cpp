@@ -37,6 +37,19 @@ ArchiveFormat formatOf(const fs::path& archive, ArchiveFormat fallback)
     return kind ? kind->format() : fallback;
 }
 
+// A tool's own words say which archive failed only when they name it; otherwise its name leads.
+std::string failureText(const fs::path& archive, const std::exception& error)
+{
+    std::string text = describeError(error);
+    const auto* archiveError = dynamic_cast<const ArchiveError*>(&error);
+    const bool toolsWords = archiveError != nullptr && archiveError->errorCase() == ArchiveError::Case::toolFailed &&
+                            archiveError->tool() != "Tarvo";
+    if (toolsWords && text.find(fileName(archive)) == std::string::npos) {
+        text = fileName(archive) + ": " + text;
+    }
+    return text;
+}
+
 } // namespace
 
 QCoro::Task<std::optional<fs::path>> AppModel::destinationDirectory(std::vector<fs::path> urls, bool interactive)
@@ -165,7 +178,7 @@ QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
                 m_session.reset();
                 throw;
             }
-            failures.push_back(describeError(error));
+            failures.push_back(failureText(archive, error));
         } catch (...) {
             failures.push_back(L10n::text(Text::somethingWentWrong));
         }

@@ -433,6 +433,8 @@ void CommandLine::printUsage(std::ostream& stream)
               "compress packs the items into one new archive (beside the first item unless --output-dir is\n"
               "given) and prints its path. extract unpacks each archive into a new folder beside it and\n"
               "prints the folder; --entry takes out one file or folder. list prints the archive's entries.\n"
+              "Both read zip, zipx, jar, rar, 7z and tar (plain, .gz, .xz, .bz2, .zst); a single .gz, .xz,\n"
+              ".bz2 or .zst file becomes the file it holds, beside it.\n"
               "--password-stdin reads the password from the first line of standard input.\n"
               "Without a command tarvo opens its window: files given are opened as if dropped on it, and\n"
               "--finder hands a file manager's request to it. A running tarvo takes both over.\n"

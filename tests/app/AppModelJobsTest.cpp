@@ -147,6 +147,14 @@ TEST_F(ModelTest, ExtractionRecordsEachArchiveAndReportsTheFirstFailure)
     EXPECT_EQ(*model->alertMessage(), model->banner().text);
     ASSERT_EQ(fakes.notifier->bodies.size(), 1U);
     EXPECT_EQ(fakes.notifier->bodies[0], model->banner().text);
+
+    // Tool words that do not name the archive are led by its name.
+    writeFile(work() / "fourth.tar.xz", "not a tarball either");
+    model->enqueue(urls({work() / "fourth.tar.xz"}), true, WorkAction::extractConfirmed({}));
+    ASSERT_TRUE(waitIdle(*model));
+    ASSERT_TRUE(model->alertMessage());
+    EXPECT_TRUE(model->alertMessage()->startsWith(QStringLiteral("fourth.tar.xz: bsdtar: ")))
+        << model->alertMessage()->toStdString();
 }
 
 TEST_F(ModelTest, MissingToolsOfferTheSettingsOnlyToAPersonWaiting)

@@ -100,6 +100,9 @@ TEST_F(CommandLine, CompressListAndExtract)
     result = tarvo({"extract", "--entry", "Photos/none.jpg", (dir / "Photos.zip").string()});
     EXPECT_EQ(result.status, 1);
     EXPECT_FALSE(fs::exists(dir / "Photos 4"));
+    // A missing archive is named once.
+    result = tarvo({"extract", (dir / "nothere.zip").string()});
+    EXPECT_EQ(result.errors, "tarvo: " + (dir / "nothere.zip").string() + ": No such file or directory\n");
 }
 
 TEST_F(CommandLine, UsageLanguageAndSelfTest)
