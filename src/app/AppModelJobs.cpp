@@ -37,6 +37,18 @@ ArchiveFormat formatOf(const fs::path& archive, ArchiveFormat fallback)
     return kind ? kind->format() : fallback;
 }
 
+// An extraction's record, which names the archive's own kind where the format would not.
+ArchiveRecord extractionRecord(const fs::path& archive, ArchiveFormat fallback, std::string title,
+                               std::string outputPath, bool succeeded)
+{
+    ArchiveRecord record = ArchiveRecord::make(JobKind::extract, formatOf(archive, fallback), std::move(title),
+                                               std::move(outputPath), succeeded);
+    if (const auto kind = ArchiveKind::from(archive)) {
+        record.kindTitle = kind->titleBeyondFormat();
+    }
+    return record;
+}
+
 // A tool's own words say which archive failed only when they name it; otherwise its name leads.
 std::string failureText(const fs::path& archive, const std::exception& error)
 {
@@ -168,7 +180,7 @@ QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
         flushProgress();
         if (!failure) {
             results.push_back(result);
-            record(ArchiveRecord::make(JobKind::extract, format, fileName(result), result.string(), true));
+            record(extractionRecord(archive, format, fileName(result), result.string(), true));
             continue;
         }
         try {
@@ -182,7 +194,7 @@ QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
         } catch (...) {
             failures.push_back(L10n::text(Text::somethingWentWrong));
         }
-        record(ArchiveRecord::make(JobKind::extract, format, fileName(archive), archive.string(), false));
+        record(extractionRecord(archive, format, fileName(archive), archive.string(), false));
     }
 
     if (results.empty() && !failures.empty()) {
@@ -226,7 +238,11 @@ void AppModel::report(std::exception_ptr error, const Work& work, JobKind kind, 
     announce(text);
     const std::string title = work.urls.empty() ? L10n::text(Text::failed) : fileName(work.urls.front());
     const std::string path = work.urls.empty() ? std::string() : work.urls.front().string();
-    record(ArchiveRecord::make(kind, format, title, path, false));
+    ArchiveRecord failed = ArchiveRecord::make(kind, format, title, path, false);
+    if (const auto archiveKind = ArchiveKind::from(path); archiveKind && kind == JobKind::extract) {
+        failed.kindTitle = archiveKind->titleBeyondFormat();
+    }
+    record(std::move(failed));
 }
 
 QCoro::Task<fs::path> AppModel::runJob(std::function<fs::path()> call)

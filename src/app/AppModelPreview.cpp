@@ -268,8 +268,10 @@ QCoro::Task<> AppModel::extractFile(Work work, std::string path, std::string pas
     std::error_code error;
     const fs::path target = fs::exists(fs::symlink_status(result, error)) ? result : result.parent_path();
     const auto kind = ArchiveKind::from(archive);
-    record(ArchiveRecord::make(JobKind::extract, kind ? kind->format() : m_format, result.filename().string(),
-                               target.string(), true));
+    ArchiveRecord done = ArchiveRecord::make(JobKind::extract, kind ? kind->format() : m_format,
+                                             result.filename().string(), target.string(), true);
+    done.kindTitle = kind ? kind->titleBeyondFormat() : "";
+    record(std::move(done));
     succeed(qtext(L10n::made(result.filename().string())), work.interactive, {target});
     m_session.reset();
 }

@@ -472,16 +472,39 @@ ArchiveEntry ArchiveCatalog::parseTarLine(std::string_view line)
         return {};
     }
     ArchiveEntry entry;
-    if (mode.front() == 'l') {
-        if (const std::size_t arrow = rest.rfind(" -> "); arrow != std::string_view::npos) {
-            rest = rest.substr(0, arrow);
-        }
+    // A symbolic link adds " -> TARGET", a hard link " link to TARGET".
+    if (const std::size_t arrow = rest.rfind(" -> "); mode.front() == 'l' && arrow != std::string_view::npos) {
+        rest = rest.substr(0, arrow);
+    } else if (const std::size_t link = rest.rfind(" link to ");
+               mode.front() == 'h' && link != std::string_view::npos) {
+        rest = rest.substr(0, link);
     }
     entry.isDirectory = mode.front() == 'd';
     while (rest.size() > 1 && rest.back() == '/') {
         rest.remove_suffix(1);
     }
-    entry.path = std::string(rest);
+    // bsdtar writes a backslash as "\\", control characters as "\n" and the like, and other bytes
+    // it will not print as three octal digits.
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        const char c = rest[i];
+        if (c != '\\' || i + 1 == rest.size()) {
+            entry.path += c;
+            continue;
+        }
+        const char next = rest[++i];
+        static constexpr std::string_view kLetters = "abfnrtv\\";
+        static constexpr std::string_view kControls = "\a\b\f\n\r\t\v\\";
+        if (const std::size_t at = kLetters.find(next); at != std::string_view::npos) {
+            entry.path += kControls[at];
+        } else if (i + 2 < rest.size() && next >= '0' && next <= '3' && rest[i + 1] >= '0' && rest[i + 1] <= '7' &&
+                   rest[i + 2] >= '0' && rest[i + 2] <= '7') {
+            entry.path += static_cast<char>((next - '0') * 64 + (rest[i + 1] - '0') * 8 + (rest[i + 2] - '0'));
+            i += 2;
+        } else {
+            entry.path += '\\';
+            entry.path += next;
+        }
+    }
     for (char c : size) {
         if (c < '0' || c > '9') {
             entry.byteSize = 0;

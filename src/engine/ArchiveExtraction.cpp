@@ -229,13 +229,27 @@ void runExtraction(ArchiveKind kind, const fs::path& archive, const fs::path& de
     }
 }
 
-// unzip's status and words for a member packed with a method it lacks; it extracts the others.
+// unzip's status for a member packed with a method (or an encryption) it lacks; it extracts the
+// others. Its words about it may be far back in a long output, so the status alone decides.
 bool unzipLacksMethod(const ArchiveError& failure)
 {
-    return failure.errorCase() == ArchiveError::Case::toolFailed && failure.tool() == "unzip" &&
-           failure.status() == 81 &&
-           (failure.message().find("unsupported compression method") != std::string::npos ||
-            failure.message().find("need PK compat") != std::string::npos);
+    return failure.errorCase() == ArchiveError::Case::toolFailed && failure.tool() == "unzip" && failure.status() == 81;
+}
+
+// unar's words when it cannot read what it was given, as opposed to data it read and found damaged
+// ("Wrong checksum"), which a second tool that checks less must not be let to hide.
+bool unarCannotRead(const ArchiveError& failure)
+{
+    if (failure.errorCase() != ArchiveError::Case::toolFailed || failure.tool() != "unar") {
+        return false;
+    }
+    const std::string& words = failure.message();
+    const bool damaged = words.find("checksum") != std::string::npos || words.find("corrupt") != std::string::npos;
+    const bool unread = words.find("Attempted to read more data than was available") != std::string::npos ||
+                        words.find("not supported") != std::string::npos ||
+                        words.find("Unknown data format") != std::string::npos ||
+                        words.find("Couldn't recognize the archive format") != std::string::npos;
+    return unread && !damaged;
 }
 
 // The second tool for an archive the first could not read, when there is one: 7-Zip's family for a
@@ -251,8 +265,7 @@ std::function<void(const fs::path&)> secondTool(ArchiveKind kind, const ArchiveE
         };
     }
     const auto bsdtar = bsdtarTool();
-    if (kind == ArchiveKind::rar && failure.errorCase() == ArchiveError::Case::toolFailed && failure.tool() == "unar" &&
-        bsdtar) {
+    if (kind == ArchiveKind::rar && unarCannotRead(failure) && bsdtar) {
         return [&, tool = *bsdtar](const fs::path& destination) {
             runBsdtar(tool, archive, destination, password, selection, control);
         };
@@ -411,6 +424,10 @@ fs::path decompress(ArchiveKind kind, const fs::path& archive, const RarSupport&
     if (const auto native = ToolLocator::executable(name)) {
         run.executable = *native;
         run.arguments = {"-d", "-c", "--", archive.string()};
+        // gzip and xz end with 2 for a warning only, such as zeros padding the end of the file.
+        if (kind == ArchiveKind::gzip || kind == ArchiveKind::xz) {
+            run.successCodes = {0, 2};
+        }
     } else if (support.sevenZip) {
         run.executable = *support.sevenZip;
         run.arguments = {"e",  "-so",           "-t" + std::string(type), password ? "-p" + *password : "-p",
@@ -569,7 +586,10 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
     const fs::path path = cleanPath(archive);
     checkArchive(path);
     if (kind->isSingleFile()) {
-        // Its one entry is the whole of it.
+        // Its one entry is the whole of it, named after the archive.
+        if (*entry != ArchiveNames::stem(path)) {
+            throw ArchiveError::toolFailed("Tarvo", 1, L10n::text(Text::pathCannotBeExtracted));
+        }
         return decompress(*kind, path, support, secret, control);
     }
 

@@ -69,7 +69,42 @@ bool ArchiveKind::hasMagic(const std::filesystem::path& file) const
     std::ifstream stream(file, std::ios::binary);
     std::string head(magic.size(), '\0');
     stream.read(head.data(), static_cast<std::streamsize>(head.size()));
-    return stream.gcount() == static_cast<std::streamsize>(magic.size()) && head == magic;
+    if (stream.gcount() != static_cast<std::streamsize>(magic.size())) {
+        return false;
+    }
+    // A zstd file may begin with a skippable frame (0x184D2A50 to 0x184D2A5F), as pzstd writes.
+    if (m_value == zstd && (head[0] & 0xF0) == 0x50 && head.substr(1) == "\x2a\x4d\x18") {
+        return true;
+    }
+    return head == magic;
+}
+
+std::string_view ArchiveKind::title() const noexcept
+{
+    switch (m_value) {
+    case tar:
+        return "tar";
+    case tarXz:
+        return "tar.xz";
+    case tarBz2:
+        return "tar.bz2";
+    case tarZst:
+        return "tar.zst";
+    case zipx:
+        return "ZIPX";
+    case jar:
+        return "JAR";
+    case gzip:
+        return "gz";
+    case xz:
+        return "xz";
+    case bzip2:
+        return "bz2";
+    case zstd:
+        return "zst";
+    default:
+        return format().title();
+    }
 }
 
 ArchiveFormat ArchiveKind::format() const noexcept

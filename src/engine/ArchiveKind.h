@@ -52,6 +52,10 @@ public:
     bool hasMagic(const std::filesystem::path& file) const;
     // The format under which the history files it: the nearest of the four.
     ArchiveFormat format() const noexcept;
+    // What the history shows for it: the format's title for the four, else its own ("tar.xz").
+    std::string_view title() const noexcept;
+    // The title when the format's would not be true of it, else empty: what a record keeps.
+    std::string_view titleBeyondFormat() const noexcept { return title() == format().title() ? "" : title(); }
 
 private:
     Value m_value;

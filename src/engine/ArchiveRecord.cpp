@@ -15,7 +15,8 @@ ArchiveRecord ArchiveRecord::make(JobKind kind, ArchiveFormat format, std::strin
                          std::move(title),
                          std::move(outputPath),
                          std::chrono::time_point_cast<std::chrono::microseconds>(Clock::now()),
-                         succeeded};
+                         succeeded,
+                         {}};
 }
 
 } // namespace tarvo::engine

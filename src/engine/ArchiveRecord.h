@@ -22,6 +22,9 @@ struct ArchiveRecord
     std::string outputPath; // the result, or for a failure the job's first item (may be empty)
     TimePoint createdAt;
     bool succeeded = false;
+    // For an archive of none of the four formats, its own kind ("tar.xz"), which the history shows
+    // instead of the format's title; empty otherwise. Stored only when set, so older files read.
+    std::string kindTitle;
 
     bool operator==(const ArchiveRecord&) const = default;
 

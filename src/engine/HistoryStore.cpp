@@ -85,13 +85,18 @@ std::optional<ArchiveRecord> decodeRecord(const json& object)
     if (!uuid || !jobKind || !archiveFormat || !date) {
         return std::nullopt;
     }
-    return ArchiveRecord{std::move(*uuid),
+    ArchiveRecord record{std::move(*uuid),
                          *jobKind,
                          *archiveFormat,
                          title->get<std::string>(),
                          outputPath->get<std::string>(),
                          *date,
-                         succeeded->get<bool>()};
+                         succeeded->get<bool>(),
+                         {}};
+    if (const json* kindTitle = field("kindTitle"); kindTitle != nullptr && kindTitle->is_string()) {
+        record.kindTitle = kindTitle->get<std::string>();
+    }
+    return record;
 }
 
 // The whole content of a regular file; none when it cannot be read.
@@ -155,13 +160,17 @@ std::string HistoryStore::encode(const std::vector<ArchiveRecord>& records)
         const double seconds =
             (static_cast<double>(record.createdAt.time_since_epoch().count()) - static_cast<double>(referenceMicros)) /
             1e6;
-        array.push_back(json{{"id", record.id},
-                             {"kind", record.kind.rawValue()},
-                             {"format", record.format.rawValue()},
-                             {"title", record.title},
-                             {"outputPath", record.outputPath},
-                             {"createdAt", seconds},
-                             {"succeeded", record.succeeded}});
+        json entry{{"id", record.id},
+                   {"kind", record.kind.rawValue()},
+                   {"format", record.format.rawValue()},
+                   {"title", record.title},
+                   {"outputPath", record.outputPath},
+                   {"createdAt", seconds},
+                   {"succeeded", record.succeeded}};
+        if (!record.kindTitle.empty()) {
+            entry["kindTitle"] = record.kindTitle;
+        }
+        array.push_back(std::move(entry));
     }
     return array.dump(-1, ' ', false, json::error_handler_t::replace);
 }

@@ -9,13 +9,18 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace tarvo::engine {
 
 // Turns the bytes of one output stream into lines. LF separates lines, and so does a backspace, with
-// which 7-Zip erases one progress report before it prints the next (a CR inside a line stays in it). Each line is
-// decoded as UTF-8 with invalid sequences replaced by U+FFFD, trimmed of white space at both ends, and dropped when
-// nothing is left.
+// which 7-Zip erases one progress report before it prints the next (a CR inside a line stays in it).
+// Each line is decoded as UTF-8 with invalid sequences replaced by U+FFFD, trimmed of white space at
+// both ends, and dropped when nothing is left.
+//
+// A sink that takes a second argument learns whether the line was redrawn: ended by a backspace or
+// following one before the next LF. Such text is a progress report and may quote entry names, so
+// it is never a message.
 //
 // A template so that the sink, called for every line of every tool, is inlined.
 template <typename Sink> class LineSplitter
@@ -36,15 +41,18 @@ public:
             scanLines(bytes.data(), bytes.size(), [&](std::size_t end, std::ptrdiff_t highBefore) {
                 // A line without a byte of 0x80 or more is ASCII and needs no decoding.
                 const bool ascii = highBefore < static_cast<std::ptrdiff_t>(start);
+                const bool backspace = bytes[end] == '\b';
+                const bool redrawn = backspace || m_afterBackspace;
                 if (m_pending.empty()) {
                     // The common case: the whole line is in this chunk and needs no copy.
-                    emit(bytes.substr(start, end - start), ascii);
+                    emit(bytes.substr(start, end - start), ascii, redrawn);
                 } else {
                     m_pending.append(bytes.substr(start, end - start));
-                    emit(m_pending, m_pendingAscii && ascii);
+                    emit(m_pending, m_pendingAscii && ascii, redrawn);
                     m_pending.clear();
                     m_pendingAscii = true;
                 }
+                m_afterBackspace = backspace;
                 start = end + 1;
             });
         if (start < bytes.size()) {
@@ -52,7 +60,7 @@ public:
             m_pendingAscii = m_pendingAscii && lastHigh < static_cast<std::ptrdiff_t>(start);
             while (m_pending.size() > kMaxLineBytes) {
                 const std::size_t cut = utf8Boundary(m_pending, kMaxLineBytes);
-                emit(std::string_view(m_pending).substr(0, cut), m_pendingAscii);
+                emit(std::string_view(m_pending).substr(0, cut), m_pendingAscii, m_afterBackspace);
                 m_pending.erase(0, cut);
             }
         }
@@ -62,7 +70,7 @@ public:
     void finish()
     {
         if (!m_pending.empty()) {
-            emit(m_pending, m_pendingAscii);
+            emit(m_pending, m_pendingAscii, m_afterBackspace);
             m_pending.clear();
             m_pendingAscii = true;
         }
@@ -108,7 +116,7 @@ private:
         return lastHigh;
     }
 
-    void emit(std::string_view raw, bool ascii)
+    void emit(std::string_view raw, bool ascii, bool redrawn)
     {
         std::string_view line;
         if (ascii || isValidUtf8(raw)) {
@@ -117,7 +125,12 @@ private:
             m_repaired = repairedUtf8(raw);
             line = trimmed(m_repaired);
         }
-        if (!line.empty()) {
+        if (line.empty()) {
+            return;
+        }
+        if constexpr (std::is_invocable_v<Sink&, std::string_view, bool>) {
+            m_sink(line, redrawn);
+        } else {
             m_sink(line);
         }
     }
@@ -135,6 +148,7 @@ private:
     Sink m_sink;
     std::string m_pending;
     bool m_pendingAscii = true;
+    bool m_afterBackspace = false; // the last separator was a backspace
     std::string m_repaired;
 };
 

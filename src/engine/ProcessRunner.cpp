@@ -438,15 +438,17 @@ void judge(const ToolRun& tool, const Exit& exit, const OutputTail& tail, bool p
 void ProcessRunner::run(const ToolRun& tool, const LineHandler& onLine)
 {
     const auto family = PasswordFailure::familyOf(toolName(tool));
+    const auto progress = ProgressParser::familyOf(toolName(tool));
     OutputTail tail;
     bool passwordFailure = false;
-    auto sink = [&](std::string_view line) {
-        // 7-Zip redraws its percentage hundreds of times; the message is in the other lines.
-        if (!ProgressParser::isCounter(line)) {
+    auto sink = [&](std::string_view line, bool redrawn) {
+        // A redrawn progress report and bsdtar's line for each entry quote names and would crowd
+        // the message out: only the progress reads them.
+        if (!redrawn && !ProgressParser::onlyNamesEntry(progress, line)) {
             tail.append(line);
-        }
-        if (!passwordFailure && PasswordFailure::matchesLine(line, family)) {
-            passwordFailure = true;
+            if (!passwordFailure && PasswordFailure::matchesLine(line, family)) {
+                passwordFailure = true;
+            }
         }
         if (onLine) {
             onLine(line);
@@ -472,7 +474,10 @@ RawCapture captureRaw(const ToolRun& tool, const ProcessRunner::LineHandler& onO
 {
     const auto family = PasswordFailure::familyOf(toolName(tool));
     RawCapture raw;
-    LineSplitter output([&](std::string_view line) {
+    LineSplitter output([&](std::string_view line, bool redrawn) {
+        if (redrawn) {
+            return;
+        }
         if (onOutputLine) {
             onOutputLine(line);
         } else {
@@ -485,7 +490,10 @@ RawCapture captureRaw(const ToolRun& tool, const ProcessRunner::LineHandler& onO
             raw.passwordFailure = true;
         }
     });
-    LineSplitter errors([&](std::string_view line) {
+    LineSplitter errors([&](std::string_view line, bool redrawn) {
+        if (redrawn) {
+            return;
+        }
         raw.tail.append(line);
         if (!raw.passwordFailure && PasswordFailure::matchesLine(line, family)) {
             raw.passwordFailure = true;

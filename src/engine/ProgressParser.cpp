@@ -46,11 +46,11 @@ ProgressParser::Family ProgressParser::familyOf(std::string_view tool) noexcept
     return Family::infoZip;
 }
 
-bool ProgressParser::isCounter(std::string_view line) noexcept
+bool ProgressParser::onlyNamesEntry(Family family, std::string_view line) noexcept
 {
-    std::size_t at = 0;
-    std::int64_t percent = 0;
-    return readNumber(line, at, percent) && at < line.size() && line[at] == '%' && percent <= 100;
+    // bsdtar appends its complaint about an entry to the entry's line: "x NAME: Cannot extract".
+    return family == Family::tar && line.size() > 2 && (line[0] == 'a' || line[0] == 'x') && line[1] == ' ' &&
+           line.find(": ") == std::string_view::npos;
 }
 
 ProgressStep ProgressParser::read(std::string_view line) noexcept
@@ -60,7 +60,9 @@ ProgressStep ProgressParser::read(std::string_view line) noexcept
         return {counts(line) ? 1 : 0, -1};
     case Family::tar:
         // Exactly as bsdtar writes them: its messages never begin with one lower-case letter alone.
-        return {line.size() > 2 && (line[0] == 'a' || line[0] == 'x') && line[1] == ' ' ? 1 : 0, -1};
+        // A folder it unpacks ("x Photos/") is no file of the planned count.
+        return {line.size() > 2 && (line[0] == 'a' || line[0] == 'x') && line[1] == ' ' && !line.ends_with('/') ? 1 : 0,
+                -1};
     case Family::unar:
         return {line.ends_with("... OK.") ? 1 : 0, -1};
     case Family::sevenZip:

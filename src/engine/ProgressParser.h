@@ -22,7 +22,7 @@ public:
         // zip and unzip ("adding:", "updating:", "inflating:", "extracting:", "creating:"), rar and
         // unrar ("adding ", "extracting "); letter case ignored.
         infoZip,
-        // bsdtar -v: "a NAME" when creating, "x NAME" when extracting.
+        // bsdtar -v: "a NAME" when creating, "x NAME" when extracting (folders end with "/").
         tar,
         // 7zz -bsp1: "NN% [COUNT] [OP NAME]", redrawn after backspaces.
         sevenZip,
@@ -42,8 +42,9 @@ public:
 
     // The zip, unzip, rar and unrar lines that name one handled entry.
     static bool counts(std::string_view line) noexcept;
-    // A redrawn percentage such as 7-Zip's "45% 3 - name": progress, never part of a message.
-    static bool isCounter(std::string_view line) noexcept;
+    // A line that says nothing but that an entry was handled: bsdtar's "x NAME" without an error
+    // after it. It is progress, never part of a message.
+    static bool onlyNamesEntry(Family family, std::string_view line) noexcept;
 
 private:
     Family m_family;

@@ -54,6 +54,9 @@ QVariant HistoryListModel::data(const QModelIndex& index, int role) const
     case Qt::DecorationRole:
         return Icons::record(*record);
     case FormatRole:
+        if (!record->kindTitle.empty()) {
+            return QString::fromStdString(record->kindTitle);
+        }
         return QString::fromUtf8(record->format.title().data(), static_cast<qsizetype>(record->format.title().size()));
     case TimeRole: {
         const auto elapsed =

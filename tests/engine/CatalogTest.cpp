@@ -3,6 +3,7 @@
 #include "L10n.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace tarvo::engine;
 
@@ -66,6 +67,21 @@ TEST(ArchiveCatalog, UnreadableOutputBecomesAClearFailure)
     // The first 180 characters, not bytes.
     EXPECT_EQ(failureMessage(longText), "ошибка " + std::string(173, 'x'));
     EXPECT_EQ(failureMessage(R"({"lsarContents": [)"), R"({"lsarContents": [)");
+}
+
+TEST(ArchiveCatalog, ReadsBsdtarsListingLines)
+{
+    const auto entry = [](std::string_view line) {
+        const ArchiveEntry read = ArchiveCatalog::parseTarLine(line);
+        return std::tuple(read.path, read.byteSize, read.isDirectory);
+    };
+    EXPECT_EQ(entry("drwxr-xr-x  0 root   root        0 Dec  7 08:41 esc/"), std::tuple("esc", 0, true));
+    EXPECT_EQ(entry("-rw-r--r--  0 u g  1234 Dec  7  2025 a  b -> c.txt"), std::tuple("a  b -> c.txt", 1234, false));
+    EXPECT_EQ(entry("lrwxrwxrwx  0 u g  0 Dec  7 08:20 w/ln -> ../x y"), std::tuple("w/ln", 0, false));
+    EXPECT_EQ(entry("hrw-r--r--  0 u g  0 Dec  7 08:41 esc/hard link to esc/tab\\tname"),
+              std::tuple("esc/hard", 0, false));
+    EXPECT_EQ(entry("-rw-r--r--  0 u g  1 Dec  7 08:41 t\\tb\\\\s\\377\\q"), std::tuple("t\tb\\s\377\\q", 1, false));
+    EXPECT_EQ(std::get<0>(entry("bsdtar: Error opening archive")), "");
 }
 
 TEST(ArchiveEntry, Symbols)

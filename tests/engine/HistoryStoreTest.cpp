@@ -22,7 +22,7 @@ const ArchiveRecord::TimePoint reference{std::chrono::sys_days(std::chrono::year
 ArchiveRecord record(std::string title, ArchiveRecord::TimePoint createdAt = reference + 10500ms)
 {
     const char* const id = "0A1B2C3D-4E5F-4A6B-8C7D-8E9FA0B1C2D3";
-    return {id, JobKind::extract, ArchiveFormat::tarGz, std::move(title), "/home/u/out", createdAt, true};
+    return {id, JobKind::extract, ArchiveFormat::tarGz, std::move(title), "/home/u/out", createdAt, true, {}};
 }
 
 } // namespace
@@ -36,7 +36,9 @@ TEST(HistoryRecord, RoundTripsThroughTheFileFormWithItsExactKeysAndValues)
     EXPECT_LE(std::chrono::abs(ArchiveRecord::Clock::now() - now.createdAt), 5s);
     EXPECT_NE(ArchiveRecord::make(JobKind::compress, ArchiveFormat::zip, "", "", true).id, now.id);
 
-    std::vector<ArchiveRecord> records = {now, record("quote \" back\\slash\nnew line\ttab"),
+    ArchiveRecord ownKind = record("src");
+    ownKind.kindTitle = "tar.xz";
+    std::vector<ArchiveRecord> records = {now, ownKind, record("quote \" back\\slash\nnew line\ttab"),
                                           record("Отчёт 年度 📦.zip", reference - 86400s - 1us),
                                           record("", reference + std::chrono::microseconds(987654321012345))};
     EXPECT_EQ(HistoryStore::decode(HistoryStore::encode(records)), records);
@@ -50,6 +52,7 @@ TEST(HistoryRecord, RoundTripsThroughTheFileFormWithItsExactKeysAndValues)
     // Bytes that are not UTF-8 cannot go into JSON as they are; they must not stop the save.
     EXPECT_EQ(HistoryStore::decode(HistoryStore::encode({record("bad \xFF\xC3 end")})),
               std::vector{record("bad \xEF\xBF\xBD\xEF\xBF\xBD end")});
+    EXPECT_NE(HistoryStore::encode({ownKind}).find(R"("kindTitle":"tar.xz")"), std::string::npos);
     // Any letter case reads, whole seconds read, and keys beyond the seven are ignored.
     const auto decoded = HistoryStore::decode(
         R"( [{"id":"0a1b2c3d-4e5f-4a6b-8c7d-8e9fa0b1c2d3","kind":"extract","format":"tar.gz","title":"t",)"

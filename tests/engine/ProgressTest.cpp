@@ -71,14 +71,17 @@ TEST(ProgressParser, EachToolFamilysReports)
     for (const char* line : {"Scanning the drive:", "0M Scan /tmp", "101% 9", "%", "1234567890123456789012% 1"}) {
         EXPECT_EQ(step(line), std::pair(0LL, -1)) << line;
     }
-    EXPECT_TRUE(ProgressParser::isCounter("45% 3 - name"));
-    EXPECT_FALSE(ProgressParser::isCounter("7-Zip 26.02"));
 
     ProgressParser tar(ProgressParser::familyOf("bsdtar"));
     EXPECT_EQ(tar.read("a Photos/cover.png").entries, 1);
     EXPECT_EQ(tar.read("x -a b.txt").entries, 1);
     EXPECT_EQ(tar.read("bsdtar: Error exit delayed from previous errors.").entries, 0);
     EXPECT_EQ(tar.read("A x").entries, 0);
+    EXPECT_EQ(tar.read("x Photos/").entries, 0);
+    using Family = ProgressParser::Family;
+    EXPECT_TRUE(ProgressParser::onlyNamesEntry(Family::tar, "x a b.txt"));
+    EXPECT_FALSE(ProgressParser::onlyNamesEntry(Family::tar, "x up/pwned.txt: Cannot extract through symlink"));
+    EXPECT_FALSE(ProgressParser::onlyNamesEntry(Family::infoZip, "x a b.txt"));
     ProgressParser unar(ProgressParser::familyOf("unar"));
     EXPECT_EQ(unar.read("test1.bin  (4096 B)... OK.").entries, 1);
     EXPECT_EQ(unar.read("test1.bin  (4096 B)... Failed!").entries, 0);

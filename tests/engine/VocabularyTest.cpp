@@ -25,6 +25,8 @@ TEST(ArchiveKind, ToldByTheFileNameAlone)
     EXPECT_EQ(ArchiveKind::from("/x/.xz"), std::nullopt);
     EXPECT_EQ(ArchiveKind(ArchiveKind::zipx).format(), ArchiveFormat::zip);
     EXPECT_EQ(ArchiveKind(ArchiveKind::xz).format(), ArchiveFormat::tarGz);
+    EXPECT_EQ(ArchiveKind(ArchiveKind::tarBz2).titleBeyondFormat(), "tar.bz2");
+    EXPECT_EQ(ArchiveKind(ArchiveKind::tarGz).titleBeyondFormat(), "");
     EXPECT_EQ(ArchiveKind::from("/x/README"), std::nullopt);
     EXPECT_EQ(ArchiveKind::from("/x.zip/README"), std::nullopt);
     EXPECT_EQ(ArchiveKind::from("/x/zip"), std::nullopt);
