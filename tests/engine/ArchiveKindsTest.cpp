@@ -42,16 +42,7 @@ protected:
         ASSERT_EQ(result.status, 0) << argv.front() << ": " << result.errors;
     }
 
-    static ArchiveError::Case failure(const std::function<void()>& job)
-    {
-        try {
-            job();
-        } catch (const ArchiveError& error) {
-            return error.errorCase();
-        }
-        ADD_FAILURE() << "no failure";
-        return ArchiveError::Case::toolFailed;
-    }
+    static ArchiveError::Case failure(const std::function<void()>& job) { return tarvo::test::failureOf(job); }
 
     fs::path extract(const fs::path& archive, const std::optional<std::string>& password = {},
                      const RunControl& control = {})

@@ -55,16 +55,7 @@ protected:
                                         .control = control});
     }
 
-    static ArchiveError::Case failure(const std::function<void()>& job)
-    {
-        try {
-            job();
-        } catch (const ArchiveError& error) {
-            return error.errorCase();
-        }
-        ADD_FAILURE() << "the job succeeded";
-        return ArchiveError::Case::toolFailed;
-    }
+    static ArchiveError::Case failure(const std::function<void()>& job) { return tarvo::test::failureOf(job); }
 
     TempDir dir;
     const ScopedEnv tmp{"TMPDIR", (dir / "tmp").string()};

@@ -15,6 +15,17 @@
 
 namespace tarvo::test {
 
+tarvo::engine::ArchiveError::Case failureOf(const std::function<void()>& job)
+{
+    try {
+        job();
+    } catch (const tarvo::engine::ArchiveError& error) {
+        return error.errorCase();
+    }
+    ADD_FAILURE() << "the job succeeded";
+    return tarvo::engine::ArchiveError::Case::toolFailed;
+}
+
 TempDir::TempDir()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "tarvo-test-XXXXXX").string();

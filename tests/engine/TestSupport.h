@@ -1,6 +1,9 @@
 #pragma once
 
+#include "ArchiveError.h"
+
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -39,6 +42,9 @@ std::optional<std::string> missingTool(std::initializer_list<const char*> names)
 
 // The names in a folder, hidden ones included, sorted.
 std::vector<std::string> namesIn(const std::filesystem::path& folder);
+
+// The case of the ArchiveError the job ends with; a job that does not fail fails the test.
+tarvo::engine::ArchiveError::Case failureOf(const std::function<void()>& job);
 
 // Bytes no compressor can shrink.
 std::string noise(std::size_t size);
