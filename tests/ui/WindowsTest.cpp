@@ -112,8 +112,8 @@ protected:
 
 TEST_F(WindowsTest, DropsQueueLocalFilesOnlyAndNeverWhileAJobRuns)
 {
-    // A 7-Zip that starts and then waits to be stopped.
-    // 7-Zip's progress: one file done, then a percentage redrawn after backspaces.
+    // A 7-Zip that reports one file done, then a percentage redrawn after backspaces, and then
+    // waits to be stopped.
     writeScript(toolDirectory() / "7zz", "printf '  5%% 1 + a.txt\\b\\b\\b 40%% 1 + b.txt\\b'\nexec sleep 60\n");
     auto model = makeModel();
     ui::MainWindow window(*model, {});
@@ -136,12 +136,17 @@ TEST_F(WindowsTest, DropsQueueLocalFilesOnlyAndNeverWhileAJobRuns)
 
     named<QToolButton>(stage, QStringLiteral("7Z"))->click();
     EXPECT_EQ(model->format(), ArchiveFormat::sevenZip);
-    EXPECT_TRUE(drop(stage, urls({work() / "a.txt"})));
+    for (const char* name : {"1", "2", "3", "4"}) {
+        writeFile(work() / "four" / name, name);
+    }
+    EXPECT_TRUE(drop(stage, urls({work() / "four"})));
     ASSERT_TRUE(spinUntil([&] { return model->progressDone() == 1; }));
-    EXPECT_TRUE(spinUntil([&] { return model->progressPercent() == 40; }));
+    // The bar follows 7-Zip's percentage where it is ahead of the count of files.
+    ASSERT_TRUE(spinUntil([&] { return model->progressPercent() == 40; }));
+    EXPECT_DOUBLE_EQ(model->progressFraction().value_or(0), 0.4);
     auto* cancel = named<QPushButton>(stage, QStringLiteral("Cancel"));
     ASSERT_TRUE(cancel != nullptr && cancel->isVisible());
-    EXPECT_TRUE(shows(stage, QStringLiteral("1 of 1")));
+    EXPECT_TRUE(shows(stage, QStringLiteral("1 of 4")));
     for (const char* control : {"Archive name", "Password, if needed", "Compression", "ZIP"}) {
         const QWidget* widget = named<QWidget>(stage, QString::fromUtf8(control));
         EXPECT_TRUE(widget != nullptr && !widget->isEnabled()) << control;
