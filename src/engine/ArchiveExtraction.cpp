@@ -15,6 +15,7 @@
 #include "Uuid.h"
 
 #include <algorithm>
+#include <array>
 #include <functional>
 
 namespace tarvo::engine {
@@ -85,6 +86,11 @@ void runUnzip(const fs::path& archive, const fs::path& destination, const std::o
     runTool("/usr/bin/unzip", std::move(arguments), std::nullopt, {0, 1}, password, control);
 }
 
+// Run as root, bsdtar would also restore access lists, extended attributes and file flags, and
+// fail a whole archive where the file system refuses one: unpacked files are plain files, as they
+// are for any other user.
+constexpr std::array<std::string_view, 3> kBsdtarPlainFiles = {"--no-acls", "--no-xattrs", "--no-fflags"};
+
 void runTar(ArchiveKind kind, const fs::path& archive, const fs::path& destination, const RarSupport& support,
             const Selection& selection, const RunControl& control)
 {
@@ -100,7 +106,9 @@ void runTar(ArchiveKind kind, const fs::path& archive, const fs::path& destinati
     std::string mode = kind == ArchiveKind::tarGz ? "-xz" : "-x";
     mode += tool.isBsdtar ? "vf" : "f";
     std::vector<std::string> arguments = {mode, archive.string(), "-C", destination.string(), "--no-same-owner"};
-    if (!tool.isBsdtar) {
+    if (tool.isBsdtar) {
+        arguments.insert(arguments.end(), kBsdtarPlainFiles.begin(), kBsdtarPlainFiles.end());
+    } else {
         arguments.push_back("--no-wildcards");
     }
     arguments.push_back("--");
@@ -120,6 +128,7 @@ void runBsdtar(const fs::path& tool, const fs::path& archive, const fs::path& de
                const std::optional<std::string>& password, const Selection& selection, const RunControl& control)
 {
     std::vector<std::string> arguments = {"-xvf", archive.string(), "-C", destination.string(), "--no-same-owner"};
+    arguments.insert(arguments.end(), kBsdtarPlainFiles.begin(), kBsdtarPlainFiles.end());
     if (password) {
         arguments.insert(arguments.end(), {"--passphrase", *password});
     }
