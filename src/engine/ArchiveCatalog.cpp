@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 #include <streambuf>
 #include <thread>
+#include <unordered_set>
 
 namespace tarvo::engine {
 
@@ -409,6 +410,38 @@ private:
     std::jthread m_thread; // last: it starts once everything above exists
 };
 
+// A name as bsdtar prints it, without its escapes and trailing slashes.
+std::string unescapedTarName(std::string_view rest)
+{
+    while (rest.size() > 1 && rest.back() == '/') {
+        rest.remove_suffix(1);
+    }
+    std::string name;
+    // bsdtar writes a backslash as "\\", control characters as "\n" and the like, and other bytes
+    // it will not print as three octal digits.
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        const char c = rest[i];
+        if (c != '\\' || i + 1 == rest.size()) {
+            name += c;
+            continue;
+        }
+        const char next = rest[++i];
+        static constexpr std::string_view kLetters = "abfnrtv\\";
+        static constexpr std::string_view kControls = "\a\b\f\n\r\t\v\\";
+        if (const std::size_t at = kLetters.find(next); at != std::string_view::npos) {
+            name += kControls[at];
+        } else if (i + 2 < rest.size() && next >= '0' && next <= '3' && rest[i + 1] >= '0' && rest[i + 1] <= '7' &&
+                   rest[i + 2] >= '0' && rest[i + 2] <= '7') {
+            name += static_cast<char>((next - '0') * 64 + (rest[i + 1] - '0') * 8 + (rest[i + 2] - '0'));
+            i += 2;
+        } else {
+            name += '\\';
+            name += next;
+        }
+    }
+    return name;
+}
+
 // Splits off the next field of a line of blank-separated fields.
 std::string_view nextField(std::string_view& rest)
 {
@@ -437,9 +470,12 @@ ArchiveListing listZstdTar(const std::filesystem::path& archive, const std::shar
     run.session = session;
     ArchiveListing listing;
     listing.hasContents = true;
+    std::unordered_set<std::string> listed;
+    const auto isListed = [&](const std::string& path) { return listed.contains(path); };
     ProcessRunner::Captured captured = ProcessRunner::captureWithStatus(run, [&](std::string_view line) {
-        ArchiveEntry entry = ArchiveCatalog::parseTarLine(line);
+        ArchiveEntry entry = ArchiveCatalog::parseTarLine(line, isListed);
         if (!entry.path.empty()) {
+            listed.insert(entry.path);
             listing.entries.push_back(std::move(entry));
             listing.indexes.push_back(-1);
         }
@@ -457,7 +493,8 @@ ArchiveListing listZstdTar(const std::filesystem::path& archive, const std::shar
 
 // "drwxr-xr-x  0 user group  0 Dec  7 08:20 name/": mode, links, owner, group, size, three fields
 // of date, then the name as bsdtar prints it; a link adds " -> target".
-ArchiveEntry ArchiveCatalog::parseTarLine(std::string_view line)
+ArchiveEntry ArchiveCatalog::parseTarLine(std::string_view line,
+                                          const std::function<bool(const std::string&)>& isListed)
 {
     std::string_view rest = line;
     const std::string_view mode = nextField(rest);
@@ -472,39 +509,24 @@ ArchiveEntry ArchiveCatalog::parseTarLine(std::string_view line)
         return {};
     }
     ArchiveEntry entry;
-    // A symbolic link adds " -> TARGET", a hard link " link to TARGET".
+    // A symbolic link adds " -> TARGET", a hard link " link to TARGET". Either text may be part of
+    // a name too; a hard link's target is an entry listed before it, which tells where it begins.
     if (const std::size_t arrow = rest.rfind(" -> "); mode.front() == 'l' && arrow != std::string_view::npos) {
         rest = rest.substr(0, arrow);
-    } else if (const std::size_t link = rest.rfind(" link to ");
-               mode.front() == 'h' && link != std::string_view::npos) {
-        rest = rest.substr(0, link);
+    } else if (mode.front() == 'h') {
+        constexpr std::string_view kLinkTo = " link to ";
+        std::size_t cut = rest.rfind(kLinkTo);
+        for (std::size_t at = rest.find(kLinkTo); isListed && at != std::string_view::npos;
+             at = rest.find(kLinkTo, at + 1)) {
+            if (isListed(unescapedTarName(rest.substr(at + kLinkTo.size())))) {
+                cut = at;
+                break;
+            }
+        }
+        rest = rest.substr(0, cut);
     }
     entry.isDirectory = mode.front() == 'd';
-    while (rest.size() > 1 && rest.back() == '/') {
-        rest.remove_suffix(1);
-    }
-    // bsdtar writes a backslash as "\\", control characters as "\n" and the like, and other bytes
-    // it will not print as three octal digits.
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-        const char c = rest[i];
-        if (c != '\\' || i + 1 == rest.size()) {
-            entry.path += c;
-            continue;
-        }
-        const char next = rest[++i];
-        static constexpr std::string_view kLetters = "abfnrtv\\";
-        static constexpr std::string_view kControls = "\a\b\f\n\r\t\v\\";
-        if (const std::size_t at = kLetters.find(next); at != std::string_view::npos) {
-            entry.path += kControls[at];
-        } else if (i + 2 < rest.size() && next >= '0' && next <= '3' && rest[i + 1] >= '0' && rest[i + 1] <= '7' &&
-                   rest[i + 2] >= '0' && rest[i + 2] <= '7') {
-            entry.path += static_cast<char>((next - '0') * 64 + (rest[i + 1] - '0') * 8 + (rest[i + 2] - '0'));
-            i += 2;
-        } else {
-            entry.path += '\\';
-            entry.path += next;
-        }
-    }
+    entry.path = unescapedTarName(rest);
     for (char c : size) {
         if (c < '0' || c > '9') {
             entry.byteSize = 0;

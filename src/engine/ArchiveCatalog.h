@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,8 +41,10 @@ public:
     // The JSON of `lsar -json`. Streams through it without building a document, so that a listing of
     // 100,000 entries costs little more than its text.
     static ArchiveListing parse(std::string_view output);
-    // One line of `bsdtar -tv`; an entry with an empty path when the line is none.
-    static ArchiveEntry parseTarLine(std::string_view line);
+    // One line of `bsdtar -tv`; an entry with an empty path when the line is none. `isListed` tells
+    // the entries listed before it, among which a hard link's target is.
+    static ArchiveEntry parseTarLine(std::string_view line,
+                                     const std::function<bool(const std::string&)>& isListed = {});
 };
 
 } // namespace tarvo::engine

@@ -15,7 +15,6 @@
 #include "Uuid.h"
 
 #include <algorithm>
-#include <array>
 #include <functional>
 
 namespace tarvo::engine {
@@ -86,10 +85,10 @@ void runUnzip(const fs::path& archive, const fs::path& destination, const std::o
     runTool("/usr/bin/unzip", std::move(arguments), std::nullopt, {0, 1}, password, control);
 }
 
-// Run as root, bsdtar would also restore access lists, extended attributes and file flags, and
-// fail a whole archive where the file system refuses one: unpacked files are plain files, as they
-// are for any other user.
-constexpr std::array<std::string_view, 3> kBsdtarPlainFiles = {"--no-acls", "--no-xattrs", "--no-fflags"};
+// Run as root, bsdtar would also restore set-user-ID bits, access lists, extended attributes and
+// file flags, and fail a whole archive where the file system refuses one: unpacked files get plain
+// permissions, as they do for any other user.
+constexpr std::string_view kPlainPermissions = "--no-same-permissions";
 
 void runTar(ArchiveKind kind, const fs::path& archive, const fs::path& destination, const RarSupport& support,
             const Selection& selection, const RunControl& control)
@@ -106,9 +105,8 @@ void runTar(ArchiveKind kind, const fs::path& archive, const fs::path& destinati
     std::string mode = kind == ArchiveKind::tarGz ? "-xz" : "-x";
     mode += tool.isBsdtar ? "vf" : "f";
     std::vector<std::string> arguments = {mode, archive.string(), "-C", destination.string(), "--no-same-owner"};
-    if (tool.isBsdtar) {
-        arguments.insert(arguments.end(), kBsdtarPlainFiles.begin(), kBsdtarPlainFiles.end());
-    } else {
+    arguments.emplace_back(kPlainPermissions);
+    if (!tool.isBsdtar) {
         arguments.push_back("--no-wildcards");
     }
     arguments.push_back("--");
@@ -128,7 +126,7 @@ void runBsdtar(const fs::path& tool, const fs::path& archive, const fs::path& de
                const std::optional<std::string>& password, const Selection& selection, const RunControl& control)
 {
     std::vector<std::string> arguments = {"-xvf", archive.string(), "-C", destination.string(), "--no-same-owner"};
-    arguments.insert(arguments.end(), kBsdtarPlainFiles.begin(), kBsdtarPlainFiles.end());
+    arguments.emplace_back(kPlainPermissions);
     if (password) {
         arguments.insert(arguments.end(), {"--passphrase", *password});
     }
@@ -433,10 +431,6 @@ fs::path decompress(ArchiveKind kind, const fs::path& archive, const RarSupport&
     if (const auto native = ToolLocator::executable(name)) {
         run.executable = *native;
         run.arguments = {"-d", "-c", "--", archive.string()};
-        // gzip and xz end with 2 for a warning only, such as zeros padding the end of the file.
-        if (kind == ArchiveKind::gzip || kind == ArchiveKind::xz) {
-            run.successCodes = {0, 2};
-        }
     } else if (support.sevenZip) {
         run.executable = *support.sevenZip;
         run.arguments = {"e",  "-so",           "-t" + std::string(type), password ? "-p" + *password : "-p",
@@ -596,7 +590,7 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
     checkArchive(path);
     if (kind->isSingleFile()) {
         // Its one entry is the whole of it, named after the archive.
-        if (*entry != ArchiveNames::stem(path)) {
+        if (*entry != trimmed(ArchiveNames::stem(path))) {
             throw ArchiveError::toolFailed("Tarvo", 1, L10n::text(Text::pathCannotBeExtracted));
         }
         return decompress(*kind, path, support, secret, control);

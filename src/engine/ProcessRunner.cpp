@@ -441,6 +441,9 @@ void ProcessRunner::run(const ToolRun& tool, const LineHandler& onLine)
     const auto progress = ProgressParser::familyOf(toolName(tool));
     OutputTail tail;
     bool passwordFailure = false;
+    // 7-Zip redraws its progress on standard output after backspaces, quoting entry names; other
+    // tools' backspaces (in a name within a message, say) change nothing.
+    const bool redraws = progress == ProgressParser::Family::sevenZip;
     auto sink = [&](std::string_view line, bool redrawn) {
         // A redrawn progress report and bsdtar's line for each entry quote names and would crowd
         // the message out: only the progress reads them.
@@ -454,8 +457,8 @@ void ProcessRunner::run(const ToolRun& tool, const LineHandler& onLine)
             onLine(line);
         }
     };
-    LineSplitter output(sink);
-    LineSplitter errors(sink);
+    LineSplitter output([&](std::string_view line, bool redrawn) { sink(line, redrawn && redraws); });
+    LineSplitter errors([&](std::string_view line) { sink(line, false); });
     const Exit exit = execute(tool, output, errors, tail);
     judge(tool, exit, tail, passwordFailure);
 }
@@ -474,10 +477,7 @@ RawCapture captureRaw(const ToolRun& tool, const ProcessRunner::LineHandler& onO
 {
     const auto family = PasswordFailure::familyOf(toolName(tool));
     RawCapture raw;
-    LineSplitter output([&](std::string_view line, bool redrawn) {
-        if (redrawn) {
-            return;
-        }
+    LineSplitter output([&](std::string_view line) {
         if (onOutputLine) {
             onOutputLine(line);
         } else {
@@ -490,10 +490,7 @@ RawCapture captureRaw(const ToolRun& tool, const ProcessRunner::LineHandler& onO
             raw.passwordFailure = true;
         }
     });
-    LineSplitter errors([&](std::string_view line, bool redrawn) {
-        if (redrawn) {
-            return;
-        }
+    LineSplitter errors([&](std::string_view line) {
         raw.tail.append(line);
         if (!raw.passwordFailure && PasswordFailure::matchesLine(line, family)) {
             raw.passwordFailure = true;

@@ -116,6 +116,14 @@ TEST_F(BadInput, HostileAndBrokenArchivesWriteNothingOutsideAndLeaveNothingBehin
     fs::remove_all(result);
     EXPECT_EQ(readFile(dir / "outside" / "keep.txt"), "mine");
 
+    // A set-user-ID bit is not restored, whoever unpacks.
+    writeFile(dir / "suid" / "tool", "x");
+    fs::permissions(dir / "suid" / "tool", fs::perms::set_uid | fs::perms::owner_all);
+    bsdtar({"-cJf", (dir / "archives" / "suid.tar.xz").string(), "tool"}, dir / "suid");
+    const fs::path unpacked = ArchiveEngine::extract(dir / "archives" / "suid.tar.xz", tools, std::nullopt, {});
+    EXPECT_EQ(fs::status(unpacked / "tool").permissions() & fs::perms::set_uid, fs::perms::none);
+    fs::remove_all(unpacked);
+
     // An archive that is not there, or a folder with an archive's name.
     EXPECT_THROW(ArchiveEngine::extract(dir / "archives" / "missing.zip", tools, std::nullopt, {}),
                  fs::filesystem_error);

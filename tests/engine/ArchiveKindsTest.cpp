@@ -102,11 +102,20 @@ TEST_F(Kinds, EveryNewKindExtractsAndLists)
         EXPECT_EQ(readFile(result), "hello");
         fs::remove(result);
     }
+    // Its one entry is named after it, as the lister shows it, blanks around it too.
+    fs::copy_file(single / "notes.txt.gz", single / " lead.txt.gz");
+    const fs::path lead = ArchiveEngine::extractEntry(single / " lead.txt.gz", " lead.txt", tools, {}, {});
+    EXPECT_EQ(readFile(lead), "hello");
+    fs::remove(lead);
+    fs::remove(single / " lead.txt.gz");
     make({"bsdtar", "-czf", (single / "backup.gz").string(), "notes.txt"}, single);
     const std::string tarball = readFile(single / "backup.gz");
     const fs::path asFile = extract(single / "backup.gz");
     EXPECT_EQ(asFile, single / "backup");
     EXPECT_EQ(runProgram({"/usr/bin/bsdtar", "-tf", asFile.string()}).output, "notes.txt\n");
+    // Data after the compressed stream is no padding gzip can vouch for.
+    writeFile(single / "junk.txt.gz", readFile(single / "notes.txt.gz") + "garbage");
+    EXPECT_EQ(failure([&] { extract(single / "junk.txt.gz"); }), ArchiveError::Case::toolFailed);
     writeFile(single / "fake.gz", "plain text");
     writeFile(single / "fake.zst", "plain text");
     const auto before = namesIn(single);

@@ -72,6 +72,10 @@ TEST_F(ProcessRunnerTest, StatusSignalMaskPasswordWordsAndCapture)
     EXPECT_NO_THROW(ProcessRunner::run(script("7zz", "printf ' 5%% - a\\bERROR: Wrong password : x\\b\\b\\n'")));
     EXPECT_EQ(failure(script("7zz", "printf ' 5%% + a\\b\\b 9%% 1 - b\\b\\b'; echo 'ERROR: broken' >&2; exit 2")),
               ArchiveError::toolFailed("7zz", 2, "ERROR: broken"));
+    EXPECT_EQ(
+        failure(script("7zz", "printf 'ERROR: Data Error in encrypted file. Wrong password? : a\\bb\\n' >&2; exit 2"))
+            .errorCase(),
+        ArchiveError::Case::wrongPassword);
     EXPECT_EQ(failure(script("bsdtar", "echo 'x a' >&2; echo 'x b: Truncated' >&2; echo 'x c' >&2; exit 1")),
               ArchiveError::toolFailed("bsdtar", 1, "x b: Truncated"));
     ToolRun run = script("unzip", "echo warning; exit 1", {0, 1});
