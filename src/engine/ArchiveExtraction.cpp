@@ -303,16 +303,18 @@ fs::path makeWorkingFolder(const fs::path& parent, const fs::path& final)
     return working;
 }
 
-// Gives the finished folder its real name, the next free one if someone took it meanwhile.
-fs::path publish(const fs::path& working, const fs::path& parent, const std::string& base)
+// Gives the finished folder (or file, with its extension) its real name, the next free one if
+// someone took it meanwhile.
+fs::path publish(const fs::path& working, const fs::path& parent, const std::string& base,
+                 std::string_view extension = {})
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const fs::path final = NameFactory::uniqueDirectory(parent, base);
+        const fs::path final = NameFactory::uniqueFile(parent, base, extension);
         if (renameNoReplace(working, final)) {
             return final;
         }
     }
-    throw fs::filesystem_error("cannot name the folder", parent / base, std::make_error_code(std::errc::file_exists));
+    throw fs::filesystem_error("cannot name the result", parent / base, std::make_error_code(std::errc::file_exists));
 }
 
 bool isRealDirectory(const fs::path& path)
@@ -412,29 +414,18 @@ fs::path decompress(ArchiveKind kind, const fs::path& archive, const RarSupport&
     if (!kind.hasMagic(archive)) {
         throw ArchiveError(ArchiveError::Case::notAnArchive);
     }
-    std::string_view name = "zstd";
-    std::string_view type = "zstd";
-    switch (kind) {
-    case ArchiveKind::gzip:
-        name = type = "gzip";
-        break;
-    case ArchiveKind::xz:
-        name = type = "xz";
-        break;
-    case ArchiveKind::bzip2:
-        name = type = "bzip2";
-        break;
-    default:
-        break;
-    }
+    // The compressor's tool and 7-Zip's name of the type are the same word.
+    const std::string type = kind == ArchiveKind::gzip    ? "gzip"
+                             : kind == ArchiveKind::xz    ? "xz"
+                             : kind == ArchiveKind::bzip2 ? "bzip2"
+                                                          : "zstd";
     ToolRun run;
-    if (const auto native = ToolLocator::executable(name)) {
+    if (const auto native = ToolLocator::executable(type)) {
         run.executable = *native;
         run.arguments = {"-d", "-c", "--", archive.string()};
     } else if (support.sevenZip) {
         run.executable = *support.sevenZip;
-        run.arguments = {"e",  "-so",           "-t" + std::string(type), password ? "-p" + *password : "-p",
-                         "--", archive.string()};
+        run.arguments = {"e", "-so", "-t" + type, password ? "-p" + *password : "-p", "--", archive.string()};
     } else if (support.unar) {
         run.executable = *support.unar;
         run.arguments = {"-output-directory", "-", "--", archive.string()};
@@ -449,14 +440,7 @@ fs::path decompress(ArchiveKind kind, const fs::path& archive, const RarSupport&
         ProcessRunner::run(run);
         const std::string stem = ArchiveNames::stem(archive);
         const std::string extension = pathExtension(stem);
-        const std::string base = extension.empty() ? stem : deletingPathExtension(stem);
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const fs::path final = NameFactory::uniqueFile(parent, base, extension);
-            if (renameNoReplace(working, final)) {
-                return final;
-            }
-        }
-        throw fs::filesystem_error("cannot name the file", parent / stem, std::make_error_code(std::errc::file_exists));
+        return publish(working, parent, extension.empty() ? stem : deletingPathExtension(stem), extension);
     } catch (...) {
         removeTree(working);
         throw;
