@@ -181,6 +181,9 @@ public:
         if (m_haveContents && m_contentsValid) {
             for (Pending& entry : m_contents) {
                 encrypted = encrypted || entry.encrypted;
+                if (!entry.link.empty()) {
+                    listing.links.push_back({listing.entries.size(), std::move(entry.link), entry.hardLink});
+                }
                 listing.indexes.push_back(entry.index);
                 listing.entries.push_back({std::move(entry.name), entry.size, entry.isDirectory});
             }
@@ -194,6 +197,8 @@ private:
         std::string name;
         std::int64_t size = 0;
         std::int64_t index = -1;
+        std::string link;
+        bool hardLink = false;
         bool isDirectory = false;
         bool encrypted = false;
     };
@@ -237,6 +242,10 @@ private:
                 m_entry.encrypted = scalar.asBool();
             } else if (m_entryKey == "XADFileSize") {
                 m_entry.size = scalar.asInteger();
+            } else if (m_entryKey == "XADLinkDestination") {
+                m_entry.link = scalar.kind == Scalar::Kind::string ? scalar.text : std::string();
+            } else if (m_entryKey == "XADIsHardLink") {
+                m_entry.hardLink = scalar.asBool();
             } else if (m_entryKey == "XADIndex") {
                 m_entry.index = scalar.kind == Scalar::Kind::number ? scalar.asInteger() : -1;
             }
@@ -457,6 +466,87 @@ std::string_view nextField(std::string_view& rest)
     return field;
 }
 
+std::uint64_t ceilingFor(const std::filesystem::path& archive)
+{
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(archive, error);
+    return ArchiveCatalog::memoryCeiling(error ? 0 : size);
+}
+
+// The format tarvo-lister is told to read for a kind; none for the kinds lsar lists.
+std::optional<std::string_view> listerFormat(ArchiveKind kind)
+{
+    if (kind == ArchiveKind::zip || kind == ArchiveKind::jar || kind == ArchiveKind::zipx) {
+        return "zip";
+    }
+    if (kind == ArchiveKind::sevenZip) {
+        return "7z";
+    }
+    if (kind.isTar()) {
+        return "tar";
+    }
+    return std::nullopt;
+}
+
+// tarvo-lister's exit statuses.
+constexpr std::int32_t kOwnListerNotAnArchive = 2;
+constexpr std::int32_t kOwnListerHeadersEncrypted = 3;
+
+// The listing by Tarvo's own lister; none when lsar (`fallback`) should try instead: the headers
+// are encrypted, or the archive is one the own lister cannot read.
+std::optional<ArchiveListing> listWithOwnLister(const std::filesystem::path& lister, std::string_view format,
+                                                const std::filesystem::path& archive, bool fallback,
+                                                const std::shared_ptr<ArchiveSession>& session,
+                                                std::optional<ArchiveError>& failure)
+{
+    ToolRun run;
+    run.executable = lister;
+    run.arguments = {"--format", std::string(format), "--", std::filesystem::absolute(archive).string()};
+    run.session = session;
+    run.memoryCeiling = ceilingFor(archive);
+    ArchiveListing listing;
+    listing.hasContents = true;
+    ProcessRunner::Captured captured = ProcessRunner::captureWithStatus(
+        run, [&](std::string_view line) { ArchiveCatalog::readListerLine(line, listing); });
+    if (captured.status == 0 && !captured.signalled) {
+        listing.indexes.assign(listing.entries.size(), -1);
+        return listing;
+    }
+    // A memory bomb for one parser is handed to no other.
+    if (fallback && !captured.signalled && !captured.outOfMemory) {
+        if (captured.status != kOwnListerNotAnArchive && captured.status != kOwnListerHeadersEncrypted) {
+            failure = ArchiveError::toolFailed(lastComponent(lister), captured.status, std::move(captured.message));
+        }
+        return std::nullopt;
+    }
+    if (!captured.signalled && captured.status == kOwnListerNotAnArchive) {
+        throw ArchiveError(ArchiveError::Case::notAnArchive);
+    }
+    if (!captured.signalled && captured.status == kOwnListerHeadersEncrypted) {
+        throw ArchiveError(ArchiveError::Case::wrongPassword);
+    }
+    throw ArchiveError::toolFailed(lastComponent(lister), captured.status, std::move(captured.message));
+}
+
+// A field of tarvo-lister's output without its escapes ("\" and two hex digits for a byte).
+std::string unescapedListerField(std::string_view field)
+{
+    std::string text;
+    text.reserve(field.size());
+    const auto hex = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 2 < field.size() && hex(field[i + 1]) >= 0 && hex(field[i + 2]) >= 0) {
+            text += static_cast<char>(hex(field[i + 1]) * 16 + hex(field[i + 2]));
+            i += 2;
+        } else {
+            text += field[i];
+        }
+    }
+    return text;
+}
+
 // lsar does not read zstd. bsdtar does, and lists the tar inside.
 ArchiveListing listZstdTar(const std::filesystem::path& archive, const std::shared_ptr<ArchiveSession>& session)
 {
@@ -468,6 +558,7 @@ ArchiveListing listZstdTar(const std::filesystem::path& archive, const std::shar
     run.executable = *bsdtar;
     run.arguments = {"-tvf", std::filesystem::absolute(archive).string()};
     run.session = session;
+    run.memoryCeiling = ceilingFor(archive);
     ArchiveListing listing;
     listing.hasContents = true;
     std::unordered_set<std::string> listed;
@@ -537,6 +628,55 @@ ArchiveEntry ArchiveCatalog::parseTarLine(std::string_view line,
     return entry;
 }
 
+namespace {
+ArchiveListing listWithLsar(const std::filesystem::path& archive, std::optional<ArchiveKind> kind,
+                            std::string_view password, const RarSupport& support,
+                            const std::shared_ptr<ArchiveSession>& session);
+} // namespace
+
+bool ArchiveCatalog::readListerLine(std::string_view line, ArchiveListing& listing)
+{
+    // "TYPE SIZE FLAGS PATH[ LINK]"; no field holds a blank.
+    std::string_view rest = line;
+    const std::string_view type = nextField(rest);
+    const std::string_view size = nextField(rest);
+    const std::string_view flags = nextField(rest);
+    const std::string_view path = nextField(rest);
+    const std::string_view link = nextField(rest);
+    if (type.size() != 1 || size.empty() || flags.size() != 1 || path.empty()) {
+        return false;
+    }
+    ArchiveEntry entry;
+    entry.isDirectory = type == "d";
+    entry.path = unescapedListerField(path);
+    // Folders may end in "/" ("Photos/"); the listing names them as lsar does, without it.
+    while (entry.path.size() > 1 && entry.path.back() == '/') {
+        entry.path.pop_back();
+    }
+    std::int64_t bytes = 0;
+    for (const char c : size) {
+        if (c < '0' || c > '9' || bytes > (std::numeric_limits<std::int64_t>::max() - 9) / 10) {
+            bytes = 0;
+            break;
+        }
+        bytes = bytes * 10 + (c - '0');
+    }
+    entry.byteSize = bytes;
+    listing.isEncrypted = listing.isEncrypted || flags == "e";
+    if (!link.empty() && (type == "l" || type == "h")) {
+        listing.links.push_back({listing.entries.size(), unescapedListerField(link), type == "h"});
+    }
+    listing.entries.push_back(std::move(entry));
+    return true;
+}
+
+std::uint64_t ArchiveCatalog::memoryCeiling(std::uintmax_t archiveBytes)
+{
+    constexpr std::uint64_t kBase = 1ULL << 30;
+    const std::uint64_t room = (std::numeric_limits<std::uint64_t>::max() - kBase) / 32;
+    return kBase + 32 * std::min<std::uint64_t>(archiveBytes, room);
+}
+
 ArchiveListing ArchiveCatalog::parse(std::string_view output)
 {
     ListingReader reader;
@@ -545,16 +685,44 @@ ArchiveListing ArchiveCatalog::parse(std::string_view output)
 }
 
 ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::string_view password,
-                                    const RarSupport& support, const std::shared_ptr<ArchiveSession>& session)
+                                    const RarSupport& support, const std::shared_ptr<ArchiveSession>& session,
+                                    bool unarNumbers)
 {
-    if (const auto kind = ArchiveKind::from(archive); kind == ArchiveKind::tarZst) {
+    const auto kind = ArchiveKind::from(archive);
+    const auto format = kind ? listerFormat(*kind) : std::nullopt;
+    if (!format || !support.entryLister || unarNumbers) {
+        return listWithLsar(archive, kind, password, support, session);
+    }
+    const bool lsarReads = support.lister && kind != ArchiveKind::tarZst;
+    std::optional<ArchiveError> ownFailure;
+    if (auto listing = listWithOwnLister(*support.entryLister, *format, archive, lsarReads, session, ownFailure)) {
+        return std::move(*listing);
+    }
+    try {
+        return listWithLsar(archive, kind, password, support, session);
+    } catch (const ArchiveError& error) {
+        // When neither reads it, the own lister's words are the clearer ones.
+        if (ownFailure && error.errorCase() == ArchiveError::Case::toolFailed) {
+            throw *ownFailure;
+        }
+        throw;
+    }
+}
+
+namespace {
+
+ArchiveListing listWithLsar(const std::filesystem::path& archive, std::optional<ArchiveKind> kind,
+                            std::string_view password, const RarSupport& support,
+                            const std::shared_ptr<ArchiveSession>& session)
+{
+    if (kind == ArchiveKind::tarZst) {
         return listZstdTar(archive, session);
     } else if (kind == ArchiveKind::zstd) {
         // One compressed file: its entry is the file it unpacks to, named as extracting names it.
         if (!kind->hasMagic(archive)) {
             throw ArchiveError(ArchiveError::Case::notAnArchive);
         }
-        return ArchiveListing{{ArchiveEntry{ArchiveNames::stem(archive), 0, false}}, false, {-1}, std::nullopt, true};
+        return ArchiveListing{{ArchiveEntry{ArchiveNames::stem(archive), 0, false}}, false, {-1}, std::nullopt, true, {}};
     }
     if (!support.lister) {
         throw ArchiveError::toolFailed("lsar", 1, L10n::text(Text::lsarNotFound));
@@ -570,6 +738,7 @@ ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::s
     run.arguments.insert(run.arguments.end(), {"--", std::filesystem::absolute(archive).string()});
     run.session = session;
     run.redact = secret;
+    run.memoryCeiling = ceilingFor(archive);
 
     StreamingParse parsing;
     ProcessRunner::Captured captured =
@@ -579,7 +748,7 @@ ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::s
     }
     const ArchiveError failure =
         ArchiveError::toolFailed(lastComponent(*support.lister), captured.status, std::move(captured.message));
-    if (captured.signalled) {
+    if (captured.signalled || captured.outOfMemory) {
         throw failure;
     }
     // lsar ends with status 1 and says why in its JSON: a header-encrypted archive with a wrong
@@ -599,5 +768,7 @@ ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::s
     }
     throw failure;
 }
+
+} // namespace
 
 } // namespace tarvo::engine

@@ -25,18 +25,42 @@ struct ArchiveListing
     // list was there at all.
     std::optional<std::int64_t> listerError;
     bool hasContents = false;
+
+    // An entry that is a link: its place in `entries`, where it points, and whether it is a hard
+    // link (whose target is another entry's path) rather than a symbolic one.
+    struct Link
+    {
+        std::size_t entry = 0;
+        std::string target;
+        bool hard = false;
+
+        bool operator==(const Link&) const = default;
+    };
+    std::vector<Link> links;
 };
 
-// Lists what an archive holds, through lsar's JSON output (bsdtar's listing for zstd, which lsar
-// does not read).
+// Lists what an archive holds. ZIP, 7Z and the tar family go to Tarvo's own lister (tarvo-lister,
+// on libarchive), which is many times faster than lsar; lsar stays for what only it reads: RAR
+// (libarchive does not tell its encrypted entries), archives whose headers are encrypted, single
+// compressed files, archives the own lister cannot read, and unar's entry numbers. Every lister
+// runs under a memory ceiling.
 class ArchiveCatalog
 {
 public:
-    // Fails with toolFailed (lsar missing, unreadable output), wrongPassword (a protected archive,
-    // header-encrypted ones included, listed without its password or with a wrong one),
-    // notAnArchive (lsar recognises no archive), cancelled, or a launch error.
+    // Fails with toolFailed (no lister, unreadable output, out of memory), wrongPassword (a
+    // protected archive, header-encrypted ones included, listed without its password or with a
+    // wrong one), notAnArchive (no lister recognises an archive), cancelled, or a launch error.
+    // `unarNumbers`: the listing must carry unar's entry numbers, which only lsar knows.
     static ArchiveListing list(const std::filesystem::path& archive, std::string_view password,
-                               const RarSupport& support, const std::shared_ptr<ArchiveSession>& session = {});
+                               const RarSupport& support, const std::shared_ptr<ArchiveSession>& session = {},
+                               bool unarNumbers = false);
+
+    // The most memory a lister may take for an archive of that size: a gigabyte, and room for
+    // archives of millions of entries (lsar needs about 15 times the size of such a ZIP).
+    static std::uint64_t memoryCeiling(std::uintmax_t archiveBytes);
+
+    // One line of tarvo-lister's output, added to `listing`; false when the line is no entry.
+    static bool readListerLine(std::string_view line, ArchiveListing& listing);
 
     // The JSON of `lsar -json`. Streams through it without building a document, so that a listing of
     // 100,000 entries costs little more than its text.

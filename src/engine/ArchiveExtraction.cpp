@@ -65,7 +65,12 @@ void runUnar(const fs::path& tool, const fs::path& archive, const fs::path& dest
     for (std::int64_t index : selection.indexes) {
         arguments.push_back(std::to_string(index));
     }
-    runTool(tool, std::move(arguments), std::nullopt, {0}, password, control);
+    // unar parses headers as lsar does, and a broken one can make it grow without end. The ceiling
+    // leaves room for the largest RAR and 7-Zip dictionaries (4 GiB).
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(archive, error);
+    const std::uint64_t ceiling = (8ULL << 30) + 32 * (error ? 0 : static_cast<std::uint64_t>(size));
+    runTool(tool, std::move(arguments), std::nullopt, {0}, password, control, ceiling);
 }
 
 void runUnzip(const fs::path& archive, const fs::path& destination, const std::optional<std::string>& password,
@@ -597,8 +602,11 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
     }
     const bool needListing =
         viaUnar || rarMayNeedUnar || (zipFamily && isDirectory != false) || (*kind == ArchiveKind::rar && !isDirectory);
-    if (needListing && support.lister) {
-        readListing(selection, ArchiveCatalog::list(path, secret.value_or(""), support, control.session));
+    // Only lsar knows unar's numbers; everything else Tarvo's own lister tells as well.
+    const bool needNumbers = viaUnar || rarMayNeedUnar;
+    if (needListing && (support.lister || (support.entryLister && !needNumbers))) {
+        readListing(selection,
+                    ArchiveCatalog::list(path, secret.value_or(""), support, control.session, needNumbers));
         if (!selection.found) {
             throw cannotExtract;
         }

@@ -132,6 +132,16 @@ constexpr std::array<CatalogPair, kTextCount> kGerman = std::to_array<CatalogPai
     {"Added to Dolphin and Nemo for your account. Nautilus shows the items once Tarvo is installed for everyone.",
      "Zu Dolphin und Nemo für Ihr Konto hinzugefügt. Nautilus zeigt die Einträge, sobald Tarvo für alle installiert ist."},
     {"Could not add the items:", "Die Einträge konnten nicht hinzugefügt werden:"},
+    {"Reading this archive needs more memory than Tarvo allows.",
+     "Zum Lesen dieses Archivs braucht es mehr Speicher, als Tarvo erlaubt."},
+    {"%1 entries point outside the folder (../ or a full path). They will not be written there.",
+     "%1 Einträge zeigen aus dem Ordner hinaus (../ oder ein vollständiger Pfad). Sie werden dort nicht geschrieben."},
+    {"%1 links point outside the folder.",
+     "%1 Verknüpfungen zeigen aus dem Ordner hinaus."},
+    {"Unpacks to %1, more than the %2 free on this disk.",
+     "Entpackt %1, mehr als die %2, die auf diesem Datenträger frei sind."},
+    {"Unpacks to %1, over 100 times the size of the archive.",
+     "Entpackt %1, mehr als das 100-Fache der Archivgröße."},
 });
 // clang-format on
 
@@ -249,6 +259,16 @@ constexpr std::array<CatalogPair, kTextCount> kChinese = std::to_array<CatalogPa
     {"Added to Dolphin and Nemo for your account. Nautilus shows the items once Tarvo is installed for everyone.",
      "已为您的帐户添加到 Dolphin 和 Nemo。为所有用户安装 Tarvo 后，Nautilus 中也会出现这些菜单项。"},
     {"Could not add the items:", "无法添加菜单项："},
+    {"Reading this archive needs more memory than Tarvo allows.",
+     "读取此归档所需的内存超出了 Tarvo 允许的范围。"},
+    {"%1 entries point outside the folder (../ or a full path). They will not be written there.",
+     "有 %1 个条目指向文件夹之外（../ 或完整路径），它们不会被写到那里。"},
+    {"%1 links point outside the folder.",
+     "有 %1 个链接指向文件夹之外。"},
+    {"Unpacks to %1, more than the %2 free on this disk.",
+     "解压后为 %1，超过此磁盘的可用空间 %2。"},
+    {"Unpacks to %1, over 100 times the size of the archive.",
+     "解压后为 %1，超过归档大小的 100 倍。"},
 });
 // clang-format on
 
@@ -375,6 +395,16 @@ constexpr std::array<CatalogPair, kTextCount> kJapanese = std::to_array<CatalogP
     {"Added to Dolphin and Nemo for your account. Nautilus shows the items once Tarvo is installed for everyone.",
      "このアカウントの Dolphin と Nemo に追加しました。Tarvo をすべてのユーザー向けにインストールすると、Nautilus にも表示されます。"},
     {"Could not add the items:", "項目を追加できませんでした:"},
+    {"Reading this archive needs more memory than Tarvo allows.",
+     "このアーカイブを読むには、Tarvo が許すより多くのメモリが必要です。"},
+    {"%1 entries point outside the folder (../ or a full path). They will not be written there.",
+     "%1 個の項目がフォルダの外を指しています（../ またはフルパス）。そこには書き込まれません。"},
+    {"%1 links point outside the folder.",
+     "%1 個のリンクがフォルダの外を指しています。"},
+    {"Unpacks to %1, more than the %2 free on this disk.",
+     "展開すると %1 になり、このディスクの空き容量 %2 を超えます。"},
+    {"Unpacks to %1, over 100 times the size of the archive.",
+     "展開すると %1 になり、アーカイブの 100 倍を超えます。"},
 });
 // clang-format on
 
@@ -504,6 +534,16 @@ constexpr std::array<CatalogPair, kTextCount> kFrench = std::to_array<CatalogPai
     {"Added to Dolphin and Nemo for your account. Nautilus shows the items once Tarvo is installed for everyone.",
      "Ajouté à Dolphin et Nemo pour votre compte. Nautilus affichera les éléments une fois Tarvo installé pour tous les utilisateurs."},
     {"Could not add the items:", "Impossible d'ajouter les éléments :"},
+    {"Reading this archive needs more memory than Tarvo allows.",
+     "La lecture de cette archive demande plus de mémoire que Tarvo n’en autorise."},
+    {"%1 entries point outside the folder (../ or a full path). They will not be written there.",
+     "%1 éléments pointent hors du dossier (../ ou chemin complet). Ils n’y seront pas écrits."},
+    {"%1 links point outside the folder.",
+     "%1 liens pointent hors du dossier."},
+    {"Unpacks to %1, more than the %2 free on this disk.",
+     "Décompressée, elle occupe %1, plus que les %2 libres sur ce disque."},
+    {"Unpacks to %1, over 100 times the size of the archive.",
+     "Décompressée, elle occupe %1, plus de 100 fois la taille de l’archive."},
 });
 // clang-format on
 
@@ -631,6 +671,16 @@ constexpr std::array<CatalogPair, kTextCount> kSpanish = std::to_array<CatalogPa
     {"Added to Dolphin and Nemo for your account. Nautilus shows the items once Tarvo is installed for everyone.",
      "Añadido a Dolphin y Nemo para su cuenta. Nautilus mostrará los elementos cuando Tarvo esté instalado para todos los usuarios."},
     {"Could not add the items:", "No se pudieron añadir los elementos:"},
+    {"Reading this archive needs more memory than Tarvo allows.",
+     "Leer este archivo necesita más memoria de la que Tarvo permite."},
+    {"%1 entries point outside the folder (../ or a full path). They will not be written there.",
+     "%1 elementos apuntan fuera de la carpeta (../ o una ruta completa). No se escribirán allí."},
+    {"%1 links point outside the folder.",
+     "%1 enlaces apuntan fuera de la carpeta."},
+    {"Unpacks to %1, more than the %2 free on this disk.",
+     "Descomprimido ocupa %1, más que los %2 libres en este disco."},
+    {"Unpacks to %1, over 100 times the size of the archive.",
+     "Descomprimido ocupa %1, más de 100 veces el tamaño del archivo."},
 });
 // clang-format on
 

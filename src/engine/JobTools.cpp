@@ -6,9 +6,11 @@ namespace tarvo::engine {
 
 void runTool(const std::filesystem::path& executable, std::vector<std::string> arguments,
              const std::optional<std::filesystem::path>& folder, std::set<std::int32_t> success,
-             const std::optional<std::string>& password, const RunControl& control)
+             const std::optional<std::string>& password, const RunControl& control,
+             std::optional<std::uint64_t> memoryCeiling)
 {
     ToolRun run;
+    run.memoryCeiling = memoryCeiling;
     run.executable = executable;
     run.arguments = std::move(arguments);
     run.currentDirectory = folder;

@@ -15,7 +15,8 @@ namespace tarvo::engine {
 // masked in the tool's message.
 void runTool(const std::filesystem::path& executable, std::vector<std::string> arguments,
              const std::optional<std::filesystem::path>& folder, std::set<std::int32_t> success,
-             const std::optional<std::string>& password, const RunControl& control);
+             const std::optional<std::string>& password, const RunControl& control,
+             std::optional<std::uint64_t> memoryCeiling = std::nullopt);
 
 // The system tar, or the launch error of a missing one.
 TarTool requireSystemTar();

@@ -80,7 +80,8 @@ PasswordFailure::Family PasswordFailure::familyOf(std::string_view toolName) noe
     if (toolName == "unrar" || toolName == "rar") {
         return Family::unrar;
     }
-    if (toolName == "zip" || toolName == "bsdtar" || toolName == "tar" || toolName == "gzip") {
+    if (toolName == "zip" || toolName == "bsdtar" || toolName == "tar" || toolName == "gzip" ||
+        toolName == "tarvo-lister") {
         return Family::none;
     }
     return Family::any;

@@ -1,6 +1,7 @@
 #include "ProcessRunner.h"
 
 #include "ArchiveError.h"
+#include "L10n.h"
 #include "LineSplitter.h"
 #include "OutputTail.h"
 #include "PasswordFailure.h"
@@ -16,6 +17,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <system_error>
 #include <thread>
@@ -181,6 +183,18 @@ pid_t spawnChild(const ToolRun& tool, int input, int output, int error)
     if (result != 0) {
         throw std::system_error(result, std::generic_category(), "cannot start " + path);
     }
+    if (tool.memoryCeiling) {
+        // Set from outside, right after the start: posix_spawn offers no limits of its own. Whatever
+        // the tool maps before this is small beside a ceiling of a gigabyte or more.
+        const rlimit ceiling{*tool.memoryCeiling, *tool.memoryCeiling};
+        if (::prlimit(child, RLIMIT_AS, &ceiling, nullptr) != 0) {
+            const int error = errno;
+            ::kill(child, SIGKILL);
+            while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+            }
+            throw std::system_error(error, std::generic_category(), "cannot limit " + path);
+        }
+    }
     return child;
 }
 
@@ -217,6 +231,7 @@ struct Exit
 {
     std::int32_t status = 0;
     bool signalled = false;
+    std::uint64_t peakBytes = 0; // the most memory the tool held at once
 };
 
 // Reaps the child. If the runner itself fails while the child runs (no memory, a line handler
@@ -265,7 +280,8 @@ public:
         }
         int status = 0;
         int result = 0;
-        while ((result = ::waitpid(m_pid, &status, 0)) < 0 && errno == EINTR) {
+        rusage usage{};
+        while ((result = ::wait4(m_pid, &status, 0, &usage)) < 0 && errno == EINTR) {
         }
         const int error = result < 0 ? errno : 0;
         m_pid = 0;
@@ -273,10 +289,11 @@ public:
             // The exit status is unknown: never count that as success.
             throw std::system_error(error, std::generic_category(), "waitpid");
         }
+        const auto peak = static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
         if (WIFSIGNALED(status)) {
-            return {WTERMSIG(status), true};
+            return {WTERMSIG(status), true, peak};
         }
-        return {WEXITSTATUS(status), false};
+        return {WEXITSTATUS(status), false, peak};
     }
 
 private:
@@ -423,12 +440,22 @@ std::string preliminaryVerdict(const ToolRun& tool, const OutputTail& tail, bool
     return message;
 }
 
+// A failed tool that had used a quarter of its ceiling or more ran into it: real work stays far
+// below (lsar lists 100,000 entries in a quarter of the smallest ceiling).
+bool ranOutOfMemory(const ToolRun& tool, const Exit& exit)
+{
+    return tool.memoryCeiling && exit.peakBytes >= *tool.memoryCeiling / 4;
+}
+
 void judge(const ToolRun& tool, const Exit& exit, const OutputTail& tail, bool passwordFailure)
 {
     std::string message = preliminaryVerdict(tool, tail, passwordFailure);
     // A tool killed by a signal did not finish its work, whatever number the signal has.
     if (!exit.signalled && tool.successCodes.contains(exit.status)) {
         return;
+    }
+    if (ranOutOfMemory(tool, exit)) {
+        message = L10n::text(Text::outOfMemory);
     }
     throw ArchiveError::toolFailed(toolName(tool), exit.status, std::move(message));
 }
@@ -513,7 +540,12 @@ ProcessRunner::Captured ProcessRunner::captureWithStatus(const ToolRun& tool, co
 {
     RawCapture raw = captureRaw(tool, onOutputLine);
     std::string message = preliminaryVerdict(tool, raw.tail, raw.passwordFailure);
-    return {std::move(raw.output), raw.exit.status, raw.exit.signalled, std::move(message)};
+    const bool failed = raw.exit.signalled || !tool.successCodes.contains(raw.exit.status);
+    const bool outOfMemory = failed && ranOutOfMemory(tool, raw.exit);
+    if (outOfMemory) {
+        message = L10n::text(Text::outOfMemory);
+    }
+    return {std::move(raw.output), raw.exit.status, raw.exit.signalled, std::move(message), outOfMemory};
 }
 
 } // namespace tarvo::engine

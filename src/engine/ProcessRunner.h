@@ -36,6 +36,9 @@ struct ToolRun
     std::shared_ptr<ArchiveSession> session;
     // Masked as "••••" wherever it appears in an error message (callers pass the password).
     std::string redact;
+    // Present: the most address space the child may take, in bytes. A run that fails after using a
+    // good part of it is reported as having run out of memory.
+    std::optional<std::uint64_t> memoryCeiling;
 };
 
 // Starts, feeds, watches and judges the external tools. Blocking; safe to call from any thread.
@@ -62,6 +65,7 @@ public:
         std::int32_t status; // the exit status, or the signal that ended the tool
         bool signalled;
         std::string message; // standard error's last lines, password masked
+        bool outOfMemory;    // the tool failed near its memory ceiling
     };
     // capture() for callers that read the output whatever the exit status: only a cancel, a
     // password failure or a launch error is thrown. With `onOutputLine`, standard output's lines go

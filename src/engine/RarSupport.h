@@ -16,6 +16,7 @@ struct RarSupport
     Tool lister;   // lsar
     Tool sevenZip; // 7zz, or 7z without it
     Tool unar;
+    Tool entryLister; // tarvo-lister, Tarvo's own
 
     bool operator==(const RarSupport&) const = default;
 };

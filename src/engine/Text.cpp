@@ -230,6 +230,19 @@ constexpr std::array<TextForms, kTextCount> kForms = std::to_array<TextForms>({
      "Added to Dolphin and Nemo for your account. Nautilus shows the items once Tarvo is installed for everyone."},
     // fileManagerNotAdded
     {"Не удалось добавить пункты:", "Could not add the items:"},
+    // outOfMemory
+    {"Чтобы прочитать этот архив, нужно больше памяти, чем позволяет Tarvo.",
+     "Reading this archive needs more memory than Tarvo allows."},
+    // entriesOutsideFolder
+    {"Записей, ведущих за пределы папки (../ или полный путь): %1. Туда они записаны не будут.",
+     "%1 entries point outside the folder (../ or a full path). They will not be written there."},
+    // linksOutsideFolder
+    {"Ссылок, ведущих за пределы папки: %1.", "%1 links point outside the folder."},
+    // unpacksBeyondFreeSpace
+    {"Распакованное займёт %1, а на диске свободно %2.", "Unpacks to %1, more than the %2 free on this disk."},
+    // unpacksHundredfold
+    {"Распакованное займёт %1 — в сто с лишним раз больше архива.",
+     "Unpacks to %1, over 100 times the size of the archive."},
 });
 // clang-format on
 

@@ -113,9 +113,15 @@ enum class Text : std::uint8_t
     noDisplay,
     fileManagerAdded,
     fileManagerNotAdded,
+    // What a listing tells before anything is written; "%1" and "%2" are filled in by the caller.
+    outOfMemory,
+    entriesOutsideFolder,
+    linksOutsideFolder,
+    unpacksBeyondFreeSpace,
+    unpacksHundredfold,
 };
 
-inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::fileManagerNotAdded) + 1;
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::unpacksHundredfold) + 1;
 
 struct TextForms
 {

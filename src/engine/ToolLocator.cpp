@@ -109,7 +109,30 @@ RarSupport ToolLocator::rarSupport()
         tools.sevenZip = executable("7z");
     }
     tools.unar = executable("unar");
+    tools.entryLister = entryLister();
     return tools;
+}
+
+std::optional<std::filesystem::path> ToolLocator::entryLister()
+{
+    constexpr std::string_view kName = "tarvo-lister";
+    if (const char* chosen = std::getenv("TARVO_LISTER")) {
+        return isExecutableFile(chosen) ? std::optional<std::filesystem::path>(chosen) : std::nullopt;
+    }
+    std::error_code error;
+    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
+    std::vector<std::filesystem::path> candidates;
+    if (!error) {
+        candidates.push_back(program.parent_path() / kName);
+        candidates.push_back(program.parent_path().parent_path() / "libexec" / "tarvo" / kName);
+    }
+    candidates.emplace_back(TARVO_INSTALLED_LISTER);
+    for (const auto& candidate : candidates) {
+        if (isExecutableFile(candidate)) {
+            return candidate;
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<TarTool> ToolLocator::systemTar()

@@ -37,6 +37,10 @@ public:
 
     static bool isExecutableFile(const std::filesystem::path& path);
 
+    // Tarvo's own lister: $TARVO_LISTER when set (tests), else beside the running program, else in
+    // the libexec folder of the installation.
+    static std::optional<std::filesystem::path> entryLister();
+
 private:
     static std::optional<std::filesystem::path> which(std::string_view name);
 };

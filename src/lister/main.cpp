@@ -1,0 +1,311 @@
+// tarvo-lister --format zip|7z|tar -- ARCHIVE: what Tarvo's preview reads of an archive, one line
+// per entry, so that untrusted archives are parsed in a child process and never in the window's.
+//
+// Each line is "TYPE SIZE FLAGS PATH[ LINK]": TYPE f (file), d (folder), l (symbolic link),
+// h (hard link) or o (anything else); SIZE in bytes, "-" when the archive gives none; FLAGS "e" for
+// an encrypted entry, else "-". PATH and LINK have every byte up to the space, DEL and the
+// backslash written as a backslash and two hex digits, so that a field never holds white space.
+// Bytes that are not UTF-8 are shown as "%xx", as lsar shows them.
+//
+// Exit status: 0 listed; 1 the archive could not be read (the reason on standard error, after the
+// entries read so far); 2 it is not an archive of that format; 3 its headers are encrypted; 64 usage.
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <string_view>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+
+namespace {
+
+constexpr int kFailed = 1;
+constexpr int kNotAnArchive = 2;
+constexpr int kHeadersEncrypted = 3;
+constexpr int kUsage = 64;
+// libarchive's errno for "not this format" on Linux (its private ARCHIVE_ERRNO_FILE_FORMAT).
+constexpr int kFileFormatError = EILSEQ;
+
+// libarchive's own file reader calls fstat for each seek, twice per ZIP entry: these do not.
+struct Source
+{
+    int descriptor = -1;
+    char buffer[1 << 16];
+};
+
+la_ssize_t readBlock(archive*, void* data, const void** block)
+{
+    auto* source = static_cast<Source*>(data);
+    *block = source->buffer;
+    ssize_t count = 0;
+    while ((count = ::read(source->descriptor, source->buffer, sizeof source->buffer)) < 0 && errno == EINTR) {
+    }
+    return count;
+}
+
+la_int64_t seekTo(archive*, void* data, la_int64_t offset, int whence)
+{
+    return ::lseek(static_cast<Source*>(data)->descriptor, offset, whence);
+}
+
+la_int64_t skipAhead(archive*, void* data, la_int64_t count)
+{
+    const int descriptor = static_cast<Source*>(data)->descriptor;
+    const off_t from = ::lseek(descriptor, 0, SEEK_CUR);
+    const off_t to = from < 0 ? -1 : ::lseek(descriptor, count, SEEK_CUR);
+    return to < 0 ? 0 : to - from;
+}
+
+// The length of the UTF-8 sequence that starts `text`, or 0 when it is none.
+std::size_t sequenceLength(std::string_view text)
+{
+    const auto lead = static_cast<unsigned char>(text[0]);
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4                 ? 4
+                                                                               : 0;
+    if (length == 0 || length > text.size()) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    const auto second = static_cast<unsigned char>(text.size() > 1 ? text[1] : 0);
+    // No overlong forms, no surrogates, nothing beyond U+10FFFF.
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+        (lead == 0xF4 && second > 0x8F)) {
+        return 0;
+    }
+    return length;
+}
+
+void putEscaped(std::string& line, std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    while (!text.empty()) {
+        const auto byte = static_cast<unsigned char>(text[0]);
+        const std::size_t length = sequenceLength(text);
+        if (length == 0) {
+            line += '%';
+            line += kHex[byte >> 4];
+            line += kHex[byte & 0xf];
+            text.remove_prefix(1);
+        } else if (byte <= 0x20 || byte == 0x7f || byte == '\\') {
+            line += '\\';
+            line += kHex[byte >> 4];
+            line += kHex[byte & 0xf];
+            text.remove_prefix(1);
+        } else {
+            line.append(text.substr(0, length));
+            text.remove_prefix(length);
+        }
+    }
+}
+
+std::uint64_t little(const unsigned char* at, int bytes)
+{
+    std::uint64_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i) {
+        value = value << 8 | at[i];
+    }
+    return value;
+}
+
+// libarchive turns the backslashes of a ZIP name without slashes into slashes, taking every
+// archive for one made on MS-DOS. The central directory still has the names as stored: those it
+// changed, by the name it gives them.
+std::unordered_map<std::string, std::string> backslashedZipNames(int descriptor)
+{
+    std::unordered_map<std::string, std::string> names;
+    struct stat info
+    {};
+    if (::fstat(descriptor, &info) != 0 || info.st_size < 22) {
+        return names;
+    }
+    const auto size = static_cast<std::size_t>(info.st_size);
+    void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, descriptor, 0);
+    if (mapped == MAP_FAILED) {
+        return names;
+    }
+    const auto* data = static_cast<const unsigned char*>(mapped);
+    // The end record is in the last 64 KiB; its comment may hold anything.
+    std::size_t end = size - 22;
+    const std::size_t lowest = size > 22 + 0xFFFF ? size - 22 - 0xFFFF : 0;
+    while (end > lowest && std::memcmp(data + end, "PK\5\6", 4) != 0) {
+        --end;
+    }
+    if (std::memcmp(data + end, "PK\5\6", 4) == 0) {
+        std::uint64_t count = little(data + end + 10, 2);
+        std::uint64_t offset = little(data + end + 16, 4);
+        if ((count == 0xFFFF || offset == 0xFFFFFFFF) && end >= 20 && std::memcmp(data + end - 20, "PK\6\7", 4) == 0) {
+            const std::uint64_t record = little(data + end - 12, 8);
+            if (record <= size - 56 && std::memcmp(data + record, "PK\6\6", 4) == 0) {
+                count = little(data + record + 32, 8);
+                offset = little(data + record + 48, 8);
+            }
+        }
+        for (std::uint64_t i = 0; i < count && offset + 46 <= size && std::memcmp(data + offset, "PK\1\2", 4) == 0;
+             ++i) {
+            const std::size_t nameLength = little(data + offset + 28, 2);
+            const std::size_t next = offset + 46 + nameLength + little(data + offset + 30, 2) +
+                                     little(data + offset + 32, 2);
+            if (offset + 46 + nameLength > size) {
+                break;
+            }
+            const std::string_view name(reinterpret_cast<const char*>(data + offset + 46), nameLength);
+            if (name.find('\\') != std::string_view::npos && name.find('/') == std::string_view::npos) {
+                std::string slashed(name);
+                for (char& c : slashed) {
+                    c = c == '\\' ? '/' : c;
+                }
+                names.emplace(std::move(slashed), name);
+            }
+            offset = next;
+        }
+    }
+    ::munmap(mapped, size);
+    return names;
+}
+
+char typeOf(archive_entry* entry)
+{
+    if (archive_entry_hardlink(entry) != nullptr) {
+        return 'h';
+    }
+    switch (archive_entry_filetype(entry)) {
+    case AE_IFREG:
+        return 'f';
+    case AE_IFDIR:
+        return 'd';
+    case AE_IFLNK:
+        return 'l';
+    default:
+        return 'o';
+    }
+}
+
+bool enableFormat(archive* reader, std::string_view format)
+{
+    // Only the formats and built-in filters the archive's kind can hold: no mtree (which names files
+    // on this disk), no raw reader, no filter that runs another program.
+    if (format == "zip") {
+        archive_read_support_format_zip_seekable(reader);
+    } else if (format == "7z") {
+        archive_read_support_format_7zip(reader);
+    } else if (format == "tar") {
+        archive_read_support_format_tar(reader);
+        archive_read_support_format_gnutar(reader);
+        archive_read_support_filter_gzip(reader);
+        archive_read_support_filter_bzip2(reader);
+        archive_read_support_filter_xz(reader);
+        archive_read_support_filter_lzma(reader);
+        archive_read_support_filter_zstd(reader);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool headersEncrypted(archive* reader)
+{
+    const char* message = archive_error_string(reader);
+    return message != nullptr && std::strstr(message, "encrypted") != nullptr &&
+           archive_read_has_encrypted_entries(reader) != 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 5 || std::strcmp(argv[1], "--format") != 0 || std::strcmp(argv[3], "--") != 0) {
+        std::fputs("usage: tarvo-lister --format zip|7z|tar -- ARCHIVE\n", stderr);
+        return kUsage;
+    }
+    // Names come out as the archive stores them or as UTF-8; times are never read, and a fixed zone
+    // spares the C library a look at /etc/localtime for every entry.
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+    ::setenv("TZ", "UTC0", 1);
+
+    archive* reader = archive_read_new();
+    if (reader == nullptr || !enableFormat(reader, argv[2])) {
+        std::fputs("tarvo-lister: unknown format\n", stderr);
+        return kUsage;
+    }
+    static Source source;
+    source.descriptor = ::open(argv[4], O_RDONLY | O_CLOEXEC);
+    if (source.descriptor < 0) {
+        std::fprintf(stderr, "%s: %s\n", argv[4], std::strerror(errno));
+        return kFailed;
+    }
+    const bool zip = std::strcmp(argv[2], "zip") == 0;
+    const std::unordered_map<std::string, std::string> backslashed =
+        zip ? backslashedZipNames(source.descriptor) : std::unordered_map<std::string, std::string>();
+    archive_read_set_read_callback(reader, readBlock);
+    archive_read_set_seek_callback(reader, seekTo);
+    archive_read_set_skip_callback(reader, skipAhead);
+    archive_read_set_callback_data(reader, &source);
+    if (archive_read_open1(reader) != ARCHIVE_OK) {
+        const char* message = archive_error_string(reader);
+        std::fprintf(stderr, "%s\n", message != nullptr ? message : "cannot read the archive");
+        return archive_errno(reader) == kFileFormatError ? kNotAnArchive : kFailed;
+    }
+
+    static char output[1 << 16];
+    std::setvbuf(stdout, output, _IOFBF, sizeof output);
+    std::string line;
+    int result = ARCHIVE_OK;
+    archive_entry* entry = nullptr;
+    while ((result = archive_read_next_header(reader, &entry)) == ARCHIVE_OK || result == ARCHIVE_WARN) {
+        const char* path = archive_entry_pathname(entry);
+        if (path == nullptr || *path == '\0') {
+            continue;
+        }
+        if (!backslashed.empty()) {
+            if (const auto stored = backslashed.find(path); stored != backslashed.end()) {
+                path = stored->second.c_str();
+            }
+        }
+        const char type = typeOf(entry);
+        const char* link = archive_entry_hardlink(entry);
+        if (link == nullptr) {
+            link = archive_entry_symlink(entry);
+        }
+        std::int64_t size = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1;
+        // Outside tar a symbolic link's target is its content, and its size is the target's.
+        if (type == 'l' && link != nullptr && size <= 0 && std::strcmp(argv[2], "tar") != 0) {
+            size = static_cast<std::int64_t>(std::strlen(link));
+        }
+        line.clear();
+        line += type;
+        line += ' ';
+        line += size >= 0 ? std::to_string(size) : "-";
+        line += archive_entry_is_encrypted(entry) ? " e " : " - ";
+        putEscaped(line, path);
+        if (link != nullptr && *link != '\0') {
+            line += ' ';
+            putEscaped(line, link);
+        }
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+    std::fflush(stdout);
+    if (result != ARCHIVE_EOF) {
+        const char* message = archive_error_string(reader);
+        std::fprintf(stderr, "%s\n", message != nullptr ? message : "cannot read the archive");
+        if (headersEncrypted(reader)) {
+            return kHeadersEncrypted;
+        }
+        return kFailed;
+    }
+    return std::ferror(stdout) ? kFailed : 0;
+}
