@@ -4,12 +4,14 @@
 #include "ArchiveEngine.h"
 #include "ArchiveError.h"
 #include "ArchiveKind.h"
+#include "ArchiveSafety.h"
 #include "ErrorText.h"
 #include "L10n.h"
 #include "ModelWorkers.h"
 #include "Uuid.h"
 
 #include <QPointer>
+#include <tuple>
 
 namespace tarvo::app {
 
@@ -34,6 +36,16 @@ const ArchivePreviewItem* findItem(const std::optional<ExtractPreview>& preview,
         }
     }
     return nullptr;
+}
+
+// A listing and what it tells before extracting; run on a worker, as it reads the disk's free space.
+std::pair<ArchiveListing, SafetyReport> listedWithReport(const fs::path& archive, const std::string& password,
+                                                         const RarSupport& tools,
+                                                         const std::shared_ptr<ArchiveSession>& session)
+{
+    ArchiveListing listing = ArchiveCatalog::list(archive, password, tools, session);
+    SafetyReport report = ArchiveSafety::inspect(listing, archive);
+    return {std::move(listing), report};
 }
 
 bool isBlank(const QString& text)
@@ -63,11 +75,12 @@ QCoro::Task<> AppModel::presentPreview(Work work)
         std::exception_ptr failure;
         try {
             auto listing = runOn(&m_workers, [archive, tools = m_tools, session] {
-                return ArchiveCatalog::list(archive, "", tools, session);
+                return listedWithReport(archive, "", tools, session);
             });
-            ArchiveListing listed = co_await listing;
+            auto [listed, safety] = co_await listing;
             item.entries = std::move(listed.entries);
             item.needsPassword = listed.isEncrypted;
+            item.safety = safety;
         } catch (...) {
             failure = std::current_exception();
         }
@@ -131,12 +144,13 @@ QCoro::Task<> AppModel::relist(std::string itemID, fs::path archive, std::string
     QPointer<AppModel> self(this);
     std::exception_ptr failure;
     ArchiveListing listed;
+    SafetyReport safety;
     try {
         auto listing =
             runOn(&m_workers, [archive, password, tools = m_tools, session = m_session ? m_session : m_listingSession] {
-                return ArchiveCatalog::list(archive, password, tools, session);
+                return listedWithReport(archive, password, tools, session);
             });
-        listed = co_await listing;
+        std::tie(listed, safety) = co_await listing;
     } catch (...) {
         failure = std::current_exception();
     }
@@ -152,6 +166,7 @@ QCoro::Task<> AppModel::relist(std::string itemID, fs::path archive, std::string
                     item.entries = std::move(listed.entries);
                     item.needsPassword = listed.isEncrypted;
                     item.listingFailed = false;
+                    item.safety = safety;
                     break;
                 }
             }

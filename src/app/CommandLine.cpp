@@ -3,6 +3,7 @@
 #include "ArchiveCatalog.h"
 #include "ArchiveEngine.h"
 #include "ArchiveError.h"
+#include "ArchiveSafety.h"
 #include "ErrorText.h"
 #include "FileSystem.h"
 #include "FileWalk.h"
@@ -371,7 +372,17 @@ public:
                     entries.push_back(
                         {{"path", entry.path}, {"size", entry.byteSize}, {"isDirectory", entry.isDirectory}});
                 }
-                const nlohmann::json document = {{"encrypted", listing.isEncrypted}, {"entries", std::move(entries)}};
+                const SafetyReport safety = ArchiveSafety::inspect(listing, archive);
+                const nlohmann::json report = {
+                    {"entries", safety.entries},
+                    {"unpackedBytes", safety.unpackedBytes},
+                    {"entriesOutside", safety.entriesOutside},
+                    {"linksOutside", safety.linksOutside},
+                    {"freeBytes", safety.freeBytes ? nlohmann::json(*safety.freeBytes) : nlohmann::json()},
+                    {"exceedsFreeSpace", safety.exceedsFreeSpace},
+                    {"unpacksHundredfold", safety.unpacksHundredfold}};
+                const nlohmann::json document = {
+                    {"encrypted", listing.isEncrypted}, {"entries", std::move(entries)}, {"safety", report}};
                 m_output << document.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
             } else {
                 for (const ArchiveEntry& entry : listing.entries) {

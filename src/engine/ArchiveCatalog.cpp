@@ -533,9 +533,7 @@ std::string unescapedListerField(std::string_view field)
 {
     std::string text;
     text.reserve(field.size());
-    const auto hex = [](char c) {
-        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-    };
+    const auto hex = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; };
     for (std::size_t i = 0; i < field.size(); ++i) {
         if (field[i] == '\\' && i + 2 < field.size() && hex(field[i + 1]) >= 0 && hex(field[i + 2]) >= 0) {
             text += static_cast<char>(hex(field[i + 1]) * 16 + hex(field[i + 2]));
@@ -722,7 +720,8 @@ ArchiveListing listWithLsar(const std::filesystem::path& archive, std::optional<
         if (!kind->hasMagic(archive)) {
             throw ArchiveError(ArchiveError::Case::notAnArchive);
         }
-        return ArchiveListing{{ArchiveEntry{ArchiveNames::stem(archive), 0, false}}, false, {-1}, std::nullopt, true, {}};
+        return ArchiveListing{
+            {ArchiveEntry{ArchiveNames::stem(archive), 0, false}}, false, {-1}, std::nullopt, true, {}};
     }
     if (!support.lister) {
         throw ArchiveError::toolFailed("lsar", 1, L10n::text(Text::lsarNotFound));

@@ -605,8 +605,7 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
     // Only lsar knows unar's numbers; everything else Tarvo's own lister tells as well.
     const bool needNumbers = viaUnar || rarMayNeedUnar;
     if (needListing && (support.lister || (support.entryLister && !needNumbers))) {
-        readListing(selection,
-                    ArchiveCatalog::list(path, secret.value_or(""), support, control.session, needNumbers));
+        readListing(selection, ArchiveCatalog::list(path, secret.value_or(""), support, control.session, needNumbers));
         if (!selection.found) {
             throw cannotExtract;
         }

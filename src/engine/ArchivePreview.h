@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ArchiveEntry.h"
+#include "ArchiveSafety.h"
 
 #include <filesystem>
 #include <string>
@@ -16,6 +17,7 @@ struct ArchivePreviewItem
     std::vector<ArchiveEntry> entries; // empty when the listing failed
     bool needsPassword = false;
     bool listingFailed = false;
+    SafetyReport safety; // empty when the listing failed
 
     bool operator==(const ArchivePreviewItem&) const = default;
 };

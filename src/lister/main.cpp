@@ -11,10 +11,9 @@
 // entries read so far); 2 it is not an archive of that format; 3 its headers are encrypted; 64 usage.
 #include <archive.h>
 #include <archive_entry.h>
-
 #include <cerrno>
-#include <cstdint>
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -69,9 +68,11 @@ la_int64_t skipAhead(archive*, void* data, la_int64_t count)
 std::size_t sequenceLength(std::string_view text)
 {
     const auto lead = static_cast<unsigned char>(text[0]);
-    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                               : lead >= 0xF0 && lead <= 0xF4                 ? 4
-                                                                               : 0;
+    const std::size_t length = lead < 0x80                    ? 1
+                               : lead >= 0xC2 && lead <= 0xDF ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
     if (length == 0 || length > text.size()) {
         return 0;
     }
@@ -157,8 +158,8 @@ std::unordered_map<std::string, std::string> backslashedZipNames(int descriptor)
         for (std::uint64_t i = 0; i < count && offset + 46 <= size && std::memcmp(data + offset, "PK\1\2", 4) == 0;
              ++i) {
             const std::size_t nameLength = little(data + offset + 28, 2);
-            const std::size_t next = offset + 46 + nameLength + little(data + offset + 30, 2) +
-                                     little(data + offset + 32, 2);
+            const std::size_t next =
+                offset + 46 + nameLength + little(data + offset + 30, 2) + little(data + offset + 32, 2);
             if (offset + 46 + nameLength > size) {
                 break;
             }

@@ -29,7 +29,7 @@ ExtractPreviewDialog::ExtractPreviewDialog(app::AppModel& model, QWidget* parent
     , m_title(new QLabel(this))
     , m_review(makeCaption(this))
     , m_hint(makeCaption(this))
-    , m_notice(new QLabel(this))
+    , m_notice(makeWarningCaption(this))
     , m_scroll(new QScrollArea(this))
     , m_content(new QWidget(m_scroll))
     , m_contentLayout(new QVBoxLayout(m_content))
@@ -39,13 +39,6 @@ ExtractPreviewDialog::ExtractPreviewDialog(app::AppModel& model, QWidget* parent
     setWindowModality(Qt::WindowModal);
     setMinimumWidth(420);
     m_title->setFont(titleFont(font()));
-    m_notice->setWordWrap(true);
-    m_notice->setTextFormat(Qt::PlainText);
-    m_notice->setFont(captionFont(font()));
-    QPalette warning = m_notice->palette();
-    warning.setColor(QPalette::WindowText,
-                     QColor(isDark(warning) ? QStringLiteral("#ff9f8f") : QStringLiteral("#b3261e")));
-    m_notice->setPalette(warning);
 
     m_contentLayout->setContentsMargins(12, 6, 12, 6);
     m_contentLayout->addStretch();

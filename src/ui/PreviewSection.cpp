@@ -38,6 +38,30 @@ public:
     QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
 };
 
+QString size(std::int64_t bytes)
+{
+    return interfaceLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+}
+
+// One line per finding, in the interface language; empty when all is well.
+QString safetyText(const engine::SafetyReport& report)
+{
+    QStringList lines;
+    if (report.entriesOutside > 0) {
+        lines << text(Text::entriesOutsideFolder).arg(interfaceLocale().toString(report.entriesOutside));
+    }
+    if (report.linksOutside > 0) {
+        lines << text(Text::linksOutsideFolder).arg(interfaceLocale().toString(report.linksOutside));
+    }
+    if (report.exceedsFreeSpace && report.freeBytes) {
+        lines << text(Text::unpacksBeyondFreeSpace).arg(size(report.unpackedBytes), size(*report.freeBytes));
+    }
+    if (report.unpacksHundredfold) {
+        lines << text(Text::unpacksHundredfold).arg(size(report.unpackedBytes));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 } // namespace
 
 PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget* parent)
@@ -52,6 +76,7 @@ PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget
     , m_showContents(new QPushButton(m_passwordBox))
     , m_busy(new QProgressBar(this))
     , m_message(makeCaption(this))
+    , m_safety(makeWarningCaption(this))
     , m_list(new FullHeightList(this))
     , m_more(makeCaption(this))
 {
@@ -92,6 +117,7 @@ PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget
     layout->addWidget(m_passwordBox);
     layout->addWidget(m_busy, 0, Qt::AlignHCenter);
     layout->addWidget(m_message);
+    layout->addWidget(m_safety);
     layout->addWidget(m_list);
     layout->addWidget(m_more);
 
@@ -121,6 +147,7 @@ void PreviewSection::refresh()
     const bool empty = !item->listingFailed && item->entries.empty();
     m_message->setVisible(!listing && (item->listingFailed || empty));
     m_list->setVisible(!listing && !item->listingFailed && !empty);
+    m_safety->setVisible(!listing && !item->listingFailed && !item->safety.isClear());
     const std::size_t total = item->entries.size();
     m_more->setVisible(m_list->isVisibleTo(this) && total > EntryListModel::kShownEntries);
     retranslate();
@@ -139,6 +166,7 @@ void PreviewSection::retranslate()
         return;
     }
     m_message->setText(item->listingFailed ? text(Text::listingUnreadable) : text(Text::archiveHasNoFiles));
+    m_safety->setText(safetyText(item->safety));
     m_more->setText(text(engine::L10n::progress(m_rows->rowCount(), static_cast<std::int64_t>(item->entries.size()))));
     m_list->setAccessibleName(m_name->text());
     if (m_rows->rowCount() > 0) {

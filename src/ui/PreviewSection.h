@@ -30,6 +30,7 @@ public:
     const std::string& itemID() const { return m_itemID; }
     QListView* entries() const { return m_list; }
     QLineEdit* passwordField() const { return m_password; }
+    QLabel* safetyNote() const { return m_safety; }
 
     // The preview changed: the item may have been listed again.
     void refresh();
@@ -51,6 +52,7 @@ private:
     QPushButton* m_showContents;
     QProgressBar* m_busy;
     QLabel* m_message;
+    QLabel* m_safety;
     QListView* m_list;
     QLabel* m_more;
 };

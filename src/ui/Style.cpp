@@ -113,6 +113,19 @@ void showLevels(QComboBox* combo)
     }
 }
 
+QLabel* makeWarningCaption(QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(captionFont(label->font()));
+    QPalette warning = label->palette();
+    warning.setColor(QPalette::WindowText,
+                     QColor(isDark(warning) ? QStringLiteral("#ff9f8f") : QStringLiteral("#b3261e")));
+    label->setPalette(warning);
+    return label;
+}
+
 QLabel* makeCaption(QWidget* parent)
 {
     auto* label = new QLabel(parent);

@@ -48,6 +48,8 @@ void showLevels(QComboBox* combo);
 
 // A caption label: small, secondary, wrapping.
 QLabel* makeCaption(QWidget* parent);
+// A caption in the warning colour, plain text.
+QLabel* makeWarningCaption(QWidget* parent);
 
 // The frosted card under the option controls and the settings sections. `accent` tints it with the
 // highlight colour, as while files hover over the drop stage.

@@ -136,6 +136,7 @@ TEST_F(RoundTrip, EveryFormatKeepsAwkwardNamesProtectsAndLeavesHousekeepingOut)
 
     RarSupport noLister = tools;
     noLister.lister.reset();
+    noLister.entryLister.reset();
     EXPECT_THROW(ArchiveCatalog::list(dir / "out" / "R1x.zip", "", noLister), ArchiveError);
 }
 

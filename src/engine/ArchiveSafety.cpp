@@ -1,0 +1,128 @@
+#include "ArchiveSafety.h"
+
+#include "ArchiveCatalog.h"
+
+#include <algorithm>
+#include <limits>
+#include <sys/statvfs.h>
+
+namespace tarvo::engine {
+
+namespace {
+
+constexpr std::int64_t kLargeBytes = 1'000'000'000;
+
+bool isSeparator(char c)
+{
+    return c == '/' || c == '\\';
+}
+
+bool isAbsolute(std::string_view path)
+{
+    const bool drive = path.size() >= 2 && path[1] == ':' &&
+                       ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    return drive || (!path.empty() && isSeparator(path.front()));
+}
+
+// Walks the components of `path` from `depth` folders deep; false once ".." climbs above the top.
+// `depth` ends as the depth reached.
+bool staysInside(std::string_view path, std::int64_t& depth)
+{
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = start;
+        while (end < path.size() && !isSeparator(path[end])) {
+            ++end;
+        }
+        const std::string_view part = path.substr(start, end - start);
+        if (part == "..") {
+            if (--depth < 0) {
+                return false;
+            }
+        } else if (!part.empty() && part != ".") {
+            ++depth;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+std::int64_t saturatingSum(std::int64_t a, std::int64_t b)
+{
+    return b > 0 && a > std::numeric_limits<std::int64_t>::max() - b ? std::numeric_limits<std::int64_t>::max() : a + b;
+}
+
+} // namespace
+
+bool ArchiveSafety::leavesFolder(std::string_view path)
+{
+    std::int64_t depth = 0;
+    return isAbsolute(path) || !staysInside(path, depth);
+}
+
+bool ArchiveSafety::linkLeavesFolder(std::string_view entry, std::string_view target, bool hard)
+{
+    if (hard) {
+        return leavesFolder(target);
+    }
+    if (isAbsolute(target) || leavesFolder(entry)) {
+        return true;
+    }
+    // The link's own folder: the entry without its last component.
+    std::size_t end = entry.size();
+    while (end > 0 && isSeparator(entry[end - 1])) {
+        --end;
+    }
+    while (end > 0 && !isSeparator(entry[end - 1])) {
+        --end;
+    }
+    std::int64_t depth = 0;
+    staysInside(entry.substr(0, end), depth);
+    return !staysInside(target, depth);
+}
+
+SafetyReport ArchiveSafety::inspect(const ArchiveListing& listing, std::int64_t archiveBytes,
+                                    std::optional<std::int64_t> freeBytes)
+{
+    SafetyReport report;
+    report.entries = static_cast<std::int64_t>(listing.entries.size());
+    for (const ArchiveEntry& entry : listing.entries) {
+        if (!entry.isDirectory) {
+            report.unpackedBytes = saturatingSum(report.unpackedBytes, std::max<std::int64_t>(entry.byteSize, 0));
+        }
+        report.entriesOutside += leavesFolder(entry.path) ? 1 : 0;
+    }
+    for (const ArchiveListing::Link& link : listing.links) {
+        if (link.entry < listing.entries.size() &&
+            linkLeavesFolder(listing.entries[link.entry].path, link.target, link.hard)) {
+            ++report.linksOutside;
+        }
+    }
+    report.freeBytes = freeBytes;
+    report.exceedsFreeSpace = freeBytes && report.unpackedBytes > *freeBytes;
+    const std::int64_t hundredfold = archiveBytes > std::numeric_limits<std::int64_t>::max() / 100
+                                         ? std::numeric_limits<std::int64_t>::max()
+                                         : 100 * std::max<std::int64_t>(archiveBytes, 0);
+    report.unpacksHundredfold = report.unpackedBytes > kLargeBytes && report.unpackedBytes > hundredfold;
+    return report;
+}
+
+SafetyReport ArchiveSafety::inspect(const ArchiveListing& listing, const std::filesystem::path& archive)
+{
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(archive, error);
+    std::optional<std::int64_t> freeBytes;
+    struct statvfs info
+    {};
+    // The new folder is made beside the archive.
+    std::error_code ignored;
+    const std::filesystem::path folder = std::filesystem::absolute(archive, ignored).parent_path();
+    if (::statvfs(folder.c_str(), &info) == 0) {
+        const auto bytes = static_cast<unsigned long long>(info.f_bavail) * info.f_frsize;
+        freeBytes = static_cast<std::int64_t>(std::min<unsigned long long>(
+            bytes, static_cast<unsigned long long>(std::numeric_limits<std::int64_t>::max())));
+    }
+    return inspect(listing, error ? 0 : static_cast<std::int64_t>(size), freeBytes);
+}
+
+} // namespace tarvo::engine
