@@ -497,7 +497,7 @@ constexpr std::int32_t kOwnListerHeadersEncrypted = 3;
 std::optional<ArchiveListing> listWithOwnLister(const std::filesystem::path& lister, std::string_view format,
                                                 const std::filesystem::path& archive, bool fallback,
                                                 const std::shared_ptr<ArchiveSession>& session,
-                                                std::optional<ArchiveError>& failure)
+                                                std::optional<ArchiveError>& failure, bool& sawEncrypted)
 {
     ToolRun run;
     run.executable = lister;
@@ -517,6 +517,9 @@ std::optional<ArchiveListing> listWithOwnLister(const std::filesystem::path& lis
         if (captured.status != kOwnListerNotAnArchive && captured.status != kOwnListerHeadersEncrypted) {
             failure = ArchiveError::toolFailed(lastComponent(lister), captured.status, std::move(captured.message));
         }
+        // libarchive stops at a 7-Zip link whose target is encrypted, and lsar lists on; what was
+        // seen protected stays so.
+        sawEncrypted = listing.isEncrypted;
         return std::nullopt;
     }
     if (!captured.signalled && captured.status == kOwnListerNotAnArchive) {
@@ -693,11 +696,15 @@ ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::s
     }
     const bool lsarReads = support.lister && kind != ArchiveKind::tarZst;
     std::optional<ArchiveError> ownFailure;
-    if (auto listing = listWithOwnLister(*support.entryLister, *format, archive, lsarReads, session, ownFailure)) {
+    bool sawEncrypted = false;
+    if (auto listing =
+            listWithOwnLister(*support.entryLister, *format, archive, lsarReads, session, ownFailure, sawEncrypted)) {
         return std::move(*listing);
     }
     try {
-        return listWithLsar(archive, kind, password, support, session);
+        ArchiveListing listing = listWithLsar(archive, kind, password, support, session);
+        listing.isEncrypted = listing.isEncrypted || sawEncrypted;
+        return listing;
     } catch (const ArchiveError& error) {
         // When neither reads it, the own lister's words are the clearer ones.
         if (ownFailure && error.errorCase() == ArchiveError::Case::toolFailed) {

@@ -66,10 +66,10 @@ void runUnar(const fs::path& tool, const fs::path& archive, const fs::path& dest
         arguments.push_back(std::to_string(index));
     }
     // unar parses headers as lsar does, and a broken one can make it grow without end. The ceiling
-    // leaves room for the largest RAR and 7-Zip dictionaries (4 GiB).
+    // leaves room for 7-Zip's largest dictionary (1.5 GiB) and RAR's up to 1 GiB.
     std::error_code error;
     const std::uintmax_t size = fs::file_size(archive, error);
-    const std::uint64_t ceiling = (8ULL << 30) + 32 * (error ? 0 : static_cast<std::uint64_t>(size));
+    const std::uint64_t ceiling = (2ULL << 30) + 32 * (error ? 0 : static_cast<std::uint64_t>(size));
     runTool(tool, std::move(arguments), std::nullopt, {0}, password, control, ceiling);
 }
 

@@ -217,11 +217,11 @@ bool enableFormat(archive* reader, std::string_view format)
     return true;
 }
 
-bool headersEncrypted(archive* reader)
+// Nothing could be listed because the headers themselves are encrypted (7-Zip's -mhe).
+bool headersEncrypted(archive* reader, bool listedAny)
 {
     const char* message = archive_error_string(reader);
-    return message != nullptr && std::strstr(message, "encrypted") != nullptr &&
-           archive_read_has_encrypted_entries(reader) != 0;
+    return !listedAny && message != nullptr && std::strstr(message, "encrypted") != nullptr;
 }
 
 } // namespace
@@ -264,6 +264,7 @@ int main(int argc, char** argv)
     static char output[1 << 16];
     std::setvbuf(stdout, output, _IOFBF, sizeof output);
     std::string line;
+    bool listedAny = false;
     int result = ARCHIVE_OK;
     archive_entry* entry = nullptr;
     while ((result = archive_read_next_header(reader, &entry)) == ARCHIVE_OK || result == ARCHIVE_WARN) {
@@ -271,6 +272,7 @@ int main(int argc, char** argv)
         if (path == nullptr || *path == '\0') {
             continue;
         }
+        listedAny = true;
         if (!backslashed.empty()) {
             if (const auto stored = backslashed.find(path); stored != backslashed.end()) {
                 path = stored->second.c_str();
@@ -303,7 +305,7 @@ int main(int argc, char** argv)
     if (result != ARCHIVE_EOF) {
         const char* message = archive_error_string(reader);
         std::fprintf(stderr, "%s\n", message != nullptr ? message : "cannot read the archive");
-        if (headersEncrypted(reader)) {
+        if (headersEncrypted(reader, listedAny)) {
             return kHeadersEncrypted;
         }
         return kFailed;

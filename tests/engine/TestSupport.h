@@ -1,9 +1,11 @@
 #pragma once
 
+#include "ArchiveEntry.h"
 #include "ArchiveError.h"
 
 #include <filesystem>
 #include <functional>
+#include <gtest/gtest.h>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -98,3 +100,12 @@ ProgramResult runProgram(const std::vector<std::string>& argv, std::string_view 
                          const std::vector<std::string>& environment = {});
 
 } // namespace tarvo::test
+
+namespace tarvo::engine {
+// Entries in test failures as their fields.
+inline void PrintTo(const ArchiveEntry& entry, std::ostream* out)
+{
+    *out << '{' << ::testing::PrintToString(entry.path) << ", " << entry.byteSize
+         << (entry.isDirectory ? ", dir}" : "}");
+}
+} // namespace tarvo::engine
