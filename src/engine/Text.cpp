@@ -234,10 +234,10 @@ constexpr std::array<TextForms, kTextCount> kForms = std::to_array<TextForms>({
     {"Чтобы прочитать этот архив, нужно больше памяти, чем позволяет Tarvo.",
      "Reading this archive needs more memory than Tarvo allows."},
     // entriesOutsideFolder
-    {"Записей, ведущих за пределы папки (../ или полный путь): %1. Туда они записаны не будут.",
-     "%1 entries point outside the folder (../ or a full path). They will not be written there."},
+    {"Записи за пределами папки (../ или полный путь): %1. Туда они записаны не будут.",
+     "Entries outside the folder (../ or a full path): %1. They will not be written there."},
     // linksOutsideFolder
-    {"Ссылок, ведущих за пределы папки: %1.", "%1 links point outside the folder."},
+    {"Ссылки за пределы папки: %1.", "Links pointing outside the folder: %1."},
     // unpacksBeyondFreeSpace
     {"Распакованное займёт %1, а на диске свободно %2.", "Unpacks to %1, more than the %2 free on this disk."},
     // unpacksHundredfold

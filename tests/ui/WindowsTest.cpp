@@ -230,19 +230,27 @@ TEST_F(WindowsTest, ThePreviewListsEachArchiveWithItsOwnPassword)
         writeFile(work() / "many" / ("f" + std::to_string(i) + ".txt"), "x");
     }
     writeFile(work() / "Docs/a.txt", "alpha");
-    pack("zip -qr many.zip many && zip -qr -P one first.zip Docs && zip -qr -P two second.zip Docs");
+    pack("zip -qr many.zip many && zip -qr -P one first.zip Docs && zip -qr -P two second.zip Docs && "
+         "ln -s /etc up && bsdtar -czPf hostile.tar.gz -s ',^Docs/a.txt,../evil.txt,' Docs/a.txt up");
     auto model = makeModel();
     ui::MainWindow window(*model, {});
     window.show();
-    ASSERT_TRUE(drop(window.stage(), urls({work() / "many.zip", work() / "first.zip", work() / "second.zip"})));
+    ASSERT_TRUE(drop(window.stage(), urls({work() / "many.zip", work() / "first.zip", work() / "second.zip",
+                                           work() / "hostile.tar.gz"})));
     // Closed while the archives are read, the window comes back with one preview.
     window.close();
     ASSERT_TRUE(spinUntil([&] { return window.preview() != nullptr; }));
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.findChildren<ui::ExtractPreviewDialog*>().size(), 1);
     ui::ExtractPreviewDialog* preview = window.preview();
-    ASSERT_EQ(preview->sections().size(), 3U);
+    ASSERT_EQ(preview->sections().size(), 4U);
     EXPECT_TRUE(preview->isVisible());
+    // What the listing found before anything is written, only where there is something to tell.
+    EXPECT_EQ(preview->sections()[3]->safetyNote()->text(),
+              QStringLiteral("Entries outside the folder (../ or a full path): 1. They will not be written there.\n"
+                             "Links pointing outside the folder: 1."));
+    EXPECT_TRUE(preview->sections()[3]->safetyNote()->isVisible());
+    EXPECT_FALSE(preview->sections()[0]->safetyNote()->isVisible());
     // A drop while the preview waits would replace it unseen.
     EXPECT_FALSE(drop(window.stage(), urls({work() / "Docs/a.txt"})));
 
