@@ -155,7 +155,7 @@ TEST_F(CommandLine, InterruptStopsTheToolAndRemovesThePartialArchive)
     }
 }
 
-TEST_F(CommandLine, AFullDiskOrAReadOnlyFolderFailsCleanly)
+TEST_F(CommandLine, AFullDiskOrAReadOnlyFolderFailsCleanlyAndTheListingWarnsOfIt)
 {
     // A small private tmpfs, mounted in a user and mount namespace of our own.
     if (!fs::exists("/usr/bin/unshare") ||
@@ -169,6 +169,7 @@ TEST_F(CommandLine, AFullDiskOrAReadOnlyFolderFailsCleanly)
         mkdir -p "$1/full" "$1/ro"
         mount -t tmpfs -o size=256k tmpfs "$1/full" && mount -t tmpfs -o ro,size=64k tmpfs "$1/ro" || exit 99
         cp "$4" "$1/full/" || exit 98
+        "$2" list --json "$1/full/zeros.zip" | grep -o '"exceedsFreeSpace":true'
         "$2" compress --format zip --output-dir "$1/full" "$3"; echo "compress=$?"
         "$2" extract "$1/full/zeros.zip"; echo "extract=$?"
         "$2" compress --output-dir "$1/ro" "$3"; echo "readonly=$?"
@@ -178,8 +179,10 @@ TEST_F(CommandLine, AFullDiskOrAReadOnlyFolderFailsCleanly)
         runProgram({"/usr/bin/unshare", "-rm", "/bin/sh", "-c", script, "sh", dir.path().string(), TARVO_EXECUTABLE,
                     (dir / "big").string(), (dir / "zeros.zip").string()},
                    {}, environment);
-    // Both fail with a message; the only thing left on the full disk is the archive copied there.
-    EXPECT_EQ(result.output, "compress=1\nextract=1\nreadonly=1\nzeros.zip\n") << result.errors;
+    // The listing warns that 4 MB will not fit. Both fail with a message; the only thing left on
+    // the full disk is the archive copied there.
+    EXPECT_EQ(result.output, "\"exceedsFreeSpace\":true\ncompress=1\nextract=1\nreadonly=1\nzeros.zip\n")
+        << result.errors;
     EXPECT_NE(result.errors.find("No space left on device"), std::string::npos) << result.errors;
 }
 
