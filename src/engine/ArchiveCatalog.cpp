@@ -509,8 +509,7 @@ std::optional<ArchiveListing> listWithOwnLister(const std::filesystem::path& lis
     ProcessRunner::Captured captured = ProcessRunner::captureWithStatus(
         run, [&](std::string_view line) { ArchiveCatalog::readListerLine(line, listing); });
     if (captured.status == 0 && !captured.signalled) {
-        listing.indexes.assign(listing.entries.size(), -1);
-        return listing;
+        return listing; // no indexes: they are unar's, and only lsar knows them
     }
     // A memory bomb for one parser is handed to no other.
     if (fallback && !captured.signalled && !captured.outOfMemory) {
