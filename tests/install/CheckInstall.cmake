@@ -23,7 +23,7 @@ endif()
 set(desktop_file "${PREFIX}/share/applications/com.tarvo.app.desktop")
 set(metainfo "${PREFIX}/share/metainfo/com.tarvo.app.metainfo.xml")
 foreach(file IN ITEMS
-        "${PREFIX}/bin/tarvo" "${desktop_file}" "${metainfo}"
+        "${PREFIX}/bin/tarvo" "${PREFIX}/libexec/tarvo/tarvo-lister" "${desktop_file}" "${metainfo}"
         "${PREFIX}/share/icons/hicolor/scalable/apps/com.tarvo.app.svg"
         "${PREFIX}/share/dbus-1/interfaces/com.tarvo.app.xml"
         "${PREFIX}/share/dbus-1/interfaces/com.tarvo.finder.xml")
