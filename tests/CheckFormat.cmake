@@ -2,6 +2,7 @@
 file(GLOB_RECURSE sources
     "${SOURCE_DIR}/src/*.cpp" "${SOURCE_DIR}/src/*.h"
     "${SOURCE_DIR}/tests/*.cpp" "${SOURCE_DIR}/tests/*.h"
+    "${SOURCE_DIR}/fuzz/*.cpp" "${SOURCE_DIR}/fuzz/*.h"
     "${SOURCE_DIR}/bench/*.cpp" "${SOURCE_DIR}/bench/*.h"
     "${SOURCE_DIR}/data/*.cpp")
 execute_process(COMMAND "${CLANG_FORMAT}" --dry-run --Werror ${sources}

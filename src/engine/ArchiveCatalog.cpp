@@ -530,6 +530,19 @@ std::optional<ArchiveListing> listWithOwnLister(const std::filesystem::path& lis
     throw ArchiveError::toolFailed(lastComponent(lister), captured.status, std::move(captured.message));
 }
 
+// A size as a lister prints it; 0 when it is none or beyond 64 bits.
+std::int64_t decimalSize(std::string_view digits)
+{
+    std::int64_t bytes = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9' || bytes > (std::numeric_limits<std::int64_t>::max() - 9) / 10) {
+            return 0;
+        }
+        bytes = bytes * 10 + (c - '0');
+    }
+    return bytes;
+}
+
 // A field of tarvo-lister's output without its escapes ("\" and two hex digits for a byte).
 std::string unescapedListerField(std::string_view field)
 {
@@ -618,13 +631,7 @@ ArchiveEntry ArchiveCatalog::parseTarLine(std::string_view line,
     }
     entry.isDirectory = mode.front() == 'd';
     entry.path = unescapedTarName(rest);
-    for (char c : size) {
-        if (c < '0' || c > '9') {
-            entry.byteSize = 0;
-            break;
-        }
-        entry.byteSize = entry.byteSize * 10 + (c - '0');
-    }
+    entry.byteSize = decimalSize(size);
     return entry;
 }
 
@@ -653,15 +660,7 @@ bool ArchiveCatalog::readListerLine(std::string_view line, ArchiveListing& listi
     while (entry.path.size() > 1 && entry.path.back() == '/') {
         entry.path.pop_back();
     }
-    std::int64_t bytes = 0;
-    for (const char c : size) {
-        if (c < '0' || c > '9' || bytes > (std::numeric_limits<std::int64_t>::max() - 9) / 10) {
-            bytes = 0;
-            break;
-        }
-        bytes = bytes * 10 + (c - '0');
-    }
-    entry.byteSize = bytes;
+    entry.byteSize = decimalSize(size);
     listing.isEncrypted = listing.isEncrypted || flags == "e";
     if (!link.empty() && (type == "l" || type == "h")) {
         listing.links.push_back({listing.entries.size(), unescapedListerField(link), type == "h"});

@@ -120,8 +120,10 @@ QLabel* makeWarningCaption(QWidget* parent)
     label->setTextFormat(Qt::PlainText);
     label->setFont(captionFont(label->font()));
     QPalette warning = label->palette();
-    warning.setColor(QPalette::WindowText,
-                     QColor(isDark(warning) ? QStringLiteral("#ff9f8f") : QStringLiteral("#b3261e")));
+    const QColor colour(isDark(warning) ? QStringLiteral("#ff9f8f") : QStringLiteral("#b3261e"));
+    // Text too: inside a scroll area's viewport a label draws with the Text role.
+    warning.setColor(QPalette::WindowText, colour);
+    warning.setColor(QPalette::Text, colour);
     label->setPalette(warning);
     return label;
 }
@@ -133,6 +135,7 @@ QLabel* makeCaption(QWidget* parent)
     label->setWordWrap(true);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, secondaryText(palette));
+    palette.setColor(QPalette::Text, secondaryText(palette));
     label->setPalette(palette);
     return label;
 }

@@ -82,6 +82,8 @@ TEST(ArchiveCatalog, ReadsBsdtarsListingLines)
               std::tuple("esc/hard", 0, false));
     EXPECT_EQ(entry("-rw-r--r--  0 u g  1 Dec  7 08:41 t\\tb\\\\s\\377\\q"), std::tuple("t\tb\\s\377\\q", 1, false));
     EXPECT_EQ(std::get<0>(entry("bsdtar: Error opening archive")), "");
+    // A size beyond 64 bits is unknown, not a wrapped number.
+    EXPECT_EQ(entry("-rw-r--r--  0 root root 9223372036854775808 Dec  7 10:40 big"), std::tuple("big", 0, false));
     // The target of a hard link is an entry already listed; the same words may be in either name.
     const auto listed = [](const std::string& path) { return path == "./f link to g"; };
     EXPECT_EQ(ArchiveCatalog::parseTarLine("hrw-r--r-- 0 u g 0 Dec 7 08:41 ./h2 link to ./f link to g", listed).path,

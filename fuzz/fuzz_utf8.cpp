@@ -1,0 +1,74 @@
+// UTF-8 checks and repair (TextUtil.h), held to the Unicode standard's table of well-formed
+// sequences rather than to the engine's own decoder.
+#include "FuzzCheck.h"
+#include "TextUtil.h"
+
+#include <cstdint>
+#include <string>
+
+using namespace tarvo::engine;
+using tarvo::fuzz::require;
+
+namespace {
+
+// Well-formed byte sequences as the Unicode standard tabulates them (no overlong forms, no
+// surrogates, nothing past U+10FFFF), byte by byte.
+bool wellFormed(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t trail = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            trail = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            trail = 2;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            trail = 3;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (text.size() - i <= trail) {
+            return false;
+        }
+        for (std::size_t k = 1; k <= trail; ++k) {
+            const auto byte = static_cast<unsigned char>(text[i + k]);
+            if (byte < (k == 1 ? low : 0x80) || byte > (k == 1 ? high : 0xBF)) {
+                return false;
+            }
+        }
+        i += trail + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view bytes = tarvo::fuzz::asText(data, size);
+    const bool valid = isValidUtf8(bytes);
+    require(valid == wellFormed(bytes), "isValidUtf8 agrees with the standard");
+
+    const std::string repaired = repairedUtf8(bytes);
+    require(wellFormed(repaired), "repaired text is UTF-8");
+    require(valid == (repaired == bytes), "valid text comes back unchanged, invalid text repaired");
+
+    // Every line is trimmed after its repair.
+    const std::string_view trimmedText = trimmed(repaired);
+    require(trimmedText.data() >= repaired.data() &&
+                trimmedText.data() + trimmedText.size() <= repaired.data() + repaired.size(),
+            "trimming only cuts");
+    require(wellFormed(trimmedText), "trimming keeps whole characters");
+    require(trimmed(trimmedText) == trimmedText, "trimming twice changes nothing");
+    return 0;
+}
