@@ -89,12 +89,31 @@ void runPipelineToDevNull(const std::vector<std::string>& producer, const std::v
     waitpid(second, nullptr, 0);
 }
 
-int runToDevNull(const std::vector<std::string>& argv)
+namespace {
+
+int waitFor(pid_t child)
 {
-    const pid_t child = start(argv, -1, -1);
     int status = 0;
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+} // namespace
+
+int runToDevNull(const std::vector<std::string>& argv)
+{
+    return waitFor(start(argv, -1, -1));
+}
+
+int runToFile(const std::vector<std::string>& argv, const std::filesystem::path& output)
+{
+    const int file = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (file < 0) {
+        throw std::runtime_error("cannot write " + output.string());
+    }
+    const pid_t child = start(argv, -1, file);
+    close(file);
+    return waitFor(child);
 }
 
 void RecordingReporter::ReportRuns(const std::vector<Run>& runs)

@@ -18,6 +18,8 @@ std::int64_t peakResidentBytes();
 // Runs a command directly (no shell) with standard output to /dev/null and waits for it.
 int runToDevNull(const std::vector<std::string>& argv);
 
+// Runs a command directly with standard output to a new or emptied file and waits for it.
+int runToFile(const std::vector<std::string>& argv, const std::filesystem::path& output);
 // Runs `producer | consumer > /dev/null` (no shell) and waits for both.
 void runPipelineToDevNull(const std::vector<std::string>& producer, const std::vector<std::string>& consumer);
 

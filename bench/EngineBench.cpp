@@ -315,24 +315,6 @@ void staging(const fs::path& tree, const fs::path& scratch)
     fs::remove_all(b);
 }
 
-// Standard output to a file, for the size of what a lister prints.
-void runToFile(const std::vector<std::string>& argv, const fs::path& output)
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> args;
-    for (const auto& arg : argv) {
-        args.push_back(const_cast<char*>(arg.c_str()));
-    }
-    args.push_back(nullptr);
-    pid_t child = 0;
-    posix_spawn(&child, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    waitpid(child, nullptr, 0);
-}
-
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -400,7 +382,7 @@ void listing(const fs::path& scratch)
         }
         // Memory in a fresh process, where no earlier listing has left freed memory to reuse.
         const fs::path growth = scratch / "growth.txt";
-        runToFile({fs::read_symlink("/proc/self/exe").string(), "--list-memory", path}, growth);
+        bench::runToFile({fs::read_symlink("/proc/self/exe").string(), "--list-memory", path}, growth);
         std::ifstream(growth) >> peak;
         double fastest = 1e9;
         std::string fastestName;
@@ -418,14 +400,14 @@ void listing(const fs::path& scratch)
         std::printf(" Tarvo %.3f s = %.2fx the fastest (%s), target <= %.1fx\n", tarvo, tarvo / fastest,
                     fastestName.c_str(), kind.target);
         const fs::path output = scratch / "lister.out";
-        runToFile(raws[0].second, output);
+        bench::runToFile(raws[0].second, output);
         const auto size = static_cast<double>(fs::file_size(output));
         std::printf("list 100,000 entries, %s: memory: %zu entries, lister output %.1f MB, peak memory growth %.1f MB "
                     "= %.2fx the output (target <= 2x)\n",
                     kind.name, entries, size / 1e6, static_cast<double>(peak) / 1e6, static_cast<double>(peak) / size);
         if (std::string(kind.name) == "zip" && tools.lister) {
             // What lsar, the lister before tarvo-lister, printed for the same archive.
-            runToFile({tools.lister->string(), "-json", path}, output);
+            bench::runToFile({tools.lister->string(), "-json", path}, output);
             const auto json = static_cast<double>(fs::file_size(output));
             std::printf("list 100,000 entries, zip: lsar's JSON for it %.1f MB; the peak is %.2fx that\n", json / 1e6,
                         static_cast<double>(peak) / json);
