@@ -491,9 +491,10 @@ std::optional<std::string_view> listerFormat(ArchiveKind kind)
 // tarvo-lister's exit statuses.
 constexpr std::int32_t kOwnListerNotAnArchive = 2;
 constexpr std::int32_t kOwnListerHeadersEncrypted = 3;
+constexpr std::int32_t kOwnListerForeignNames = 4;
 
-// The listing by Tarvo's own lister; none when lsar (`fallback`) should try instead: the headers
-// are encrypted, or the archive is one the own lister cannot read.
+// The listing by Tarvo's own lister; none when lsar (`fallback`) should list instead: the headers
+// are encrypted, names are in an encoding lsar recognises, or the own lister could not read it.
 std::optional<ArchiveListing> listWithOwnLister(const std::filesystem::path& lister, std::string_view format,
                                                 const std::filesystem::path& archive, bool fallback,
                                                 const std::shared_ptr<ArchiveSession>& session,
@@ -508,12 +509,13 @@ std::optional<ArchiveListing> listWithOwnLister(const std::filesystem::path& lis
     listing.hasContents = true;
     ProcessRunner::Captured captured = ProcessRunner::captureWithStatus(
         run, [&](std::string_view line) { ArchiveCatalog::readListerLine(line, listing); });
-    if (captured.status == 0 && !captured.signalled) {
+    const bool listed = !captured.signalled && (captured.status == 0 || captured.status == kOwnListerForeignNames);
+    if (listed && (captured.status == 0 || !fallback)) {
         return listing; // no indexes: they are unar's, and only lsar knows them
     }
     // A memory bomb for one parser is handed to no other.
-    if (fallback && !captured.signalled && !captured.outOfMemory) {
-        if (captured.status != kOwnListerNotAnArchive && captured.status != kOwnListerHeadersEncrypted) {
+    if (fallback && !captured.outOfMemory) {
+        if (!listed && captured.status != kOwnListerNotAnArchive && captured.status != kOwnListerHeadersEncrypted) {
             failure = ArchiveError::toolFailed(lastComponent(lister), captured.status, std::move(captured.message));
         }
         // libarchive stops at a 7-Zip link whose target is encrypted, and lsar lists on; what was
@@ -525,7 +527,8 @@ std::optional<ArchiveListing> listWithOwnLister(const std::filesystem::path& lis
         throw ArchiveError(ArchiveError::Case::notAnArchive);
     }
     if (!captured.signalled && captured.status == kOwnListerHeadersEncrypted) {
-        throw ArchiveError(ArchiveError::Case::wrongPassword);
+        // Only lsar reads encrypted headers.
+        throw ArchiveError::toolFailed("lsar", 1, L10n::text(Text::lsarNotFound));
     }
     throw ArchiveError::toolFailed(lastComponent(lister), captured.status, std::move(captured.message));
 }

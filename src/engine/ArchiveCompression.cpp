@@ -11,7 +11,6 @@
 #include "Uuid.h"
 
 #include <algorithm>
-#include <fstream>
 #include <set>
 
 namespace tarvo::engine {
@@ -224,56 +223,35 @@ std::vector<std::string> ArchiveEngine::sevenZipArguments(const fs::path& destin
     return arguments;
 }
 
-namespace {
-
-// What may be zip's temporary archives: "zi" and six more characters, empty or a ZIP.
-std::set<std::string> zipTemporaries(const fs::path& folder)
-{
-    std::set<std::string> names;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() != 8 || !name.starts_with("zi") || !entry.is_regular_file(error)) {
-            continue;
-        }
-        char head[2] = {};
-        std::ifstream(entry.path(), std::ios::binary).read(head, 2);
-        if (entry.file_size(error) == 0 || (head[0] == 'P' && head[1] == 'K')) {
-            names.insert(name);
-        }
-    }
-    return names;
-}
-
-} // namespace
-
 void ArchiveEngine::compressZip(const std::vector<fs::path>& sources, const fs::path& destination,
                                 const std::optional<std::string>& password, CompressionLevel level, bool skipJunk,
                                 const RunControl& control)
 {
-    // zip writes the archive as "ziXXXXXX" beside it first. Stopped before its signal handler runs
-    // (a cancel right after it starts), it leaves that file behind.
-    const fs::path parent = destination.parent_path();
-    const std::set<std::string> earlier = zipTemporaries(parent);
-    inWorkingFolder(sources, false, control.session,
-                    [&](const fs::path& folder, const std::vector<std::string>& names) {
-                        try {
-                            runTool("/usr/bin/zip", zipArguments(destination, names, password, level, skipJunk), folder,
-                                    {0, 1}, password, control);
-                        } catch (const ArchiveError& error) {
-                            for (const std::string& name : zipTemporaries(parent)) {
-                                if (!earlier.contains(name)) {
-                                    std::error_code ignored;
-                                    fs::remove(parent / name, ignored);
-                                }
-                            }
-                            // "zip error: Nothing to do!": every item was left out or vanished.
-                            if (error.errorCase() == ArchiveError::Case::toolFailed && error.status() == 12) {
-                                throw ArchiveError(ArchiveError::Case::noInputs);
-                            }
-                            throw;
-                        }
-                    });
+    // zip writes the archive as "ziXXXXXX" first, beside it unless told otherwise. Killed before
+    // its signal handler runs, it leaves that file behind: here in a folder of Tarvo's own, which
+    // goes whatever happens. It is on the same file system, so zip renames rather than copies.
+    const fs::path scratch = destination.parent_path() / (".tarvo-" + makeUuid() + ".tmp");
+    fs::create_directory(scratch);
+    try {
+        inWorkingFolder(
+            sources, false, control.session, [&](const fs::path& folder, const std::vector<std::string>& names) {
+                std::vector<std::string> arguments = zipArguments(destination, names, password, level, skipJunk);
+                arguments.insert(arguments.begin(), {"-b", scratch.string()});
+                try {
+                    runTool("/usr/bin/zip", std::move(arguments), folder, {0, 1}, password, control);
+                } catch (const ArchiveError& error) {
+                    // "zip error: Nothing to do!": every item was left out or vanished.
+                    if (error.errorCase() == ArchiveError::Case::toolFailed && error.status() == 12) {
+                        throw ArchiveError(ArchiveError::Case::noInputs);
+                    }
+                    throw;
+                }
+            });
+    } catch (...) {
+        removeTree(scratch);
+        throw;
+    }
+    removeTree(scratch);
 }
 
 void ArchiveEngine::compressTarGz(const std::vector<fs::path>& sources, const fs::path& destination,

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
 #include <sys/statvfs.h>
+#include <unordered_map>
+#include <vector>
 
 namespace tarvo::engine {
 
@@ -19,9 +22,79 @@ bool isSeparator(char c)
 
 bool isAbsolute(std::string_view path)
 {
-    const bool drive = path.size() >= 2 && path[1] == ':' &&
+    // "C:\" or "C:/", as Windows archivers may store it; "x:y" is a name.
+    const bool drive = path.size() >= 3 && path[1] == ':' && isSeparator(path[2]) &&
                        ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
     return drive || (!path.empty() && isSeparator(path.front()));
+}
+
+std::vector<std::string_view> components(std::string_view path)
+{
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = start;
+        while (end < path.size() && !isSeparator(path[end])) {
+            ++end;
+        }
+        if (const std::string_view part = path.substr(start, end - start); !part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    return parts;
+}
+
+std::string normalized(std::string_view path)
+{
+    std::string text;
+    for (const std::string_view part : components(path)) {
+        text.append(text.empty() ? "" : "/").append(part);
+    }
+    return text;
+}
+
+// The archive's symbolic links, by their path from the top, to where they point (views into the
+// listing, which outlives the walk).
+using LinkMap = std::unordered_map<std::string, std::string_view>;
+
+// Walks `path` from the folder `from` (components from the top), following the archive's own
+// symbolic links as an unpacking tool would meet them; false once it leaves the top. `followLast`:
+// a link at the end is followed too. A loop counts as leaving.
+bool staysInsideFollowing(std::vector<std::string> from, std::string_view path, const LinkMap& links, bool followLast)
+{
+    std::vector<std::string_view> pending = components(path);
+    std::reverse(pending.begin(), pending.end());
+    for (int hops = 0; !pending.empty();) {
+        const std::string_view part = pending.back();
+        pending.pop_back();
+        if (part == "..") {
+            if (from.empty()) {
+                return false;
+            }
+            from.pop_back();
+            continue;
+        }
+        from.emplace_back(part);
+        if (!followLast && pending.empty()) {
+            break;
+        }
+        std::string joined;
+        for (const std::string& name : from) {
+            joined.append(joined.empty() ? "" : "/").append(name);
+        }
+        const auto link = links.find(joined);
+        if (link == links.end()) {
+            continue;
+        }
+        if (++hops > 40 || isAbsolute(link->second)) {
+            return false;
+        }
+        from.pop_back();
+        const std::vector<std::string_view> target = components(link->second);
+        pending.insert(pending.end(), target.rbegin(), target.rend());
+    }
+    return true;
 }
 
 // Walks the components of `path` from `depth` folders deep; false once ".." climbs above the top.
@@ -86,17 +159,42 @@ SafetyReport ArchiveSafety::inspect(const ArchiveListing& listing, std::int64_t 
 {
     SafetyReport report;
     report.entries = static_cast<std::int64_t>(listing.entries.size());
+    // Through a link, "d/../x" or "up/../../x" may land elsewhere than its text says: with links in
+    // the archive, every path is walked as the links lead.
+    LinkMap symbolic;
+    for (const ArchiveListing::Link& link : listing.links) {
+        if (link.entry < listing.entries.size() && !link.hard) {
+            symbolic.emplace(normalized(listing.entries[link.entry].path), link.target);
+        }
+    }
+    const auto outside = [&](std::string_view path) {
+        return leavesFolder(path) || (!symbolic.empty() && !staysInsideFollowing({}, path, symbolic, false));
+    };
     for (const ArchiveEntry& entry : listing.entries) {
         if (!entry.isDirectory) {
             report.unpackedBytes = saturatingSum(report.unpackedBytes, std::max<std::int64_t>(entry.byteSize, 0));
         }
-        report.entriesOutside += leavesFolder(entry.path) ? 1 : 0;
+        report.entriesOutside += outside(entry.path) ? 1 : 0;
     }
     for (const ArchiveListing::Link& link : listing.links) {
-        if (link.entry < listing.entries.size() &&
-            linkLeavesFolder(listing.entries[link.entry].path, link.target, link.hard)) {
-            ++report.linksOutside;
+        if (link.entry >= listing.entries.size()) {
+            continue;
         }
+        const std::string_view path = listing.entries[link.entry].path;
+        bool leaves = linkLeavesFolder(path, link.target, link.hard);
+        if (!leaves && link.hard) {
+            leaves = outside(link.target);
+        } else if (!leaves) {
+            std::vector<std::string> folder;
+            for (const std::string_view part : components(normalized(path))) {
+                folder.emplace_back(part);
+            }
+            if (!folder.empty()) {
+                folder.pop_back();
+            }
+            leaves = !staysInsideFollowing(folder, link.target, symbolic, true);
+        }
+        report.linksOutside += leaves ? 1 : 0;
     }
     report.freeBytes = freeBytes;
     report.exceedsFreeSpace = freeBytes && report.unpackedBytes > *freeBytes;

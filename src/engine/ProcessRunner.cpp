@@ -441,10 +441,15 @@ std::string preliminaryVerdict(const ToolRun& tool, const OutputTail& tail, bool
 }
 
 // A failed tool that had used a quarter of its ceiling or more ran into it: real work stays far
-// below (lsar lists 100,000 entries in a quarter of the smallest ceiling).
+// below (lsar lists 100,000 entries in a quarter of the smallest ceiling). A child started with
+// posix_spawn inherits this process's peak as its own at exec, so only a peak beyond ours counts.
 bool ranOutOfMemory(const ToolRun& tool, const Exit& exit)
 {
-    return tool.memoryCeiling && exit.peakBytes >= *tool.memoryCeiling / 4;
+    constexpr std::uint64_t kMargin = 64ULL << 20;
+    rusage self{};
+    ::getrusage(RUSAGE_SELF, &self);
+    const auto ours = static_cast<std::uint64_t>(self.ru_maxrss) * 1024;
+    return tool.memoryCeiling && exit.peakBytes >= *tool.memoryCeiling / 4 && exit.peakBytes > ours + kMargin;
 }
 
 void judge(const ToolRun& tool, const Exit& exit, const OutputTail& tail, bool passwordFailure)

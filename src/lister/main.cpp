@@ -8,7 +8,10 @@
 // Bytes that are not UTF-8 are shown as "%xx", as lsar shows them.
 //
 // Exit status: 0 listed; 1 the archive could not be read (the reason on standard error, after the
-// entries read so far); 2 it is not an archive of that format; 3 its headers are encrypted; 64 usage.
+// entries read so far); 2 it is not an archive of that format; 3 its headers are encrypted and
+// nothing could be listed; 4 listed, but some names are in another encoding than UTF-8, which
+// lsar can tell; 64 usage.
+#include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
 #include <cerrno>
@@ -23,13 +26,14 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <unordered_map>
+#include <vector>
 
 namespace {
 
 constexpr int kFailed = 1;
 constexpr int kNotAnArchive = 2;
 constexpr int kHeadersEncrypted = 3;
+constexpr int kForeignNames = 4;
 constexpr int kUsage = 64;
 // libarchive's errno for "not this format" on Linux (its private ARCHIVE_ERRNO_FILE_FORMAT).
 constexpr int kFileFormatError = EILSEQ;
@@ -123,22 +127,24 @@ std::uint64_t little(const unsigned char* at, int bytes)
 }
 
 // libarchive turns the backslashes of a ZIP name without slashes into slashes, taking every
-// archive for one made on MS-DOS. The central directory still has the names as stored: those it
-// changed, by the name it gives them.
-std::unordered_map<std::string, std::string> backslashedZipNames(int descriptor)
+// archive for one made on MS-DOS. The central directory still has the names as stored. When a name
+// made on Unix has such backslashes, this is every name in the order of the local headers, which
+// is the order libarchive lists them in; otherwise it is empty.
+std::vector<std::string> storedZipNames(int descriptor)
 {
-    std::unordered_map<std::string, std::string> names;
     struct stat info
     {};
     if (::fstat(descriptor, &info) != 0 || info.st_size < 22) {
-        return names;
+        return {};
     }
     const auto size = static_cast<std::size_t>(info.st_size);
     void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, descriptor, 0);
     if (mapped == MAP_FAILED) {
-        return names;
+        return {};
     }
     const auto* data = static_cast<const unsigned char*>(mapped);
+    std::vector<std::pair<std::uint64_t, std::string>> stored;
+    bool restore = false;
     // The end record is in the last 64 KiB; its comment may hold anything.
     std::size_t end = size - 22;
     const std::size_t lowest = size > 22 + 0xFFFF ? size - 22 - 0xFFFF : 0;
@@ -150,32 +156,64 @@ std::unordered_map<std::string, std::string> backslashedZipNames(int descriptor)
         std::uint64_t offset = little(data + end + 16, 4);
         if ((count == 0xFFFF || offset == 0xFFFFFFFF) && end >= 20 && std::memcmp(data + end - 20, "PK\6\7", 4) == 0) {
             const std::uint64_t record = little(data + end - 12, 8);
-            if (record <= size - 56 && std::memcmp(data + record, "PK\6\6", 4) == 0) {
+            if (size >= 56 && record <= size - 56 && std::memcmp(data + record, "PK\6\6", 4) == 0) {
                 count = little(data + record + 32, 8);
                 offset = little(data + record + 48, 8);
             }
         }
-        for (std::uint64_t i = 0; i < count && offset + 46 <= size && std::memcmp(data + offset, "PK\1\2", 4) == 0;
-             ++i) {
-            const std::size_t nameLength = little(data + offset + 28, 2);
-            const std::size_t next =
-                offset + 46 + nameLength + little(data + offset + 30, 2) + little(data + offset + 32, 2);
-            if (offset + 46 + nameLength > size) {
+        for (std::uint64_t i = 0; i < count && offset <= size && size - offset >= 46; ++i) {
+            const unsigned char* header = data + offset;
+            const std::size_t nameLength = little(header + 28, 2);
+            if (std::memcmp(header, "PK\1\2", 4) != 0 || nameLength > size - offset - 46) {
                 break;
             }
-            const std::string_view name(reinterpret_cast<const char*>(data + offset + 46), nameLength);
-            if (name.find('\\') != std::string_view::npos && name.find('/') == std::string_view::npos) {
-                std::string slashed(name);
-                for (char& c : slashed) {
-                    c = c == '\\' ? '/' : c;
-                }
-                names.emplace(std::move(slashed), name);
-            }
-            offset = next;
+            const std::string_view name(reinterpret_cast<const char*>(header + 46), nameLength);
+            // The upper byte of "version made by": 3 is Unix, where a backslash is part of a name.
+            restore = restore || (header[5] == 3 && name.find('\\') != std::string_view::npos &&
+                                  name.find('/') == std::string_view::npos);
+            stored.emplace_back(little(header + 42, 4), name);
+            offset += 46 + nameLength + little(header + 30, 2) + little(header + 32, 2);
         }
     }
     ::munmap(mapped, size);
+    std::vector<std::string> names;
+    if (restore) {
+        std::stable_sort(stored.begin(), stored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (auto& [offset, name] : stored) {
+            names.push_back(std::move(name));
+        }
+    }
     return names;
+}
+
+// The stored name when libarchive's is that name with its backslashes made slashes.
+const char* storedName(const std::vector<std::string>& stored, std::size_t index, const char* path)
+{
+    if (path == nullptr || index >= stored.size()) {
+        return path;
+    }
+    const std::string& name = stored[index];
+    if (name.find('/') != std::string::npos || name.size() != std::strlen(path)) {
+        return path;
+    }
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] != path[i] && !(name[i] == '\\' && path[i] == '/')) {
+            return path;
+        }
+    }
+    return name.c_str();
+}
+
+bool isUtf8(std::string_view text)
+{
+    while (!text.empty()) {
+        const std::size_t length = sequenceLength(text);
+        if (length == 0) {
+            return false;
+        }
+        text.remove_prefix(length);
+    }
+    return true;
 }
 
 char typeOf(archive_entry* entry)
@@ -197,8 +235,9 @@ char typeOf(archive_entry* entry)
 
 bool enableFormat(archive* reader, std::string_view format)
 {
-    // Only the formats and built-in filters the archive's kind can hold: no mtree (which names files
-    // on this disk), no raw reader, no filter that runs another program.
+    // Only the formats and filters the archive's kind can hold: no mtree (which names files on this
+    // disk), no raw reader. Debian's libarchive has these filters built in; elsewhere libarchive may
+    // run the compressor's own program instead.
     if (format == "zip") {
         archive_read_support_format_zip_seekable(reader);
     } else if (format == "7z") {
@@ -249,8 +288,7 @@ int main(int argc, char** argv)
         return kFailed;
     }
     const bool zip = std::strcmp(argv[2], "zip") == 0;
-    const std::unordered_map<std::string, std::string> backslashed =
-        zip ? backslashedZipNames(source.descriptor) : std::unordered_map<std::string, std::string>();
+    const std::vector<std::string> stored = zip ? storedZipNames(source.descriptor) : std::vector<std::string>();
     archive_read_set_read_callback(reader, readBlock);
     archive_read_set_seek_callback(reader, seekTo);
     archive_read_set_skip_callback(reader, skipAhead);
@@ -265,19 +303,16 @@ int main(int argc, char** argv)
     std::setvbuf(stdout, output, _IOFBF, sizeof output);
     std::string line;
     bool listedAny = false;
+    bool foreignNames = false;
+    std::size_t index = 0;
     int result = ARCHIVE_OK;
     archive_entry* entry = nullptr;
     while ((result = archive_read_next_header(reader, &entry)) == ARCHIVE_OK || result == ARCHIVE_WARN) {
-        const char* path = archive_entry_pathname(entry);
+        const char* path = storedName(stored, index++, archive_entry_pathname(entry));
         if (path == nullptr || *path == '\0') {
             continue;
         }
         listedAny = true;
-        if (!backslashed.empty()) {
-            if (const auto stored = backslashed.find(path); stored != backslashed.end()) {
-                path = stored->second.c_str();
-            }
-        }
         const char type = typeOf(entry);
         const char* link = archive_entry_hardlink(entry);
         if (link == nullptr) {
@@ -288,6 +323,7 @@ int main(int argc, char** argv)
         if (type == 'l' && link != nullptr && size <= 0 && std::strcmp(argv[2], "tar") != 0) {
             size = static_cast<std::int64_t>(std::strlen(link));
         }
+        foreignNames = foreignNames || !isUtf8(path) || (link != nullptr && !isUtf8(link));
         line.clear();
         line += type;
         line += ' ';
@@ -310,5 +346,8 @@ int main(int argc, char** argv)
         }
         return kFailed;
     }
-    return std::ferror(stdout) ? kFailed : 0;
+    if (std::ferror(stdout)) {
+        return kFailed;
+    }
+    return foreignNames ? kForeignNames : 0;
 }

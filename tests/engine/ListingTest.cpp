@@ -82,7 +82,7 @@ TEST_F(Listing, OwnListerAgreesWithLsarOnAwkwardNames)
 {
     const fs::path src = dir / "src";
     for (const std::string name :
-         {"with space/b c.txt", "new\nline.txt", "back\\slash.txt", "-dash.txt", "caf\xe9.txt", "Folder/Sub/a.txt"}) {
+         {"with space/b c.txt", "new\nline.txt", "back\\slash.txt", "-dash.txt", "Folder/Sub/a.txt"}) {
         writeFile(src / name, name);
     }
     fs::create_directories(src / "Empty");
@@ -100,14 +100,10 @@ TEST_F(Listing, OwnListerAgreesWithLsarOnAwkwardNames)
         SCOPED_TRACE(name);
         ArchiveListing mine = ArchiveCatalog::list(dir / "a" / name, "", own);
         ArchiveListing theirs = ArchiveCatalog::list(dir / "a" / name, "", lsarOnly);
-        // A name that is no UTF-8 is shown as lsar shows such bytes ("%e9"), but lsar may guess
-        // another encoding for it instead. lsar reads a backslash in a 7Z name as a separator,
-        // while 7zz unpacks it as part of the name.
+        // lsar reads a backslash in a 7Z name as a separator, while 7zz unpacks it as part of the name
+        // (libarchive stops at enc.7z's encrypted link, so lsar lists that one either way).
         for (ArchiveListing* listing : {&mine, &theirs}) {
             for (ArchiveEntry& entry : listing->entries) {
-                if (entry.path.find("caf") != std::string::npos) {
-                    entry.path = "caf?";
-                }
                 if (std::string_view(name).ends_with(".7z") && entry.path == "back/slash.txt") {
                     entry.path = "back\\slash.txt";
                 }
@@ -124,7 +120,6 @@ TEST_F(Listing, OwnListerAgreesWithLsarOnAwkwardNames)
     // lsar asks for the password of a ZipCrypto ZIP before it lists anything; Tarvo's lister lists
     // it and marks it protected (an encrypted link's size is what it takes stored). Encrypted
     // headers go to lsar, with the password typed.
-    EXPECT_EQ(ArchiveCatalog::list(dir / "a" / "x.tar.gz", "", own).entries[8].path, "./caf%e9.txt");
     const ArchiveListing protectedZip = ArchiveCatalog::list(dir / "a" / "enc.zip", "", own);
     const ArchiveListing plainZip = ArchiveCatalog::list(dir / "a" / "x.zip", "", own);
     EXPECT_TRUE(protectedZip.isEncrypted);
@@ -138,6 +133,11 @@ TEST_F(Listing, OwnListerAgreesWithLsarOnAwkwardNames)
               ArchiveError::Case::wrongPassword);
     EXPECT_EQ(ArchiveCatalog::list(dir / "a" / "hidden.7z", "secret", own).entries.size(),
               ArchiveCatalog::list(dir / "a" / "x.7z", "", own).entries.size());
+    // Names in another encoding than UTF-8 are lsar's to guess.
+    writeFile(dir / "latin" / "caf\xe9.txt", "x");
+    tool("/usr/bin/zip", {"-qr", archives + "/latin.zip", "."}, dir / "latin");
+    EXPECT_EQ(ArchiveCatalog::list(dir / "a" / "latin.zip", "", own).entries,
+              ArchiveCatalog::list(dir / "a" / "latin.zip", "", lsarOnly).entries);
     // Not an archive, under either lister.
     writeFile(dir / "a" / "text.zip", "just text");
     EXPECT_EQ(failureOf([&] { ArchiveCatalog::list(dir / "a" / "text.zip", "", own); }),
@@ -193,7 +193,7 @@ TEST(ArchiveSafety, TellsEntriesAndLinksThatLeaveTheFolder)
     for (const char* outside : {"../x", "/etc/passwd", "a/../../x", "C:\\x", "a\\..\\..\\x", "\\x"}) {
         EXPECT_TRUE(ArchiveSafety::leavesFolder(outside)) << outside;
     }
-    for (const char* inside : {"x", "a/../x", "./a/./b", "a/b/../../c", "..a/b", "a//b/"}) {
+    for (const char* inside : {"x", "a/../x", "./a/./b", "a/b/../../c", "..a/b", "a//b/", "x:y"}) {
         EXPECT_FALSE(ArchiveSafety::leavesFolder(inside)) << inside;
     }
     EXPECT_TRUE(ArchiveSafety::linkLeavesFolder("link", "../x", false));
@@ -219,6 +219,13 @@ TEST(ArchiveSafety, TellsEntriesAndLinksThatLeaveTheFolder)
     report = ArchiveSafety::inspect(listing, 11'000'000, 1'000'000'000);
     EXPECT_TRUE(report.exceedsFreeSpace);
     EXPECT_TRUE(report.unpacksHundredfold);
+    // Through links: "d" is the top itself, so "d/../x" leaves; "c" leads through "a/b", the top.
+    ArchiveListing chained;
+    chained.entries = {{"a/b", 0, false}, {"c", 0, false}, {"d", 0, false}, {"d/../x", 1, false}, {"a/ok", 0, false}};
+    chained.links = {{0, "..", false}, {1, "a/b/..", false}, {2, ".", false}, {4, "../a/b", false}};
+    report = ArchiveSafety::inspect(chained, 1000, std::nullopt);
+    EXPECT_EQ(report.entriesOutside, 1);
+    EXPECT_EQ(report.linksOutside, 1);
     // Over 100 times, but not over 1 GB: a text file that compresses well is no bomb.
     listing.entries = {{"log.txt", 900'000'000, false}};
     listing.links.clear();
