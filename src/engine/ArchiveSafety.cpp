@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <string>
 #include <sys/statvfs.h>
 #include <unordered_map>
@@ -45,57 +47,87 @@ std::vector<std::string_view> components(std::string_view path)
     return parts;
 }
 
-std::string normalized(std::string_view path)
+// The archive's symbolic links as a tree of their paths' components, so that a walk finds a link
+// among its folders in one step per component.
+struct LinkTree
 {
-    std::string text;
-    for (const std::string_view part : components(path)) {
-        text.append(text.empty() ? "" : "/").append(part);
+    struct Node
+    {
+        std::unordered_map<std::string_view, std::unique_ptr<Node>> children;
+        std::optional<std::string_view> target; // this path is a link to there
+    };
+
+    explicit LinkTree(const ArchiveListing& listing)
+    {
+        for (const ArchiveListing::Link& link : listing.links) {
+            if (link.entry < listing.entries.size() && !link.hard) {
+                ++count;
+                Node* node = &root;
+                for (const std::string_view part : components(listing.entries[link.entry].path)) {
+                    auto& child = node->children[part];
+                    if (!child) {
+                        child = std::make_unique<Node>();
+                    }
+                    node = child.get();
+                }
+                node->target = link.target;
+            }
+        }
     }
-    return text;
-}
 
-// The archive's symbolic links, by their path from the top, to where they point (views into the
-// listing, which outlives the walk).
-using LinkMap = std::unordered_map<std::string, std::string_view>;
+    static const Node* child(const Node* node, std::string_view part)
+    {
+        if (node == nullptr) {
+            return nullptr;
+        }
+        const auto found = node->children.find(part);
+        return found == node->children.end() ? nullptr : found->second.get();
+    }
 
-// Walks `path` from the folder `from` (components from the top), following the archive's own
-// symbolic links as an unpacking tool would meet them; false once it leaves the top. `followLast`:
-// a link at the end is followed too. A loop counts as leaving.
-bool staysInsideFollowing(std::vector<std::string> from, std::string_view path, const LinkMap& links, bool followLast)
-{
-    std::vector<std::string_view> pending = components(path);
-    std::reverse(pending.begin(), pending.end());
-    for (int hops = 0; !pending.empty();) {
-        const std::string_view part = pending.back();
-        pending.pop_back();
-        if (part == "..") {
-            if (from.empty()) {
+    // Walks `path` from the folder `from` (components from the top), following the archive's own
+    // links as an unpacking tool would meet them; false once it leaves the top. `followLast`: a
+    // link at the end is followed too. A loop, or a listing that would take too long to walk (the
+    // steps are shared by all walks), counts as leaving.
+    bool staysInside(const std::vector<std::string_view>& from, std::string_view path, bool followLast)
+    {
+        std::vector<const Node*> folder; // one per component; null once off the tree
+        for (const std::string_view part : from) {
+            folder.push_back(child(folder.empty() ? &root : folder.back(), part));
+        }
+        std::vector<std::string_view> pending = components(path);
+        std::reverse(pending.begin(), pending.end());
+        for (int hops = 0; !pending.empty();) {
+            if (--steps < 0) {
                 return false;
             }
-            from.pop_back();
-            continue;
+            const std::string_view part = pending.back();
+            pending.pop_back();
+            if (part == "..") {
+                if (folder.empty()) {
+                    return false;
+                }
+                folder.pop_back();
+                continue;
+            }
+            const Node* node = child(folder.empty() ? &root : folder.back(), part);
+            folder.push_back(node);
+            if ((!followLast && pending.empty()) || node == nullptr || !node->target) {
+                continue;
+            }
+            if (++hops > 40 || isAbsolute(*node->target)) {
+                return false;
+            }
+            folder.pop_back();
+            const std::vector<std::string_view> target = components(*node->target);
+            pending.insert(pending.end(), target.rbegin(), target.rend());
         }
-        from.emplace_back(part);
-        if (!followLast && pending.empty()) {
-            break;
-        }
-        std::string joined;
-        for (const std::string& name : from) {
-            joined.append(joined.empty() ? "" : "/").append(name);
-        }
-        const auto link = links.find(joined);
-        if (link == links.end()) {
-            continue;
-        }
-        if (++hops > 40 || isAbsolute(link->second)) {
-            return false;
-        }
-        from.pop_back();
-        const std::vector<std::string_view> target = components(link->second);
-        pending.insert(pending.end(), target.rbegin(), target.rend());
+        return true;
     }
-    return true;
-}
+
+    Node root;
+    std::size_t count = 0;
+    std::int64_t steps = 50'000'000;
+};
 
 // Walks the components of `path` from `depth` folders deep; false once ".." climbs above the top.
 // `depth` ends as the depth reached.
@@ -161,14 +193,9 @@ SafetyReport ArchiveSafety::inspect(const ArchiveListing& listing, std::int64_t 
     report.entries = static_cast<std::int64_t>(listing.entries.size());
     // Through a link, "d/../x" or "up/../../x" may land elsewhere than its text says: with links in
     // the archive, every path is walked as the links lead.
-    LinkMap symbolic;
-    for (const ArchiveListing::Link& link : listing.links) {
-        if (link.entry < listing.entries.size() && !link.hard) {
-            symbolic.emplace(normalized(listing.entries[link.entry].path), link.target);
-        }
-    }
+    LinkTree links(listing);
     const auto outside = [&](std::string_view path) {
-        return leavesFolder(path) || (!symbolic.empty() && !staysInsideFollowing({}, path, symbolic, false));
+        return leavesFolder(path) || (links.count > 0 && !links.staysInside({}, path, false));
     };
     for (const ArchiveEntry& entry : listing.entries) {
         if (!entry.isDirectory) {
@@ -185,14 +212,11 @@ SafetyReport ArchiveSafety::inspect(const ArchiveListing& listing, std::int64_t 
         if (!leaves && link.hard) {
             leaves = outside(link.target);
         } else if (!leaves) {
-            std::vector<std::string> folder;
-            for (const std::string_view part : components(normalized(path))) {
-                folder.emplace_back(part);
-            }
+            std::vector<std::string_view> folder = components(path);
             if (!folder.empty()) {
                 folder.pop_back();
             }
-            leaves = !staysInsideFollowing(folder, link.target, symbolic, true);
+            leaves = !links.staysInside(folder, link.target, true);
         }
         report.linksOutside += leaves ? 1 : 0;
     }
