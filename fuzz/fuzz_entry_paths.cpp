@@ -45,7 +45,9 @@ void checkPath(std::string_view path)
     require(ArchiveSafety::leavesFolder(joined("../", path)), "a path under \"..\" leaves");
     if (!leaves) {
         require(!ArchiveSafety::leavesFolder(joined("a/", path)), "a path inside stays inside one folder deeper");
-        require(path.empty() || !ArchiveSafety::leavesFolder(joined(path, "/a")),
+        // Except a bare drive: "C:" is a name, "C:/a" a Windows path from the root.
+        const bool drive = path.size() == 2 && path[1] == ':';
+        require(path.empty() || drive || !ArchiveSafety::leavesFolder(joined(path, "/a")),
                 "a path inside stays inside with a name added");
     }
 }
