@@ -187,38 +187,6 @@ int main(int argc, char** argv)
             QCoreApplication::processEvents();
         }
 
-        std::vector<double> previews;
-        for (int i = 0; i < 5; ++i) {
-            QElapsedTimer clock;
-            std::unique_ptr<FirstPaint> paint;
-            auto connection = QObject::connect(&model, &app::AppModel::extractPreviewChanged, [&] {
-                if (model.extractPreview() && !paint) {
-                    clock.start();
-                    // The dialog is made by the same signal; watch it once it exists.
-                    QTimer::singleShot(0, [&] {
-                        paint = std::make_unique<FirstPaint>(main->preview(), [&] {
-                            previews.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
-                            QCoreApplication::quit();
-                        });
-                    });
-                }
-            });
-            model.enqueue({QUrl::fromLocalFile(QString::fromStdString((files / "one.zip").string())),
-                           QUrl::fromLocalFile(QString::fromStdString((files / "two.zip").string()))},
-                          true, engine::WorkAction::extract());
-            QTimer::singleShot(60000, &application, &QCoreApplication::quit);
-            application.exec();
-            QObject::disconnect(connection);
-            if (i + 1 < 5) {
-                model.closePreview();
-                QCoreApplication::processEvents();
-            }
-        }
-        const double preview = previews.empty() ? 1e9 : bench::median(previews);
-        std::cout << "preview of 2 x 5,000 entries, listing to first paint: median " << preview << " ms over "
-                  << previews.size() << " runs (target 100 ms)\n";
-        ok = ok && previews.size() == 5 && preview < 100.0;
-
         // One archive of 100,000 entries: from the request to the preview's first paint, against the
         // listing alone.
         {
@@ -266,6 +234,38 @@ int main(int argc, char** argv)
         std::cout << "preview of 100,000 entries, request to first paint: median " << bigPreview
                   << " ms; the listing alone " << listing << " ms; " << bigPreview / listing << "x (target 1.5x)\n";
         ok = ok && bigPreview < 1.5 * listing;
+
+        std::vector<double> previews;
+        for (int i = 0; i < 5; ++i) {
+            QElapsedTimer clock;
+            std::unique_ptr<FirstPaint> paint;
+            auto connection = QObject::connect(&model, &app::AppModel::extractPreviewChanged, [&] {
+                if (model.extractPreview() && !paint) {
+                    clock.start();
+                    // The dialog is made by the same signal; watch it once it exists.
+                    QTimer::singleShot(0, [&] {
+                        paint = std::make_unique<FirstPaint>(main->preview(), [&] {
+                            previews.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+                            QCoreApplication::quit();
+                        });
+                    });
+                }
+            });
+            model.enqueue({QUrl::fromLocalFile(QString::fromStdString((files / "one.zip").string())),
+                           QUrl::fromLocalFile(QString::fromStdString((files / "two.zip").string()))},
+                          true, engine::WorkAction::extract());
+            QTimer::singleShot(60000, &application, &QCoreApplication::quit);
+            application.exec();
+            QObject::disconnect(connection);
+            if (i + 1 < 5) {
+                model.closePreview();
+                QCoreApplication::processEvents();
+            }
+        }
+        const double preview = previews.empty() ? 1e9 : bench::median(previews);
+        std::cout << "preview of 2 x 5,000 entries, listing to first paint: median " << preview << " ms over "
+                  << previews.size() << " runs (target 100 ms)\n";
+        ok = ok && previews.size() == 5 && preview < 100.0;
 
         // A language switch with every window open.
         windows.openSettings();
