@@ -498,7 +498,8 @@ constexpr std::int32_t kOwnListerForeignNames = 4;
 std::optional<ArchiveListing> listWithOwnLister(const std::filesystem::path& lister, std::string_view format,
                                                 const std::filesystem::path& archive, bool fallback,
                                                 const std::shared_ptr<ArchiveSession>& session,
-                                                std::optional<ArchiveError>& failure, bool& sawEncrypted)
+                                                std::optional<ArchiveError>& failure, bool& sawEncrypted,
+                                                std::optional<ArchiveListing>& foreignNames)
 {
     ToolRun run;
     run.executable = lister;
@@ -513,9 +514,13 @@ std::optional<ArchiveListing> listWithOwnLister(const std::filesystem::path& lis
     if (listed && (captured.status == 0 || !fallback)) {
         return listing; // no indexes: they are unar's, and only lsar knows them
     }
+    if (listed) {
+        foreignNames = std::move(listing); // what to show should lsar fail
+        return std::nullopt;
+    }
     // A memory bomb for one parser is handed to no other.
     if (fallback && !captured.outOfMemory) {
-        if (!listed && captured.status != kOwnListerNotAnArchive && captured.status != kOwnListerHeadersEncrypted) {
+        if (captured.status != kOwnListerNotAnArchive && captured.status != kOwnListerHeadersEncrypted) {
             failure = ArchiveError::toolFailed(lastComponent(lister), captured.status, std::move(captured.message));
         }
         // libarchive stops at a 7-Zip link whose target is encrypted, and lsar lists on; what was
@@ -698,8 +703,9 @@ ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::s
     const bool lsarReads = support.lister && kind != ArchiveKind::tarZst;
     std::optional<ArchiveError> ownFailure;
     bool sawEncrypted = false;
-    if (auto listing =
-            listWithOwnLister(*support.entryLister, *format, archive, lsarReads, session, ownFailure, sawEncrypted)) {
+    std::optional<ArchiveListing> foreignNames;
+    if (auto listing = listWithOwnLister(*support.entryLister, *format, archive, lsarReads, session, ownFailure,
+                                         sawEncrypted, foreignNames)) {
         return std::move(*listing);
     }
     try {
@@ -707,6 +713,13 @@ ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::s
         listing.isEncrypted = listing.isEncrypted || sawEncrypted;
         return listing;
     } catch (const ArchiveError& error) {
+        if (error.errorCase() == ArchiveError::Case::cancelled) {
+            throw;
+        }
+        // Listed already, only with names lsar might have read better.
+        if (foreignNames) {
+            return std::move(*foreignNames);
+        }
         // When neither reads it, the own lister's words are the clearer ones.
         if (ownFailure && error.errorCase() == ArchiveError::Case::toolFailed) {
             throw *ownFailure;

@@ -138,6 +138,12 @@ TEST_F(Listing, OwnListerAgreesWithLsarOnAwkwardNames)
     tool("/usr/bin/zip", {"-qr", archives + "/latin.zip", "."}, dir / "latin");
     EXPECT_EQ(ArchiveCatalog::list(dir / "a" / "latin.zip", "", own).entries,
               ArchiveCatalog::list(dir / "a" / "latin.zip", "", lsarOnly).entries);
+    // Should lsar fail on it, the own listing stands, its bytes shown as lsar shows what it cannot read.
+    RarSupport failingLsar = own;
+    failingLsar.lister = tarvo::test::writeScript(dir / "bin" / "lsar", "exit 1\n");
+    const ArchiveListing latin = ArchiveCatalog::list(dir / "a" / "latin.zip", "", failingLsar);
+    ASSERT_EQ(latin.entries.size(), 1u);
+    EXPECT_EQ(latin.entries[0].path, "caf%e9.txt");
     // Not an archive, under either lister.
     writeFile(dir / "a" / "text.zip", "just text");
     EXPECT_EQ(failureOf([&] { ArchiveCatalog::list(dir / "a" / "text.zip", "", own); }),
