@@ -2,6 +2,7 @@
 
 #include <benchmark/benchmark.h>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -35,5 +36,14 @@ private:
 };
 
 std::filesystem::path scratchDirectory();
+// Points TARVO_LISTER, unless set, at the tarvo-lister of this build tree (one folder above the
+// benchmarks).
+inline void useBuiltLister()
+{
+    const auto lister = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "tarvo-lister";
+    if (std::getenv("TARVO_LISTER") == nullptr && std::filesystem::exists(lister)) {
+        setenv("TARVO_LISTER", lister.c_str(), 1);
+    }
+}
 
 } // namespace tarvo::bench

@@ -434,11 +434,7 @@ int main(int argc, char** argv)
     if (argc > 2) {
         g_only = argv[2];
     }
-    // The benchmarks live one folder below tarvo-lister in the build tree.
-    const fs::path lister = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tarvo-lister";
-    if (std::getenv("TARVO_LISTER") == nullptr && fs::exists(lister)) {
-        setenv("TARVO_LISTER", lister.c_str(), 1);
-    }
+    bench::useBuiltLister();
     const fs::path scratch = bench::scratchDirectory();
     std::mt19937_64 random(2026);
     std::printf("Generating data in %s ...\n", scratch.c_str());

@@ -11,6 +11,7 @@
 #include "AppModel.h"
 #include "AppRuntime.h"
 #include "ArchiveCatalog.h"
+#include "BenchSupport.h"
 #include "ExtractPreviewDialog.h"
 #include "FakePlatform.h"
 #include "MainWindow.h"
@@ -133,11 +134,7 @@ int main(int argc, char** argv)
     if (argc == 3 && std::string(argv[1]) == "--startup-child") {
         return startupChild(argc, argv, std::stoll(argv[2]));
     }
-    // tarvo-lister is one folder up in the build tree.
-    const fs::path lister = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tarvo-lister";
-    if (std::getenv("TARVO_LISTER") == nullptr && fs::exists(lister)) {
-        setenv("TARVO_LISTER", lister.c_str(), 1);
-    }
+    bench::useBuiltLister();
     const fs::path home = bench::makeHome("tarvo-ui-bench");
     setenv("LANGUAGE", "en", 1);
     fs::create_directories(home / "run");

@@ -466,13 +466,6 @@ std::string_view nextField(std::string_view& rest)
     return field;
 }
 
-std::uint64_t ceilingFor(const std::filesystem::path& archive)
-{
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(archive, error);
-    return ArchiveCatalog::memoryCeiling(error ? 0 : size);
-}
-
 // The format tarvo-lister is told to read for a kind; none for the kinds lsar lists.
 std::optional<std::string_view> listerFormat(ArchiveKind kind)
 {
@@ -505,7 +498,7 @@ std::optional<ArchiveListing> listWithOwnLister(const std::filesystem::path& lis
     run.executable = lister;
     run.arguments = {"--format", std::string(format), "--", std::filesystem::absolute(archive).string()};
     run.session = session;
-    run.memoryCeiling = ceilingFor(archive);
+    run.memoryCeiling = ArchiveCatalog::memoryCeiling(archive);
     ArchiveListing listing;
     listing.hasContents = true;
     ProcessRunner::Captured captured = ProcessRunner::captureWithStatus(
@@ -579,7 +572,7 @@ ArchiveListing listZstdTar(const std::filesystem::path& archive, const std::shar
     run.executable = *bsdtar;
     run.arguments = {"-tvf", std::filesystem::absolute(archive).string()};
     run.session = session;
-    run.memoryCeiling = ceilingFor(archive);
+    run.memoryCeiling = ArchiveCatalog::memoryCeiling(archive);
     ArchiveListing listing;
     listing.hasContents = true;
     std::unordered_set<std::string> listed;
@@ -677,11 +670,12 @@ bool ArchiveCatalog::readListerLine(std::string_view line, ArchiveListing& listi
     return true;
 }
 
-std::uint64_t ArchiveCatalog::memoryCeiling(std::uintmax_t archiveBytes)
+std::uint64_t ArchiveCatalog::memoryCeiling(const std::filesystem::path& archive, std::uint64_t base)
 {
-    constexpr std::uint64_t kBase = 1ULL << 30;
-    const std::uint64_t room = (std::numeric_limits<std::uint64_t>::max() - kBase) / 32;
-    return kBase + 32 * std::min<std::uint64_t>(archiveBytes, room);
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(archive, error);
+    const std::uint64_t room = (std::numeric_limits<std::uint64_t>::max() - base) / 32;
+    return base + 32 * std::min<std::uint64_t>(error ? 0 : size, room);
 }
 
 ArchiveListing ArchiveCatalog::parse(std::string_view output)
@@ -758,7 +752,7 @@ ArchiveListing listWithLsar(const std::filesystem::path& archive, std::optional<
     run.arguments.insert(run.arguments.end(), {"--", std::filesystem::absolute(archive).string()});
     run.session = session;
     run.redact = secret;
-    run.memoryCeiling = ceilingFor(archive);
+    run.memoryCeiling = ArchiveCatalog::memoryCeiling(archive);
 
     StreamingParse parsing;
     ProcessRunner::Captured captured =

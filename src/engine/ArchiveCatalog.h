@@ -55,9 +55,9 @@ public:
                                const RarSupport& support, const std::shared_ptr<ArchiveSession>& session = {},
                                bool unarNumbers = false);
 
-    // The most memory a lister may take for an archive of that size: a gigabyte, and room for
-    // archives of millions of entries (lsar needs about 15 times the size of such a ZIP).
-    static std::uint64_t memoryCeiling(std::uintmax_t archiveBytes);
+    // The most memory a tool may take for this archive: `base` (a gigabyte for a lister), and room
+    // for archives of millions of entries (lsar needs about 15 times the size of such a ZIP).
+    static std::uint64_t memoryCeiling(const std::filesystem::path& archive, std::uint64_t base = 1ULL << 30);
 
     // One line of tarvo-lister's output, added to `listing`; false when the line is no entry.
     static bool readListerLine(std::string_view line, ArchiveListing& listing);

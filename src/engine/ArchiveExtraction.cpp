@@ -67,10 +67,8 @@ void runUnar(const fs::path& tool, const fs::path& archive, const fs::path& dest
     }
     // unar parses headers as lsar does, and a broken one can make it grow without end. The ceiling
     // leaves room for 7-Zip's largest dictionary (1.5 GiB) and RAR's up to 1 GiB.
-    std::error_code error;
-    const std::uintmax_t size = fs::file_size(archive, error);
-    const std::uint64_t ceiling = (2ULL << 30) + 32 * (error ? 0 : static_cast<std::uint64_t>(size));
-    runTool(tool, std::move(arguments), std::nullopt, {0}, password, control, ceiling);
+    runTool(tool, std::move(arguments), std::nullopt, {0}, password, control,
+            ArchiveCatalog::memoryCeiling(archive, 2ULL << 30));
 }
 
 void runUnzip(const fs::path& archive, const fs::path& destination, const std::optional<std::string>& password,
