@@ -40,7 +40,11 @@ struct StagedItems
 StagedItems stageItems(const std::vector<fs::path>& sources, const std::shared_ptr<ArchiveSession>& session)
 {
     // A cancel during a long copy is noticed between files.
-    const auto stop = [&session] { return session && session->isCancelled(); };
+    const auto checkpoint = [&session] {
+        if (session && session->isCancelled()) {
+            throw ArchiveError(ArchiveError::Case::cancelled);
+        }
+    };
     StagedItems staged{fs::temp_directory_path() / ("Tarvo-" + makeUuid()), {}};
     fs::create_directories(staged.folder);
     try {
@@ -54,7 +58,7 @@ StagedItems stageItems(const std::vector<fs::path>& sources, const std::shared_p
                 name = stem + " " + std::to_string(n) + (extension.empty() ? "" : "." + extension);
             }
             used.insert(name);
-            copyTree(source, staged.folder / name, stop);
+            copyTree(source, staged.folder / name, checkpoint);
             staged.names.push_back(name);
         }
     } catch (...) {

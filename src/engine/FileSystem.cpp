@@ -1,6 +1,5 @@
 #include "FileSystem.h"
 
-#include "ArchiveError.h"
 #include "Uuid.h"
 
 #include <cerrno>
@@ -170,10 +169,10 @@ void copyTimes(const fs::path& from, const fs::path& to)
 
 } // namespace
 
-void copyTree(const fs::path& from, const fs::path& to, const std::function<bool()>& stop)
+void copyTree(const fs::path& from, const fs::path& to, const std::function<void()>& checkpoint)
 {
-    if (stop && stop()) {
-        throw ArchiveError(ArchiveError::Case::cancelled);
+    if (checkpoint) {
+        checkpoint();
     }
     const fs::file_status status = fs::symlink_status(from);
     if (fs::is_symlink(status)) {
@@ -182,7 +181,7 @@ void copyTree(const fs::path& from, const fs::path& to, const std::function<bool
         // Its own mode last: a folder without write permission could not take its contents.
         fs::create_directory(to);
         for (const fs::directory_entry& entry : fs::directory_iterator(from)) {
-            copyTree(entry.path(), to / entry.path().filename(), stop);
+            copyTree(entry.path(), to / entry.path().filename(), checkpoint);
         }
         fs::permissions(to, status.permissions());
     } else if (fs::is_regular_file(status)) {

@@ -22,10 +22,10 @@ bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::p
 void removeTree(const std::filesystem::path& path) noexcept;
 
 // Copies a file, link or tree with its permissions and modification times; links stay links, and
-// pipes, sockets and devices are left out. `stop` is asked between entries; when it says yes the
-// copy ends with ArchiveError cancelled.
+// pipes, sockets and devices are left out. `checkpoint` runs before each entry; what it throws (a
+// cancellation, say) ends the copy.
 void copyTree(const std::filesystem::path& from, const std::filesystem::path& to,
-              const std::function<bool()>& stop = {});
+              const std::function<void()>& checkpoint = {});
 
 // Replaces `file` with `bytes` so that a reader sees the old content or the new, never a part: the
 // bytes go to a hidden temporary file beside it, reach the disk, and only then are renamed over it.
