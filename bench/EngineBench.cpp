@@ -7,11 +7,11 @@
 // Each measurement runs the raw command and Tarvo's operation as a pair, alternating which goes
 // first, and reports the median of the pairs' ratios: the machine's load changes from second to
 // second, a ratio taken within a pair much less.
-#include "ArchiveCatalog.h"
-#include "ArchiveEngine.h"
 #include "BenchSupport.h"
-#include "FileWalk.h"
-#include "ProgressParser.h"
+#include "archive/ArchiveCatalog.h"
+#include "archive/ArchiveEngine.h"
+#include "tools/FileWalk.h"
+#include "tools/ProgressParser.h"
 
 #include <algorithm>
 #include <atomic>

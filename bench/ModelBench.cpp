@@ -6,7 +6,7 @@
 #include "AppModel.h"
 #include "FakePlatform.h"
 #include "ModelBenchSupport.h"
-#include "ToolLocator.h"
+#include "tools/ToolLocator.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

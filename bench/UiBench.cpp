@@ -10,14 +10,14 @@
 // Usage: tarvo_ui_bench
 #include "AppModel.h"
 #include "AppRuntime.h"
-#include "ArchiveCatalog.h"
 #include "BenchSupport.h"
 #include "ExtractPreviewDialog.h"
 #include "FakePlatform.h"
 #include "MainWindow.h"
 #include "ModelBenchSupport.h"
-#include "ToolLocator.h"
 #include "Windows.h"
+#include "archive/ArchiveCatalog.h"
+#include "tools/ToolLocator.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 // ArchiveSafety's verdicts on entry paths and link targets, and its report on a listing. The input
 // is text: a first line "ARCHIVE_BYTES FREE_BYTES" (FREE_BYTES "-" when unknown), then one entry a
 // line, "TYPE<TAB>SIZE<TAB>PATH[<TAB>TARGET]" with TYPE f, d, l (symbolic link) or h (hard link).
-#include "ArchiveCatalog.h"
-#include "ArchiveSafety.h"
 #include "FuzzCheck.h"
+#include "archive/ArchiveCatalog.h"
+#include "archive/ArchiveSafety.h"
 
 #include <charconv>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // UTF-8 checks and repair (TextUtil.h), held to the Unicode standard's table of well-formed
 // sequences rather than to the engine's own decoder.
 #include "FuzzCheck.h"
-#include "TextUtil.h"
+#include "util/TextUtil.h"
 
 #include <cstdint>
 #include <string>

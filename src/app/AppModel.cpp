@@ -1,9 +1,9 @@
 #include "AppModel.h"
 
-#include "L10n.h"
-#include "ProgressParser.h"
-#include "ToolLocator.h"
-#include "Uuid.h"
+#include "l10n/L10n.h"
+#include "tools/ProgressParser.h"
+#include "tools/ToolLocator.h"
+#include "util/Uuid.h"
 
 #include <QMetaObject>
 #include <QPointer>

@@ -1,18 +1,18 @@
 #pragma once
 
-#include "AppLanguage.h"
-#include "ArchiveFormat.h"
-#include "ArchivePreview.h"
-#include "ArchiveRecord.h"
-#include "ArchiveSession.h"
 #include "Banner.h"
-#include "CompressionLevel.h"
-#include "JobKind.h"
 #include "Platform.h"
-#include "ProcessRunner.h"
 #include "ProgressGate.h"
-#include "RarSupport.h"
 #include "Work.h"
+#include "archive/ArchivePreview.h"
+#include "history/ArchiveRecord.h"
+#include "l10n/AppLanguage.h"
+#include "tools/ArchiveSession.h"
+#include "tools/ProcessRunner.h"
+#include "tools/RarSupport.h"
+#include "vocabulary/ArchiveFormat.h"
+#include "vocabulary/CompressionLevel.h"
+#include "vocabulary/JobKind.h"
 
 #include <QObject>
 #include <QString>

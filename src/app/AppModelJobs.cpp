@@ -1,14 +1,14 @@
 // The compress and extract jobs, and how a job's outcome is shown, recorded and announced.
 #include "AppModel.h"
-#include "ArchiveEngine.h"
-#include "ArchiveError.h"
-#include "ArchiveKind.h"
-#include "ArchiveNames.h"
-#include "ErrorText.h"
-#include "FileWalk.h"
-#include "HistoryStore.h"
-#include "L10n.h"
 #include "ModelWorkers.h"
+#include "archive/ArchiveEngine.h"
+#include "history/HistoryStore.h"
+#include "l10n/L10n.h"
+#include "tools/FileWalk.h"
+#include "vocabulary/ArchiveError.h"
+#include "vocabulary/ArchiveKind.h"
+#include "vocabulary/ArchiveNames.h"
+#include "vocabulary/ErrorText.h"
 
 #include <QPointer>
 

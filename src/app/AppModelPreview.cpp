@@ -1,14 +1,14 @@
 // The extract preview: list the archives first, then extract everything or one entry.
 #include "AppModel.h"
-#include "ArchiveCatalog.h"
-#include "ArchiveEngine.h"
-#include "ArchiveError.h"
-#include "ArchiveKind.h"
-#include "ArchiveSafety.h"
-#include "ErrorText.h"
-#include "L10n.h"
 #include "ModelWorkers.h"
-#include "Uuid.h"
+#include "archive/ArchiveCatalog.h"
+#include "archive/ArchiveEngine.h"
+#include "archive/ArchiveSafety.h"
+#include "l10n/L10n.h"
+#include "util/Uuid.h"
+#include "vocabulary/ArchiveError.h"
+#include "vocabulary/ArchiveKind.h"
+#include "vocabulary/ErrorText.h"
 
 #include <QPointer>
 #include <tuple>

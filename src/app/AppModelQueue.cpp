@@ -1,11 +1,11 @@
 // The work queue: intake, one job at a time, and where a job's failure goes.
 #include "AppModel.h"
-#include "ArchiveError.h"
-#include "ArchiveKind.h"
-#include "DropIntent.h"
-#include "ErrorText.h"
-#include "FileSystem.h"
-#include "L10n.h"
+#include "l10n/L10n.h"
+#include "util/FileSystem.h"
+#include "vocabulary/ArchiveError.h"
+#include "vocabulary/ArchiveKind.h"
+#include "vocabulary/DropIntent.h"
+#include "vocabulary/ErrorText.h"
 
 #include <QPointer>
 #include <filesystem>

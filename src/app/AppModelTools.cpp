@@ -1,12 +1,12 @@
 // Installing the optional tools from the settings window.
 #include "AppModel.h"
-#include "ArchiveError.h"
-#include "ErrorText.h"
-#include "L10n.h"
 #include "ModelWorkers.h"
-#include "ProcessRunner.h"
 #include "RarInstaller.h"
-#include "ToolLocator.h"
+#include "l10n/L10n.h"
+#include "tools/ProcessRunner.h"
+#include "tools/ToolLocator.h"
+#include "vocabulary/ArchiveError.h"
+#include "vocabulary/ErrorText.h"
 
 #include <QPointer>
 

@@ -1,15 +1,15 @@
 #include "CommandLine.h"
 
-#include "ArchiveCatalog.h"
-#include "ArchiveEngine.h"
-#include "ArchiveError.h"
-#include "ArchiveSafety.h"
-#include "ErrorText.h"
-#include "FileSystem.h"
-#include "FileWalk.h"
-#include "L10n.h"
-#include "ProgressParser.h"
 #include "Version.h"
+#include "archive/ArchiveCatalog.h"
+#include "archive/ArchiveEngine.h"
+#include "archive/ArchiveSafety.h"
+#include "l10n/L10n.h"
+#include "tools/FileWalk.h"
+#include "tools/ProgressParser.h"
+#include "util/FileSystem.h"
+#include "vocabulary/ArchiveError.h"
+#include "vocabulary/ErrorText.h"
 
 #include <atomic>
 #include <chrono>

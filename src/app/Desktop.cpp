@@ -4,12 +4,12 @@
 #include "AppRuntime.h"
 #include "ColorScheme.h"
 #include "Icons.h"
-#include "L10n.h"
 #include "RequestBus.h"
 #include "Style.h"
 #include "TrayController.h"
 #include "Version.h"
 #include "Windows.h"
+#include "l10n/L10n.h"
 
 #include <QApplication>
 #include <QDBusConnection>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProgressParser.h"
+#include "tools/ProgressParser.h"
 
 #include <functional>
 #include <memory>

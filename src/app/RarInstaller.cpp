@@ -1,12 +1,12 @@
 #include "RarInstaller.h"
 
-#include "AppPaths.h"
-#include "ArchiveError.h"
-#include "FileSystem.h"
-#include "JobTools.h"
-#include "L10n.h"
-#include "ProcessRunner.h"
-#include "Uuid.h"
+#include "archive/JobTools.h"
+#include "l10n/L10n.h"
+#include "tools/ProcessRunner.h"
+#include "util/AppPaths.h"
+#include "util/FileSystem.h"
+#include "util/Uuid.h"
+#include "vocabulary/ArchiveError.h"
 
 #include <QFile>
 #include <QNetworkAccessManager>

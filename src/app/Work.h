@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ArchiveError.h"
-#include "ArchiveKind.h"
-#include "WorkAction.h"
+#include "vocabulary/ArchiveError.h"
+#include "vocabulary/ArchiveKind.h"
+#include "vocabulary/WorkAction.h"
 
 #include <filesystem>
 #include <vector>

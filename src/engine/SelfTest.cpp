@@ -1,13 +1,13 @@
 #include "SelfTest.h"
 
-#include "ArchiveCatalog.h"
-#include "ArchiveEngine.h"
-#include "ArchiveError.h"
-#include "Catalog.h"
-#include "FileSystem.h"
-#include "L10n.h"
-#include "ToolLocator.h"
-#include "Uuid.h"
+#include "archive/ArchiveCatalog.h"
+#include "archive/ArchiveEngine.h"
+#include "l10n/Catalog.h"
+#include "l10n/L10n.h"
+#include "tools/ToolLocator.h"
+#include "util/FileSystem.h"
+#include "util/Uuid.h"
+#include "vocabulary/ArchiveError.h"
 
 #include <fstream>
 #include <sstream>

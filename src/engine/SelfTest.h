@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppLanguage.h"
+#include "l10n/AppLanguage.h"
 
 #include <functional>
 #include <ostream>

@@ -1,8 +1,8 @@
 #include "FinderRules.h"
 
-#include "AppLanguage.h"
 #include "FinderTexts.h"
-#include "TextUtil.h"
+#include "l10n/AppLanguage.h"
+#include "util/TextUtil.h"
 
 #include <unistd.h>
 

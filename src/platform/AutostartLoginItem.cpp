@@ -1,6 +1,6 @@
 #include "AutostartLoginItem.h"
 
-#include "FileSystem.h"
+#include "util/FileSystem.h"
 
 #include <QCoreApplication>
 #include <QDir>

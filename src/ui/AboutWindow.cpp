@@ -2,10 +2,10 @@
 
 #include "AppModel.h"
 #include "Icons.h"
-#include "L10n.h"
 #include "Links.h"
 #include "Style.h"
 #include "Version.h"
+#include "l10n/L10n.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -4,9 +4,9 @@
 #include "Bindings.h"
 #include "ElidedLabel.h"
 #include "FormatPicker.h"
-#include "L10n.h"
 #include "Panel.h"
 #include "Style.h"
+#include "l10n/L10n.h"
 
 #include <QComboBox>
 #include <QDragEnterEvent>

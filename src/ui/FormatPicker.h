@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ArchiveFormat.h"
+#include "vocabulary/ArchiveFormat.h"
 
 #include <QWidget>
 

@@ -2,8 +2,8 @@
 
 #include "AppModel.h"
 #include "Icons.h"
-#include "RelativeTime.h"
 #include "Style.h"
+#include "l10n/RelativeTime.h"
 
 #include <algorithm>
 

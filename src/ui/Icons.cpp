@@ -1,6 +1,6 @@
 #include "Icons.h"
 
-#include "ArchiveRecord.h"
+#include "history/ArchiveRecord.h"
 
 #include <QHash>
 #include <QPainter>

@@ -5,8 +5,8 @@
 #include "ExtractPreviewDialog.h"
 #include "HistoryListView.h"
 #include "Icons.h"
-#include "L10n.h"
 #include "Style.h"
+#include "l10n/L10n.h"
 
 #include <QAction>
 #include <QEvent>

@@ -3,8 +3,8 @@
 #include "AppModel.h"
 #include "AppRuntime.h"
 #include "Icons.h"
-#include "L10n.h"
 #include "Style.h"
+#include "l10n/L10n.h"
 
 #include <QAction>
 #include <QFrame>

@@ -5,8 +5,8 @@
 #include "EntryDelegate.h"
 #include "EntryListModel.h"
 #include "Icons.h"
-#include "L10n.h"
 #include "Style.h"
+#include "l10n/L10n.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "Style.h"
 
-#include "CompressionLevel.h"
-#include "L10n.h"
+#include "l10n/L10n.h"
+#include "vocabulary/CompressionLevel.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Text.h"
+#include "l10n/Text.h"
 
 #include <QColor>
 #include <QFont>

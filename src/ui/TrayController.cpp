@@ -3,8 +3,8 @@
 #include "AppModel.h"
 #include "AppRuntime.h"
 #include "Icons.h"
-#include "L10n.h"
 #include "TrayPanel.h"
+#include "l10n/L10n.h"
 
 #include <QCursor>
 #include <QMenu>

@@ -2,13 +2,13 @@
 
 #include "AboutWindow.h"
 #include "AppModel.h"
-#include "AppPaths.h"
 #include "AppRuntime.h"
-#include "ErrorText.h"
 #include "FileManagerEntries.h"
 #include "MainWindow.h"
 #include "SettingsWindow.h"
 #include "Style.h"
+#include "util/AppPaths.h"
+#include "vocabulary/ErrorText.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "HistoryStore.h"
-#include "L10n.h"
 #include "ModelTestSupport.h"
+#include "history/HistoryStore.h"
+#include "l10n/L10n.h"
 
 #include <QDirIterator>
 #include <QSettings>

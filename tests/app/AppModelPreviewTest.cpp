@@ -1,5 +1,5 @@
-#include "HistoryStore.h"
 #include "ModelTestSupport.h"
+#include "history/HistoryStore.h"
 
 namespace tarvo::test {
 namespace {

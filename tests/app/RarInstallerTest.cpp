@@ -1,10 +1,10 @@
 #include "RarInstaller.h"
 
-#include "AppPaths.h"
-#include "ArchiveError.h"
-#include "L10n.h"
 #include "TaskRunner.h"
 #include "TestSupport.h"
+#include "l10n/L10n.h"
+#include "util/AppPaths.h"
+#include "vocabulary/ArchiveError.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

@@ -1,8 +1,8 @@
-#include "ArchiveCatalog.h"
-#include "ArchiveEngine.h"
-#include "ArchiveError.h"
-#include "ProcessRunner.h"
 #include "TestSupport.h"
+#include "archive/ArchiveCatalog.h"
+#include "archive/ArchiveEngine.h"
+#include "tools/ProcessRunner.h"
+#include "vocabulary/ArchiveError.h"
 
 #include <gtest/gtest.h>
 

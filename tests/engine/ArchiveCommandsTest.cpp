@@ -1,6 +1,6 @@
-#include "ArchiveEngine.h"
-#include "ArchiveError.h"
 #include "TestSupport.h"
+#include "archive/ArchiveEngine.h"
+#include "vocabulary/ArchiveError.h"
 
 #include <gtest/gtest.h>
 

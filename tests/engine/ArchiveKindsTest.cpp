@@ -1,7 +1,7 @@
-#include "ArchiveCatalog.h"
-#include "ArchiveEngine.h"
-#include "ArchiveError.h"
 #include "TestSupport.h"
+#include "archive/ArchiveCatalog.h"
+#include "archive/ArchiveEngine.h"
+#include "vocabulary/ArchiveError.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

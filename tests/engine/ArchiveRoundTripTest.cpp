@@ -1,8 +1,8 @@
-#include "ArchiveCatalog.h"
-#include "ArchiveEngine.h"
-#include "ArchiveError.h"
-#include "L10n.h"
 #include "TestSupport.h"
+#include "archive/ArchiveCatalog.h"
+#include "archive/ArchiveEngine.h"
+#include "l10n/L10n.h"
+#include "vocabulary/ArchiveError.h"
 
 #include <gtest/gtest.h>
 #include <thread>

@@ -1,6 +1,6 @@
-#include "ArchiveCatalog.h"
-#include "ArchiveError.h"
-#include "L10n.h"
+#include "archive/ArchiveCatalog.h"
+#include "l10n/L10n.h"
+#include "vocabulary/ArchiveError.h"
 
 #include <gtest/gtest.h>
 #include <tuple>

@@ -1,12 +1,12 @@
-#include "L10n.h"
+#include "l10n/L10n.h"
 
-#include "AppLanguage.h"
-#include "ArchiveError.h"
-#include "Catalog.h"
-#include "CompressionLevel.h"
-#include "RelativeTime.h"
 #include "TestSupport.h"
-#include "Text.h"
+#include "l10n/AppLanguage.h"
+#include "l10n/Catalog.h"
+#include "l10n/RelativeTime.h"
+#include "l10n/Text.h"
+#include "vocabulary/ArchiveError.h"
+#include "vocabulary/CompressionLevel.h"
 
 #include <gtest/gtest.h>
 #include <set>

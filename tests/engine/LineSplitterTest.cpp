@@ -1,6 +1,6 @@
-#include "LineSplitter.h"
+#include "util/LineSplitter.h"
 
-#include "OutputTail.h"
+#include "tools/OutputTail.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 // Tarvo's own lister against lsar, the memory ceiling on every lister, and the safety report.
-#include "ArchiveCatalog.h"
-#include "ArchiveEngine.h"
-#include "ArchiveError.h"
-#include "ArchiveSafety.h"
-#include "L10n.h"
-#include "ProcessRunner.h"
 #include "TestSupport.h"
+#include "archive/ArchiveCatalog.h"
+#include "archive/ArchiveEngine.h"
+#include "archive/ArchiveSafety.h"
+#include "l10n/L10n.h"
+#include "tools/ProcessRunner.h"
+#include "vocabulary/ArchiveError.h"
 
 #include <chrono>
 #include <fstream>

@@ -1,7 +1,7 @@
-#include "ArchiveNames.h"
-#include "L10n.h"
-#include "NameFactory.h"
 #include "TestSupport.h"
+#include "l10n/L10n.h"
+#include "vocabulary/ArchiveNames.h"
+#include "vocabulary/NameFactory.h"
 
 #include <gtest/gtest.h>
 

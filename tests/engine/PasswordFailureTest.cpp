@@ -1,8 +1,8 @@
-#include "PasswordFailure.h"
+#include "tools/PasswordFailure.h"
 
-#include "ArchiveError.h"
-#include "ProcessRunner.h"
 #include "TestSupport.h"
+#include "tools/ProcessRunner.h"
+#include "vocabulary/ArchiveError.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

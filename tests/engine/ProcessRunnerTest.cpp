@@ -1,7 +1,7 @@
-#include "ProcessRunner.h"
+#include "tools/ProcessRunner.h"
 
-#include "ArchiveError.h"
 #include "TestSupport.h"
+#include "vocabulary/ArchiveError.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

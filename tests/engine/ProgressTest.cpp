@@ -1,6 +1,6 @@
-#include "FileWalk.h"
-#include "ProgressParser.h"
 #include "TestSupport.h"
+#include "tools/FileWalk.h"
+#include "tools/ProgressParser.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ArchiveEntry.h"
-#include "ArchiveError.h"
+#include "archive/ArchiveEntry.h"
+#include "vocabulary/ArchiveError.h"
 
 #include <filesystem>
 #include <functional>

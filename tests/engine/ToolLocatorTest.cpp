@@ -1,7 +1,7 @@
-#include "ToolLocator.h"
+#include "tools/ToolLocator.h"
 
-#include "AppPaths.h"
 #include "TestSupport.h"
+#include "util/AppPaths.h"
 
 #include <gtest/gtest.h>
 

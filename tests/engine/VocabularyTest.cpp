@@ -1,7 +1,7 @@
-#include "ArchiveFormat.h"
-#include "ArchiveKind.h"
-#include "DropIntent.h"
-#include "JobKind.h"
+#include "vocabulary/ArchiveFormat.h"
+#include "vocabulary/ArchiveKind.h"
+#include "vocabulary/DropIntent.h"
+#include "vocabulary/JobKind.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,6 @@
 #include "EntryListModel.h"
 #include "ExtractPreviewDialog.h"
 #include "HistoryListView.h"
-#include "HistoryStore.h"
 #include "MainWindow.h"
 #include "MenuBarView.h"
 #include "ModelTestSupport.h"
@@ -13,6 +12,7 @@
 #include "SettingsWindow.h"
 #include "TrayController.h"
 #include "TrayPanel.h"
+#include "history/HistoryStore.h"
 
 #include <QAccessible>
 #include <QCheckBox>

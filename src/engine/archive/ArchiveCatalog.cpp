@@ -1,13 +1,13 @@
 #include "ArchiveCatalog.h"
 
-#include "ArchiveError.h"
-#include "ArchiveKind.h"
-#include "ArchiveNames.h"
-#include "L10n.h"
-#include "PathText.h"
-#include "ProcessRunner.h"
-#include "TextUtil.h"
-#include "ToolLocator.h"
+#include "l10n/L10n.h"
+#include "tools/ProcessRunner.h"
+#include "tools/ToolLocator.h"
+#include "util/PathText.h"
+#include "util/TextUtil.h"
+#include "vocabulary/ArchiveError.h"
+#include "vocabulary/ArchiveKind.h"
+#include "vocabulary/ArchiveNames.h"
 
 #include <condition_variable>
 #include <deque>

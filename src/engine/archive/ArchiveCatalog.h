@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ArchiveEntry.h"
-#include "ArchiveSession.h"
-#include "RarSupport.h"
+#include "tools/ArchiveSession.h"
+#include "tools/RarSupport.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,14 +1,14 @@
 // Creating archives: the shared steps and the four formats' command lines.
 #include "ArchiveEngine.h"
-#include "ArchiveError.h"
-#include "ArchiveNames.h"
-#include "FileSystem.h"
 #include "JobTools.h"
-#include "L10n.h"
-#include "NameFactory.h"
-#include "PathText.h"
-#include "TextUtil.h"
-#include "Uuid.h"
+#include "l10n/L10n.h"
+#include "util/FileSystem.h"
+#include "util/PathText.h"
+#include "util/TextUtil.h"
+#include "util/Uuid.h"
+#include "vocabulary/ArchiveError.h"
+#include "vocabulary/ArchiveNames.h"
+#include "vocabulary/NameFactory.h"
 
 #include <algorithm>
 #include <set>

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "ArchiveFormat.h"
-#include "ArchiveSession.h"
-#include "CompressionLevel.h"
-#include "ProcessRunner.h"
-#include "ProgressParser.h"
-#include "RarSupport.h"
-#include "ToolLocator.h"
+#include "tools/ArchiveSession.h"
+#include "tools/ProcessRunner.h"
+#include "tools/ProgressParser.h"
+#include "tools/RarSupport.h"
+#include "tools/ToolLocator.h"
+#include "vocabulary/ArchiveFormat.h"
+#include "vocabulary/CompressionLevel.h"
 
 #include <filesystem>
 #include <functional>

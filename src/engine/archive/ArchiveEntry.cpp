@@ -1,8 +1,8 @@
 #include "ArchiveEntry.h"
 
-#include "ArchiveKind.h"
-#include "PathText.h"
-#include "TextUtil.h"
+#include "util/PathText.h"
+#include "util/TextUtil.h"
+#include "vocabulary/ArchiveKind.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ArchiveEngine.h"
-#include "ToolLocator.h"
+#include "tools/ToolLocator.h"
 
 #include <filesystem>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "ArchiveRecord.h"
 
-#include "Uuid.h"
+#include "util/Uuid.h"
 
 #include <utility>
 

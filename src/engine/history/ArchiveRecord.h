@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ArchiveFormat.h"
-#include "JobKind.h"
+#include "vocabulary/ArchiveFormat.h"
+#include "vocabulary/JobKind.h"
 
 #include <chrono>
 #include <string>

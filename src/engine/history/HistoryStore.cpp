@@ -1,8 +1,8 @@
 #include "HistoryStore.h"
 
-#include "AppPaths.h"
-#include "FileSystem.h"
-#include "Uuid.h"
+#include "util/AppPaths.h"
+#include "util/FileSystem.h"
+#include "util/Uuid.h"
 
 #include <cerrno>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "AppLanguage.h"
 
-#include "TextUtil.h"
+#include "util/TextUtil.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 #include "PasswordFailure.h"
 
-#include "TextUtil.h"
+#include "util/TextUtil.h"
 
 namespace tarvo::engine {
 

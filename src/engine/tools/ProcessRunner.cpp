@@ -1,13 +1,13 @@
 #include "ProcessRunner.h"
 
-#include "ArchiveError.h"
-#include "L10n.h"
-#include "LineSplitter.h"
 #include "OutputTail.h"
 #include "PasswordFailure.h"
-#include "PathText.h"
 #include "ProgressParser.h"
-#include "TextUtil.h"
+#include "l10n/L10n.h"
+#include "util/LineSplitter.h"
+#include "util/PathText.h"
+#include "util/TextUtil.h"
+#include "vocabulary/ArchiveError.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #include "ProgressParser.h"
 
-#include "TextUtil.h"
+#include "util/TextUtil.h"
 
 namespace tarvo::engine {
 

@@ -1,7 +1,7 @@
 #include "ToolLocator.h"
 
-#include "AppPaths.h"
 #include "ProcessRunner.h"
+#include "util/AppPaths.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "ArchiveKind.h"
 
-#include "PathText.h"
-#include "TextUtil.h"
+#include "util/PathText.h"
+#include "util/TextUtil.h"
 
 #include <array>
 #include <fstream>

@@ -1,7 +1,7 @@
 #include "ArchiveNames.h"
 
-#include "PathText.h"
-#include "TextUtil.h"
+#include "util/PathText.h"
+#include "util/TextUtil.h"
 
 namespace tarvo::engine {
 

@@ -1,7 +1,7 @@
 #include "NameFactory.h"
 
-#include "L10n.h"
-#include "TextUtil.h"
+#include "l10n/L10n.h"
+#include "util/TextUtil.h"
 
 namespace tarvo::engine {
 
