@@ -11,13 +11,13 @@
 #include "AppModel.h"
 #include "AppRuntime.h"
 #include "BenchSupport.h"
-#include "ExtractPreviewDialog.h"
 #include "FakePlatform.h"
-#include "MainWindow.h"
 #include "ModelBenchSupport.h"
-#include "Windows.h"
 #include "archive/ArchiveCatalog.h"
+#include "preview/ExtractPreviewDialog.h"
 #include "tools/ToolLocator.h"
+#include "windows/MainWindow.h"
+#include "windows/Windows.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,4 +1,5 @@
-# Fails the configuration when a target, directly or through what it links, pulls in Qt.
+# What a target may link, directly or through what it links: no Qt for the engine, no windows below
+# the executable.
 function(_tarvo_collect_links target out_var)
     set(seen ${${out_var}})
     if(target IN_LIST seen)
@@ -22,6 +23,15 @@ function(_tarvo_collect_links target out_var)
         endforeach()
     endif()
     set(${out_var} ${seen} PARENT_SCOPE)
+endfunction()
+
+# Fails the configuration when `target` links `forbidden`, directly or through what it links.
+function(tarvo_assert_no_link target forbidden)
+    set(all "")
+    _tarvo_collect_links(${target} all)
+    if(forbidden IN_LIST all)
+        message(FATAL_ERROR "${target} must not link ${forbidden}")
+    endif()
 endfunction()
 
 function(tarvo_assert_no_qt target)

@@ -3,13 +3,13 @@
 #include "AppModel.h"
 #include "AppRuntime.h"
 #include "ColorScheme.h"
-#include "Icons.h"
 #include "RequestBus.h"
-#include "Style.h"
-#include "TrayController.h"
 #include "Version.h"
-#include "Windows.h"
 #include "l10n/L10n.h"
+#include "tray/TrayController.h"
+#include "widgets/Icons.h"
+#include "widgets/Style.h"
+#include "windows/Windows.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -26,7 +26,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace tarvo::app {
+namespace tarvo {
+
+using app::AppModel;
+using app::AppRuntime;
+using app::DesktopRequest;
 
 namespace {
 
@@ -232,4 +236,4 @@ int runDesktop(int argc, char** argv)
     return status;
 }
 
-} // namespace tarvo::app
+} // namespace tarvo

@@ -18,7 +18,7 @@ int main(int argc, char** argv)
         return passed ? 0 : 1;
     }
     if (!command && tarvo::app::DesktopRequest::isDesktopLaunch(arguments)) {
-        return tarvo::app::runDesktop(argc, argv);
+        return tarvo::runDesktop(argc, argv);
     }
     return tarvo::app::CommandLine::run(arguments, std::cin, std::cout, std::cerr);
 }

@@ -1,18 +1,18 @@
 // The real views over a real model, with fake desktop pieces and the real archive tools.
-#include "Windows.h"
+#include "windows/Windows.h"
 
-#include "DropStageView.h"
-#include "EntryListModel.h"
-#include "ExtractPreviewDialog.h"
-#include "HistoryListView.h"
-#include "MainWindow.h"
-#include "MenuBarView.h"
 #include "ModelTestSupport.h"
-#include "PreviewSection.h"
-#include "SettingsWindow.h"
-#include "TrayController.h"
-#include "TrayPanel.h"
 #include "history/HistoryStore.h"
+#include "historylist/HistoryListView.h"
+#include "preview/EntryListModel.h"
+#include "preview/ExtractPreviewDialog.h"
+#include "preview/PreviewSection.h"
+#include "tray/MenuBarView.h"
+#include "tray/TrayController.h"
+#include "tray/TrayPanel.h"
+#include "windows/DropStageView.h"
+#include "windows/MainWindow.h"
+#include "windows/SettingsWindow.h"
 
 #include <QAccessible>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "HistoryDelegate.h"
 
 #include "HistoryListModel.h"
-#include "Style.h"
+#include "widgets/Style.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,9 +1,9 @@
 #include "HistoryListModel.h"
 
 #include "AppModel.h"
-#include "Icons.h"
-#include "Style.h"
 #include "l10n/RelativeTime.h"
+#include "widgets/Icons.h"
+#include "widgets/Style.h"
 
 #include <algorithm>
 

@@ -3,8 +3,8 @@
 #include "AppModel.h"
 #include "HistoryDelegate.h"
 #include "HistoryListModel.h"
-#include "Icons.h"
-#include "Style.h"
+#include "widgets/Icons.h"
+#include "widgets/Style.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

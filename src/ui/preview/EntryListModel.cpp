@@ -1,8 +1,8 @@
 #include "EntryListModel.h"
 
 #include "AppModel.h"
-#include "Icons.h"
-#include "Style.h"
+#include "widgets/Icons.h"
+#include "widgets/Style.h"
 
 #include <algorithm>
 

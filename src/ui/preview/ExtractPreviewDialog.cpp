@@ -2,7 +2,7 @@
 
 #include "AppModel.h"
 #include "PreviewSection.h"
-#include "Style.h"
+#include "widgets/Style.h"
 
 #include <QDialogButtonBox>
 #include <QFrame>

@@ -1,12 +1,12 @@
 #include "PreviewSection.h"
 
 #include "AppModel.h"
-#include "ElidedLabel.h"
 #include "EntryDelegate.h"
 #include "EntryListModel.h"
-#include "Icons.h"
-#include "Style.h"
 #include "l10n/L10n.h"
+#include "widgets/ElidedLabel.h"
+#include "widgets/Icons.h"
+#include "widgets/Style.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

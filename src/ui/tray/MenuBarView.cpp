@@ -2,9 +2,9 @@
 
 #include "AppModel.h"
 #include "AppRuntime.h"
-#include "Icons.h"
-#include "Style.h"
 #include "l10n/L10n.h"
+#include "widgets/Icons.h"
+#include "widgets/Style.h"
 
 #include <QAction>
 #include <QFrame>

@@ -2,9 +2,9 @@
 
 #include "AppModel.h"
 #include "AppRuntime.h"
-#include "Icons.h"
 #include "TrayPanel.h"
 #include "l10n/L10n.h"
+#include "widgets/Icons.h"
 
 #include <QCursor>
 #include <QMenu>

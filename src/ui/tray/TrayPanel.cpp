@@ -2,7 +2,7 @@
 
 #include "AppModel.h"
 #include "MenuBarView.h"
-#include "Style.h"
+#include "widgets/Style.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

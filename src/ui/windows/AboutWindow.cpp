@@ -1,11 +1,11 @@
 #include "AboutWindow.h"
 
 #include "AppModel.h"
-#include "Icons.h"
-#include "Links.h"
-#include "Style.h"
 #include "Version.h"
 #include "l10n/L10n.h"
+#include "widgets/Icons.h"
+#include "widgets/Links.h"
+#include "widgets/Style.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -1,12 +1,12 @@
 #include "DropStageView.h"
 
 #include "AppModel.h"
-#include "Bindings.h"
-#include "ElidedLabel.h"
-#include "FormatPicker.h"
-#include "Panel.h"
-#include "Style.h"
 #include "l10n/L10n.h"
+#include "widgets/Bindings.h"
+#include "widgets/ElidedLabel.h"
+#include "widgets/FormatPicker.h"
+#include "widgets/Panel.h"
+#include "widgets/Style.h"
 
 #include <QComboBox>
 #include <QDragEnterEvent>

@@ -2,11 +2,11 @@
 
 #include "AppModel.h"
 #include "DropStageView.h"
-#include "ExtractPreviewDialog.h"
-#include "HistoryListView.h"
-#include "Icons.h"
-#include "Style.h"
+#include "historylist/HistoryListView.h"
 #include "l10n/L10n.h"
+#include "preview/ExtractPreviewDialog.h"
+#include "widgets/Icons.h"
+#include "widgets/Style.h"
 
 #include <QAction>
 #include <QEvent>

@@ -1,11 +1,11 @@
 #include "SettingsWindow.h"
 
 #include "AppModel.h"
-#include "Bindings.h"
-#include "Icons.h"
-#include "Links.h"
-#include "Panel.h"
-#include "Style.h"
+#include "widgets/Bindings.h"
+#include "widgets/Icons.h"
+#include "widgets/Links.h"
+#include "widgets/Panel.h"
+#include "widgets/Style.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -6,9 +6,9 @@
 #include "FileManagerEntries.h"
 #include "MainWindow.h"
 #include "SettingsWindow.h"
-#include "Style.h"
 #include "util/AppPaths.h"
 #include "vocabulary/ErrorText.h"
+#include "widgets/Style.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
