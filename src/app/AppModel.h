@@ -155,6 +155,8 @@ public:
     // Login item.
     void setLaunchAtLogin(bool enabled);
     void refreshLoginStatus();
+    // The file managers' items for this user: the failure's text, or none when they were added.
+    std::optional<QString> addToFileManager();
 
     // Looks for the tools again, off the main thread (the settings window does it when shown).
     void refreshTools();

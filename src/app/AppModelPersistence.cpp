@@ -131,4 +131,9 @@ void AppModel::refreshLoginStatus()
     assign(m_loginNote, note, &AppModel::loginNoteChanged);
 }
 
+std::optional<QString> AppModel::addToFileManager()
+{
+    return m_platform.fileManagerMenus->addForUser();
+}
+
 } // namespace tarvo::app

@@ -7,6 +7,7 @@
 #include "LogindInhibitor.h"
 #include "QtFileDialogs.h"
 #include "SystemClock.h"
+#include "UserFileManagerMenus.h"
 
 namespace tarvo::platform {
 
@@ -20,6 +21,7 @@ Platform linuxPlatform(std::function<void()> showMainWindow)
     platform.inhibitor = std::make_shared<LogindInhibitor>();
     platform.desktop = std::make_shared<ApplicationDesktop>(std::move(showMainWindow));
     platform.clock = std::make_shared<SystemClock>();
+    platform.fileManagerMenus = std::make_shared<UserFileManagerMenus>();
     return platform;
 }
 

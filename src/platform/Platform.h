@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "Desktop.h"
 #include "FileDialogs.h"
+#include "FileManagerMenus.h"
 #include "FileReveal.h"
 #include "LoginItem.h"
 #include "Notifier.h"
@@ -22,6 +23,7 @@ struct Platform
     std::shared_ptr<SleepInhibitor> inhibitor;
     std::shared_ptr<Desktop> desktop;
     std::shared_ptr<Clock> clock;
+    std::shared_ptr<FileManagerMenus> fileManagerMenus;
 };
 
 // The freedesktop implementations. `showMainWindow` is what opens the main window.

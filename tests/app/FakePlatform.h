@@ -115,6 +115,20 @@ private:
     std::vector<Pending> m_pending;
 };
 
+// Answers "Add to file manager" with the failure the test sets, or success; counts the requests.
+class FakeFileManagerMenus : public platform::FileManagerMenus
+{
+public:
+    std::optional<QString> addForUser() override
+    {
+        ++requests;
+        return failure;
+    }
+
+    int requests = 0;
+    std::optional<QString> failure;
+};
+
 // One of each, kept by the test so that it can answer and inspect them.
 struct FakePlatform
 {
@@ -125,8 +139,12 @@ struct FakePlatform
     std::shared_ptr<FakeInhibitor> inhibitor = std::make_shared<FakeInhibitor>();
     std::shared_ptr<FakeDesktop> desktop = std::make_shared<FakeDesktop>();
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+    std::shared_ptr<FakeFileManagerMenus> fileManagerMenus = std::make_shared<FakeFileManagerMenus>();
 
-    platform::Platform platform() const { return {dialogs, reveal, notifier, loginItem, inhibitor, desktop, clock}; }
+    platform::Platform platform() const
+    {
+        return {dialogs, reveal, notifier, loginItem, inhibitor, desktop, clock, fileManagerMenus};
+    }
 };
 
 } // namespace tarvo::test

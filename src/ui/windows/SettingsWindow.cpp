@@ -141,7 +141,6 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
     m_fileManagerHint = new QLabel(m_fileManager.panel);
     m_fileManagerHint->setWordWrap(true);
     m_addToFileManager = new QPushButton(m_fileManager.panel);
-    m_addToFileManager->setEnabled(false);
     m_fileManager.grid->addWidget(m_fileManagerHint, 0, 0, 1, 2);
     m_fileManager.grid->addWidget(m_addToFileManager, 1, 0, 1, 2, Qt::AlignLeft);
     m_fileManagerResult = makeCaption(m_fileManager.panel);
@@ -194,10 +193,8 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
         }
     });
     connect(m_addToFileManager, &QPushButton::clicked, this, [this] {
-        if (m_fileManagerAction) {
-            m_fileManagerOutcome = m_fileManagerAction().value_or(QString());
-            retranslate();
-        }
+        m_fileManagerOutcome = m_model.addToFileManager().value_or(QString());
+        retranslate();
     });
     connect(m_installRar, &QPushButton::clicked, &m_model, &AppModel::installRarTools);
     connect(m_installSevenZip, &QPushButton::clicked, &m_model, &AppModel::installSevenZip);
@@ -236,12 +233,6 @@ void SettingsWindow::addStatusRows(Section& section, QLabel*& createLabel, QLabe
     section.grid->addWidget(createStatus, 0, 1);
     section.grid->addWidget(extractLabel, 1, 0);
     section.grid->addWidget(extractStatus, 1, 1);
-}
-
-void SettingsWindow::setFileManagerAction(FileManagerAction action)
-{
-    m_fileManagerAction = std::move(action);
-    m_addToFileManager->setEnabled(static_cast<bool>(m_fileManagerAction));
 }
 
 void SettingsWindow::showEvent(QShowEvent* event)

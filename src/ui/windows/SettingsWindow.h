@@ -27,11 +27,6 @@ class SettingsWindow : public QWidget
 public:
     explicit SettingsWindow(app::AppModel& model, std::function<void()> openAbout, QWidget* parent = nullptr);
 
-    // What "Add to file manager" does: writes the entries and returns the failure's text, or nothing
-    // when it worked. The button stays disabled until there is an action.
-    using FileManagerAction = std::function<std::optional<QString>()>;
-    void setFileManagerAction(FileManagerAction action);
-
     QCheckBox* askForDestination() const { return m_ask; }
     QComboBox* languages() const { return m_language; }
     QPushButton* installSevenZipButton() const { return m_installSevenZip; }
@@ -57,7 +52,6 @@ private:
 
     app::AppModel& m_model;
     std::function<void()> m_openAbout;
-    FileManagerAction m_fileManagerAction;
     // What the last "Add to file manager" did: nothing yet, or the failure's text (empty when it worked).
     std::optional<QString> m_fileManagerOutcome;
 

@@ -3,17 +3,12 @@
 #include "AboutWindow.h"
 #include "AppModel.h"
 #include "AppRuntime.h"
-#include "FileManagerEntries.h"
 #include "MainWindow.h"
 #include "SettingsWindow.h"
-#include "util/AppPaths.h"
-#include "vocabulary/ErrorText.h"
 #include "widgets/Style.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QLibraryInfo>
-#include <QStandardPaths>
 
 namespace tarvo::ui {
 
@@ -93,37 +88,10 @@ void Windows::openAbout()
     present(m_about, m_main);
 }
 
-namespace {
-
-// Dolphin's service menus and Nemo's actions for this user, calling the helper beside this executable
-// (a build tree or an installation), else the one on the PATH. Returns the failure's text.
-std::optional<QString> addToFileManager()
-{
-    namespace fs = std::filesystem;
-    QString helper = QCoreApplication::applicationDirPath() + QStringLiteral("/tarvo-finder");
-    if (!QFileInfo(helper).isExecutable()) {
-        helper = QStandardPaths::findExecutable(QStringLiteral("tarvo-finder"));
-    }
-    try {
-        if (helper.isEmpty()) {
-            throw fs::filesystem_error("tarvo-finder", fs::path("tarvo-finder"),
-                                       std::make_error_code(std::errc::no_such_file_or_directory));
-        }
-        // The support folder is $XDG_DATA_HOME/Tarvo; the file managers read $XDG_DATA_HOME.
-        finder::installForUser(engine::AppPaths::supportDirectory().parent_path(), helper.toStdString());
-    } catch (const std::exception& error) {
-        return QString::fromStdString(engine::describeError(error));
-    }
-    return std::nullopt;
-}
-
-} // namespace
-
 void Windows::openSettings()
 {
     if (!m_settings) {
         m_settings = new SettingsWindow(m_model, [this] { openAbout(); });
-        m_settings->setFileManagerAction(addToFileManager);
     }
     present(m_settings, m_main);
 }

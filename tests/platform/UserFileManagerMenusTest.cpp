@@ -1,0 +1,34 @@
+#include "UserFileManagerMenus.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace tarvo::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(UserFileManagerMenus, WritesDolphinAndNemoEntriesCallingTheHelperOrSaysWhyNot)
+{
+    TempDir data;
+    ScopedEnv dataHome("XDG_DATA_HOME", data.path().string());
+    platform::UserFileManagerMenus menus;
+    {
+        // Neither beside the test nor on the PATH.
+        ScopedEnv path("PATH", "/nonexistent");
+        EXPECT_EQ(menus.addForUser(), QStringLiteral("tarvo-finder: No such file or directory"));
+    }
+    EXPECT_FALSE(fs::exists(data / "kio"));
+
+    ScopedEnv path("PATH", std::string(TARVO_BUILD_DIR) + ":/usr/bin:/bin");
+    EXPECT_EQ(menus.addForUser(), std::nullopt);
+    const fs::path menu = data / "kio/servicemenus/com.tarvo.extract.desktop";
+    ASSERT_TRUE(fs::exists(menu));
+    EXPECT_NE(fs::status(menu).permissions() & fs::perms::owner_exec, fs::perms::none);
+    EXPECT_NE(readFile(menu).find(std::string(TARVO_BUILD_DIR) + "/tarvo-finder extract %F"), std::string::npos);
+    EXPECT_TRUE(fs::exists(data / "nemo/actions/com.tarvo.compress.nemo_action"));
+}
+
+} // namespace
+} // namespace tarvo::test
