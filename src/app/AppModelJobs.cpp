@@ -54,8 +54,7 @@ std::string failureText(const fs::path& archive, const std::exception& error)
 {
     std::string text = describeError(error);
     const auto* archiveError = dynamic_cast<const ArchiveError*>(&error);
-    const bool toolsWords = archiveError != nullptr && archiveError->errorCase() == ArchiveError::Case::toolFailed &&
-                            archiveError->tool() != "Tarvo";
+    const bool toolsWords = archiveError != nullptr && archiveError->errorCase() == ArchiveError::Case::toolFailed;
     if (toolsWords && text.find(fileName(archive)) == std::string::npos) {
         text = fileName(archive) + ": " + text;
     }
@@ -199,7 +198,7 @@ QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
 
     if (results.empty() && !failures.empty()) {
         m_session.reset();
-        throw ArchiveError::toolFailed("Tarvo", 1, failures.front());
+        throw ArchiveError::everyArchiveFailed(failures.front());
     }
     if (work.interactive) {
         if (m_revealInFinder && !results.empty()) {

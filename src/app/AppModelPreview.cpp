@@ -280,14 +280,12 @@ QCoro::Task<> AppModel::extractFile(Work work, std::string path, std::string pas
         co_return;
     }
 
-    std::error_code error;
-    const fs::path target = fs::exists(fs::symlink_status(result, error)) ? result : result.parent_path();
     const auto kind = ArchiveKind::from(archive);
     ArchiveRecord done = ArchiveRecord::make(JobKind::extract, kind ? kind->format() : m_format,
-                                             result.filename().string(), target.string(), true);
+                                             result.filename().string(), result.string(), true);
     done.kindTitle = kind ? kind->titleBeyondFormat() : "";
     record(std::move(done));
-    succeed(qtext(L10n::made(result.filename().string())), work.interactive, {target});
+    succeed(qtext(L10n::made(result.filename().string())), work.interactive, {result});
     m_session.reset();
 }
 

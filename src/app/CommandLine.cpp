@@ -333,17 +333,6 @@ public:
                 fs::path result;
                 if (m_options.entry) {
                     result = ArchiveEngine::extractEntry(archive, *m_options.entry, tools, password, control);
-                    if (!fs::exists(fs::symlink_status(result))) {
-                        // The tool succeeded without writing the entry: the archive has no such entry.
-                        fs::path folder = result;
-                        for (auto part = fs::path(*m_options.entry).begin(); part != fs::path(*m_options.entry).end();
-                             ++part) {
-                            folder = folder.parent_path();
-                        }
-                        std::error_code ignored;
-                        fs::remove_all(folder, ignored);
-                        throw ArchiveError::toolFailed("Tarvo", 1, L10n::text(Text::pathCannotBeExtracted));
-                    }
                 } else {
                     result = ArchiveEngine::extract(archive, tools, password, control);
                 }

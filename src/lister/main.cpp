@@ -7,10 +7,9 @@
 // backslash written as a backslash and two hex digits, so that a field never holds white space.
 // Bytes that are not UTF-8 are shown as "%xx", as lsar shows them.
 //
-// Exit status: 0 listed; 1 the archive could not be read (the reason on standard error, after the
-// entries read so far); 2 it is not an archive of that format; 3 its headers are encrypted and
-// nothing could be listed; 4 listed, but some names are in another encoding than UTF-8, which
-// lsar can tell; 64 usage.
+// Exit statuses: ListerStatus.h.
+#include "lister/ListerStatus.h"
+
 #include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
@@ -30,11 +29,8 @@
 
 namespace {
 
-constexpr int kFailed = 1;
-constexpr int kNotAnArchive = 2;
-constexpr int kHeadersEncrypted = 3;
-constexpr int kForeignNames = 4;
-constexpr int kUsage = 64;
+using tarvo::lister::ListerStatus;
+
 // libarchive's errno for "not this format" on Linux (its private ARCHIVE_ERRNO_FILE_FORMAT).
 constexpr int kFileFormatError = EILSEQ;
 
@@ -269,7 +265,7 @@ int main(int argc, char** argv)
 {
     if (argc != 5 || std::strcmp(argv[1], "--format") != 0 || std::strcmp(argv[3], "--") != 0) {
         std::fputs("usage: tarvo-lister --format zip|7z|tar -- ARCHIVE\n", stderr);
-        return kUsage;
+        return ListerStatus::usage;
     }
     // Names come out as the archive stores them or as UTF-8; times are never read, and a fixed zone
     // spares the C library a look at /etc/localtime for every entry.
@@ -279,13 +275,13 @@ int main(int argc, char** argv)
     archive* reader = archive_read_new();
     if (reader == nullptr || !enableFormat(reader, argv[2])) {
         std::fputs("tarvo-lister: unknown format\n", stderr);
-        return kUsage;
+        return ListerStatus::usage;
     }
     static Source source;
     source.descriptor = ::open(argv[4], O_RDONLY | O_CLOEXEC);
     if (source.descriptor < 0) {
         std::fprintf(stderr, "%s: %s\n", argv[4], std::strerror(errno));
-        return kFailed;
+        return ListerStatus::unreadable;
     }
     const bool zip = std::strcmp(argv[2], "zip") == 0;
     const std::vector<std::string> stored = zip ? storedZipNames(source.descriptor) : std::vector<std::string>();
@@ -296,7 +292,7 @@ int main(int argc, char** argv)
     if (archive_read_open1(reader) != ARCHIVE_OK) {
         const char* message = archive_error_string(reader);
         std::fprintf(stderr, "%s\n", message != nullptr ? message : "cannot read the archive");
-        return archive_errno(reader) == kFileFormatError ? kNotAnArchive : kFailed;
+        return archive_errno(reader) == kFileFormatError ? ListerStatus::notAnArchive : ListerStatus::unreadable;
     }
 
     static char output[1 << 16];
@@ -342,12 +338,12 @@ int main(int argc, char** argv)
         const char* message = archive_error_string(reader);
         std::fprintf(stderr, "%s\n", message != nullptr ? message : "cannot read the archive");
         if (headersEncrypted(reader, listedAny)) {
-            return kHeadersEncrypted;
+            return ListerStatus::headersEncrypted;
         }
-        return kFailed;
+        return ListerStatus::unreadable;
     }
     if (std::ferror(stdout)) {
-        return kFailed;
+        return ListerStatus::unreadable;
     }
-    return foreignNames ? kForeignNames : 0;
+    return foreignNames ? ListerStatus::foreignNames : ListerStatus::listed;
 }

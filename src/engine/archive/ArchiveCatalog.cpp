@@ -1,6 +1,7 @@
 #include "ArchiveCatalog.h"
 
 #include "l10n/L10n.h"
+#include "lister/ListerStatus.h"
 #include "tools/ProcessRunner.h"
 #include "tools/ToolLocator.h"
 #include "util/PathText.h"
@@ -481,10 +482,7 @@ std::optional<std::string_view> listerFormat(ArchiveKind kind)
     return std::nullopt;
 }
 
-// tarvo-lister's exit statuses.
-constexpr std::int32_t kOwnListerNotAnArchive = 2;
-constexpr std::int32_t kOwnListerHeadersEncrypted = 3;
-constexpr std::int32_t kOwnListerForeignNames = 4;
+using lister::ListerStatus;
 
 // The listing by Tarvo's own lister; none when lsar (`fallback`) should list instead: the headers
 // are encrypted, names are in an encoding lsar recognises, or the own lister could not read it.
@@ -503,8 +501,9 @@ std::optional<ArchiveListing> listWithOwnLister(const std::filesystem::path& lis
     listing.hasContents = true;
     ProcessRunner::Captured captured = ProcessRunner::captureWithStatus(
         run, [&](std::string_view line) { ArchiveCatalog::readListerLine(line, listing); });
-    const bool listed = !captured.signalled && (captured.status == 0 || captured.status == kOwnListerForeignNames);
-    if (listed && (captured.status == 0 || !fallback)) {
+    const bool listed = !captured.signalled &&
+                        (captured.status == ListerStatus::listed || captured.status == ListerStatus::foreignNames);
+    if (listed && (captured.status == ListerStatus::listed || !fallback)) {
         return listing; // no indexes: they are unar's, and only lsar knows them
     }
     if (listed) {
@@ -513,7 +512,7 @@ std::optional<ArchiveListing> listWithOwnLister(const std::filesystem::path& lis
     }
     // A memory bomb for one parser is handed to no other.
     if (fallback && !captured.outOfMemory) {
-        if (captured.status != kOwnListerNotAnArchive && captured.status != kOwnListerHeadersEncrypted) {
+        if (captured.status != ListerStatus::notAnArchive && captured.status != ListerStatus::headersEncrypted) {
             failure = ArchiveError::toolFailed(lastComponent(lister), captured.status, std::move(captured.message));
         }
         // libarchive stops at a 7-Zip link whose target is encrypted, and lsar lists on; what was
@@ -521,10 +520,10 @@ std::optional<ArchiveListing> listWithOwnLister(const std::filesystem::path& lis
         sawEncrypted = listing.isEncrypted;
         return std::nullopt;
     }
-    if (!captured.signalled && captured.status == kOwnListerNotAnArchive) {
+    if (!captured.signalled && captured.status == ListerStatus::notAnArchive) {
         throw ArchiveError(ArchiveError::Case::notAnArchive);
     }
-    if (!captured.signalled && captured.status == kOwnListerHeadersEncrypted) {
+    if (!captured.signalled && captured.status == ListerStatus::headersEncrypted) {
         // Only lsar reads encrypted headers.
         throw ArchiveError::toolFailed("lsar", 1, L10n::text(Text::lsarNotFound));
     }

@@ -570,7 +570,7 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
     }
     const auto entry = ArchiveNames::safeEntry(entryPath);
     if (!entry) {
-        throw ArchiveError::toolFailed("Tarvo", 1, L10n::text(Text::pathCannotBeExtracted));
+        throw ArchiveError(ArchiveError::Case::entryCannotBeExtracted);
     }
     const std::optional<std::string> secret = normalized(password);
     const fs::path path = cleanPath(archive);
@@ -578,13 +578,13 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
     if (kind->isSingleFile()) {
         // Its one entry is the whole of it, named after the archive.
         if (*entry != trimmed(ArchiveNames::stem(path))) {
-            throw ArchiveError::toolFailed("Tarvo", 1, L10n::text(Text::pathCannotBeExtracted));
+            throw ArchiveError(ArchiveError::Case::entryCannotBeExtracted);
         }
         return decompress(*kind, path, support, secret, control);
     }
 
     const bool zipFamily = *kind == ArchiveKind::zip || *kind == ArchiveKind::jar;
-    const ArchiveError cannotExtract = ArchiveError::toolFailed("Tarvo", 1, L10n::text(Text::pathCannotBeExtracted));
+    const ArchiveError cannotExtract(ArchiveError::Case::entryCannotBeExtracted);
     Selection selection;
     selection.entry = *entry;
     selection.isDirectory = isDirectory.value_or(false);
@@ -632,6 +632,11 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
     }
     const fs::path working = unpack(*kind, path, parent, base, support, secret, selection, control);
     try {
+        // A tool may end well without writing the entry: 7zz with a name that matches nothing.
+        std::error_code error;
+        if (!fs::exists(fs::symlink_status(working / *entry, error))) {
+            throw cannotExtract;
+        }
         return publish(working, parent, base) / *entry;
     } catch (...) {
         removeTree(working);

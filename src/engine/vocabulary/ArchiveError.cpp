@@ -27,6 +27,10 @@ const char* caseName(ArchiveError::Case errorCase)
         return "extractorUnavailable";
     case ArchiveError::Case::destinationInsideSource:
         return "destinationInsideSource";
+    case ArchiveError::Case::entryCannotBeExtracted:
+        return "entryCannotBeExtracted";
+    case ArchiveError::Case::everyArchiveFailed:
+        return "everyArchiveFailed";
     }
     return "unknown";
 }
@@ -59,12 +63,19 @@ ArchiveError::ArchiveError(Case errorCase, std::string tool, std::int32_t status
     if (m_case == Case::toolFailed) {
         m_plain += "(tool: " + quoted(m_tool) + ", status: " + std::to_string(m_status) +
                    ", message: " + quoted(m_message) + ")";
+    } else if (m_case == Case::everyArchiveFailed) {
+        m_plain += "(message: " + quoted(m_message) + ")";
     }
 }
 
 ArchiveError ArchiveError::toolFailed(std::string tool, std::int32_t status, std::string message)
 {
     return ArchiveError(Case::toolFailed, std::move(tool), status, std::move(message));
+}
+
+ArchiveError ArchiveError::everyArchiveFailed(std::string firstFailure)
+{
+    return ArchiveError(Case::everyArchiveFailed, {}, 0, std::move(firstFailure));
 }
 
 std::string ArchiveError::errorDescription() const
@@ -88,6 +99,10 @@ std::string ArchiveError::errorDescription() const
         return L10n::text(Text::extractorUnavailable);
     case Case::destinationInsideSource:
         return L10n::text(Text::destinationInsideSource);
+    case Case::entryCannotBeExtracted:
+        return L10n::text(Text::pathCannotBeExtracted);
+    case Case::everyArchiveFailed:
+        return m_message;
     }
     return {};
 }

@@ -6,7 +6,9 @@
 
 namespace tarvo::engine {
 
-// The failures of the archive engine and of the jobs built on it.
+// The failures of the archive engine and of the jobs built on it. A failure of the system beneath
+// (a file that cannot be written, a name too long, a tool that cannot be started) travels as the
+// standard library's filesystem_error or system_error instead, with the system's own words.
 class ArchiveError : public std::exception
 {
 public:
@@ -21,12 +23,17 @@ public:
         cancelled,
         extractorUnavailable,
         destinationInsideSource,
+        // The entry path is unsafe, or the archive has no such entry.
+        entryCannotBeExtracted,
+        // Every archive of an extraction failed; the message is the first failure's text.
+        everyArchiveFailed,
     };
 
-    // Any case but toolFailed, which needs its payload.
+    // Any case but toolFailed and everyArchiveFailed, which need their payload.
     explicit ArchiveError(Case errorCase);
     // `message` is the tool's trimmed output with the password masked, or a text already localized.
     static ArchiveError toolFailed(std::string tool, std::int32_t status, std::string message);
+    static ArchiveError everyArchiveFailed(std::string firstFailure);
 
     Case errorCase() const noexcept { return m_case; }
     const std::string& tool() const noexcept { return m_tool; }
