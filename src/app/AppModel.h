@@ -15,6 +15,7 @@
 #include "vocabulary/JobKind.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QThreadPool>
@@ -230,7 +231,25 @@ private:
     void report(std::exception_ptr error, const Work& work, engine::JobKind kind, engine::ArchiveFormat format);
     QCoro::Task<std::optional<std::filesystem::path>> destinationDirectory(std::vector<std::filesystem::path> urls,
                                                                            bool interactive);
-    // Runs the job's engine call on a worker; the job's session ends with a failure.
+    // The running job's session: the model's session from the guard's making until it goes, however
+    // the job ends, so that Cancel reaches the job's tools and nothing after it. A local of the job's
+    // coroutine; a model gone meanwhile is left alone.
+    class JobSession
+    {
+    public:
+        explicit JobSession(AppModel& model);
+        ~JobSession();
+        JobSession(const JobSession&) = delete;
+        JobSession& operator=(const JobSession&) = delete;
+
+        const std::shared_ptr<engine::ArchiveSession>& session() const { return m_session; }
+
+    private:
+        QPointer<AppModel> m_model;
+        std::shared_ptr<engine::ArchiveSession> m_session;
+    };
+
+    // Runs the job's engine call on a worker.
     QCoro::Task<std::filesystem::path> runJob(std::function<std::filesystem::path()> call);
     // The success of a job: banner and its reset, a notification, and the results shown.
     void succeed(const QString& text, bool interactive, const std::vector<std::filesystem::path>& results);

@@ -96,8 +96,8 @@ QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
     }
 
     // The settings as they are now; edits in the window from here on are for the next job.
-    auto session = std::make_shared<ArchiveSession>();
-    m_session = session;
+    const JobSession current(*this);
+    const std::shared_ptr<ArchiveSession>& session = current.session();
     CompressRequest request;
     request.items = work.urls;
     request.format = format;
@@ -109,11 +109,7 @@ QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
     request.tools = m_tools;
     request.control = RunControl{session, progressHandler()};
 
-    std::string label = ArchiveNames::sanitizedBase(request.name);
-    if (label.empty()) {
-        label = work.urls.size() == 1 ? ArchiveNames::stem(work.urls.front()) : L10n::text(Text::archive);
-    }
-    setBanner(Banner::working(qtext(L10n::compressing(label))));
+    setBanner(Banner::working(qtext(L10n::compressing(ArchiveNames::archiveBase(request.name, work.urls)))));
 
     // The walk can take a while on a large tree: it runs beside the interface, which meanwhile
     // shows no stale progress and can cancel.
@@ -124,7 +120,6 @@ QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
         co_return;
     }
     if (session->isCancelled()) {
-        m_session.reset();
         throw ArchiveError(ArchiveError::Case::cancelled);
     }
     beginProgress(total);
@@ -136,7 +131,6 @@ QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
     }
     record(ArchiveRecord::make(JobKind::compress, format, fileName(output), output.string(), true));
     succeed(qtext(L10n::made(fileName(output))), work.interactive, {output});
-    m_session.reset();
 }
 
 QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
@@ -145,14 +139,13 @@ QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
     const std::vector<fs::path> archives = archivesIn(work);
 
     beginProgress(work.plannedFiles, archives.size() == 1);
-    auto session = std::make_shared<ArchiveSession>();
-    m_session = session;
+    const JobSession current(*this);
+    const std::shared_ptr<ArchiveSession>& session = current.session();
     std::vector<fs::path> results;
     std::vector<std::string> failures;
 
     for (const fs::path& archive : archives) {
         if (session->isCancelled()) {
-            m_session.reset();
             throw ArchiveError(ArchiveError::Case::cancelled);
         }
         setBanner(Banner::working(qtext(L10n::extracting(fileName(archive)))));
@@ -186,7 +179,6 @@ QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
             std::rethrow_exception(failure);
         } catch (const std::exception& error) {
             if (isCancellation(error)) {
-                m_session.reset();
                 throw;
             }
             failures.push_back(failureText(archive, error));
@@ -197,7 +189,6 @@ QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
     }
 
     if (results.empty() && !failures.empty()) {
-        m_session.reset();
         throw ArchiveError::everyArchiveFailed(failures.front());
     }
     if (work.interactive) {
@@ -209,7 +200,6 @@ QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
         }
     }
     succeed(qtext(L10n::made(results.empty() ? L10n::text(Text::done) : fileName(results.front()))), false, {});
-    m_session.reset();
 }
 
 void AppModel::report(std::exception_ptr error, const Work& work, JobKind kind, ArchiveFormat format)
@@ -244,6 +234,20 @@ void AppModel::report(std::exception_ptr error, const Work& work, JobKind kind, 
     record(std::move(failed));
 }
 
+AppModel::JobSession::JobSession(AppModel& model)
+    : m_model(&model)
+    , m_session(std::make_shared<ArchiveSession>())
+{
+    model.m_session = m_session;
+}
+
+AppModel::JobSession::~JobSession()
+{
+    if (m_model && m_model->m_session == m_session) {
+        m_model->m_session.reset();
+    }
+}
+
 QCoro::Task<fs::path> AppModel::runJob(std::function<fs::path()> call)
 {
     QPointer<AppModel> self(this);
@@ -257,9 +261,6 @@ QCoro::Task<fs::path> AppModel::runJob(std::function<fs::path()> call)
     }
     if (self) {
         flushProgress();
-        if (failure) {
-            m_session.reset();
-        }
     }
     if (failure) {
         std::rethrow_exception(failure);

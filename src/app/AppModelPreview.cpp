@@ -60,13 +60,12 @@ QCoro::Task<> AppModel::presentPreview(Work work)
     QPointer<AppModel> self(this);
     const std::vector<fs::path> archives = archivesIn(work);
     setBanner(Banner::working(qtext(L10n::text(Text::readingArchive))));
-    auto session = std::make_shared<ArchiveSession>();
-    m_session = session;
+    const JobSession current(*this);
+    const std::shared_ptr<ArchiveSession>& session = current.session();
 
     std::vector<ArchivePreviewItem> items;
     for (const fs::path& archive : archives) {
         if (session->isCancelled()) {
-            m_session.reset();
             throw ArchiveError(ArchiveError::Case::cancelled);
         }
         ArchivePreviewItem item;
@@ -92,7 +91,6 @@ QCoro::Task<> AppModel::presentPreview(Work work)
                 std::rethrow_exception(failure);
             } catch (const ArchiveError& error) {
                 if (error.errorCase() == ArchiveError::Case::cancelled) {
-                    m_session.reset();
                     throw;
                 }
                 item.needsPassword = error.errorCase() == ArchiveError::Case::wrongPassword;
@@ -108,7 +106,6 @@ QCoro::Task<> AppModel::presentPreview(Work work)
     assign(m_extractPreview, std::optional<ExtractPreview>(ExtractPreview{makeUuid(), std::move(items)}),
            &AppModel::extractPreviewChanged);
     setBanner(Banner::idle());
-    m_session.reset();
 }
 
 void AppModel::setPreviewPassword(const std::string& itemID, const QString& password)
@@ -253,8 +250,8 @@ QCoro::Task<> AppModel::extractFile(Work work, std::string path, std::string pas
     const fs::path archive = work.urls.front();
     setBanner(Banner::working(qtext(L10n::extracting(fs::path(path).filename().string()))));
     beginProgress(1);
-    auto session = std::make_shared<ArchiveSession>();
-    m_session = session;
+    const JobSession current(*this);
+    const std::shared_ptr<ArchiveSession>& session = current.session();
 
     // What the preview listed tells the engine whether the entry is a folder, sparing a second listing.
     std::optional<bool> isDirectory;
@@ -286,7 +283,6 @@ QCoro::Task<> AppModel::extractFile(Work work, std::string path, std::string pas
     done.kindTitle = kind ? kind->titleBeyondFormat() : "";
     record(std::move(done));
     succeed(qtext(L10n::made(result.filename().string())), work.interactive, {result});
-    m_session.reset();
 }
 
 } // namespace tarvo::app

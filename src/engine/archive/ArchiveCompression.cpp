@@ -1,7 +1,6 @@
 // Creating archives: the shared steps and the four formats' command lines.
 #include "ArchiveEngine.h"
 #include "JobTools.h"
-#include "l10n/L10n.h"
 #include "util/FileSystem.h"
 #include "util/PathText.h"
 #include "util/TextUtil.h"
@@ -310,13 +309,10 @@ fs::path ArchiveEngine::compress(const CompressRequest& request)
     }
     const std::optional<std::string> password = normalized(request.password);
 
-    std::string base = ArchiveNames::sanitizedBase(request.name);
-    if (base.empty()) {
-        base = sources.size() == 1 ? ArchiveNames::stem(sources.front()) : L10n::text(Text::archive);
-    }
+    const std::string base = ArchiveNames::archiveBase(request.name, sources);
     const fs::path directory = cleanPath(request.directory);
     const std::string extension(request.format.rawValue());
-    fs::path destination = NameFactory::uniqueFile(directory, base, extension);
+    const fs::path destination = NameFactory::uniqueFile(directory, base, extension);
     validate(destination, sources);
 
     if (request.format == ArchiveFormat::rar && !request.tools.creator) {
@@ -352,18 +348,11 @@ fs::path ArchiveEngine::compress(const CompressRequest& request)
             throw ArchiveError(ArchiveError::Case::noInputs);
         }
         // Someone may have taken the name meanwhile: never replace their file, take the next name.
-        for (int attempt = 0; !renameNoReplace(working, destination); ++attempt) {
-            if (attempt == 100) {
-                throw fs::filesystem_error("cannot name the archive", destination,
-                                           std::make_error_code(std::errc::file_exists));
-            }
-            destination = NameFactory::uniqueFile(directory, base, extension);
-        }
+        return publish(working, directory, base, extension);
     } catch (...) {
         removeTree(working);
         throw;
     }
-    return destination;
 }
 
 } // namespace tarvo::engine

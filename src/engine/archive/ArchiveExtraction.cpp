@@ -4,6 +4,7 @@
 #include "JobTools.h"
 #include "l10n/L10n.h"
 #include "tools/ProcessRunner.h"
+#include "tools/ToolKind.h"
 #include "tools/ToolLocator.h"
 #include "util/FileSystem.h"
 #include "util/PathText.h"
@@ -37,7 +38,7 @@ struct Selection
 
 bool isUnar(const fs::path& tool)
 {
-    return tool.filename() == "unar";
+    return toolKindOf(tool.filename().string()) == ToolKind::unar;
 }
 
 // unrar reads "*" and "?" as wildcards in the archive's name and in entry names, and a name
@@ -304,20 +305,6 @@ fs::path makeWorkingFolder(const fs::path& parent, const fs::path& final)
                                    error ? error : std::make_error_code(std::errc::file_exists));
     }
     return working;
-}
-
-// Gives the finished folder (or file, with its extension) its real name, the next free one if
-// someone took it meanwhile.
-fs::path publish(const fs::path& working, const fs::path& parent, const std::string& base,
-                 std::string_view extension = {})
-{
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const fs::path final = NameFactory::uniqueFile(parent, base, extension);
-        if (renameNoReplace(working, final)) {
-            return final;
-        }
-    }
-    throw fs::filesystem_error("cannot name the result", parent / base, std::make_error_code(std::errc::file_exists));
 }
 
 bool isRealDirectory(const fs::path& path)

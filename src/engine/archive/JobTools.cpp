@@ -1,5 +1,8 @@
 #include "JobTools.h"
 
+#include "util/FileSystem.h"
+#include "vocabulary/NameFactory.h"
+
 #include <system_error>
 
 namespace tarvo::engine {
@@ -28,6 +31,20 @@ void runTool(const std::filesystem::path& executable, std::vector<std::string> a
             control.onProgress(step);
         }
     });
+}
+
+std::filesystem::path publish(const std::filesystem::path& working, const std::filesystem::path& directory,
+                              const std::string& base, std::string_view extension)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path final = NameFactory::uniqueFile(directory, base, extension);
+        if (renameNoReplace(working, final)) {
+            return final;
+        }
+    }
+    const std::string name = extension.empty() ? base : base + "." + std::string(extension);
+    throw std::filesystem::filesystem_error("cannot name the result", directory / name,
+                                            std::make_error_code(std::errc::file_exists));
 }
 
 TarTool requireSystemTar()

@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarvo::engine {
@@ -17,6 +18,12 @@ void runTool(const std::filesystem::path& executable, std::vector<std::string> a
              const std::optional<std::filesystem::path>& folder, std::set<std::int32_t> success,
              const std::optional<std::string>& password, const RunControl& control,
              std::optional<std::uint64_t> memoryCeiling = std::nullopt);
+
+// Gives a finished result, a folder or a file with `extension`, its real name in `directory`: the
+// first of "base", "base 2", ... free at the moment of the rename. Never replaces what someone else
+// took meanwhile; after 100 such races it gives up with a file-system error.
+std::filesystem::path publish(const std::filesystem::path& working, const std::filesystem::path& directory,
+                              const std::string& base, std::string_view extension = {});
 
 // The system tar, or the launch error of a missing one.
 TarTool requireSystemTar();

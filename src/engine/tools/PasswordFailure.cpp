@@ -1,5 +1,6 @@
 #include "PasswordFailure.h"
 
+#include "ToolKind.h"
 #include "util/TextUtil.h"
 
 namespace tarvo::engine {
@@ -68,21 +69,24 @@ bool unrarFailure(std::string_view line) noexcept
 
 PasswordFailure::Family PasswordFailure::familyOf(std::string_view toolName) noexcept
 {
-    if (toolName == "unzip") {
+    switch (toolKindOf(toolName)) {
+    case ToolKind::unzip:
         return Family::unzip;
-    }
-    if (toolName == "7zz" || toolName == "7z" || toolName == "7za") {
+    case ToolKind::sevenZip:
         return Family::sevenZip;
-    }
-    if (toolName == "unar" || toolName == "lsar") {
+    case ToolKind::unar:
+    case ToolKind::lsar:
         return Family::unar;
-    }
-    if (toolName == "unrar" || toolName == "rar") {
+    case ToolKind::unrar:
+    case ToolKind::rar:
         return Family::unrar;
-    }
-    if (toolName == "zip" || toolName == "bsdtar" || toolName == "tar" || toolName == "gzip" ||
-        toolName == "tarvo-lister") {
+    case ToolKind::zip:
+    case ToolKind::tar:
+    case ToolKind::gzip:
+    case ToolKind::entryLister:
         return Family::none;
+    case ToolKind::other:
+        break;
     }
     return Family::any;
 }

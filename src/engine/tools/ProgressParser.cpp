@@ -1,5 +1,6 @@
 #include "ProgressParser.h"
 
+#include "ToolKind.h"
 #include "util/TextUtil.h"
 
 namespace tarvo::engine {
@@ -34,16 +35,16 @@ void skipBlanks(std::string_view line, std::size_t& at) noexcept
 
 ProgressParser::Family ProgressParser::familyOf(std::string_view tool) noexcept
 {
-    if (tool == "7zz" || tool == "7z" || tool == "7za") {
+    switch (toolKindOf(tool)) {
+    case ToolKind::sevenZip:
         return Family::sevenZip;
-    }
-    if (tool == "bsdtar" || tool == "tar") {
+    case ToolKind::tar:
         return Family::tar;
-    }
-    if (tool == "unar") {
+    case ToolKind::unar:
         return Family::unar;
+    default:
+        return Family::infoZip;
     }
-    return Family::infoZip;
 }
 
 bool ProgressParser::onlyNamesEntry(Family family, std::string_view line) noexcept

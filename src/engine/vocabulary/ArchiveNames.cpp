@@ -1,5 +1,6 @@
 #include "ArchiveNames.h"
 
+#include "l10n/L10n.h"
 #include "util/PathText.h"
 #include "util/TextUtil.h"
 
@@ -29,6 +30,15 @@ std::string ArchiveNames::sanitizedBase(std::string_view typed)
         }
     }
     return result;
+}
+
+std::string ArchiveNames::archiveBase(std::string_view typed, const std::vector<std::filesystem::path>& items)
+{
+    std::string base = sanitizedBase(typed);
+    if (base.empty()) {
+        base = items.size() == 1 ? stem(items.front()) : L10n::text(Text::archive);
+    }
+    return base;
 }
 
 std::optional<std::string> ArchiveNames::safeEntry(std::string_view entry)

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarvo::engine {
 
@@ -17,6 +18,10 @@ public:
     // The base of a new archive's name from what the user typed: trimmed, path separators made
     // "-", and at most one archive suffix removed. May be empty.
     static std::string sanitizedBase(std::string_view typed);
+
+    // The base name of a new archive of `items`: the typed name sanitized, else the stem of a lone
+    // item, else "Archive" in the interface language.
+    static std::string archiveBase(std::string_view typed, const std::vector<std::filesystem::path>& items);
 
     // An entry path picked for single-entry extraction, trimmed; none when it is empty, absolute,
     // or has an empty or ".." piece.
