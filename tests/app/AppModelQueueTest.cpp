@@ -13,21 +13,6 @@ using engine::JobKind;
 using engine::WorkAction;
 namespace fs = std::filesystem;
 
-// A 7zz stand-in that logs when it starts and ends each archive, takes its time when the archive's
-// name holds "slow", and leaves an empty file as the archive.
-fs::path writeLoggingSevenZip(const fs::path& folder, const fs::path& log)
-{
-    fs::create_directories(folder);
-    return writeScript(folder / "7zz", "prev=''\nfor a; do\n  if [ \"$a\" = -- ]; then dest=$prev; break; fi\n"
-                                       "  prev=$a\ndone\n"
-                                       "echo \"start $(basename \"$dest\")\" >> '" +
-                                           log.string() +
-                                           "'\n"
-                                           "case \"$*\" in *slow*) sleep 30 ;; *) sleep 0.2 ;; esac\n"
-                                           "echo \"end $(basename \"$dest\")\" >> '" +
-                                           log.string() + "'\n: > \"$dest\"\n");
-}
-
 std::vector<std::string> lines(const fs::path& file)
 {
     std::vector<std::string> result;
@@ -40,8 +25,7 @@ std::vector<std::string> lines(const fs::path& file)
 
 TEST_F(ModelTest, QueueRunsJobsOneAtATimeInArrivalOrder)
 {
-    const fs::path log = work() / "log";
-    writeLoggingSevenZip(toolDirectory(), log);
+    const fs::path log = installFakeTool("logging-7zz", toolDirectory() / "7zz").string() + ".log";
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
         writeFile(work() / name, name);
     }
@@ -85,8 +69,7 @@ TEST_F(ModelTest, QueueRunsJobsOneAtATimeInArrivalOrder)
 
 TEST_F(ModelTest, CancellingACompressionLeavesNoTraceAndTheNextJobRuns)
 {
-    const fs::path log = work() / "log";
-    writeLoggingSevenZip(toolDirectory(), log);
+    const fs::path log = installFakeTool("logging-7zz", toolDirectory() / "7zz").string() + ".log";
     writeFile(work() / "slow.txt", "x");
     writeFile(work() / "quick.txt", "y");
     auto model = makeModel();
@@ -118,8 +101,7 @@ TEST_F(ModelTest, CancellingAnExtractionKeepsTheRecordsAlreadyMade)
     if (auto missing = missingTool({"zip", "unzip"})) {
         GTEST_SKIP() << missing.value() << " is not installed";
     }
-    const fs::path log = work() / "log";
-    writeLoggingSevenZip(toolDirectory(), log);
+    const fs::path log = installFakeTool("logging-7zz", toolDirectory() / "7zz").string() + ".log";
     writeFile(work() / "in/a.txt", "a");
     ASSERT_EQ(
         runProgram({"/usr/bin/zip", "-j", (work() / "first.zip").string(), (work() / "in/a.txt").string()}).status, 0);

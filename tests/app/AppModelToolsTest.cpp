@@ -23,10 +23,7 @@ TEST_F(ModelTest, SevenZipInstallationThroughHomebrew)
 
     // A brew that puts 7zz into a searched folder; a second click while it runs is ignored.
     fs::create_directories(toolDirectory());
-    const fs::path calls = work() / "brew-calls";
-    writeScript(toolDirectory() / "brew",
-                "echo \"$*\" >> '" + calls.string() + "'\nsleep 0.3\nprintf '#!/bin/sh\\n' > '" +
-                    (toolDirectory() / "7zz").string() + "'\nchmod 755 '" + (toolDirectory() / "7zz").string() + "'\n");
+    const fs::path calls = installFakeTool("installing-brew", toolDirectory() / "brew").string() + ".calls";
     model = makeModel();
     ASSERT_TRUE(model->tools().brew);
     model->installSevenZip();

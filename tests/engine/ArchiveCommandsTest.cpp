@@ -58,17 +58,11 @@ TEST(FakeRarTools, RarCreationAndUnrarExtraction)
     writeFile(dir / "in" / "Report.txt", "r");
     writeFile(dir / "in" / "*.txt", "star");
     writeFile(dir / "in" / "other.txt", "o");
-    // rar creates the archive named before "--"; unrar writes into the destination, its last argument.
-    const auto rar =
-        writeScript(dir / "bin" / "rar", "printf '%s\\n' \"$@\" > \"" + (dir / "rar.args").string() + "\"\npwd > \"" +
-                                             (dir / "rar.pwd").string() +
-                                             "\"\nprev=\nfor a; do [ \"$a\" = -- ] && break; prev=$a; done\n"
-                                             "echo Adding ok; echo made > \"$prev\"; exit ${FAKE_RAR_STATUS:-0}");
-    const auto unrar = writeScript(dir / "bin" / "unrar", "printf '%s\\n' \"$@\" > \"" + (dir / "unrar.args").string() +
-                                                              "\"\nfor last; do :; done\necho x > \"${last}out.txt\"");
+    const auto rar = tarvo::test::installFakeTool("recording-rar", dir / "bin" / "rar");
+    const auto unrar = tarvo::test::installFakeTool("recording-unrar", dir / "bin" / "unrar");
     const auto recorded = [&](const char* name) {
         Args lines;
-        std::istringstream text(readFile(dir / name));
+        std::istringstream text(readFile(dir / "bin" / name));
         for (std::string line; std::getline(text, line);) {
             lines.push_back(line);
         }

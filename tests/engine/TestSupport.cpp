@@ -68,6 +68,16 @@ std::filesystem::path writeScript(const std::filesystem::path& path, std::string
     return path;
 }
 
+std::filesystem::path installFakeTool(std::string_view name, const std::filesystem::path& path)
+{
+    std::filesystem::create_directories(path.parent_path());
+    std::filesystem::copy_file(std::filesystem::path(TARVO_TEST_TOOLS_DIR) / name, path,
+                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::group_exec);
+    return path;
+}
+
 std::optional<std::filesystem::path> systemTool(std::string_view name)
 {
     auto path = std::filesystem::path("/usr/bin") / name;

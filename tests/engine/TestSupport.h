@@ -35,6 +35,8 @@ std::string readFile(const std::filesystem::path& path);
 
 // A /bin/sh script made executable; the tests' stand-in for a tool.
 std::filesystem::path writeScript(const std::filesystem::path& path, std::string_view body);
+// A copy of the stand-in tool `name` of tests/tools at `path`, executable.
+std::filesystem::path installFakeTool(std::string_view name, const std::filesystem::path& path);
 
 // The real tool at a fixed path, when this machine has it.
 std::optional<std::filesystem::path> systemTool(std::string_view name);

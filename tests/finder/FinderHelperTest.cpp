@@ -85,9 +85,7 @@ TEST_F(FinderHelper, StartsTarvoBesideItWithoutOwnerWithoutBusOrForTooBigAReques
 {
     // A copy of the helper beside a stand-in `tarvo` that writes down how it was started.
     fs::copy_file(TARVO_FINDER_EXECUTABLE, home / "tarvo-finder");
-    writeScript(home / "tarvo", "[ \"$(readlink /proc/self/fd/0)\" = /dev/null ] || exit 1\n"
-                                "for a in \"$@\"; do printf '%s\\n' \"$a\"; done >\"$HOME/record.part\"\n"
-                                "mv \"$HOME/record.part\" \"$HOME/record\"\n");
+    installFakeTool("recording-tarvo", home / "tarvo");
     const fs::path record = home / "HOME/record";
     const auto launched = [&](const QStringList& arguments, const QProcessEnvironment& environment) {
         fs::remove(record);
