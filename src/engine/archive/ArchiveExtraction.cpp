@@ -511,22 +511,33 @@ void ArchiveEngine::flattenSingleRoot(const fs::path& folder)
     fs::remove(aside);
 }
 
-fs::path ArchiveEngine::extract(const fs::path& archive, const RarSupport& support,
-                                const std::optional<std::string>& password, const RunControl& control)
+namespace {
+
+// The archive's kind by its name; a name without one is no archive to extract.
+ArchiveKind requireKind(const fs::path& archive)
 {
     const auto kind = ArchiveKind::from(archive);
     if (!kind) {
         throw ArchiveError(ArchiveError::Case::notAnArchive);
     }
+    return *kind;
+}
+
+} // namespace
+
+fs::path ArchiveEngine::extract(const fs::path& archive, const RarSupport& support,
+                                const std::optional<std::string>& password, const RunControl& control)
+{
+    const ArchiveKind kind = requireKind(archive);
     const std::optional<std::string> secret = normalized(password);
     const fs::path path = cleanPath(archive);
     checkArchive(path);
-    if (kind->isSingleFile()) {
-        return decompress(*kind, path, support, secret, control);
+    if (kind.isSingleFile()) {
+        return decompress(kind, path, support, secret, control);
     }
     const fs::path parent = path.parent_path();
     const std::string base = ArchiveNames::stem(path);
-    const fs::path working = unpack(*kind, path, parent, base, support, secret, Selection{}, control);
+    const fs::path working = unpack(kind, path, parent, base, support, secret, Selection{}, control);
     try {
         // The usual case, a lone folder and nothing else, becomes the result in one rename.
         std::vector<fs::path> all;
@@ -551,10 +562,7 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
                                      const std::optional<std::string>& password, const RunControl& control,
                                      std::optional<bool> isDirectory)
 {
-    const auto kind = ArchiveKind::from(archive);
-    if (!kind) {
-        throw ArchiveError(ArchiveError::Case::notAnArchive);
-    }
+    const ArchiveKind kind = requireKind(archive);
     const auto entry = ArchiveNames::safeEntry(entryPath);
     if (!entry) {
         throw ArchiveError(ArchiveError::Case::entryCannotBeExtracted);
@@ -562,15 +570,15 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
     const std::optional<std::string> secret = normalized(password);
     const fs::path path = cleanPath(archive);
     checkArchive(path);
-    if (kind->isSingleFile()) {
+    if (kind.isSingleFile()) {
         // Its one entry is the whole of it, named after the archive.
         if (*entry != trimmed(ArchiveNames::stem(path))) {
             throw ArchiveError(ArchiveError::Case::entryCannotBeExtracted);
         }
-        return decompress(*kind, path, support, secret, control);
+        return decompress(kind, path, support, secret, control);
     }
 
-    const bool zipFamily = *kind == ArchiveKind::zip || *kind == ArchiveKind::jar;
+    const bool zipFamily = kind == ArchiveKind::zip || kind == ArchiveKind::jar;
     const ArchiveError cannotExtract(ArchiveError::Case::entryCannotBeExtracted);
     Selection selection;
     selection.entry = *entry;
@@ -578,15 +586,15 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
     // unar reads names as wildcard patterns, so it chooses by the lister's numbers; so does a RAR
     // folder or a RAR name with "*" or "?", which unrar cannot quote. unzip needs to know a folder
     // from a file. The listing tells all of it.
-    bool viaUnar = (*kind == ArchiveKind::sevenZip && !support.sevenZip) ||
-                   (*kind == ArchiveKind::zipx && !support.sevenZip && !bsdtarTool()) ||
-                   (*kind == ArchiveKind::rar && support.extractor && isUnar(*support.extractor));
-    const bool rarMayNeedUnar = *kind == ArchiveKind::rar && support.unar && !viaUnar;
+    bool viaUnar = (kind == ArchiveKind::sevenZip && !support.sevenZip) ||
+                   (kind == ArchiveKind::zipx && !support.sevenZip && !bsdtarTool()) ||
+                   (kind == ArchiveKind::rar && support.extractor && isUnar(*support.extractor));
+    const bool rarMayNeedUnar = kind == ArchiveKind::rar && support.unar && !viaUnar;
     if (rarMayNeedUnar && unrarCannotQuote(path, *entry)) {
         viaUnar = true;
     }
     const bool needListing =
-        viaUnar || rarMayNeedUnar || (zipFamily && isDirectory != false) || (*kind == ArchiveKind::rar && !isDirectory);
+        viaUnar || rarMayNeedUnar || (zipFamily && isDirectory != false) || (kind == ArchiveKind::rar && !isDirectory);
     // Only lsar knows unar's numbers; everything else Tarvo's own lister tells as well.
     const bool needNumbers = viaUnar || rarMayNeedUnar;
     if (needListing && (support.lister || (support.entryLister && !needNumbers))) {
@@ -617,7 +625,7 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
             throw;
         }
     }
-    const fs::path working = unpack(*kind, path, parent, base, support, secret, selection, control);
+    const fs::path working = unpack(kind, path, parent, base, support, secret, selection, control);
     try {
         // A tool may end well without writing the entry: 7zz with a name that matches nothing.
         std::error_code error;

@@ -1,0 +1,17 @@
+# Run by CTest: the layer check passes a tree in order and fails one where a low layer reaches up.
+set(root "${WORK_DIR}/layers")
+file(REMOVE_RECURSE "${root}")
+file(WRITE "${root}/low/Low.h" "#pragma once\n")
+file(WRITE "${root}/high/High.cpp" "#include \"High.h\"\n#include \"low/Low.h\"\n")
+file(WRITE "${root}/Top.cpp" "#include \"high/High.h\"\n")
+set(check "${CMAKE_COMMAND}" -DROOT=${root} "-DRULES=low|high:low" -DSTAMP=${root}/stamp
+          -P "${SOURCE_DIR}/cmake/CheckLayers.cmake")
+execute_process(COMMAND ${check} RESULT_VARIABLE status ERROR_VARIABLE output)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "A tree in order was refused:\n${output}")
+endif()
+file(APPEND "${root}/low/Low.h" "#include \"high/High.h\"\n")
+execute_process(COMMAND ${check} RESULT_VARIABLE status ERROR_VARIABLE output)
+if(status EQUAL 0 OR NOT output MATCHES "low/Low.h: #include \"high/High.h\"")
+    message(FATAL_ERROR "A low layer including a high one was let through:\n${output}")
+endif()
