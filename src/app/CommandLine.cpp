@@ -125,6 +125,10 @@ Options parse(const std::vector<std::string>& arguments)
     if (options.operands.empty()) {
         throw UsageError{options.command + " needs " + (options.command == "compress" ? "items" : "an archive")};
     }
+    // Packing anyway would hand over, without a word, a plain archive the user believes is locked.
+    if (options.command == "compress" && options.passwordFromInput && options.format == ArchiveFormat::tarGz) {
+        throw UsageError{"a tar.gz archive cannot hold a password (zip, 7z and rar can)"};
+    }
     if (options.command == "list" && options.operands.size() != 1) {
         throw UsageError{"list takes one archive"};
     }

@@ -114,6 +114,7 @@ TEST_F(CommandLine, UsageLanguageAndSelfTest)
     for (const std::vector<std::string>& wrong :
          std::vector<std::vector<std::string>>{{"compress"},
                                                {"compress", "--format", "tgz", "x"},
+                                               {"compress", "--format=tar.gz", "--password-stdin", "x"},
                                                {"extract", "--json", "a.zip"},
                                                {"list", "a", "b"},
                                                {"list", "--level"},

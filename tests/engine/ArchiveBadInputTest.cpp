@@ -101,6 +101,8 @@ TEST_F(BadInput, HostileAndBrokenArchivesWriteNothingOutsideAndLeaveNothingBehin
     if (fs::exists(fixture)) {
         fs::copy_file(fixture, dir / "archives" / "evil.rar");
     }
+    // Whatever the user's own tool settings say: UNZIP=-: would let unzip write "../".
+    const tarvo::test::ScopedEnv unzipOptions("UNZIP", "-:");
     for (const auto& archive : fs::directory_iterator(dir / "archives")) {
         extractSafely(archive.path());
     }

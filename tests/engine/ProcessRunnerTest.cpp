@@ -126,10 +126,13 @@ TEST_F(ProcessRunnerTest, TheChildsSessionInputAndWorkingFolder)
     // Standard input is /dev/null unless a text is given, even when the application's holds an answer;
     // the child leads a new session without a controlling terminal, so /dev/tty cannot be opened.
     std::filesystem::create_directory(dir / "work here");
-    ToolRun run = script("where", "pwd; echo \"$TARVO_TEST_MARK\"; cat; cut -d' ' -f6 /proc/$$/stat; echo $$; "
+    ToolRun run = script("where", "pwd; echo \"$LC_ALL|$UNZIP|$ZIPOPT\"; cat; cut -d' ' -f6 /proc/$$/stat; echo $$; "
                                   "(read answer < /dev/tty) 2>/dev/null && echo tty; exit 0");
     run.currentDirectory = dir / "work here";
-    tarvo::test::ScopedEnv mark("TARVO_TEST_MARK", "inherited");
+    // Of the application's variables the tool gets the locale's, none that configure a tool.
+    tarvo::test::ScopedEnv locale("LC_ALL", "C.UTF-8");
+    tarvo::test::ScopedEnv unzip("UNZIP", "-:");
+    tarvo::test::ScopedEnv zip("ZIPOPT", "-9");
     int answer[2];
     ASSERT_EQ(::pipe(answer), 0);
     ASSERT_EQ(::write(answer[1], "typed\n", 6), 6);
@@ -142,7 +145,7 @@ TEST_F(ProcessRunnerTest, TheChildsSessionInputAndWorkingFolder)
     ::close(ownInput);
     ASSERT_EQ(got.size(), 4u);
     EXPECT_EQ(got[0], (dir / "work here").string());
-    EXPECT_EQ(got[1], "inherited");
+    EXPECT_EQ(got[1], "C.UTF-8||");
     EXPECT_EQ(got[2], got[3]) << "the child is not a session leader";
 
     // Input larger than a pipe, echoed back while it is still being written.

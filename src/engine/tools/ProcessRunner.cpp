@@ -168,18 +168,16 @@ pid_t spawnChild(const ToolRun& tool, int input, int output, int error)
     }
     argv.push_back(nullptr);
 
+    const std::vector<std::string> variables = tool.environment ? *tool.environment : ProcessRunner::toolEnvironment();
     std::vector<char*> envp;
-    if (tool.environment) {
-        envp.reserve(tool.environment->size() + 1);
-        for (const std::string& variable : *tool.environment) {
-            envp.push_back(const_cast<char*>(variable.c_str()));
-        }
-        envp.push_back(nullptr);
+    envp.reserve(variables.size() + 1);
+    for (const std::string& variable : variables) {
+        envp.push_back(const_cast<char*>(variable.c_str()));
     }
+    envp.push_back(nullptr);
 
     pid_t child = 0;
-    const int result = ::posix_spawn(&child, path.c_str(), actions.get(), attributes.get(), argv.data(),
-                                     tool.environment ? envp.data() : environ);
+    const int result = ::posix_spawn(&child, path.c_str(), actions.get(), attributes.get(), argv.data(), envp.data());
     if (result != 0) {
         throw std::system_error(result, std::generic_category(), "cannot start " + path);
     }
@@ -466,6 +464,22 @@ void judge(const ToolRun& tool, const Exit& exit, const OutputTail& tail, bool p
 }
 
 } // namespace
+
+std::vector<std::string> ProcessRunner::toolEnvironment()
+{
+    // A list of what is kept, not of what is dropped: each tool reads variables of its own
+    // (UNZIP=-: lets unzip write above its folder), and new ones appear with new versions.
+    constexpr std::array<std::string_view, 6> kKept{"PATH=", "HOME=", "TMPDIR=", "TZ=", "LANG=", "LANGUAGE="};
+    std::vector<std::string> kept;
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        const std::string_view text(*variable);
+        if (text.starts_with("LC_") ||
+            std::any_of(kKept.begin(), kKept.end(), [&](std::string_view name) { return text.starts_with(name); })) {
+            kept.emplace_back(text);
+        }
+    }
+    return kept;
+}
 
 void ProcessRunner::run(const ToolRun& tool, const LineHandler& onLine)
 {

@@ -30,7 +30,8 @@ struct ToolRun
     // Present: the child's standard output goes to this new file (never an existing one) instead
     // of being read as lines.
     std::optional<std::filesystem::path> standardOutputFile;
-    // Absent: the child inherits the application's environment unchanged.
+    // Absent: the child gets toolEnvironment(), never the variables through which users configure
+    // the tools (UNZIP, ZIPOPT, GZIP, TAR_OPTIONS, ...).
     std::optional<std::vector<std::string>> environment;
     // Absent: the run cannot be cancelled.
     std::shared_ptr<ArchiveSession> session;
@@ -51,6 +52,9 @@ public:
     using LineHandler = std::function<void(std::string_view line)>;
 
     static constexpr std::string_view kMask = "\u2022\u2022\u2022\u2022";
+
+    // The application's PATH, HOME, TMPDIR, TZ and locale variables, and nothing else.
+    static std::vector<std::string> toolEnvironment();
 
     // Runs the tool for its effects. Every non-empty output line of standard output and standard
     // error is handed to `onLine` as it arrives (always on the calling thread, one at a time).

@@ -67,12 +67,8 @@ std::optional<std::filesystem::path> ToolLocator::which(std::string_view name)
     const std::string searchPath =
         path != nullptr ? std::string("/home/linuxbrew/.linuxbrew/bin:/usr/local/bin:") + path : "/usr/bin:/bin";
 
-    std::vector<std::string> environment;
-    for (char** variable = environ; *variable != nullptr; ++variable) {
-        if (std::strncmp(*variable, "PATH=", 5) != 0) {
-            environment.emplace_back(*variable);
-        }
-    }
+    std::vector<std::string> environment = ProcessRunner::toolEnvironment();
+    std::erase_if(environment, [](const std::string& variable) { return variable.starts_with("PATH="); });
     environment.push_back("PATH=" + searchPath);
 
     ToolRun run;
