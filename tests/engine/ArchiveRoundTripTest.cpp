@@ -4,8 +4,13 @@
 #include "l10n/L10n.h"
 #include "vocabulary/ArchiveError.h"
 
+#include <atomic>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <set>
 #include <thread>
+#include <unistd.h>
 
 using namespace tarvo::engine;
 using namespace std::chrono_literals;
@@ -202,6 +207,82 @@ TEST_F(RoundTrip, CancellingRemovesThePartialArchiveAndTheStagingFolder)
         EXPECT_EQ(namesIn(dir / "tmp"), Names{}) << format.rawValue();
     }
     EXPECT_EQ(readFile(dir / "one" / "noise.bin").size(), noise.size());
+}
+
+// Reads every process's command line, as any user of the machine can, until stopped; notes each
+// tool whose arguments held the secret.
+class CommandLineWatch
+{
+public:
+    explicit CommandLineWatch(std::string secret)
+        : m_secret(std::move(secret))
+        , m_thread([this] {
+            while (!m_stop) {
+                // Processes come and go while the folder is read: no step may throw.
+                std::error_code error;
+                for (fs::directory_iterator it("/proc", error), end; !error && it != end; it.increment(error)) {
+                    std::string line = readCmdline(it->path() / "cmdline");
+                    if (line.find(m_secret) != std::string::npos) {
+                        const std::lock_guard lock(m_mutex);
+                        m_seen.insert(fs::path(line.substr(0, line.find('\0'))).filename().string());
+                    }
+                }
+            }
+        })
+    {}
+    ~CommandLineWatch() { stop(); }
+    std::set<std::string> stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        return m_seen;
+    }
+
+private:
+    static std::string readCmdline(const fs::path& path)
+    {
+        // A process that ends while it is read fails the read: a stream would throw.
+        std::string text;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        std::array<char, 4096> chunk{};
+        for (ssize_t got = 0; fd >= 0 && (got = ::read(fd, chunk.data(), chunk.size())) > 0;) {
+            text.append(chunk.data(), static_cast<std::size_t>(got));
+        }
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return text;
+    }
+    std::string m_secret;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::set<std::string> m_seen;
+    std::thread m_thread;
+};
+
+TEST_F(RoundTrip, NoPasswordOnACommandLineButUnars)
+{
+    // Busy for a while, so that a tool's command line can be read while it runs.
+    writeFile(dir / "Big" / "noise.bin", tarvo::test::noise(16 << 20));
+    writeFile(dir / "Big" / "note.txt", "note");
+    const std::string secret = "Zq7-unlikely-secret";
+    CommandLineWatch watch(secret);
+    for (ArchiveFormat format : {ArchiveFormat::zip, ArchiveFormat::sevenZip}) {
+        const fs::path archive = pack({dir / "Big"}, format, secret);
+        EXPECT_TRUE(ArchiveCatalog::list(archive, secret, tools, {}).isEncrypted) << format.rawValue();
+        EXPECT_EQ(readFile(ArchiveEngine::extract(archive, tools, secret, {}) / "note.txt"), "note");
+        // A wrong answer ends as a wrong password; the tool is never left waiting for another.
+        EXPECT_EQ(failure([&] { ArchiveEngine::extract(archive, tools, "wrong", {}); }),
+                  ArchiveError::Case::wrongPassword)
+            << format.rawValue();
+    }
+    // Where no other way exists, unar takes it as an argument: the watch does see that.
+    RarSupport unarOnly = tools;
+    unarOnly.sevenZip.reset();
+    EXPECT_EQ(readFile(ArchiveEngine::extract(dir / "out" / "Big.7z", unarOnly, secret, {}) / "note.txt"), "note");
+    EXPECT_EQ(watch.stop(), (std::set<std::string>{"lsar", "unar"}));
 }
 
 TEST_F(RoundTrip, FlatteningLiftsOnlyALoneRealFolder)

@@ -144,7 +144,7 @@ std::vector<std::string> ArchiveEngine::zipArguments(const fs::path& destination
 {
     std::vector<std::string> arguments = {"-r", "-y", std::string(level.zipSwitch())};
     if (password) {
-        arguments.insert(arguments.end(), {"-P", *password});
+        arguments.push_back("-e"); // asks for the password on the terminal, twice
     }
     arguments.push_back(destination.string());
     // The exclusion list comes before "--": after it, "-x" would be a file name. zip takes an
@@ -189,7 +189,7 @@ std::vector<std::string> ArchiveEngine::rarArguments(const fs::path& destination
     // "-ol" stores links as links, as zip -y and tar do, instead of what they point to.
     std::vector<std::string> arguments = {"a", "-r", "-y", "-ol", std::string(level.rarSwitch())};
     if (password) {
-        arguments.push_back("-hp" + *password);
+        arguments.push_back("-hp"); // asks for the password on the terminal, twice
     }
     if (skipJunk) {
         arguments.insert(arguments.end(), {"-x*.DS_Store", "-x__MACOSX", "-x.AppleDouble", "-x.Spotlight-V100",
@@ -212,7 +212,7 @@ std::vector<std::string> ArchiveEngine::sevenZipArguments(const fs::path& destin
     std::vector<std::string> arguments = {
         "a", "-y", "-bso1", "-bsp1", "-snl", "-spd", std::string(level.sevenZipSwitch())};
     if (password) {
-        arguments.push_back("-p" + *password);
+        arguments.push_back("-p"); // reads the password from standard input
         arguments.push_back("-mhe=on");
     }
     if (skipJunk) {
@@ -241,7 +241,8 @@ void ArchiveEngine::compressZip(const std::vector<fs::path>& sources, const fs::
                 std::vector<std::string> arguments = zipArguments(destination, names, password, level, skipJunk);
                 arguments.insert(arguments.begin(), {"-b", scratch.string()});
                 try {
-                    runTool("/usr/bin/zip", std::move(arguments), folder, {0, 1}, password, control);
+                    runTool("/usr/bin/zip", std::move(arguments), folder, {0, 1}, password,
+                            PasswordRoute::newOnTerminal, control);
                 } catch (const ArchiveError& error) {
                     // "zip error: Nothing to do!": every item was left out or vanished.
                     if (error.errorCase() == ArchiveError::Case::toolFailed && error.status() == 12) {
@@ -264,7 +265,7 @@ void ArchiveEngine::compressTarGz(const std::vector<fs::path>& sources, const fs
     inWorkingFolder(sources, false, control.session,
                     [&](const fs::path& folder, const std::vector<std::string>& names) {
                         runTool(tar.path, tarArguments(destination, names, level, skipJunk, tar.isBsdtar), folder, {0},
-                                std::nullopt, control);
+                                std::nullopt, PasswordRoute::argument, control);
                     });
 }
 
@@ -276,7 +277,8 @@ void ArchiveEngine::compressRar(const std::vector<fs::path>& sources, const fs::
     // "?" in names as wildcards with no way to quote them. In a staging folder that holds only the
     // chosen items, neither can pick up anything else.
     inWorkingFolder(sources, true, control.session, [&](const fs::path& folder, const std::vector<std::string>& names) {
-        runTool(tool, rarArguments(destination, names, password, level, skipJunk), folder, {0, 1}, password, control);
+        runTool(tool, rarArguments(destination, names, password, level, skipJunk), folder, {0, 1}, password,
+                PasswordRoute::newOnTerminal, control);
     });
 }
 
@@ -287,7 +289,7 @@ void ArchiveEngine::compressSevenZip(const std::vector<fs::path>& sources, const
     inWorkingFolder(sources, false, control.session,
                     [&](const fs::path& folder, const std::vector<std::string>& names) {
                         runTool(tool, sevenZipArguments(destination, names, password, level, skipJunk), folder, {0, 1},
-                                password, control);
+                                password, PasswordRoute::standardInput, control);
                     });
 }
 

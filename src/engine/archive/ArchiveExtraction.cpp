@@ -68,7 +68,7 @@ void runUnar(const fs::path& tool, const fs::path& archive, const fs::path& dest
     }
     // unar parses headers as lsar does, and a broken one can make it grow without end. The ceiling
     // leaves room for 7-Zip's largest dictionary (1.5 GiB) and RAR's up to 1 GiB.
-    runTool(tool, std::move(arguments), std::nullopt, {0}, password, control,
+    runTool(tool, std::move(arguments), std::nullopt, {0}, password, PasswordRoute::argument, control,
             ArchiveCatalog::memoryCeiling(archive, 2ULL << 30));
 }
 
@@ -76,9 +76,6 @@ void runUnzip(const fs::path& archive, const fs::path& destination, const std::o
               const Selection& selection, const RunControl& control)
 {
     std::vector<std::string> arguments = {"-o"};
-    if (password) {
-        arguments.insert(arguments.end(), {"-P", *password});
-    }
     // unzip reads wildcards in the archive's name too: Report[1].zip would open Report1.zip.
     arguments.push_back(ArchiveEngine::unzipLiteral(archive.string()));
     if (selection.entry) {
@@ -86,7 +83,7 @@ void runUnzip(const fs::path& archive, const fs::path& destination, const std::o
         arguments.push_back(selection.isDirectory ? literal + "/*" : literal);
     }
     arguments.insert(arguments.end(), {"-d", destination.string()});
-    runTool("/usr/bin/unzip", std::move(arguments), std::nullopt, {0, 1}, password, control);
+    runTool("/usr/bin/unzip", std::move(arguments), std::nullopt, {0, 1}, password, PasswordRoute::terminal, control);
 }
 
 // Run as root, bsdtar would also restore set-user-ID bits, access lists, extended attributes and
@@ -117,7 +114,7 @@ void runTar(ArchiveKind kind, const fs::path& archive, const fs::path& destinati
     if (selection.entry) {
         arguments.push_back(tool.isBsdtar ? ArchiveEngine::tarLiteral(*selection.entry) : *selection.entry);
     }
-    runTool(tool.path, std::move(arguments), std::nullopt, {0}, std::nullopt, control);
+    runTool(tool.path, std::move(arguments), std::nullopt, {0}, std::nullopt, PasswordRoute::argument, control);
 }
 
 std::optional<fs::path> bsdtarTool()
@@ -131,29 +128,28 @@ void runBsdtar(const fs::path& tool, const fs::path& archive, const fs::path& de
 {
     std::vector<std::string> arguments = {"-xvf", archive.string(), "-C", destination.string(), "--no-same-owner"};
     arguments.emplace_back(kPlainPermissions);
-    if (password) {
-        arguments.insert(arguments.end(), {"--passphrase", *password});
-    }
     arguments.push_back("--");
     if (selection.entry) {
         arguments.push_back(ArchiveEngine::tarLiteral(*selection.entry));
     }
-    runTool(tool, std::move(arguments), std::nullopt, {0}, password, control);
+    runTool(tool, std::move(arguments), std::nullopt, {0}, password, PasswordRoute::standardInput, control);
 }
 
 void run7zz(const fs::path& tool, const fs::path& archive, const fs::path& destination,
             const std::optional<std::string>& password, const Selection& selection, const RunControl& control)
 {
-    // A bare "-p" keeps 7-Zip from asking for a password it cannot get; "-spd" takes the entry name
-    // literally; "-bsp1" reports the percentage done. 7-Zip takes a folder entry with everything
-    // below it.
-    std::vector<std::string> arguments = {
-        "x",    "-y", "-bso1",         "-bsp1", "-o" + destination.string(), password ? "-p" + *password : "-p",
-        "-spd", "--", archive.string()};
+    // Given a password, 7-Zip asks for it on standard input when it needs it; without one, a bare
+    // "-p" keeps it from asking. "-spd" takes the entry name literally; "-bsp1" reports the
+    // percentage done. 7-Zip takes a folder entry with everything below it.
+    std::vector<std::string> arguments = {"x", "-y", "-bso1", "-bsp1", "-o" + destination.string()};
+    if (!password) {
+        arguments.push_back("-p");
+    }
+    arguments.insert(arguments.end(), {"-spd", "--", archive.string()});
     if (selection.entry) {
         arguments.push_back(*selection.entry);
     }
-    runTool(tool, std::move(arguments), std::nullopt, {0, 1}, password, control);
+    runTool(tool, std::move(arguments), std::nullopt, {0, 1}, password, PasswordRoute::standardInput, control);
 }
 
 void runSevenZip(const fs::path& archive, const fs::path& destination, const RarSupport& support,
@@ -203,14 +199,14 @@ void runRar(const fs::path& archive, const fs::path& destination, const RarSuppo
     if (!target.ends_with('/')) {
         target += '/';
     }
-    // "-p-" keeps unrar from asking for a password it cannot get.
-    std::vector<std::string> arguments = {
-        "x", "-y", "-o+", password ? "-p" + *password : "-p-", "--", archive.string()};
+    // A bare "-p" has unrar ask for the password on its terminal; "-p-" keeps it from asking for
+    // one it cannot get.
+    std::vector<std::string> arguments = {"x", "-y", "-o+", password ? "-p" : "-p-", "--", archive.string()};
     if (selection.entry) {
         arguments.push_back(selection.isDirectory ? *selection.entry + "/*" : *selection.entry);
     }
     arguments.push_back(target);
-    runTool(tool, std::move(arguments), std::nullopt, {0, 1}, password, control);
+    runTool(tool, std::move(arguments), std::nullopt, {0, 1}, password, PasswordRoute::terminal, control);
 }
 
 void runExtraction(ArchiveKind kind, const fs::path& archive, const fs::path& destination, const RarSupport& support,
@@ -398,8 +394,7 @@ fs::path unpack(ArchiveKind kind, const fs::path& archive, const fs::path& paren
 // One compressed file becomes the file itself, beside the archive and named after it ("notes.txt"
 // from "notes.txt.gz"). The data goes through the compressor's own tool to a hidden file, never
 // under a name the archive chooses.
-fs::path decompress(ArchiveKind kind, const fs::path& archive, const RarSupport& support,
-                    const std::optional<std::string>& password, const RunControl& control)
+fs::path decompress(ArchiveKind kind, const fs::path& archive, const RarSupport& support, const RunControl& control)
 {
     if (!kind.hasMagic(archive)) {
         throw ArchiveError(ArchiveError::Case::notAnArchive);
@@ -415,7 +410,8 @@ fs::path decompress(ArchiveKind kind, const fs::path& archive, const RarSupport&
         run.arguments = {"-d", "-c", "--", archive.string()};
     } else if (support.sevenZip) {
         run.executable = *support.sevenZip;
-        run.arguments = {"e", "-so", "-t" + type, password ? "-p" + *password : "-p", "--", archive.string()};
+        // One compressed file holds no password; a bare "-p" keeps 7-Zip from asking for one.
+        run.arguments = {"e", "-so", "-t" + type, "-p", "--", archive.string()};
     } else if (support.unar) {
         run.executable = *support.unar;
         run.arguments = {"-output-directory", "-", "--", archive.string()};
@@ -533,7 +529,7 @@ fs::path ArchiveEngine::extract(const fs::path& archive, const RarSupport& suppo
     const fs::path path = cleanPath(archive);
     checkArchive(path);
     if (kind.isSingleFile()) {
-        return decompress(kind, path, support, secret, control);
+        return decompress(kind, path, support, control);
     }
     const fs::path parent = path.parent_path();
     const std::string base = ArchiveNames::stem(path);
@@ -575,7 +571,7 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
         if (*entry != trimmed(ArchiveNames::stem(path))) {
             throw ArchiveError(ArchiveError::Case::entryCannotBeExtracted);
         }
-        return decompress(kind, path, support, secret, control);
+        return decompress(kind, path, support, control);
     }
 
     const bool zipFamily = kind == ArchiveKind::zip || kind == ArchiveKind::jar;

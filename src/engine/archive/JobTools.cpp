@@ -9,7 +9,7 @@ namespace tarvo::engine {
 
 void runTool(const std::filesystem::path& executable, std::vector<std::string> arguments,
              const std::optional<std::filesystem::path>& folder, std::set<std::int32_t> success,
-             const std::optional<std::string>& password, const RunControl& control,
+             const std::optional<std::string>& password, PasswordRoute route, const RunControl& control,
              std::optional<std::uint64_t> memoryCeiling)
 {
     ToolRun run;
@@ -20,6 +20,21 @@ void runTool(const std::filesystem::path& executable, std::vector<std::string> a
     run.successCodes = std::move(success);
     run.session = control.session;
     run.redact = password.value_or(std::string());
+    if (password) {
+        switch (route) {
+        case PasswordRoute::argument:
+            break;
+        case PasswordRoute::standardInput:
+            run.standardInput = *password + "\n";
+            break;
+        case PasswordRoute::terminal:
+        case PasswordRoute::newOnTerminal:
+            run.terminalAnswer = *password;
+            // One prompt more than the tool should need: see ToolRun.
+            run.terminalPrompts = route == PasswordRoute::terminal ? 2 : 3;
+            break;
+        }
+    }
     if (!control.onProgress) {
         ProcessRunner::run(run);
         return;

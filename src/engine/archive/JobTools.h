@@ -12,11 +12,21 @@
 
 namespace tarvo::engine {
 
+// How a tool takes the password. On a command line any user of the machine can read it while the
+// tool runs, so only a tool that has no other way (unar) gets it there.
+enum class PasswordRoute : std::uint8_t
+{
+    argument,      // already in the arguments
+    standardInput, // one line: 7-Zip, bsdtar
+    terminal,      // asked once: unzip, unrar
+    newOnTerminal, // asked twice, to confirm it: zip -e, rar -hp
+};
+
 // One tool run of a compress or extract job: the job's session and line handler, the password
-// masked in the tool's message.
+// handed over by `route` and masked in the tool's message.
 void runTool(const std::filesystem::path& executable, std::vector<std::string> arguments,
              const std::optional<std::filesystem::path>& folder, std::set<std::int32_t> success,
-             const std::optional<std::string>& password, const RunControl& control,
+             const std::optional<std::string>& password, PasswordRoute route, const RunControl& control,
              std::optional<std::uint64_t> memoryCeiling = std::nullopt);
 
 // Gives a finished result, a folder or a file with `extension`, its real name in `directory`: the

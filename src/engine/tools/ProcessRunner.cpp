@@ -17,9 +17,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <system_error>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -38,6 +40,11 @@ constexpr std::size_t kShortRead = 1024;
 constexpr int kPipeCapacity = 1024 * 1024;
 // How often a run that can be cancelled looks whether a cancelled tool left helpers behind.
 constexpr int kCancelCheckMilliseconds = 100;
+// How often a tool given a terminal is looked at, and how long it must wait there with echo off
+// and nothing typed before that counts as a prompt. A tool between reading an answer and turning
+// echo back on can look the same: the spare prompt a run allows covers that.
+constexpr int kTerminalCheckMilliseconds = 10;
+constexpr auto kPromptSettle = std::chrono::milliseconds(40);
 
 class FileDescriptor
 {
@@ -88,6 +95,69 @@ Pipe makePipe()
     return {FileDescriptor(fds[0]), FileDescriptor(fds[1])};
 }
 
+// A pseudo-terminal for a tool that reads its password from the terminal. Its line editing is off,
+// so that every character of a password arrives as typed and none raises a signal.
+class Terminal
+{
+public:
+    Terminal()
+        : m_master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC))
+    {
+        if (!m_master || ::grantpt(m_master.get()) != 0 || ::unlockpt(m_master.get()) != 0) {
+            throw std::system_error(errno, std::generic_category(), "cannot open a terminal");
+        }
+        std::array<char, 128> name{};
+        if (::ptsname_r(m_master.get(), name.data(), name.size()) != 0) {
+            throw std::system_error(errno, std::generic_category(), "cannot open a terminal");
+        }
+        m_slavePath = name.data();
+        m_slave = FileDescriptor(::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+        termios settings{};
+        if (!m_slave || ::tcgetattr(m_slave.get(), &settings) != 0) {
+            throw std::system_error(errno, std::generic_category(), "cannot open a terminal");
+        }
+        settings.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | ISTRIP);
+        settings.c_lflag &= ~static_cast<tcflag_t>(ISIG | IEXTEN);
+        for (int key : {VERASE, VKILL, VWERASE, VREPRINT, VLNEXT, VEOF, VEOL, VEOL2}) {
+            settings.c_cc[key] = _POSIX_VDISABLE;
+        }
+        ::tcsetattr(m_slave.get(), TCSANOW, &settings);
+        ::fcntl(m_master.get(), F_SETFL, O_NONBLOCK);
+    }
+
+    const std::string& slavePath() const noexcept { return m_slavePath; }
+    int master() const noexcept { return m_master.get(); }
+
+    // Whether the tool waits at its terminal with echo off and nothing typed: a password prompt.
+    bool waitsForPassword() const
+    {
+        termios settings{};
+        int typed = 0;
+        return ::tcgetattr(m_slave.get(), &settings) == 0 && (settings.c_lflag & ECHO) == 0 &&
+               ::ioctl(m_slave.get(), FIONREAD, &typed) == 0 && typed == 0;
+    }
+
+    // What the tool writes there (its prompts, an echo) matters to no one, but it must not fill up.
+    void drain() const
+    {
+        std::array<char, 4096> discard{};
+        while (::read(m_master.get(), discard.data(), discard.size()) > 0) {
+        }
+    }
+
+    void type(const std::string& answer) const
+    {
+        const std::string line = answer + "\n";
+        // A line this short fits the terminal's buffer, which the tool has just emptied.
+        [[maybe_unused]] const ssize_t written = ::write(m_master.get(), line.data(), line.size());
+    }
+
+private:
+    FileDescriptor m_master;
+    FileDescriptor m_slave;
+    std::string m_slavePath;
+};
+
 class SpawnActions
 {
 public:
@@ -121,10 +191,15 @@ void check(int error, const char* what)
     }
 }
 
-pid_t spawnChild(const ToolRun& tool, int input, int output, int error)
+pid_t spawnChild(const ToolRun& tool, int input, int output, int error, const Terminal* terminal)
 {
     SpawnActions actions;
-    if (input >= 0) {
+    if (terminal) {
+        // Opened after the new session begins, so that it becomes the tool's controlling terminal:
+        // what /dev/tty names when the tool asks for a password.
+        check(::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, terminal->slavePath().c_str(), O_RDWR, 0),
+              "posix_spawn_file_actions");
+    } else if (input >= 0) {
         check(::posix_spawn_file_actions_adddup2(actions.get(), input, STDIN_FILENO), "posix_spawn_file_actions");
     } else {
         check(::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0),
@@ -302,7 +377,7 @@ private:
 // Starts the child and pumps its three pipes until both outputs end, then reaps it.
 // `tail` receives lines through the splitters; it is told which bytes stay valid while they are split.
 template <typename Output, typename Errors>
-Exit execute(const ToolRun& tool, Output& output, Errors& errors, OutputTail& tail)
+Exit execute(const ToolRun& tool, Output& output, Errors& errors, OutputTail& tail, bool& refusedAnswer)
 {
     Pipe out;
     if (!tool.standardOutputFile) {
@@ -310,7 +385,10 @@ Exit execute(const ToolRun& tool, Output& output, Errors& errors, OutputTail& ta
     }
     Pipe err = makePipe();
     Pipe in;
-    if (tool.standardInput) {
+    std::optional<Terminal> terminal;
+    if (tool.terminalAnswer) {
+        terminal.emplace();
+    } else if (tool.standardInput) {
         in = makePipe();
     }
     // Fewer wake-ups for tools that print a line per file.
@@ -320,7 +398,7 @@ Exit execute(const ToolRun& tool, Output& output, Errors& errors, OutputTail& ta
 
     pid_t child = 0;
     auto spawn = [&] {
-        child = spawnChild(tool, in.read.get(), out.write.get(), err.write.get());
+        child = spawnChild(tool, in.read.get(), out.write.get(), err.write.get(), terminal ? &*terminal : nullptr);
         return child;
     };
     if (tool.session) {
@@ -337,7 +415,7 @@ Exit execute(const ToolRun& tool, Output& output, Errors& errors, OutputTail& ta
 
     std::optional<SigpipeGuard> sigpipe;
     std::string_view pendingInput;
-    if (tool.standardInput) {
+    if (tool.standardInput && !terminal) {
         sigpipe.emplace();
         pendingInput = *tool.standardInput;
         ::fcntl(in.write.get(), F_SETFL, O_NONBLOCK);
@@ -345,6 +423,30 @@ Exit execute(const ToolRun& tool, Output& output, Errors& errors, OutputTail& ta
             in.write.reset();
         }
     }
+
+    int prompts = 0;
+    std::optional<std::chrono::steady_clock::time_point> waiting;
+    auto answerPrompts = [&] {
+        terminal->drain();
+        if (!terminal->waitsForPassword()) {
+            waiting.reset();
+            return;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (!waiting) {
+            waiting = now;
+        } else if (now - *waiting >= kPromptSettle) {
+            waiting.reset();
+            if (++prompts > tool.terminalPrompts) {
+                // Asked again: the answer was refused, and another would only repeat it.
+                refusedAnswer = true;
+                guard.killGroup();
+                terminal.reset();
+                return;
+            }
+            terminal->type(*tool.terminalAnswer);
+        }
+    };
 
     std::unique_ptr<char[]> buffer(new char[kReadChunk]);
     bool gather = false;
@@ -368,7 +470,8 @@ Exit execute(const ToolRun& tool, Output& output, Errors& errors, OutputTail& ta
             fds[count] = {in.write.get(), POLLOUT, 0};
             roles[count++] = 2;
         }
-        if (::poll(fds.data(), count, tool.session ? kCancelCheckMilliseconds : -1) < 0) {
+        const int timeout = terminal ? kTerminalCheckMilliseconds : (tool.session ? kCancelCheckMilliseconds : -1);
+        if (::poll(fds.data(), count, timeout) < 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -379,6 +482,9 @@ Exit execute(const ToolRun& tool, Output& output, Errors& errors, OutputTail& ta
         // group may hold the outputs open.
         if (tool.session && tool.session->isCancelled() && guard.hasEnded()) {
             guard.killGroup();
+        }
+        if (terminal) {
+            answerPrompts();
         }
         for (nfds_t i = 0; i < count; ++i) {
             if (fds[i].revents == 0) {
@@ -505,8 +611,9 @@ void ProcessRunner::run(const ToolRun& tool, const LineHandler& onLine)
     };
     LineSplitter output([&](std::string_view line, bool redrawn) { sink(line, redrawn && redraws); });
     LineSplitter errors([&](std::string_view line) { sink(line, false); });
-    const Exit exit = execute(tool, output, errors, tail);
-    judge(tool, exit, tail, passwordFailure);
+    bool refusedAnswer = false;
+    const Exit exit = execute(tool, output, errors, tail, refusedAnswer);
+    judge(tool, exit, tail, passwordFailure || refusedAnswer);
 }
 
 namespace {
@@ -542,7 +649,9 @@ RawCapture captureRaw(const ToolRun& tool, const ProcessRunner::LineHandler& onO
             raw.passwordFailure = true;
         }
     });
-    raw.exit = execute(tool, output, errors, raw.tail);
+    bool refusedAnswer = false;
+    raw.exit = execute(tool, output, errors, raw.tail, refusedAnswer);
+    raw.passwordFailure = raw.passwordFailure || refusedAnswer;
     return raw;
 }
 

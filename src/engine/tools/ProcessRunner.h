@@ -27,6 +27,13 @@ struct ToolRun
     // Written to the child's standard input, which is then closed. Absent: standard input is
     // /dev/null, so that a tool asking for a password gets end of file instead of waiting.
     std::optional<std::string> standardInput;
+    // Present: the tool asks for a password on its terminal, as zip -e, unzip, rar and unrar do.
+    // It gets a pseudo-terminal of its own as standard input and controlling terminal, and each
+    // time it waits there with echo off the runner types this answer, at most `terminalPrompts`
+    // times: a tool that asks once more is stopped, and the run ends as a wrong password. Thus the
+    // password is never on a command line, where any user of the machine could read it.
+    std::optional<std::string> terminalAnswer;
+    int terminalPrompts = 1;
     // Present: the child's standard output goes to this new file (never an existing one) instead
     // of being read as lines.
     std::optional<std::filesystem::path> standardOutputFile;
