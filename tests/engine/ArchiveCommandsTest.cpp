@@ -92,7 +92,7 @@ TEST(FakeRarTools, RarCreationAndUnrarExtraction)
     args = recorded("rar.args");
     EXPECT_EQ(args.back(), "*.txt");
     const std::filesystem::path staging = recorded("rar.pwd").front();
-    EXPECT_TRUE(staging.filename().string().starts_with("Tarvo-")) << staging;
+    EXPECT_TRUE(staging.filename().string().starts_with(".tarvo-")) << staging;
     EXPECT_FALSE(std::filesystem::exists(staging));
     // A failing tool leaves neither its partial archive nor the staging folder behind.
     writeFile(rar.string() + ".status", "2");

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <mutex>
 #include <set>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -157,12 +158,41 @@ TEST_F(RoundTrip, NamingStagingAndValidation)
     const fs::path mixed =
         pack({dir / "a" / "x.txt", dir / "b" / "x.txt", dir / "a" / "Docs", dir / "b" / "Docs"}, ArchiveFormat::zip);
     EXPECT_EQ(mixed.filename(), "Archive.zip");
-    EXPECT_EQ(namesIn(dir / "tmp"), Names{}) << "the staging folder stayed";
+    EXPECT_EQ(namesIn(dir / "out"), Names{"Archive.zip"}) << "the staging folder stayed";
     const fs::path result = ArchiveEngine::extract(mixed, tools, std::nullopt, {});
     EXPECT_EQ(namesIn(result), (Names{"Docs", "Docs 2", "x 2.txt", "x.txt"}));
     EXPECT_EQ(readFile(result / "x 2.txt"), "b");
     EXPECT_EQ(readFile(result / "Docs 2" / "d.txt"), "b");
     EXPECT_EQ(pack({dir / "a" / "x.txt"}, ArchiveFormat::zip, "", " My/Set.ZIP ").filename(), "My-Set.zip");
+
+    // Staged by hard links, no second copy, in a folder nobody else may enter: a file that only its
+    // private parent protected stays protected. Across file systems, a copy.
+    fs::permissions(dir / "a", fs::perms::owner_all);
+    fs::permissions(dir / "a" / "Docs", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+    const auto info = [](const fs::path& path) {
+        struct stat data
+        {};
+        EXPECT_EQ(::lstat(path.c_str(), &data), 0) << path;
+        return data;
+    };
+    std::vector<fs::path> items = {dir / "a" / "x.txt", dir / "b" / "x.txt", dir / "a" / "Docs"};
+    const bool otherFileSystem = fs::is_directory("/dev/shm") && info("/dev/shm").st_dev != info(dir.path()).st_dev;
+    TempDir elsewhere("/dev/shm");
+    if (otherFileSystem) {
+        writeFile(elsewhere / "far.txt", "far");
+        items.push_back(elsewhere / "far.txt");
+    }
+    const fs::path staged = ArchiveEngine::stage(items, dir / "out");
+    EXPECT_EQ(staged.parent_path(), dir / "out");
+    EXPECT_EQ(info(staged).st_mode & 07777, 0700u);
+    EXPECT_EQ(info(staged / "x 2.txt").st_ino, info(dir / "b" / "x.txt").st_ino);
+    EXPECT_EQ(info(staged / "Docs" / "d.txt").st_nlink, 2u);
+    EXPECT_EQ(info(staged / "Docs").st_mode & 07777, 0750u);
+    if (otherFileSystem) {
+        EXPECT_EQ(info(staged / "far.txt").st_nlink, 1u);
+        EXPECT_EQ(readFile(staged / "far.txt"), "far");
+    }
+    fs::remove_all(staged);
 
     // Into the folder being packed, or below it: refused, nothing written.
     CompressRequest inside;
@@ -192,8 +222,19 @@ TEST_F(RoundTrip, CancellingRemovesThePartialArchiveAndTheStagingFolder)
         fs::create_directories(dir / "out");
         RunControl control{std::make_shared<ArchiveSession>(), {}};
         std::thread canceller([&] {
-            // Once the tool has begun writing in the output folder it is at work.
-            for (int i = 0; i < 2000 && fs::is_empty(dir / "out"); ++i) {
+            // Once the tool has begun writing in the output folder it is at work: staging (by links)
+            // writes no file there.
+            const auto writing = [&] {
+                std::error_code error;
+                for (fs::recursive_directory_iterator it(dir / "out", error), end; !error && it != end;
+                     it.increment(error)) {
+                    if (it->is_regular_file(error) && it->path().filename() != "noise.bin") {
+                        return true;
+                    }
+                }
+                return false;
+            };
+            for (int i = 0; i < 2000 && !writing(); ++i) {
                 std::this_thread::sleep_for(2ms);
             }
             control.session->cancel();

@@ -26,9 +26,9 @@ tarvo::engine::ArchiveError::Case failureOf(const std::function<void()>& job)
     return tarvo::engine::ArchiveError::Case::toolFailed;
 }
 
-TempDir::TempDir()
+TempDir::TempDir(const std::filesystem::path& parent)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarvo-test-XXXXXX").string();
+    std::string pattern = (parent / "tarvo-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create a temporary folder");
     }

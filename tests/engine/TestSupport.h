@@ -14,11 +14,11 @@
 
 namespace tarvo::test {
 
-// A fresh folder under the temporary directory, removed with everything in it at the end.
+// A fresh folder under the temporary directory (or `parent`), removed with everything in it at the end.
 class TempDir
 {
 public:
-    TempDir();
+    explicit TempDir(const std::filesystem::path& parent = std::filesystem::temp_directory_path());
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

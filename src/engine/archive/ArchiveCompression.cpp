@@ -34,9 +34,12 @@ struct StagedItems
     std::vector<std::string> names; // in the order of the items
 };
 
-// Copies each item into a fresh staging folder under its own name, or "stem 2.ext", "stem 3.ext"
-// when an earlier item took it.
-StagedItems stageItems(const std::vector<fs::path>& sources, const std::shared_ptr<ArchiveSession>& session)
+// Puts each item into a fresh staging folder in `directory` under its own name, or "stem 2.ext",
+// "stem 3.ext" when an earlier item took it. The folder is private from its birth: what a private
+// parent folder protected stays protected while the tool packs it. Beside the archive, it is
+// usually on the items' file system, where hard links spare a second copy of the data.
+StagedItems stageItems(const std::vector<fs::path>& sources, const fs::path& directory,
+                       const std::shared_ptr<ArchiveSession>& session)
 {
     // A cancel during a long copy is noticed between files.
     const auto checkpoint = [&session] {
@@ -44,8 +47,7 @@ StagedItems stageItems(const std::vector<fs::path>& sources, const std::shared_p
             throw ArchiveError(ArchiveError::Case::cancelled);
         }
     };
-    StagedItems staged{fs::temp_directory_path() / ("Tarvo-" + makeUuid()), {}};
-    fs::create_directories(staged.folder);
+    StagedItems staged{makePrivateFolder(directory, ".tarvo-"), {}};
     try {
         std::set<std::string> used;
         for (const auto& source : sources) {
@@ -57,7 +59,7 @@ StagedItems stageItems(const std::vector<fs::path>& sources, const std::shared_p
                 name = stem + " " + std::to_string(n) + (extension.empty() ? "" : "." + extension);
             }
             used.insert(name);
-            copyTree(source, staged.folder / name, checkpoint);
+            linkOrCopyTree(source, staged.folder / name, checkpoint);
             staged.names.push_back(name);
         }
     } catch (...) {
@@ -68,9 +70,10 @@ StagedItems stageItems(const std::vector<fs::path>& sources, const std::shared_p
 }
 
 // The folder a tool runs in and the names it packs from there. Items from one folder are packed
-// in place; items from several are staged into one temporary folder, removed afterwards.
+// in place; items from several are staged into one temporary folder beside the archive being
+// written, `destination`, and removed afterwards.
 template <typename Body>
-void inWorkingFolder(const std::vector<fs::path>& sources, bool forceStaging,
+void inWorkingFolder(const std::vector<fs::path>& sources, const fs::path& destination, bool forceStaging,
                      const std::shared_ptr<ArchiveSession>& session, Body&& body)
 {
     std::vector<fs::path> clean;
@@ -89,7 +92,7 @@ void inWorkingFolder(const std::vector<fs::path>& sources, bool forceStaging,
         body(clean.front().parent_path(), names);
         return;
     }
-    const StagedItems staged = stageItems(clean, session);
+    const StagedItems staged = stageItems(clean, destination.parent_path(), session);
     try {
         body(staged.folder, staged.names);
     } catch (...) {
@@ -133,9 +136,10 @@ void ArchiveEngine::validate(const fs::path& destination, const std::vector<fs::
     }
 }
 
-fs::path ArchiveEngine::stage(const std::vector<fs::path>& sources, const std::shared_ptr<ArchiveSession>& session)
+fs::path ArchiveEngine::stage(const std::vector<fs::path>& sources, const fs::path& directory,
+                              const std::shared_ptr<ArchiveSession>& session)
 {
-    return stageItems(sources, session).folder;
+    return stageItems(sources, directory, session).folder;
 }
 
 std::vector<std::string> ArchiveEngine::zipArguments(const fs::path& destination, const std::vector<std::string>& names,
@@ -233,24 +237,24 @@ void ArchiveEngine::compressZip(const std::vector<fs::path>& sources, const fs::
     // zip writes the archive as "ziXXXXXX" first, beside it unless told otherwise. Killed before
     // its signal handler runs, it leaves that file behind: here in a folder of Tarvo's own, which
     // goes whatever happens. It is on the same file system, so zip renames rather than copies.
-    const fs::path scratch = destination.parent_path() / (".tarvo-" + makeUuid() + ".tmp");
-    fs::create_directory(scratch);
+    const fs::path scratch = makePrivateFolder(destination.parent_path(), ".tarvo-");
     try {
-        inWorkingFolder(
-            sources, false, control.session, [&](const fs::path& folder, const std::vector<std::string>& names) {
-                std::vector<std::string> arguments = zipArguments(destination, names, password, level, skipJunk);
-                arguments.insert(arguments.begin(), {"-b", scratch.string()});
-                try {
-                    runTool("/usr/bin/zip", std::move(arguments), folder, {0, 1}, password,
-                            PasswordRoute::newOnTerminal, control);
-                } catch (const ArchiveError& error) {
-                    // "zip error: Nothing to do!": every item was left out or vanished.
-                    if (error.errorCase() == ArchiveError::Case::toolFailed && error.status() == 12) {
-                        throw ArchiveError(ArchiveError::Case::noInputs);
-                    }
-                    throw;
-                }
-            });
+        inWorkingFolder(sources, destination, false, control.session,
+                        [&](const fs::path& folder, const std::vector<std::string>& names) {
+                            std::vector<std::string> arguments =
+                                zipArguments(destination, names, password, level, skipJunk);
+                            arguments.insert(arguments.begin(), {"-b", scratch.string()});
+                            try {
+                                runTool("/usr/bin/zip", std::move(arguments), folder, {0, 1}, password,
+                                        PasswordRoute::newOnTerminal, control);
+                            } catch (const ArchiveError& error) {
+                                // "zip error: Nothing to do!": every item was left out or vanished.
+                                if (error.errorCase() == ArchiveError::Case::toolFailed && error.status() == 12) {
+                                    throw ArchiveError(ArchiveError::Case::noInputs);
+                                }
+                                throw;
+                            }
+                        });
     } catch (...) {
         removeTree(scratch);
         throw;
@@ -262,7 +266,7 @@ void ArchiveEngine::compressTarGz(const std::vector<fs::path>& sources, const fs
                                   CompressionLevel level, bool skipJunk, const RunControl& control)
 {
     const TarTool tar = requireSystemTar();
-    inWorkingFolder(sources, false, control.session,
+    inWorkingFolder(sources, destination, false, control.session,
                     [&](const fs::path& folder, const std::vector<std::string>& names) {
                         runTool(tar.path, tarArguments(destination, names, level, skipJunk, tar.isBsdtar), folder, {0},
                                 std::nullopt, PasswordRoute::argument, control);
@@ -276,17 +280,18 @@ void ArchiveEngine::compressRar(const std::vector<fs::path>& sources, const fs::
     // With "-r" rar adds every file of a given name from all subfolders too, and it reads "*" and
     // "?" in names as wildcards with no way to quote them. In a staging folder that holds only the
     // chosen items, neither can pick up anything else.
-    inWorkingFolder(sources, true, control.session, [&](const fs::path& folder, const std::vector<std::string>& names) {
-        runTool(tool, rarArguments(destination, names, password, level, skipJunk), folder, {0, 1}, password,
-                PasswordRoute::newOnTerminal, control);
-    });
+    inWorkingFolder(sources, destination, true, control.session,
+                    [&](const fs::path& folder, const std::vector<std::string>& names) {
+                        runTool(tool, rarArguments(destination, names, password, level, skipJunk), folder, {0, 1},
+                                password, PasswordRoute::newOnTerminal, control);
+                    });
 }
 
 void ArchiveEngine::compressSevenZip(const std::vector<fs::path>& sources, const fs::path& destination,
                                      const fs::path& tool, const std::optional<std::string>& password,
                                      CompressionLevel level, bool skipJunk, const RunControl& control)
 {
-    inWorkingFolder(sources, false, control.session,
+    inWorkingFolder(sources, destination, false, control.session,
                     [&](const fs::path& folder, const std::vector<std::string>& names) {
                         runTool(tool, sevenZipArguments(destination, names, password, level, skipJunk), folder, {0, 1},
                                 password, PasswordRoute::standardInput, control);

@@ -64,8 +64,10 @@ public:
                                  const std::optional<std::string>& password, CompressionLevel level, bool skipJunk,
                                  const RunControl& control);
 
-    // Copies items from several folders into a fresh "Tarvo-<UUID>" folder, renaming clashes.
+    // Links or copies items from several folders into a fresh private ".tarvo-XXXXXX" folder in
+    // `directory`, renaming clashes.
     static std::filesystem::path stage(const std::vector<std::filesystem::path>& sources,
+                                       const std::filesystem::path& directory,
                                        const std::shared_ptr<ArchiveSession>& session = {});
     // Fails with destinationInsideSource when the archive would land inside a folder it packs.
     static void validate(const std::filesystem::path& destination, const std::vector<std::filesystem::path>& sources);

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -169,7 +170,7 @@ void copyTimes(const fs::path& from, const fs::path& to)
 
 } // namespace
 
-void copyTree(const fs::path& from, const fs::path& to, const std::function<void()>& checkpoint)
+void linkOrCopyTree(const fs::path& from, const fs::path& to, const std::function<void()>& checkpoint)
 {
     if (checkpoint) {
         checkpoint();
@@ -178,19 +179,36 @@ void copyTree(const fs::path& from, const fs::path& to, const std::function<void
     if (fs::is_symlink(status)) {
         fs::copy_symlink(from, to);
     } else if (fs::is_directory(status)) {
-        // Its own mode last: a folder without write permission could not take its contents.
-        fs::create_directory(to);
+        // Its own mode last: until then nobody else may look in, and a folder without write
+        // permission could not take its contents.
+        if (::mkdir(to.c_str(), S_IRWXU) != 0) {
+            throw fs::filesystem_error("cannot create the folder", to, lastError());
+        }
         for (const fs::directory_entry& entry : fs::directory_iterator(from)) {
-            copyTree(entry.path(), to / entry.path().filename(), checkpoint);
+            linkOrCopyTree(entry.path(), to / entry.path().filename(), checkpoint);
         }
         fs::permissions(to, status.permissions());
     } else if (fs::is_regular_file(status)) {
+        // Refused across file systems, for a file of another owner (protected_hardlinks), or past
+        // the most links a file may have: then a copy.
+        if (::link(from.c_str(), to.c_str()) == 0) {
+            return;
+        }
         fs::copy_file(from, to);
     } else {
         // A pipe or device would block or stream forever; the archive tools leave them out too.
         return;
     }
     copyTimes(from, to);
+}
+
+fs::path makePrivateFolder(const fs::path& parent, std::string_view prefix)
+{
+    std::string name = (parent / prefix).string() + "XXXXXX";
+    if (::mkdtemp(name.data()) == nullptr) {
+        throw fs::filesystem_error("cannot create the folder", parent, lastError());
+    }
+    return name;
 }
 
 std::error_code folderWriteError(const fs::path& folder)

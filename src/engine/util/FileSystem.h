@@ -21,11 +21,17 @@ bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::p
 // Removes a file or a tree, also one holding folders without write permission; errors ignored.
 void removeTree(const std::filesystem::path& path) noexcept;
 
-// Copies a file, link or tree with its permissions and modification times; links stay links, and
-// pipes, sockets and devices are left out. `checkpoint` runs before each entry; what it throws (a
-// cancellation, say) ends the copy.
-void copyTree(const std::filesystem::path& from, const std::filesystem::path& to,
-              const std::function<void()>& checkpoint = {});
+// Puts a file, link or tree at `to` with its permissions and modification times, for a tool to
+// read: a regular file by a hard link where the file system allows one (no second copy of the
+// data), by a copy elsewhere. Links stay links; pipes, sockets and devices are left out. A folder
+// stays private to its owner until its contents are complete. `checkpoint` runs before each entry;
+// what it throws (a cancellation, say) ends the work.
+void linkOrCopyTree(const std::filesystem::path& from, const std::filesystem::path& to,
+                    const std::function<void()>& checkpoint = {});
+
+// A new folder in `parent`, named `prefix` and six random characters, private to its owner from
+// the moment it exists.
+std::filesystem::path makePrivateFolder(const std::filesystem::path& parent, std::string_view prefix);
 
 // Replaces `file` with `bytes` so that a reader sees the old content or the new, never a part: the
 // bytes go to a hidden temporary file beside it, reach the disk, and only then are renamed over it.
