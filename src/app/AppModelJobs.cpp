@@ -143,6 +143,8 @@ QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
     const std::shared_ptr<ArchiveSession>& session = current.session();
     std::vector<fs::path> results;
     std::vector<std::string> failures;
+    // Counted on the workers' thread, read here once each job is done.
+    const auto leftOut = std::make_shared<std::atomic<int>>(0);
 
     for (const fs::path& archive : archives) {
         if (session->isCancelled()) {
@@ -158,10 +160,11 @@ QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
         std::exception_ptr failure;
         fs::path result;
         try {
-            auto job = runOn(&m_workers,
-                             [archive, tools = m_tools, password, control = RunControl{session, progressHandler()}] {
-                                 return ArchiveEngine::extract(archive, tools, password, control);
-                             });
+            auto job = runOn(&m_workers, [archive, tools = m_tools, password,
+                                          control = RunControl{session, progressHandler(),
+                                                               [leftOut](int count) { leftOut->fetch_add(count); }}] {
+                return ArchiveEngine::extract(archive, tools, password, control);
+            });
             result = co_await job;
         } catch (...) {
             failure = std::current_exception();
@@ -197,6 +200,8 @@ QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
         }
         if (!failures.empty()) {
             setAlert(qtext(failures.front()), false);
+        } else if (const int count = leftOut->load(); count > 0) {
+            setAlert(qtext(L10n::text(Text::specialFilesLeftOut)).arg(count), false);
         }
     }
     succeed(qtext(L10n::made(results.empty() ? L10n::text(Text::done) : fileName(results.front()))), false, {});

@@ -8,6 +8,7 @@
 #include "tools/FileWalk.h"
 #include "tools/ProgressParser.h"
 #include "util/FileSystem.h"
+#include "util/TextUtil.h"
 #include "vocabulary/ArchiveError.h"
 #include "vocabulary/ErrorText.h"
 
@@ -308,7 +309,7 @@ public:
         const std::string label =
             L10n::compressing(m_options.name.empty() ? items.front().filename().string() : m_options.name);
         ProgressLine progress(m_errors, m_terminal, label, m_terminal ? FileWalk::count(items) : 0);
-        request.control = {m_watch.newSession(), [&](const ProgressStep& step) { progress.step(step); }};
+        request.control = {m_watch.newSession(), [&](const ProgressStep& step) { progress.step(step); }, {}};
         try {
             const fs::path archive = ArchiveEngine::compress(request);
             progress.clear();
@@ -332,7 +333,9 @@ public:
             const std::optional<std::string> password =
                 m_password.empty() ? std::nullopt : std::optional<std::string>(m_password);
             ProgressLine progress(m_errors, m_terminal, L10n::extracting(archive.filename().string()), 0);
-            const RunControl control{m_watch.newSession(), [&](const ProgressStep& step) { progress.step(step); }};
+            int leftOut = 0;
+            const RunControl control{m_watch.newSession(), [&](const ProgressStep& step) { progress.step(step); },
+                                     [&](int count) { leftOut = count; }};
             try {
                 fs::path result;
                 if (m_options.entry) {
@@ -342,6 +345,11 @@ public:
                 }
                 progress.clear();
                 m_output << result.string() << '\n' << std::flush;
+                if (leftOut > 0) {
+                    m_errors << "tarvo: " << archive.string() << ": "
+                             << replacingAll(L10n::text(Text::specialFilesLeftOut), "%1", std::to_string(leftOut))
+                             << std::endl;
+                }
             } catch (const std::exception& error) {
                 progress.clear();
                 status = fail(error, archive.string());

@@ -5,6 +5,7 @@
 #include "vocabulary/ArchiveError.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace tarvo::engine;
 using tarvo::test::namesIn;
@@ -139,6 +140,47 @@ TEST_F(BadInput, HostileAndBrokenArchivesWriteNothingOutsideAndLeaveNothingBehin
     } catch (const ArchiveError& error) {
         EXPECT_EQ(error.errorCase(), ArchiveError::Case::notAnArchive);
     }
+}
+
+TEST_F(BadInput, ResultsNobodyElseCanChangeAndNoSpecialFiles)
+{
+    // Folders 0777 and files 0666 as stored, a set-group-ID file, a pipe.
+    const fs::path open = dir / "src" / "Open";
+    writeFile(open / "run.sh", "echo hi");
+    writeFile(open / "tool", "x");
+    ASSERT_EQ(::mkfifo((open / "pipe").c_str(), 0644), 0);
+    fs::permissions(open / "run.sh",
+                    fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec & ~fs::perms::others_exec);
+    fs::permissions(open / "tool", fs::perms::set_gid | fs::perms::owner_all);
+    fs::permissions(open, fs::perms::all);
+    ToolRun zip;
+    zip.executable = "/usr/bin/zip";
+    zip.arguments = {"-r", "-q", (dir / "archives" / "open.zip").string(), "Open/run.sh", "Open/tool"};
+    zip.currentDirectory = dir / "src";
+    ProcessRunner::run(zip);
+    bsdtar({"-cJf", (dir / "archives" / "open.tar.xz").string(), "Open"}, dir / "src");
+    for (const char* name : {"open.zip", "open.tar.xz"}) {
+        SCOPED_TRACE(name);
+        int leftOut = 0;
+        const fs::path result =
+            ArchiveEngine::extract(dir / "archives" / name, tools, std::nullopt, {{}, {}, [&](int n) { leftOut = n; }});
+        EXPECT_EQ(fs::status(result).permissions(), static_cast<fs::perms>(0755));
+        EXPECT_EQ(fs::status(result / "run.sh").permissions(), static_cast<fs::perms>(0644));
+        EXPECT_EQ(fs::status(result / "tool").permissions(), fs::perms::owner_all);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(result / "pipe")));
+        EXPECT_EQ(leftOut, std::string(name) == "open.tar.xz" ? 1 : 0);
+        fs::remove_all(result);
+    }
+    // One compressed file keeps its archive's permission bits.
+    writeFile(dir / "archives" / "secret.txt", "mine");
+    fs::permissions(dir / "archives" / "secret.txt", fs::perms::owner_read | fs::perms::owner_write);
+    ToolRun gzip;
+    gzip.executable = "/usr/bin/gzip";
+    gzip.arguments = {"--", (dir / "archives" / "secret.txt").string()};
+    ProcessRunner::run(gzip);
+    const fs::path plain = ArchiveEngine::extract(dir / "archives" / "secret.txt.gz", tools, std::nullopt, {});
+    EXPECT_EQ(fs::status(plain).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(readFile(plain), "mine");
 }
 
 TEST_F(BadInput, UnsafeEntryPathsAndThousandsOfEntries)

@@ -24,6 +24,8 @@ struct RunControl
     std::shared_ptr<ArchiveSession> session;
     // Each advance the tools report, called from the runner's thread.
     std::function<void(const ProgressStep&)> onProgress;
+    // How many pipes, sockets and devices an extraction left out of its result, when any.
+    std::function<void(int)> onLeftOut = {};
 };
 
 struct CompressRequest

@@ -16,6 +16,7 @@
 #include "vocabulary/NameFactory.h"
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
 
 namespace tarvo::engine {
@@ -291,16 +292,71 @@ ArchiveError aboutVisibleFolder(const ArchiveError& failure, const fs::path& wor
     return ArchiveError::toolFailed(failure.tool(), failure.status(), std::move(message));
 }
 
-// A fresh hidden folder beside the archive, which becomes the result only when complete.
+// A fresh hidden folder beside the archive, which becomes the result only when complete. Until
+// then it is private: nobody else may read what is unpacked, or change it before it is made safe.
 fs::path makeWorkingFolder(const fs::path& parent, const fs::path& final)
 {
-    const fs::path working = parent / (".tarvo-" + makeUuid());
-    std::error_code error;
-    if (!fs::create_directory(working, error) || error) {
-        throw fs::filesystem_error("cannot create the folder", final,
-                                   error ? error : std::make_error_code(std::errc::file_exists));
+    try {
+        return makePrivateFolder(parent, ".tarvo-");
+    } catch (const fs::filesystem_error& error) {
+        throw fs::filesystem_error("cannot create the folder", final, error.code());
     }
-    return working;
+}
+
+// The mode a folder made by the user gets: what their umask leaves of rwxrwxrwx.
+fs::perms plainFolderMode()
+{
+    std::ifstream status("/proc/self/status");
+    unsigned mask = 022;
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("Umask:")) {
+            mask = static_cast<unsigned>(std::stoul(line.substr(6), nullptr, 8));
+        }
+    }
+    return static_cast<fs::perms>(0777U & ~mask);
+}
+
+// Makes what a tool unpacked safe to publish: nobody but the owner may change it (group and other
+// write bits go, as a umask would take them), set-user-ID and set-group-ID bits go, and pipes,
+// sockets and devices are left out: a pipe blocks whoever opens it, a device node opens hardware.
+// Returns how many were left out. The folder is private, so nothing can be swapped meanwhile.
+int makeSafe(const fs::path& folder)
+{
+    constexpr auto kUnsafe = fs::perms::group_write | fs::perms::others_write | fs::perms::set_uid | fs::perms::set_gid;
+    int leftOut = 0;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end;
+         !error && it != end; it.increment(error)) {
+        const fs::file_status status = it->symlink_status(error);
+        if (error) {
+            break;
+        }
+        switch (status.type()) {
+        case fs::file_type::symlink:
+            break;
+        case fs::file_type::regular:
+        case fs::file_type::directory:
+            if ((status.permissions() & kUnsafe) != fs::perms::none) {
+                fs::permissions(it->path(), status.permissions() & ~kUnsafe);
+            }
+            break;
+        default:
+            fs::remove(it->path());
+            ++leftOut;
+            break;
+        }
+    }
+    if (error) {
+        throw fs::filesystem_error("cannot check what was unpacked", folder, error);
+    }
+    return leftOut;
+}
+
+void reportLeftOut(const RunControl& control, int leftOut)
+{
+    if (leftOut > 0 && control.onLeftOut) {
+        control.onLeftOut(leftOut);
+    }
 }
 
 bool isRealDirectory(const fs::path& path)
@@ -424,6 +480,10 @@ fs::path decompress(ArchiveKind kind, const fs::path& archive, const RarSupport&
     run.session = control.session;
     try {
         ProcessRunner::run(run);
+        // The archive's own permission bits, as gzip -d keeps them, made safe.
+        constexpr auto kKept = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec;
+        fs::permissions(working, fs::status(archive).permissions() & kKept);
         const std::string stem = ArchiveNames::stem(archive);
         const std::string extension = pathExtension(stem);
         return publish(working, parent, extension.empty() ? stem : deletingPathExtension(stem), extension);
@@ -540,14 +600,19 @@ fs::path ArchiveEngine::extract(const fs::path& archive, const RarSupport& suppo
         for (const auto& entry : fs::directory_iterator(working)) {
             all.push_back(entry.path());
         }
+        const int leftOut = makeSafe(working);
         if (all.size() == 1 && !isHidden(all.front()) && isRealDirectory(all.front())) {
             const fs::path lone = all.front();
             const fs::path result = publish(lone, parent, base);
             fs::remove(working);
+            reportLeftOut(control, leftOut);
             return result;
         }
         flattenSingleRoot(working);
-        return publish(working, parent, base);
+        fs::permissions(working, plainFolderMode());
+        const fs::path result = publish(working, parent, base);
+        reportLeftOut(control, leftOut);
+        return result;
     } catch (...) {
         removeTree(working);
         throw;
@@ -615,6 +680,7 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
         const fs::path working = makeWorkingFolder(parent, NameFactory::uniqueDirectory(parent, base));
         try {
             fs::create_directories(working / *entry);
+            fs::permissions(working, plainFolderMode());
             return publish(working, parent, base) / *entry;
         } catch (...) {
             removeTree(working);
@@ -628,7 +694,14 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
         if (!fs::exists(fs::symlink_status(working / *entry, error))) {
             throw cannotExtract;
         }
-        return publish(working, parent, base) / *entry;
+        const int leftOut = makeSafe(working);
+        if (!fs::exists(fs::symlink_status(working / *entry, error))) {
+            throw cannotExtract; // it was a pipe or a device
+        }
+        fs::permissions(working, plainFolderMode());
+        const fs::path result = publish(working, parent, base) / *entry;
+        reportLeftOut(control, leftOut);
+        return result;
     } catch (...) {
         removeTree(working);
         throw;

@@ -142,6 +142,10 @@ constexpr std::array<CatalogPair, kTextCount> kGerman = std::to_array<CatalogPai
      "Entpackt %1, mehr als die %2, die auf diesem Datenträger frei sind."},
     {"Unpacks to %1, over 100 times the size of the archive.",
      "Entpackt %1, mehr als das 100-Fache der Archivgröße."},
+    {"Special files left out (pipes, sockets, devices): %1.",
+     "Ausgelassene Sonderdateien (Pipes, Sockets, Geräte): %1."},
+    {"There is not enough free space to unpack this archive.",
+     "Es ist nicht genug freier Speicher vorhanden, um dieses Archiv zu entpacken."},
 });
 // clang-format on
 
@@ -269,6 +273,10 @@ constexpr std::array<CatalogPair, kTextCount> kChinese = std::to_array<CatalogPa
      "解压后为 %1，超过此磁盘的可用空间 %2。"},
     {"Unpacks to %1, over 100 times the size of the archive.",
      "解压后为 %1，超过归档大小的 100 倍。"},
+    {"Special files left out (pipes, sockets, devices): %1.",
+     "已略过的特殊文件（管道、套接字、设备）：%1。"},
+    {"There is not enough free space to unpack this archive.",
+     "没有足够的可用空间来解压此归档。"},
 });
 // clang-format on
 
@@ -405,6 +413,10 @@ constexpr std::array<CatalogPair, kTextCount> kJapanese = std::to_array<CatalogP
      "展開すると %1 になり、このディスクの空き容量 %2 を超えます。"},
     {"Unpacks to %1, over 100 times the size of the archive.",
      "展開すると %1 になり、アーカイブの 100 倍を超えます。"},
+    {"Special files left out (pipes, sockets, devices): %1.",
+     "除外した特殊ファイル（パイプ、ソケット、デバイス）：%1。"},
+    {"There is not enough free space to unpack this archive.",
+     "このアーカイブを展開するための空き容量が足りません。"},
 });
 // clang-format on
 
@@ -544,6 +556,10 @@ constexpr std::array<CatalogPair, kTextCount> kFrench = std::to_array<CatalogPai
      "Décompressée, elle occupe %1, plus que les %2 libres sur ce disque."},
     {"Unpacks to %1, over 100 times the size of the archive.",
      "Décompressée, elle occupe %1, plus de 100 fois la taille de l’archive."},
+    {"Special files left out (pipes, sockets, devices): %1.",
+     "Fichiers spéciaux ignorés (tubes, sockets, périphériques) : %1."},
+    {"There is not enough free space to unpack this archive.",
+     "Il n’y a pas assez d’espace libre pour décompresser cette archive."},
 });
 // clang-format on
 
@@ -681,6 +697,10 @@ constexpr std::array<CatalogPair, kTextCount> kSpanish = std::to_array<CatalogPa
      "Descomprimido ocupa %1, más que los %2 libres en este disco."},
     {"Unpacks to %1, over 100 times the size of the archive.",
      "Descomprimido ocupa %1, más de 100 veces el tamaño del archivo."},
+    {"Special files left out (pipes, sockets, devices): %1.",
+     "Archivos especiales omitidos (tuberías, sockets, dispositivos): %1."},
+    {"There is not enough free space to unpack this archive.",
+     "No hay suficiente espacio libre para descomprimir este archivo."},
 });
 // clang-format on
 

@@ -243,6 +243,12 @@ constexpr std::array<TextForms, kTextCount> kForms = std::to_array<TextForms>({
     // unpacksHundredfold
     {"Распакованное займёт %1 — в сто с лишним раз больше архива.",
      "Unpacks to %1, over 100 times the size of the archive."},
+    // specialFilesLeftOut
+    {"Пропущены особые файлы (каналы, сокеты, устройства): %1.",
+     "Special files left out (pipes, sockets, devices): %1."},
+    // notEnoughSpaceToUnpack
+    {"Недостаточно свободного места, чтобы распаковать этот архив.",
+     "There is not enough free space to unpack this archive."},
 });
 // clang-format on
 

@@ -119,9 +119,12 @@ enum class Text : std::uint8_t
     linksOutsideFolder,
     unpacksBeyondFreeSpace,
     unpacksHundredfold,
+    // What an extraction tells of its result; "%1" is filled in by the caller.
+    specialFilesLeftOut,
+    notEnoughSpaceToUnpack,
 };
 
-inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::unpacksHundredfold) + 1;
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::notEnoughSpaceToUnpack) + 1;
 
 struct TextForms
 {

@@ -207,7 +207,7 @@ pid_t spawnChild(const ToolRun& tool, int input, int output, int error, const Te
     }
     if (tool.standardOutputFile) {
         check(::posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, tool.standardOutputFile->c_str(),
-                                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0644),
+                                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600),
               "posix_spawn_file_actions");
     } else {
         check(::posix_spawn_file_actions_adddup2(actions.get(), output, STDOUT_FILENO), "posix_spawn_file_actions");
