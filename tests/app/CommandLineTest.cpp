@@ -4,6 +4,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
 #include <thread>
 
 using tarvo::test::noise;
@@ -140,6 +141,17 @@ TEST_F(CommandLine, UsageLanguageAndSelfTest)
 
 TEST_F(CommandLine, InterruptStopsTheToolAndRemovesThePartialArchive)
 {
+    // A pipe with an archive's name is refused at once: reading it would wait for ever.
+    ASSERT_EQ(::mkfifo((dir / "pipe.gz").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((dir / "pipe.zip").c_str(), 0600), 0);
+    for (const std::vector<std::string>& command :
+         std::vector<std::vector<std::string>>{{"extract", (dir / "pipe.gz").string()},
+                                               {"extract", "--entry", "a", (dir / "pipe.zip").string()},
+                                               {"list", (dir / "pipe.zip").string()}}) {
+        const ProgramResult result = tarvo(command);
+        EXPECT_EQ(result.status, 1) << command.front();
+        EXPECT_NE(result.errors.find("is not a ZIP"), std::string::npos) << result.errors;
+    }
     writeFile(dir / "a" / "noise.bin", noise(40 << 20));
     writeFile(dir / "b" / "noise.bin", noise(40 << 20));
     fs::create_directories(dir / "out");

@@ -688,6 +688,12 @@ ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::s
                                     const RarSupport& support, const std::shared_ptr<ArchiveSession>& session,
                                     bool unarNumbers)
 {
+    // A pipe, a socket or a device would keep the lister waiting or reading for ever.
+    std::error_code error;
+    if (const auto status = std::filesystem::status(archive, error);
+        std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        throw ArchiveError(ArchiveError::Case::notAnArchive);
+    }
     const auto kind = ArchiveKind::from(archive);
     const auto format = kind ? listerFormat(*kind) : std::nullopt;
     if (!format || !support.entryLister || unarNumbers) {

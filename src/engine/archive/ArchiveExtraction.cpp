@@ -401,7 +401,9 @@ void checkArchive(const fs::path& archive)
         throw fs::filesystem_error("cannot open the archive", archive,
                                    error ? error : std::make_error_code(std::errc::no_such_file_or_directory));
     }
-    if (fs::is_directory(status)) {
+    // A folder, a pipe, a socket or a device: no tool is handed it. A pipe would keep a tool, or
+    // Tarvo, waiting for ever; a device would be read to its end.
+    if (!fs::is_regular_file(status)) {
         throw ArchiveError(ArchiveError::Case::notAnArchive);
     }
 }

@@ -4,8 +4,10 @@
 #include "util/TextUtil.h"
 
 #include <array>
-#include <fstream>
+#include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace tarvo::engine {
@@ -66,10 +68,18 @@ bool ArchiveKind::hasMagic(const std::filesystem::path& file) const
     default:
         return true;
     }
-    std::ifstream stream(file, std::ios::binary);
+    // Without waiting: a pipe with the archive's name would block the open and the read for ever.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info
+    {};
     std::string head(magic.size(), '\0');
-    stream.read(head.data(), static_cast<std::streamsize>(head.size()));
-    if (stream.gcount() != static_cast<std::streamsize>(magic.size())) {
+    const bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                      ::pread(fd, head.data(), head.size(), 0) == static_cast<ssize_t>(head.size());
+    ::close(fd);
+    if (!read) {
         return false;
     }
     // A zstd file may begin with a skippable frame (0x184D2A50 to 0x184D2A5F), as pzstd writes.
