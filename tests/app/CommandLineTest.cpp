@@ -201,6 +201,9 @@ TEST_F(CommandLine, AFullDiskOrAReadOnlyFolderFailsCleanlyAndTheListingWarnsOfIt
     EXPECT_EQ(result.output, "\"exceedsFreeSpace\":true\ncompress=1\nextract=1\nreadonly=1\nzeros.zip\n")
         << result.errors;
     EXPECT_NE(result.errors.find("No space left on device"), std::string::npos) << result.errors;
+    EXPECT_NE(result.errors.find("zeros.zip: There is not enough free space to unpack this archive."),
+              std::string::npos)
+        << result.errors;
 }
 
 TEST(DesktopLaunch, ArgumentsBecomeOneRequest)

@@ -26,6 +26,8 @@ struct RunControl
     std::function<void(const ProgressStep&)> onProgress;
     // How many pipes, sockets and devices an extraction left out of its result, when any.
     std::function<void(int)> onLeftOut = {};
+    // Set by the engine itself: called while a tool runs; what it throws stops the tool.
+    std::function<void()> watch = {};
 };
 
 struct CompressRequest

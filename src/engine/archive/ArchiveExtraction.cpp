@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <sys/statvfs.h>
 
 namespace tarvo::engine {
 
@@ -352,6 +353,64 @@ int makeSafe(const fs::path& folder)
     return leftOut;
 }
 
+// Keeps an extraction from filling its file system: it may not take the free space below a reserve
+// of 1 GiB, or 5 % of a smaller file system, nor below half of what was free when it began.
+class SpaceGuard
+{
+public:
+    explicit SpaceGuard(const fs::path& folder)
+        : m_folder(folder)
+    {
+        struct statvfs info
+        {};
+        if (::statvfs(folder.c_str(), &info) == 0) {
+            const std::uint64_t size = static_cast<std::uint64_t>(info.f_blocks) * info.f_frsize;
+            const std::uint64_t reserve = std::min<std::uint64_t>(1ULL << 30, size / 20);
+            m_floor = std::min(reserve, available().value_or(0) / 2);
+        }
+    }
+
+    bool exhausted() const
+    {
+        const auto free = available();
+        return free && *free < m_floor;
+    }
+
+    void check() const
+    {
+        if (exhausted()) {
+            throw ArchiveError(ArchiveError::Case::notEnoughSpace);
+        }
+    }
+
+    // A copy of `control` whose tools are stopped when the guard says so.
+    RunControl guarding(const RunControl& control) const
+    {
+        RunControl guarded = control;
+        guarded.watch = [guard = *this, outer = control.watch] {
+            guard.check();
+            if (outer) {
+                outer();
+            }
+        };
+        return guarded;
+    }
+
+private:
+    std::optional<std::uint64_t> available() const
+    {
+        struct statvfs info
+        {};
+        if (::statvfs(m_folder.c_str(), &info) != 0) {
+            return std::nullopt;
+        }
+        return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+    }
+
+    fs::path m_folder;
+    std::uint64_t m_floor = 0;
+};
+
 void reportLeftOut(const RunControl& control, int leftOut)
 {
     if (leftOut > 0 && control.onLeftOut) {
@@ -417,18 +476,30 @@ fs::path unpack(ArchiveKind kind, const fs::path& archive, const fs::path& paren
 {
     const fs::path shown = NameFactory::uniqueDirectory(parent, base);
     fs::path working = makeWorkingFolder(parent, shown);
+    const SpaceGuard space(parent);
+    const RunControl guarded = space.guarding(control);
+    const ArchiveError full(ArchiveError::Case::notEnoughSpace);
     std::optional<ArchiveError> first;
     try {
-        runExtraction(kind, archive, working, support, password, selection, control);
+        runExtraction(kind, archive, working, support, password, selection, guarded);
         return working;
     } catch (const ArchiveError& failure) {
+        // A tool that ran the disk full before the guard saw it fails in words of its own.
+        const bool exhausted = space.exhausted();
         removeTree(working);
+        if (failure == full || exhausted) {
+            throw full;
+        }
         first = aboutVisibleFolder(failure, working, shown);
     } catch (...) {
+        const bool exhausted = space.exhausted();
         removeTree(working);
+        if (exhausted) {
+            throw full;
+        }
         throw;
     }
-    const auto second = secondTool(kind, *first, archive, support, password, selection, control);
+    const auto second = secondTool(kind, *first, archive, support, password, selection, guarded);
     if (!second) {
         throw *first;
     }
@@ -437,7 +508,11 @@ fs::path unpack(ArchiveKind kind, const fs::path& archive, const fs::path& paren
         second(working);
         return working;
     } catch (const ArchiveError& failure) {
+        const bool exhausted = space.exhausted();
         removeTree(working);
+        if (failure == full || exhausted) {
+            throw full;
+        }
         const ArchiveError again = aboutVisibleFolder(failure, working, shown);
         // unar's words are the better account of a RAR that neither could read; for a ZIP, unzip's
         // are only that it lacks the method.
@@ -480,8 +555,17 @@ fs::path decompress(ArchiveKind kind, const fs::path& archive, const RarSupport&
     const fs::path working = parent / (".tarvo-" + makeUuid());
     run.standardOutputFile = working;
     run.session = control.session;
+    const SpaceGuard space(parent);
+    run.watch = [&space] { space.check(); };
     try {
-        ProcessRunner::run(run);
+        try {
+            ProcessRunner::run(run);
+        } catch (const ArchiveError& failure) {
+            if (failure.errorCase() == ArchiveError::Case::toolFailed && space.exhausted()) {
+                throw ArchiveError(ArchiveError::Case::notEnoughSpace);
+            }
+            throw;
+        }
         // The archive's own permission bits, as gzip -d keeps them, made safe.
         constexpr auto kKept = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                fs::perms::others_read | fs::perms::others_exec;

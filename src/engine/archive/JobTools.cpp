@@ -19,6 +19,7 @@ void runTool(const std::filesystem::path& executable, std::vector<std::string> a
     run.currentDirectory = folder;
     run.successCodes = std::move(success);
     run.session = control.session;
+    run.watch = control.watch;
     run.redact = password.value_or(std::string());
     if (password) {
         switch (route) {

@@ -44,6 +44,8 @@ constexpr int kCancelCheckMilliseconds = 100;
 // and nothing typed before that counts as a prompt. A tool between reading an answer and turning
 // echo back on can look the same: the spare prompt a run allows covers that.
 constexpr int kTerminalCheckMilliseconds = 10;
+// How often a run with a watch calls it.
+constexpr auto kWatchInterval = std::chrono::milliseconds(20);
 constexpr auto kPromptSettle = std::chrono::milliseconds(40);
 
 class FileDescriptor
@@ -448,6 +450,7 @@ Exit execute(const ToolRun& tool, Output& output, Errors& errors, OutputTail& ta
         }
     };
 
+    auto watched = std::chrono::steady_clock::now();
     std::unique_ptr<char[]> buffer(new char[kReadChunk]);
     bool gather = false;
     while (out.read || err.read || in.write) {
@@ -470,7 +473,10 @@ Exit execute(const ToolRun& tool, Output& output, Errors& errors, OutputTail& ta
             fds[count] = {in.write.get(), POLLOUT, 0};
             roles[count++] = 2;
         }
-        const int timeout = terminal ? kTerminalCheckMilliseconds : (tool.session ? kCancelCheckMilliseconds : -1);
+        const int timeout = terminal       ? kTerminalCheckMilliseconds
+                            : tool.watch   ? static_cast<int>(kWatchInterval.count())
+                            : tool.session ? kCancelCheckMilliseconds
+                                           : -1;
         if (::poll(fds.data(), count, timeout) < 0) {
             if (errno == EINTR) {
                 continue;
@@ -485,6 +491,12 @@ Exit execute(const ToolRun& tool, Output& output, Errors& errors, OutputTail& ta
         }
         if (terminal) {
             answerPrompts();
+        }
+        if (tool.watch) {
+            if (const auto now = std::chrono::steady_clock::now(); now - watched >= kWatchInterval) {
+                watched = now;
+                tool.watch(); // what it throws ends the run; the guard stops the tool
+            }
         }
         for (nfds_t i = 0; i < count; ++i) {
             if (fds[i].revents == 0) {

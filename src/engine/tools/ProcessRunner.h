@@ -44,6 +44,9 @@ struct ToolRun
     std::shared_ptr<ArchiveSession> session;
     // Masked as "••••" wherever it appears in an error message (callers pass the password).
     std::string redact;
+    // Present: called every few hundredths of a second while the tool runs. What it throws stops the
+    // tool and ends the run with that error (a file system running full, say).
+    std::function<void()> watch;
     // Present: the most address space the child may take, in bytes. A run that fails after using a
     // good part of it is reported as having run out of memory.
     std::optional<std::uint64_t> memoryCeiling;

@@ -31,6 +31,8 @@ const char* caseName(ArchiveError::Case errorCase)
         return "entryCannotBeExtracted";
     case ArchiveError::Case::everyArchiveFailed:
         return "everyArchiveFailed";
+    case ArchiveError::Case::notEnoughSpace:
+        return "notEnoughSpace";
     }
     return "unknown";
 }
@@ -103,6 +105,8 @@ std::string ArchiveError::errorDescription() const
         return L10n::text(Text::pathCannotBeExtracted);
     case Case::everyArchiveFailed:
         return m_message;
+    case Case::notEnoughSpace:
+        return L10n::text(Text::notEnoughSpaceToUnpack);
     }
     return {};
 }

@@ -27,6 +27,8 @@ public:
         entryCannotBeExtracted,
         // Every archive of an extraction failed; the message is the first failure's text.
         everyArchiveFailed,
+        // Unpacking was stopped before it could fill the file system.
+        notEnoughSpace,
     };
 
     // Any case but toolFailed and everyArchiveFailed, which need their payload.
