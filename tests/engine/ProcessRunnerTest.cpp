@@ -95,6 +95,10 @@ TEST_F(ProcessRunnerTest, StatusSignalMaskPasswordWordsAndCapture)
     EXPECT_EQ(failure(run).errorCase(), ArchiveError::Case::wrongPassword);
     run = script("unzip", "echo '   skipping: a.txt  incorrect password'; seq 1 100; exit 1", {0, 1});
     EXPECT_EQ(failure(run).errorCase(), ArchiveError::Case::wrongPassword);
+    // unar's words share a line with a name the archive chose: they count only when unar fails.
+    const std::string forged = "echo '  x... Failed! (missing or wrong password)'; exit ";
+    EXPECT_NO_THROW(ProcessRunner::run(script("unar", forged + "0")));
+    EXPECT_EQ(failure(script("unar", forged + "1")).errorCase(), ArchiveError::Case::wrongPassword);
 
     // capture() returns standard output; its failure message is standard error alone.
     EXPECT_EQ(ProcessRunner::capture(script("lister", "printf '  {\\n\\n    \"a\": 1\\n  }\\n'; echo 'noise' >&2")),

@@ -568,11 +568,24 @@ bool ranOutOfMemory(const ToolRun& tool, const Exit& exit)
     return tool.memoryCeiling && exit.peakBytes >= *tool.memoryCeiling / 4 && exit.peakBytes > ours + kMargin;
 }
 
+bool failed(const ToolRun& tool, const Exit& exit)
+{
+    // A tool killed by a signal did not finish its work, whatever number the signal has.
+    return exit.signalled || !tool.successCodes.contains(exit.status);
+}
+
+// unar's and lsar's words about a password stand on a line with an entry's name, which an archive
+// chooses: they count only when the tool failed, which no name can make it do.
+bool countsAsPasswordFailure(const ToolRun& tool, const Exit& exit, bool passwordFailure)
+{
+    return passwordFailure &&
+           (PasswordFailure::familyOf(toolName(tool)) != PasswordFailure::Family::unar || failed(tool, exit));
+}
+
 void judge(const ToolRun& tool, const Exit& exit, const OutputTail& tail, bool passwordFailure)
 {
-    std::string message = preliminaryVerdict(tool, tail, passwordFailure);
-    // A tool killed by a signal did not finish its work, whatever number the signal has.
-    if (!exit.signalled && tool.successCodes.contains(exit.status)) {
+    std::string message = preliminaryVerdict(tool, tail, countsAsPasswordFailure(tool, exit, passwordFailure));
+    if (!failed(tool, exit)) {
         return;
     }
     if (ranOutOfMemory(tool, exit)) {
@@ -679,9 +692,9 @@ std::string ProcessRunner::capture(const ToolRun& tool)
 ProcessRunner::Captured ProcessRunner::captureWithStatus(const ToolRun& tool, const LineHandler& onOutputLine)
 {
     RawCapture raw = captureRaw(tool, onOutputLine);
-    std::string message = preliminaryVerdict(tool, raw.tail, raw.passwordFailure);
-    const bool failed = raw.exit.signalled || !tool.successCodes.contains(raw.exit.status);
-    const bool outOfMemory = failed && ranOutOfMemory(tool, raw.exit);
+    std::string message =
+        preliminaryVerdict(tool, raw.tail, countsAsPasswordFailure(tool, raw.exit, raw.passwordFailure));
+    const bool outOfMemory = failed(tool, raw.exit) && ranOutOfMemory(tool, raw.exit);
     if (outOfMemory) {
         message = L10n::text(Text::outOfMemory);
     }
