@@ -47,6 +47,7 @@ TEST(PasswordFailure, RecognisesEachToolsOwnWordsAndNotNames)
         {Family::unzip, "skipping: d/wrong password.txt    incorrect password"},
         {Family::unzip, "SKIPPING: D/PLAIN.TXT             UNABLE TO GET PASSWORD"},
         {Family::unzip, "unable to get password"},
+        {Family::unzip, "(may instead be incorrect password)"},
         {Family::sevenZip, "Cannot open encrypted archive. Wrong password?"},
         {Family::sevenZip, "ERROR: henc.7z : Cannot open encrypted archive. Wrong password?"},
         {Family::sevenZip, "ERROR: Data Error in encrypted file. Wrong password? : d/plain.txt"},

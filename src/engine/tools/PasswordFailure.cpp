@@ -11,7 +11,10 @@ namespace {
 // follows the name, and every other line names a file last or says something else.
 bool unzipFailure(std::string_view line) noexcept
 {
-    if (equalsIgnoringCaseText(line, "unable to get password")) {
+    // A wrong password passes unzip's one-byte check once in 256 times; the data's checksum then
+    // fails, and unzip says on a line of its own what that may mean.
+    if (equalsIgnoringCaseText(line, "unable to get password") ||
+        equalsIgnoringCaseText(line, "(may instead be incorrect password)")) {
         return true;
     }
     return startsWithIgnoringCase(line, "skipping:") && (endsWithIgnoringCase(line, "  incorrect password") ||
