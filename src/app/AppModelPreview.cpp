@@ -39,13 +39,34 @@ const ArchivePreviewItem* findItem(const std::optional<ExtractPreview>& preview,
 }
 
 // A listing and what it tells before extracting; run on a worker, as it reads the disk's free space.
-std::pair<ArchiveListing, SafetyReport> listedWithReport(const fs::path& archive, const std::string& password,
-                                                         const RarSupport& tools,
-                                                         const std::shared_ptr<ArchiveSession>& session)
+// Only the entries the preview shows are kept; the counts and the report are made as it streams.
+ArchivePreviewItem listedWithReport(const fs::path& archive, const std::string& password, const RarSupport& tools,
+                                    const std::shared_ptr<ArchiveSession>& session)
 {
-    ArchiveListing listing = ArchiveCatalog::list(archive, password, tools, session);
-    SafetyReport report = ArchiveSafety::inspect(listing, archive);
-    return {std::move(listing), report};
+    ArchivePreviewItem listed;
+    SafetyWalk walk;
+    const ArchiveListing listing = ArchiveCatalog::list(
+        archive, password, tools, session, [&](const ArchiveEntry& entry, const ArchiveListing::Link* link) {
+            walk.add(entry, link ? &link->target : nullptr, link && link->hard);
+            ++listed.entryCount;
+            listed.fileCount += entry.isDirectory ? 0 : 1;
+            if (listed.entries.size() < ArchivePreviewItem::kHeldEntries) {
+                listed.entries.push_back(entry);
+            }
+        });
+    listed.needsPassword = listing.isEncrypted;
+    listed.safety = walk.report(archive);
+    return listed;
+}
+
+// What a listing tells the preview's item.
+void takeListing(ArchivePreviewItem& item, ArchivePreviewItem&& listed)
+{
+    item.entries = std::move(listed.entries);
+    item.entryCount = listed.entryCount;
+    item.fileCount = listed.fileCount;
+    item.needsPassword = listed.needsPassword;
+    item.safety = listed.safety;
 }
 
 bool isBlank(const QString& text)
@@ -76,10 +97,7 @@ QCoro::Task<> AppModel::presentPreview(Work work)
             auto listing = runOn(&m_workers, [archive, tools = m_tools, session] {
                 return listedWithReport(archive, "", tools, session);
             });
-            auto [listed, safety] = co_await listing;
-            item.entries = std::move(listed.entries);
-            item.needsPassword = listed.isEncrypted;
-            item.safety = safety;
+            takeListing(item, co_await listing);
         } catch (...) {
             failure = std::current_exception();
         }
@@ -140,14 +158,13 @@ QCoro::Task<> AppModel::relist(std::string itemID, fs::path archive, std::string
 {
     QPointer<AppModel> self(this);
     std::exception_ptr failure;
-    ArchiveListing listed;
-    SafetyReport safety;
+    ArchivePreviewItem listed;
     try {
         auto listing =
             runOn(&m_workers, [archive, password, tools = m_tools, session = m_session ? m_session : m_listingSession] {
                 return listedWithReport(archive, password, tools, session);
             });
-        std::tie(listed, safety) = co_await listing;
+        listed = co_await listing;
     } catch (...) {
         failure = std::current_exception();
     }
@@ -160,10 +177,8 @@ QCoro::Task<> AppModel::relist(std::string itemID, fs::path archive, std::string
             ExtractPreview preview = *m_extractPreview;
             for (ArchivePreviewItem& item : preview.items) {
                 if (item.id == itemID) {
-                    item.entries = std::move(listed.entries);
-                    item.needsPassword = listed.isEncrypted;
+                    takeListing(item, std::move(listed));
                     item.listingFailed = false;
-                    item.safety = safety;
                     break;
                 }
             }
@@ -209,9 +224,7 @@ void AppModel::confirmExtract()
         if (slot.empty()) {
             slot = password;
         }
-        for (const ArchiveEntry& entry : item.entries) {
-            planned += entry.isDirectory ? 0 : 1;
-        }
+        planned += item.fileCount;
         urls.push_back(item.url);
     }
     closePreview();

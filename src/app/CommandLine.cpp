@@ -364,35 +364,55 @@ public:
     int list()
     {
         const fs::path archive = cleanPath(m_options.operands.front());
+        // Entries go out as the lister reads them: a listing of millions is never held, and a JSON
+        // document is written, not built. Nothing is written before the first entry, so that a
+        // listing that fails at once leaves standard output empty.
+        SafetyWalk safety;
+        bool opened = false;
+        const auto open = [&] {
+            if (!opened && m_options.json) {
+                m_output << "{\"entries\":[";
+            }
+            opened = true;
+        };
+        const auto text = [](const std::string& value) {
+            return nlohmann::json(value).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        };
         try {
             const ArchiveListing listing =
-                ArchiveCatalog::list(archive, m_password, ToolLocator::rarSupport(), m_watch.newSession());
+                ArchiveCatalog::list(archive, m_password, ToolLocator::rarSupport(), m_watch.newSession(),
+                                     [&](const ArchiveEntry& entry, const ArchiveListing::Link* link) {
+                                         if (!m_options.json) {
+                                             m_output << entry.path << '\n';
+                                             return;
+                                         }
+                                         safety.add(entry, link ? &link->target : nullptr, link && link->hard);
+                                         m_output << (opened ? "," : "");
+                                         open();
+                                         m_output << "{\"isDirectory\":" << (entry.isDirectory ? "true" : "false")
+                                                  << ",\"path\":" << text(entry.path) << ",\"size\":" << entry.byteSize
+                                                  << '}';
+                                     });
             if (m_options.json) {
-                nlohmann::json entries = nlohmann::json::array();
-                for (const ArchiveEntry& entry : listing.entries) {
-                    entries.push_back(
-                        {{"path", entry.path}, {"size", entry.byteSize}, {"isDirectory", entry.isDirectory}});
-                }
-                const SafetyReport safety = ArchiveSafety::inspect(listing, archive);
-                const nlohmann::json report = {
-                    {"entries", safety.entries},
-                    {"unpackedBytes", safety.unpackedBytes},
-                    {"entriesOutside", safety.entriesOutside},
-                    {"linksOutside", safety.linksOutside},
-                    {"freeBytes", safety.freeBytes ? nlohmann::json(*safety.freeBytes) : nlohmann::json()},
-                    {"exceedsFreeSpace", safety.exceedsFreeSpace},
-                    {"unpacksHundredfold", safety.unpacksHundredfold}};
-                const nlohmann::json document = {
-                    {"encrypted", listing.isEncrypted}, {"entries", std::move(entries)}, {"safety", report}};
-                m_output << document.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
-            } else {
-                for (const ArchiveEntry& entry : listing.entries) {
-                    m_output << entry.path << '\n';
-                }
+                open();
+                const SafetyReport report = safety.report(archive);
+                const nlohmann::json summary = {
+                    {"entries", report.entries},
+                    {"unpackedBytes", report.unpackedBytes},
+                    {"entriesOutside", report.entriesOutside},
+                    {"linksOutside", report.linksOutside},
+                    {"freeBytes", report.freeBytes ? nlohmann::json(*report.freeBytes) : nlohmann::json()},
+                    {"exceedsFreeSpace", report.exceedsFreeSpace},
+                    {"unpacksHundredfold", report.unpacksHundredfold}};
+                m_output << "],\"encrypted\":" << (listing.isEncrypted ? "true" : "false")
+                         << ",\"safety\":" << summary.dump() << "}\n";
             }
             m_output << std::flush;
             return 0;
         } catch (const std::exception& error) {
+            if (opened) {
+                m_output << std::endl; // what was written stays readable as lines
+            }
             return fail(error, archive.string());
         }
     }

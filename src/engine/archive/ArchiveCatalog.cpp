@@ -26,6 +26,26 @@ namespace {
 
 // XADMaster's error number for a wrong or missing password.
 constexpr std::int64_t kListerPasswordError = 15;
+// How many entries a streaming listing holds back before it hands them on: until then another
+// lister can take over from one that fails; once they are handed on, none can.
+constexpr std::size_t kHeldEntries = 100'000;
+
+using EntrySink = ArchiveCatalog::EntrySink;
+
+// Hands the entries held so far to `sink`, with their links, and forgets them.
+void handOn(ArchiveListing& listing, const EntrySink& sink)
+{
+    auto link = listing.links.begin();
+    for (std::size_t i = 0; i < listing.entries.size(); ++i) {
+        while (link != listing.links.end() && link->entry < i) {
+            ++link;
+        }
+        sink(listing.entries[i], link != listing.links.end() && link->entry == i ? &*link : nullptr);
+    }
+    listing.entries.clear();
+    listing.links.clear();
+    listing.indexes.clear();
+}
 
 // A scalar JSON value as the listing reads it.
 struct Scalar
@@ -490,7 +510,7 @@ std::optional<ArchiveListing> listWithOwnLister(const std::filesystem::path& lis
                                                 const std::filesystem::path& archive, bool fallback,
                                                 const std::shared_ptr<ArchiveSession>& session,
                                                 std::optional<ArchiveError>& failure, bool& sawEncrypted,
-                                                std::optional<ArchiveListing>& foreignNames)
+                                                std::optional<ArchiveListing>& foreignNames, const EntrySink* sink)
 {
     ToolRun run;
     run.executable = lister;
@@ -499,11 +519,18 @@ std::optional<ArchiveListing> listWithOwnLister(const std::filesystem::path& lis
     run.memoryCeiling = ArchiveCatalog::memoryCeiling(archive);
     ArchiveListing listing;
     listing.hasContents = true;
-    ProcessRunner::Captured captured = ProcessRunner::captureWithStatus(
-        run, [&](std::string_view line) { ArchiveCatalog::readListerLine(line, listing); });
+    bool handedOn = false;
+    ProcessRunner::Captured captured = ProcessRunner::captureWithStatus(run, [&](std::string_view line) {
+        ArchiveCatalog::readListerLine(line, listing);
+        if (sink && listing.entries.size() >= kHeldEntries) {
+            handOn(listing, *sink);
+            handedOn = true;
+        }
+    });
     const bool listed = !captured.signalled &&
                         (captured.status == ListerStatus::listed || captured.status == ListerStatus::foreignNames);
-    if (listed && (captured.status == ListerStatus::listed || !fallback)) {
+    // Entries already handed on stay the listing's: no other lister may add its own to them.
+    if (listed && (captured.status == ListerStatus::listed || !fallback || handedOn)) {
         return listing; // no indexes: they are unar's, and only lsar knows them
     }
     if (listed) {
@@ -511,7 +538,7 @@ std::optional<ArchiveListing> listWithOwnLister(const std::filesystem::path& lis
         return std::nullopt;
     }
     // A memory bomb for one parser is handed to no other.
-    if (fallback && !captured.outOfMemory) {
+    if (fallback && !captured.outOfMemory && !handedOn) {
         if (captured.status != ListerStatus::notAnArchive && captured.status != ListerStatus::headersEncrypted) {
             failure = ArchiveError::toolFailed(lastComponent(lister), captured.status, std::move(captured.message));
         }
@@ -561,7 +588,8 @@ std::string unescapedListerField(std::string_view field)
 }
 
 // lsar does not read zstd. bsdtar does, and lists the tar inside.
-ArchiveListing listZstdTar(const std::filesystem::path& archive, const std::shared_ptr<ArchiveSession>& session)
+ArchiveListing listZstdTar(const std::filesystem::path& archive, const std::shared_ptr<ArchiveSession>& session,
+                           const EntrySink* sink)
 {
     const auto bsdtar = ToolLocator::executable("bsdtar");
     if (!bsdtar) {
@@ -574,7 +602,9 @@ ArchiveListing listZstdTar(const std::filesystem::path& archive, const std::shar
     run.memoryCeiling = ArchiveCatalog::memoryCeiling(archive);
     ArchiveListing listing;
     listing.hasContents = true;
+    // A hard link's line is read by the names listed before it, which stay known.
     std::unordered_set<std::string> listed;
+    std::size_t count = 0;
     const auto isListed = [&](const std::string& path) { return listed.contains(path); };
     ProcessRunner::Captured captured = ProcessRunner::captureWithStatus(run, [&](std::string_view line) {
         ArchiveEntry entry = ArchiveCatalog::parseTarLine(line, isListed);
@@ -582,10 +612,14 @@ ArchiveListing listZstdTar(const std::filesystem::path& archive, const std::shar
             listed.insert(entry.path);
             listing.entries.push_back(std::move(entry));
             listing.indexes.push_back(-1);
+            ++count;
+            if (sink && listing.entries.size() >= kHeldEntries) {
+                handOn(listing, *sink);
+            }
         }
     });
     if (captured.status != 0 || captured.signalled) {
-        if (listing.entries.empty() && !captured.signalled) {
+        if (count == 0 && !captured.signalled) {
             throw ArchiveError(ArchiveError::Case::notAnArchive);
         }
         throw ArchiveError::toolFailed("bsdtar", captured.status, std::move(captured.message));
@@ -638,7 +672,7 @@ ArchiveEntry ArchiveCatalog::parseTarLine(std::string_view line,
 namespace {
 ArchiveListing listWithLsar(const std::filesystem::path& archive, std::optional<ArchiveKind> kind,
                             std::string_view password, const RarSupport& support,
-                            const std::shared_ptr<ArchiveSession>& session);
+                            const std::shared_ptr<ArchiveSession>& session, const EntrySink* sink);
 } // namespace
 
 bool ArchiveCatalog::readListerLine(std::string_view line, ArchiveListing& listing)
@@ -684,9 +718,31 @@ ArchiveListing ArchiveCatalog::parse(std::string_view output)
     return finishParse(reader, parsed, output.substr(0, 1024));
 }
 
+namespace {
+ArchiveListing listArchive(const std::filesystem::path& archive, std::string_view password, const RarSupport& support,
+                           const std::shared_ptr<ArchiveSession>& session, bool unarNumbers, const EntrySink* sink);
+} // namespace
+
 ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::string_view password,
                                     const RarSupport& support, const std::shared_ptr<ArchiveSession>& session,
                                     bool unarNumbers)
+{
+    return listArchive(archive, password, support, session, unarNumbers, nullptr);
+}
+
+ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::string_view password,
+                                    const RarSupport& support, const std::shared_ptr<ArchiveSession>& session,
+                                    const EntrySink& sink)
+{
+    ArchiveListing listing = listArchive(archive, password, support, session, false, &sink);
+    handOn(listing, sink);
+    return listing;
+}
+
+namespace {
+
+ArchiveListing listArchive(const std::filesystem::path& archive, std::string_view password, const RarSupport& support,
+                           const std::shared_ptr<ArchiveSession>& session, bool unarNumbers, const EntrySink* sink)
 {
     // A pipe, a socket or a device would keep the lister waiting or reading for ever.
     std::error_code error;
@@ -697,18 +753,18 @@ ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::s
     const auto kind = ArchiveKind::from(archive);
     const auto format = kind ? listerFormat(*kind) : std::nullopt;
     if (!format || !support.entryLister || unarNumbers) {
-        return listWithLsar(archive, kind, password, support, session);
+        return listWithLsar(archive, kind, password, support, session, sink);
     }
     const bool lsarReads = support.lister && kind != ArchiveKind::tarZst;
     std::optional<ArchiveError> ownFailure;
     bool sawEncrypted = false;
     std::optional<ArchiveListing> foreignNames;
     if (auto listing = listWithOwnLister(*support.entryLister, *format, archive, lsarReads, session, ownFailure,
-                                         sawEncrypted, foreignNames)) {
+                                         sawEncrypted, foreignNames, sink)) {
         return std::move(*listing);
     }
     try {
-        ArchiveListing listing = listWithLsar(archive, kind, password, support, session);
+        ArchiveListing listing = listWithLsar(archive, kind, password, support, session, sink);
         listing.isEncrypted = listing.isEncrypted || sawEncrypted;
         return listing;
     } catch (const ArchiveError& error) {
@@ -727,14 +783,12 @@ ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::s
     }
 }
 
-namespace {
-
 ArchiveListing listWithLsar(const std::filesystem::path& archive, std::optional<ArchiveKind> kind,
                             std::string_view password, const RarSupport& support,
-                            const std::shared_ptr<ArchiveSession>& session)
+                            const std::shared_ptr<ArchiveSession>& session, const EntrySink* sink)
 {
     if (kind == ArchiveKind::tarZst) {
-        return listZstdTar(archive, session);
+        return listZstdTar(archive, session, sink);
     } else if (kind == ArchiveKind::zstd) {
         // One compressed file: its entry is the file it unpacks to, named as extracting names it.
         if (!kind->hasMagic(archive)) {

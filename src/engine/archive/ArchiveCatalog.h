@@ -55,6 +55,16 @@ public:
                                const RarSupport& support, const std::shared_ptr<ArchiveSession>& session = {},
                                bool unarNumbers = false);
 
+    // Takes each entry, in the lister's order, with its link when it is one.
+    using EntrySink = std::function<void(const ArchiveEntry& entry, const ArchiveListing::Link* link)>;
+    // list(), handing the entries to `sink` as they arrive instead of keeping them, so that a listing
+    // of millions of entries costs little memory: the listing returned holds none, nor links or
+    // numbers. Tarvo's own lister and bsdtar stream; lsar's entries come when it is done. The first
+    // entries are held back a while, so that another lister can still take over from one that fails.
+    static ArchiveListing list(const std::filesystem::path& archive, std::string_view password,
+                               const RarSupport& support, const std::shared_ptr<ArchiveSession>& session,
+                               const EntrySink& sink);
+
     // The most memory a tool may take for this archive: `base` (a gigabyte for a lister), and room
     // for archives of millions of entries (lsar needs about 15 times the size of such a ZIP).
     static std::uint64_t memoryCeiling(const std::filesystem::path& archive, std::uint64_t base = 1ULL << 30);

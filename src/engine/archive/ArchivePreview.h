@@ -3,6 +3,7 @@
 #include "ArchiveEntry.h"
 #include "ArchiveSafety.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,7 +15,11 @@ struct ArchivePreviewItem
 {
     std::string id; // a fresh UUID; the key of the password typed for this archive
     std::filesystem::path url;
+    // The first entries, as many as the preview shows: a listing of millions is never held.
+    static constexpr std::size_t kHeldEntries = 200;
     std::vector<ArchiveEntry> entries; // empty when the listing failed
+    std::int64_t entryCount = 0;       // all of them
+    std::int64_t fileCount = 0;        // those that are no folder
     bool needsPassword = false;
     bool listingFailed = false;
     SafetyReport safety; // empty when the listing failed

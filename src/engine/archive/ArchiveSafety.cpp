@@ -48,31 +48,27 @@ std::vector<std::string_view> components(std::string_view path)
 }
 
 // The archive's symbolic links as a tree of their paths' components, so that a walk finds a link
-// among its folders in one step per component.
+// among its folders in one step per component. It grows as links are listed.
 struct LinkTree
 {
     struct Node
     {
-        std::unordered_map<std::string_view, std::unique_ptr<Node>> children;
-        std::optional<std::string_view> target; // this path is a link to there
+        std::unordered_map<std::string, std::unique_ptr<Node>> children;
+        std::optional<std::string> target; // this path is a link to there
     };
 
-    explicit LinkTree(const ArchiveListing& listing)
+    void add(std::string_view path, std::string_view target)
     {
-        for (const ArchiveListing::Link& link : listing.links) {
-            if (link.entry < listing.entries.size() && !link.hard) {
-                ++count;
-                Node* node = &root;
-                for (const std::string_view part : components(listing.entries[link.entry].path)) {
-                    auto& child = node->children[part];
-                    if (!child) {
-                        child = std::make_unique<Node>();
-                    }
-                    node = child.get();
-                }
-                node->target = link.target;
+        ++count;
+        Node* node = &root;
+        for (const std::string_view part : components(path)) {
+            auto& child = node->children[std::string(part)];
+            if (!child) {
+                child = std::make_unique<Node>();
             }
+            node = child.get();
         }
+        node->target = std::string(target);
     }
 
     static const Node* child(const Node* node, std::string_view part)
@@ -80,7 +76,7 @@ struct LinkTree
         if (node == nullptr) {
             return nullptr;
         }
-        const auto found = node->children.find(part);
+        const auto found = node->children.find(std::string(part));
         return found == node->children.end() ? nullptr : found->second.get();
     }
 
@@ -186,40 +182,57 @@ bool ArchiveSafety::linkLeavesFolder(std::string_view entry, std::string_view ta
     return !staysInside(target, depth);
 }
 
-SafetyReport ArchiveSafety::inspect(const ArchiveListing& listing, std::int64_t archiveBytes,
-                                    std::optional<std::int64_t> freeBytes)
+struct SafetyWalk::Links
 {
-    SafetyReport report;
-    report.entries = static_cast<std::int64_t>(listing.entries.size());
+    LinkTree tree;
+};
+
+SafetyWalk::SafetyWalk()
+    : m_links(std::make_unique<Links>())
+{}
+SafetyWalk::~SafetyWalk() = default;
+SafetyWalk::SafetyWalk(SafetyWalk&&) noexcept = default;
+SafetyWalk& SafetyWalk::operator=(SafetyWalk&&) noexcept = default;
+
+void SafetyWalk::add(const ArchiveEntry& entry, const std::string* linkTarget, bool hardLink)
+{
+    LinkTree& links = m_links->tree;
     // Through a link, "d/../x" or "up/../../x" may land elsewhere than its text says: with links in
     // the archive, every path is walked as the links lead.
-    LinkTree links(listing);
     const auto outside = [&](std::string_view path) {
-        return leavesFolder(path) || (links.count > 0 && !links.staysInside({}, path, false));
+        return ArchiveSafety::leavesFolder(path) || (links.count > 0 && !links.staysInside({}, path, false));
     };
-    for (const ArchiveEntry& entry : listing.entries) {
-        if (!entry.isDirectory) {
-            report.unpackedBytes = saturatingSum(report.unpackedBytes, std::max<std::int64_t>(entry.byteSize, 0));
-        }
-        report.entriesOutside += outside(entry.path) ? 1 : 0;
+    if (linkTarget && !hardLink) {
+        links.add(entry.path, *linkTarget);
     }
-    for (const ArchiveListing::Link& link : listing.links) {
-        if (link.entry >= listing.entries.size()) {
-            continue;
-        }
-        const std::string_view path = listing.entries[link.entry].path;
-        bool leaves = linkLeavesFolder(path, link.target, link.hard);
-        if (!leaves && link.hard) {
-            leaves = outside(link.target);
-        } else if (!leaves) {
-            std::vector<std::string_view> folder = components(path);
-            if (!folder.empty()) {
-                folder.pop_back();
-            }
-            leaves = !links.staysInside(folder, link.target, true);
-        }
-        report.linksOutside += leaves ? 1 : 0;
+    ++m_entries;
+    if (!entry.isDirectory) {
+        m_unpackedBytes = saturatingSum(m_unpackedBytes, std::max<std::int64_t>(entry.byteSize, 0));
     }
+    m_entriesOutside += outside(entry.path) ? 1 : 0;
+    if (!linkTarget) {
+        return;
+    }
+    bool leaves = ArchiveSafety::linkLeavesFolder(entry.path, *linkTarget, hardLink);
+    if (!leaves && hardLink) {
+        leaves = outside(*linkTarget);
+    } else if (!leaves) {
+        std::vector<std::string_view> folder = components(entry.path);
+        if (!folder.empty()) {
+            folder.pop_back();
+        }
+        leaves = !links.staysInside(folder, *linkTarget, true);
+    }
+    m_linksOutside += leaves ? 1 : 0;
+}
+
+SafetyReport SafetyWalk::report(std::int64_t archiveBytes, std::optional<std::int64_t> freeBytes) const
+{
+    SafetyReport report;
+    report.entries = m_entries;
+    report.unpackedBytes = m_unpackedBytes;
+    report.entriesOutside = m_entriesOutside;
+    report.linksOutside = m_linksOutside;
     report.freeBytes = freeBytes;
     report.exceedsFreeSpace = freeBytes && report.unpackedBytes > *freeBytes;
     const std::int64_t hundredfold = archiveBytes > std::numeric_limits<std::int64_t>::max() / 100
@@ -229,7 +242,7 @@ SafetyReport ArchiveSafety::inspect(const ArchiveListing& listing, std::int64_t 
     return report;
 }
 
-SafetyReport ArchiveSafety::inspect(const ArchiveListing& listing, const std::filesystem::path& archive)
+SafetyReport SafetyWalk::report(const std::filesystem::path& archive) const
 {
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(archive, error);
@@ -244,7 +257,39 @@ SafetyReport ArchiveSafety::inspect(const ArchiveListing& listing, const std::fi
         freeBytes = static_cast<std::int64_t>(std::min<unsigned long long>(
             bytes, static_cast<unsigned long long>(std::numeric_limits<std::int64_t>::max())));
     }
-    return inspect(listing, error ? 0 : static_cast<std::int64_t>(size), freeBytes);
+    return report(error ? 0 : static_cast<std::int64_t>(size), freeBytes);
+}
+
+namespace {
+
+SafetyWalk walked(const ArchiveListing& listing)
+{
+    SafetyWalk walk;
+    auto link = listing.links.begin();
+    for (std::size_t i = 0; i < listing.entries.size(); ++i) {
+        while (link != listing.links.end() && link->entry < i) {
+            ++link;
+        }
+        if (link != listing.links.end() && link->entry == i) {
+            walk.add(listing.entries[i], &link->target, link->hard);
+        } else {
+            walk.add(listing.entries[i]);
+        }
+    }
+    return walk;
+}
+
+} // namespace
+
+SafetyReport ArchiveSafety::inspect(const ArchiveListing& listing, std::int64_t archiveBytes,
+                                    std::optional<std::int64_t> freeBytes)
+{
+    return walked(listing).report(archiveBytes, freeBytes);
+}
+
+SafetyReport ArchiveSafety::inspect(const ArchiveListing& listing, const std::filesystem::path& archive)
+{
+    return walked(listing).report(archive);
 }
 
 } // namespace tarvo::engine

@@ -2,12 +2,15 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace tarvo::engine {
 
 struct ArchiveListing;
+struct ArchiveEntry;
 
 // What a listing tells about an archive before anything is written.
 struct SafetyReport
@@ -27,6 +30,32 @@ struct SafetyReport
     }
 
     bool operator==(const SafetyReport&) const = default;
+};
+
+// The safety report built one entry at a time, as a listing streams in, so that a listing of
+// millions of entries need not be held. Each path is walked through the links listed before it,
+// as a tool unpacking in the archive's order meets them.
+class SafetyWalk
+{
+public:
+    SafetyWalk();
+    ~SafetyWalk();
+    SafetyWalk(SafetyWalk&&) noexcept;
+    SafetyWalk& operator=(SafetyWalk&&) noexcept;
+
+    // The next entry; for a link, where it points and whether it is a hard link.
+    void add(const ArchiveEntry& entry, const std::string* linkTarget = nullptr, bool hardLink = false);
+    SafetyReport report(std::int64_t archiveBytes, std::optional<std::int64_t> freeBytes) const;
+    // For an archive unpacked beside itself.
+    SafetyReport report(const std::filesystem::path& archive) const;
+
+private:
+    struct Links;
+    std::unique_ptr<Links> m_links; // only the symbolic links, which the walk follows
+    std::int64_t m_entries = 0;
+    std::int64_t m_unpackedBytes = 0;
+    std::int64_t m_entriesOutside = 0;
+    std::int64_t m_linksOutside = 0;
 };
 
 class ArchiveSafety

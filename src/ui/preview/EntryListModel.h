@@ -1,15 +1,13 @@
 #pragma once
 
+#include "archive/ArchivePreview.h"
+
 #include <QAbstractListModel>
 #include <string>
 
 namespace tarvo::app {
 class AppModel;
 }
-namespace tarvo::engine {
-struct ArchiveEntry;
-struct ArchivePreviewItem;
-} // namespace tarvo::engine
 
 namespace tarvo::ui {
 
@@ -18,7 +16,7 @@ class EntryListModel : public QAbstractListModel
 {
 public:
     // At most this many rows: a person reads the start of a list, and painting stays cheap.
-    static constexpr int kShownEntries = 200;
+    static constexpr int kShownEntries = static_cast<int>(engine::ArchivePreviewItem::kHeldEntries);
 
     enum Role
     {

@@ -144,12 +144,11 @@ void PreviewSection::refresh()
     // One archive is listed at a time: while one is, the others' buttons would do nothing.
     m_showContents->setEnabled(!m_model.listingID());
     m_busy->setVisible(listing);
-    const bool empty = !item->listingFailed && item->entries.empty();
+    const bool empty = !item->listingFailed && item->entryCount == 0;
     m_message->setVisible(!listing && (item->listingFailed || empty));
     m_list->setVisible(!listing && !item->listingFailed && !empty);
     m_safety->setVisible(!listing && !item->listingFailed && !item->safety.isClear());
-    const std::size_t total = item->entries.size();
-    m_more->setVisible(m_list->isVisibleTo(this) && total > EntryListModel::kShownEntries);
+    m_more->setVisible(m_list->isVisibleTo(this) && item->entryCount > EntryListModel::kShownEntries);
     retranslate();
     updatePassword();
     m_list->updateGeometry();
@@ -167,7 +166,7 @@ void PreviewSection::retranslate()
     }
     m_message->setText(item->listingFailed ? text(Text::listingUnreadable) : text(Text::archiveHasNoFiles));
     m_safety->setText(safetyText(item->safety));
-    m_more->setText(text(engine::L10n::progress(m_rows->rowCount(), static_cast<std::int64_t>(item->entries.size()))));
+    m_more->setText(text(engine::L10n::progress(m_rows->rowCount(), item->entryCount)));
     m_list->setAccessibleName(m_name->text());
     if (m_rows->rowCount() > 0) {
         // Sizes are written in the interface language's locale.
