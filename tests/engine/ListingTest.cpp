@@ -194,6 +194,45 @@ TEST_F(Listing, ListersStayUnderTheirMemoryCeiling)
     }
 }
 
+TEST_F(Listing, AStreamedListingHoldsNothingAndKeepsItsOrderAndLinks)
+{
+    // A lister of 250,000 entries: a link to the outside, then a file through it, at the end.
+    RarSupport fake = own;
+    fake.entryLister = tarvo::test::writeScript(
+        dir / "bin" / "lister", "seq 1 250000 | sed 's|^|f 1 - d/|'\necho 'l 0 - up /etc'\necho 'f 1 - up/passwd'\n"
+                                "[ -f \"$0.fail\" ] && exit 1; exit 0\n");
+    writeFile(dir / "a" / "many.tar", "");
+    std::int64_t count = 0;
+    std::string last;
+    SafetyWalk safety;
+    const ArchiveListing listing = ArchiveCatalog::list(
+        dir / "a" / "many.tar", "", fake, {}, [&](const ArchiveEntry& entry, const ArchiveListing::Link* link) {
+            EXPECT_EQ(link != nullptr, entry.path == "up") << entry.path;
+            if (++count == 250000) {
+                EXPECT_EQ(entry.path, "d/250000");
+            }
+            last = entry.path;
+            safety.add(entry, link ? &link->target : nullptr, link && link->hard);
+        });
+    EXPECT_EQ(count, 250002);
+    EXPECT_EQ(last, "up/passwd");
+    EXPECT_TRUE(listing.entries.empty() && listing.links.empty());
+    const SafetyReport report = safety.report(1000, std::nullopt);
+    EXPECT_EQ(report.entries, 250002);
+    EXPECT_EQ(report.unpackedBytes, 250001);
+    EXPECT_EQ(report.entriesOutside, 1);
+    EXPECT_EQ(report.linksOutside, 1);
+    // Once entries are handed on, no other lister takes over from one that fails: they would come twice.
+    writeFile(dir / "bin" / "lister.fail", "");
+    count = 0;
+    EXPECT_EQ(failureOf([&] {
+                  ArchiveCatalog::list(dir / "a" / "many.tar", "", fake, {},
+                                       [&](const ArchiveEntry&, const ArchiveListing::Link*) { ++count; });
+              }),
+              ArchiveError::Case::toolFailed);
+    EXPECT_LE(count, 250000);
+}
+
 TEST(ArchiveSafety, TellsEntriesAndLinksThatLeaveTheFolder)
 {
     for (const char* outside : {"../x", "/etc/passwd", "a/../../x", "C:\\x", "a\\..\\..\\x", "\\x"}) {
