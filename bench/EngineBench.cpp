@@ -10,6 +10,7 @@
 #include "BenchSupport.h"
 #include "archive/ArchiveCatalog.h"
 #include "archive/ArchiveEngine.h"
+#include "archive/ArchiveSafety.h"
 #include "tools/FileWalk.h"
 #include "tools/ProgressParser.h"
 
@@ -348,6 +349,40 @@ double median(std::vector<double> values)
 
 // Tarvo's listing of 100,000 entries against every raw lister of the same archive, one after the
 // other in each round, so that they share the machine's state.
+// Tarvo's own memory for a listing of 3,000,000 entries: held whole, as every listing was before,
+// and streamed, as tarvo list and the preview read one now.
+void listingMemory(const fs::path& scratch)
+{
+    if (!selected("list 3,000,000 entries")) {
+        return;
+    }
+    const fs::path spec = scratch / "huge.mtree";
+    {
+        std::ofstream out(spec);
+        out << "#mtree\n";
+        for (int i = 0; i < 3'000'000; ++i) {
+            out << "./Folder" << (i / 1000) << "/some-longer-file-name-" << i << ".txt type=file size=0\n";
+        }
+    }
+    const fs::path archive = scratch / "huge.tar.gz";
+    runRaw({"/usr/bin/bsdtar", "--format", "ustar", "-czf", archive.string(), "-s", ",^\\./,,", "@" + spec.string()},
+           scratch);
+    fs::remove(spec);
+    const auto peak = [&](const char* mode) {
+        const fs::path growth = scratch / "growth.txt";
+        bench::runToFile({fs::read_symlink("/proc/self/exe").string(), mode, archive.string()}, growth);
+        std::int64_t bytes = 0;
+        std::ifstream(growth) >> bytes;
+        return static_cast<double>(bytes) / 1e6;
+    };
+    const double held = peak("--list-memory");
+    const double streamed = peak("--stream-memory");
+    std::printf("list 3,000,000 entries, tar.gz (%.1f MB): peak memory growth held whole %.0f MB, streamed %.0f MB "
+                "(%.0fx less), target < 300 MB\n",
+                static_cast<double>(fs::file_size(archive)) / 1e6, held, streamed, held / std::max(streamed, 0.001));
+    fs::remove(archive);
+}
+
 void listing(const fs::path& scratch)
 {
     if (!selected("list 100,000 entries")) {
@@ -445,6 +480,23 @@ void listing(const fs::path& scratch)
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::string(argv[1]) == "--stream-memory") {
+        // The same, listed as tarvo list --json and the preview do: streamed, counted, inspected.
+        const std::int64_t before = bench::residentBytes();
+        bench::resetPeakResident();
+        engine::SafetyWalk safety;
+        std::int64_t count = 0;
+        engine::ArchiveCatalog::list(argv[2], "", engine::ToolLocator::rarSupport(), {},
+                                     [&](const engine::ArchiveEntry& entry, const engine::ArchiveListing::Link* link) {
+                                         ++count;
+                                         safety.add(entry, link ? &link->target : nullptr, link && link->hard);
+                                     });
+        if (safety.report(argv[2]).entries != count) {
+            return 1;
+        }
+        std::printf("%lld\n", static_cast<long long>(bench::peakResidentBytes() - before));
+        return 0;
+    }
     if (argc == 3 && std::string(argv[1]) == "--list-memory") {
         // The child of the listing's memory measurement: how far one listing raises the peak.
         const std::int64_t before = bench::residentBytes();
@@ -469,6 +521,7 @@ int main(int argc, char** argv)
     fs::create_directories(scratch / "out");
 
     listing(scratch);
+    listingMemory(scratch);
     staging(scratch / "large" / "Tree", scratch);
     compressAndExtract("200 MB tree", scratch / "large" / "Tree", scratch / "out", 1.03);
     compressAndExtract("20,000 small files", scratch / "small" / "Files", scratch / "out", 1.15);
