@@ -310,4 +310,18 @@ TEST_F(Listing, SafetyReportOnHostileArchivesAndABomb)
     EXPECT_EQ(report.unpackedBytes, 1'100'000'000);
     EXPECT_TRUE(report.unpacksHundredfold) << fs::file_size(bomb);
     EXPECT_EQ(report.entriesOutside + report.linksOutside, 0);
+
+    // One compressed file tells its size: gzip in its last four bytes, zstd in its frame headers.
+    writeFile(src / "z.bin", std::string(3'000'000, '\0'));
+    tool("/usr/bin/gzip", {"-k", "z.bin"}, src);
+    std::vector<std::string> singles = {"z.bin.gz"};
+    if (fs::exists("/usr/bin/zstd")) {
+        tool("/usr/bin/zstd", {"-q", "z.bin"}, src);
+        singles.push_back("z.bin.zst");
+    }
+    for (const std::string& name : singles) {
+        EXPECT_EQ(ArchiveSafety::inspect(ArchiveCatalog::list(src / name, "", own), src / name).unpackedBytes,
+                  3'000'000)
+            << name;
+    }
 }

@@ -12,6 +12,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <fstream>
 #include <istream>
 #include <limits>
 #include <mutex>
@@ -587,6 +588,104 @@ std::string unescapedListerField(std::string_view field)
     return text;
 }
 
+// Reads `count` bytes at `offset`, or nothing.
+std::optional<std::string> readAt(std::ifstream& file, std::uint64_t offset, std::size_t count)
+{
+    std::string bytes(count, '\0');
+    file.seekg(static_cast<std::streamoff>(offset));
+    if (!file.read(bytes.data(), static_cast<std::streamsize>(count))) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::uint64_t littleEndian(std::string_view bytes)
+{
+    std::uint64_t value = 0;
+    for (std::size_t i = bytes.size(); i > 0; --i) {
+        value = value << 8 | static_cast<unsigned char>(bytes[i - 1]);
+    }
+    return value;
+}
+
+// What a gzip file says it unpacks to: its last four bytes, the size modulo 4 GiB (of its last
+// member, when there are several).
+std::optional<std::int64_t> gzipStoredSize(const std::filesystem::path& archive)
+{
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(archive, error);
+    std::ifstream file(archive, std::ios::binary);
+    if (error || size < 18) {
+        return std::nullopt;
+    }
+    const auto tail = readAt(file, size - 4, 4);
+    return tail ? std::optional<std::int64_t>(static_cast<std::int64_t>(littleEndian(*tail))) : std::nullopt;
+}
+
+// What a zstd file says it unpacks to: the content sizes its frames declare, added up; nothing
+// when a frame does not declare one. Skippable frames (as pzstd writes) are passed over.
+std::optional<std::int64_t> zstdContentSize(const std::filesystem::path& archive)
+{
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(archive, error);
+    std::ifstream file(archive, std::ios::binary);
+    if (error) {
+        return std::nullopt;
+    }
+    std::uint64_t total = 0;
+    std::uint64_t at = 0;
+    // A file of millions of tiny blocks would take long to walk: past this many, the size is unknown.
+    int blocks = 1'000'000;
+    while (at < size) {
+        const auto magic = readAt(file, at, 8);
+        if (!magic) {
+            return std::nullopt;
+        }
+        const std::uint64_t number = littleEndian(magic->substr(0, 4));
+        if ((number & 0xFFFFFFF0) == 0x184D2A50) {
+            at += 8 + littleEndian(magic->substr(4, 4));
+            continue;
+        }
+        if (number != 0xFD2FB528) {
+            return std::nullopt;
+        }
+        const auto descriptor = static_cast<unsigned char>((*magic)[4]);
+        const int sizeFlag = descriptor >> 6;
+        const bool singleSegment = (descriptor & 0x20) != 0;
+        const bool checksum = (descriptor & 0x04) != 0;
+        constexpr int kDictionaryBytes[] = {0, 1, 2, 4};
+        constexpr int kSizeBytes[] = {0, 2, 4, 8};
+        const int sizeBytes = sizeFlag == 0 && singleSegment ? 1 : kSizeBytes[sizeFlag];
+        if (sizeBytes == 0) {
+            return std::nullopt;
+        }
+        const std::uint64_t field = at + 5 + (singleSegment ? 0 : 1) + kDictionaryBytes[descriptor & 3];
+        const auto declared = readAt(file, field, static_cast<std::size_t>(sizeBytes));
+        if (!declared) {
+            return std::nullopt;
+        }
+        const std::uint64_t content = littleEndian(*declared) + (sizeBytes == 2 ? 256 : 0);
+        if (content > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) - total) {
+            return std::nullopt;
+        }
+        total += content;
+        // The blocks: three bytes each telling whether it is the last, its type and its size.
+        at = field + static_cast<std::uint64_t>(sizeBytes);
+        for (bool last = false; !last;) {
+            const auto header = readAt(file, at, 3);
+            if (!header || --blocks < 0) {
+                return std::nullopt;
+            }
+            const std::uint64_t block = littleEndian(*header);
+            last = (block & 1) != 0;
+            const std::uint64_t type = (block >> 1) & 3;
+            at += 3 + (type == 1 ? 1 : block >> 3);
+        }
+        at += checksum ? 4 : 0;
+    }
+    return static_cast<std::int64_t>(total);
+}
+
 // lsar does not read zstd. bsdtar does, and lists the tar inside.
 ArchiveListing listZstdTar(const std::filesystem::path& archive, const std::shared_ptr<ArchiveSession>& session,
                            const EntrySink* sink)
@@ -794,8 +893,12 @@ ArchiveListing listWithLsar(const std::filesystem::path& archive, std::optional<
         if (!kind->hasMagic(archive)) {
             throw ArchiveError(ArchiveError::Case::notAnArchive);
         }
-        return ArchiveListing{
-            {ArchiveEntry{ArchiveNames::stem(archive), 0, false}}, false, {-1}, std::nullopt, true, {}};
+        return ArchiveListing{{ArchiveEntry{ArchiveNames::stem(archive), zstdContentSize(archive).value_or(0), false}},
+                              false,
+                              {-1},
+                              std::nullopt,
+                              true,
+                              {}};
     }
     if (!support.lister) {
         throw ArchiveError::toolFailed("lsar", 1, L10n::text(Text::lsarNotFound));
@@ -817,7 +920,12 @@ ArchiveListing listWithLsar(const std::filesystem::path& archive, std::optional<
     ProcessRunner::Captured captured =
         ProcessRunner::captureWithStatus(run, [&](std::string_view line) { parsing.line(line); });
     if (captured.status == 0 && !captured.signalled) {
-        return parsing.finish();
+        ArchiveListing listing = parsing.finish();
+        // lsar tells no size for one gzip-compressed file; the file itself does.
+        if (kind == ArchiveKind::gzip && listing.entries.size() == 1 && listing.entries.front().byteSize == 0) {
+            listing.entries.front().byteSize = gzipStoredSize(archive).value_or(0);
+        }
+        return listing;
     }
     const ArchiveError failure =
         ArchiveError::toolFailed(lastComponent(*support.lister), captured.status, std::move(captured.message));
