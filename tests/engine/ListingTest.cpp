@@ -300,6 +300,15 @@ TEST_F(Listing, SafetyReportOnHostileArchivesAndABomb)
         EXPECT_EQ(report.linksOutside, 1);
         EXPECT_TRUE(report.freeBytes.has_value());
     }
+    // Headers encrypted: 7-Zip lists it, the password on its standard input, and reads each link's target.
+    tool(own.sevenZip->string(), {"a", "-bso0", "-psecret", "-mhe=on", "-snl", archives + "/locked.7z", "abs", "up"},
+         src);
+    const SafetyReport locked =
+        ArchiveSafety::inspect(ArchiveCatalog::list(dir / "a" / "locked.7z", "secret", own), dir / "a" / "locked.7z");
+    EXPECT_EQ(locked.entries, 2);
+    EXPECT_EQ(locked.linksOutside, 1);
+    EXPECT_EQ(failureOf([&] { ArchiveCatalog::list(dir / "a" / "locked.7z", "wrong", own); }),
+              ArchiveError::Case::wrongPassword);
     {
         std::ofstream zeros(src / "zeros.bin");
     }

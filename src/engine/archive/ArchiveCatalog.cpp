@@ -686,6 +686,88 @@ std::optional<std::int64_t> zstdContentSize(const std::filesystem::path& archive
     return static_cast<std::int64_t>(total);
 }
 
+// A 7Z listed by 7-Zip, which takes the password on standard input: lsar would need it on its
+// command line, where any user of the machine can read it. 7-Zip writes a line break in a name
+// as "_", so that no name can pass for a field of its own.
+ArchiveListing listWithSevenZip(const std::filesystem::path& sevenZip, const std::filesystem::path& archive,
+                                const std::string& secret, const std::shared_ptr<ArchiveSession>& session)
+{
+    ToolRun run;
+    run.executable = sevenZip;
+    run.arguments = {"l", "-slt", "--", std::filesystem::absolute(archive).string()};
+    run.standardInput = secret + "\n";
+    run.session = session;
+    run.redact = secret;
+    run.memoryCeiling = ArchiveCatalog::memoryCeiling(archive);
+    ArchiveListing listing;
+    listing.hasContents = true;
+    bool inEntries = false;
+    std::optional<ArchiveEntry> current;
+    bool isLink = false;
+    std::vector<std::size_t> links;
+    const auto finishEntry = [&] {
+        if (current && !current->path.empty()) {
+            if (isLink) {
+                links.push_back(listing.entries.size());
+            }
+            listing.entries.push_back(std::move(*current));
+            listing.indexes.push_back(-1);
+        }
+        current.reset();
+    };
+    const auto value = [](std::string_view line, std::string_view key) -> std::optional<std::string_view> {
+        return line.starts_with(key) ? std::optional(line.substr(key.size())) : std::nullopt;
+    };
+    ProcessRunner::Captured captured = ProcessRunner::captureWithStatus(run, [&](std::string_view line) {
+        // The archive's own fields come first, until a line of dashes.
+        if (!inEntries) {
+            inEntries = line == "----------";
+            return;
+        }
+        if (const auto path = value(line, "Path = ")) {
+            finishEntry();
+            current = ArchiveEntry{std::string(*path), 0, false};
+            isLink = false;
+        } else if (!current) {
+            return;
+        } else if (const auto size = value(line, "Size = ")) {
+            current->byteSize = decimalSize(*size);
+        } else if (const auto attributes = value(line, "Attributes = ")) {
+            // "D drwxr-xr-x", "A lrwxrwxrwx": the kind, then the mode as ls writes it.
+            current->isDirectory = attributes->starts_with('D');
+            isLink = attributes->find(" l") != std::string_view::npos;
+        } else if (line == "Folder = +") {
+            current->isDirectory = true;
+        } else if (line == "Encrypted = +") {
+            listing.isEncrypted = true;
+        }
+    });
+    finishEntry();
+    if (captured.status != 0 || captured.signalled) {
+        throw ArchiveError::toolFailed(lastComponent(sevenZip), captured.status, std::move(captured.message));
+    }
+    // A link's target is its data. Past a few dozen links, or one that cannot be read, the target
+    // is unknown and taken as leaving the folder: the warning errs on the careful side.
+    constexpr std::size_t kReadLinks = 64;
+    for (std::size_t i = 0; i < links.size(); ++i) {
+        std::string target = "/";
+        if (i < kReadLinks) {
+            ToolRun read = run;
+            read.arguments = {
+                "e", "-so", "-spd", "--", std::filesystem::absolute(archive).string(), listing.entries[links[i]].path};
+            try {
+                target = ProcessRunner::capture(read);
+            } catch (const ArchiveError& error) {
+                if (error.errorCase() == ArchiveError::Case::cancelled) {
+                    throw;
+                }
+            }
+        }
+        listing.links.push_back({links[i], target.empty() ? "/" : target, false});
+    }
+    return listing;
+}
+
 // lsar does not read zstd. bsdtar does, and lists the tar inside.
 ArchiveListing listZstdTar(const std::filesystem::path& archive, const std::shared_ptr<ArchiveSession>& session,
                            const EntrySink* sink)
@@ -900,10 +982,13 @@ ArchiveListing listWithLsar(const std::filesystem::path& archive, std::optional<
                               true,
                               {}};
     }
+    const std::string secret(trimmed(password));
+    if (kind == ArchiveKind::sevenZip && support.sevenZip && !secret.empty()) {
+        return listWithSevenZip(*support.sevenZip, archive, secret, session);
+    }
     if (!support.lister) {
         throw ArchiveError::toolFailed("lsar", 1, L10n::text(Text::lsarNotFound));
     }
-    const std::string secret(trimmed(password));
     ToolRun run;
     run.executable = *support.lister;
     run.arguments = {"-json"};
