@@ -1,6 +1,8 @@
 #include "ModelTestSupport.h"
 #include "history/HistoryStore.h"
 
+#include <sys/stat.h>
+
 namespace tarvo::test {
 namespace {
 
@@ -155,6 +157,20 @@ TEST_F(ModelTest, ExtractionRecordsEachArchiveAndReportsTheFirstFailure)
     ASSERT_TRUE(model->alertMessage());
     EXPECT_TRUE(model->alertMessage()->startsWith(QStringLiteral("fourth.tar.xz: bsdtar: ")))
         << model->alertMessage()->toStdString();
+
+    // A pipe in the archive is left out of the result, and the person is told.
+    model->dismissAlert();
+    ASSERT_EQ(::mkfifo((work() / "src/pipe").c_str(), 0600), 0);
+    ASSERT_EQ(runProgram({"/usr/bin/bsdtar", "-C", (work() / "src").string(), "-cJf",
+                          (work() / "fifth.tar.xz").string(), "pipe", "one.txt"})
+                  .status,
+              0);
+    model->enqueue(urls({work() / "fifth.tar.xz"}), true, WorkAction::extractConfirmed({}));
+    ASSERT_TRUE(waitIdle(*model));
+    ASSERT_TRUE(model->alertMessage());
+    EXPECT_EQ(*model->alertMessage(), QStringLiteral("Special files left out (pipes, sockets, devices): 1."));
+    EXPECT_EQ(readFile(work() / "fifth/one.txt"), "1");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(work() / "fifth/pipe")));
 }
 
 TEST_F(ModelTest, MissingToolsOfferTheSettingsOnlyToAPersonWaiting)
