@@ -183,6 +183,26 @@ TEST_F(BadInput, ResultsNobodyElseCanChangeAndNoSpecialFiles)
     EXPECT_EQ(readFile(plain), "mine");
 }
 
+TEST_F(BadInput, AnArchiveThatUnpacksToMoreThanItDeclaresKeepsNothing)
+{
+    // A ZIP of 10 MB of zeros that says it holds 1,000 bytes: unzip inflates it all, content.
+    writeFile(dir / "src" / "big.bin", std::string(10'000'000, '\0'));
+    ToolRun zip;
+    zip.executable = "/usr/bin/zip";
+    zip.arguments = {"-q", (dir / "archives" / "liar.zip").string(), "big.bin"};
+    zip.currentDirectory = dir / "src";
+    ProcessRunner::run(zip);
+    std::string bytes = readFile(dir / "archives" / "liar.zip");
+    const std::string declared("\xe8\x03\0\0", 4);
+    bytes.replace(22, 4, declared);
+    bytes.replace(bytes.find("PK\x01\x02") + 24, 4, declared);
+    writeFile(dir / "archives" / "liar.zip", bytes);
+    EXPECT_EQ(
+        tarvo::test::failureOf([&] { ArchiveEngine::extract(dir / "archives" / "liar.zip", tools, std::nullopt, {}); }),
+        ArchiveError::Case::unpacksBeyondDeclared);
+    EXPECT_EQ(namesIn(dir / "archives"), std::vector<std::string>{"liar.zip"});
+}
+
 TEST_F(BadInput, UnsafeEntryPathsAndThousandsOfEntries)
 {
     for (int i = 0; i < 3000; ++i) {

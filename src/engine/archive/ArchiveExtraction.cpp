@@ -18,6 +18,9 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <limits>
+#include <set>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 namespace tarvo::engine {
@@ -321,10 +324,17 @@ fs::perms plainFolderMode()
 // write bits go, as a umask would take them), set-user-ID and set-group-ID bits go, and pipes,
 // sockets and devices are left out: a pipe blocks whoever opens it, a device node opens hardware.
 // Returns how many were left out. The folder is private, so nothing can be swapped meanwhile.
-int makeSafe(const fs::path& folder)
+struct SafeResult
+{
+    int leftOut = 0;        // pipes, sockets and devices
+    std::int64_t bytes = 0; // in regular files, each counted once however many names it has
+};
+
+SafeResult makeSafe(const fs::path& folder)
 {
     constexpr auto kUnsafe = fs::perms::group_write | fs::perms::others_write | fs::perms::set_uid | fs::perms::set_gid;
-    int leftOut = 0;
+    SafeResult result;
+    std::set<std::pair<std::uintmax_t, std::uintmax_t>> linked;
     std::error_code error;
     for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end;
          !error && it != end; it.increment(error)) {
@@ -340,17 +350,66 @@ int makeSafe(const fs::path& folder)
             if ((status.permissions() & kUnsafe) != fs::perms::none) {
                 fs::permissions(it->path(), status.permissions() & ~kUnsafe);
             }
+            if (status.type() == fs::file_type::regular) {
+                struct stat info
+                {};
+                if (::lstat(it->path().c_str(), &info) == 0 &&
+                    (info.st_nlink == 1 || linked.insert({info.st_dev, info.st_ino}).second)) {
+                    result.bytes += info.st_size;
+                }
+            }
             break;
         default:
             fs::remove(it->path());
-            ++leftOut;
+            ++result.leftOut;
             break;
         }
     }
     if (error) {
         throw fs::filesystem_error("cannot check what was unpacked", folder, error);
     }
-    return leftOut;
+    return result;
+}
+
+// What an archive's listing says it unpacks to: its files' sizes added up, and its entries.
+struct Declared
+{
+    std::int64_t bytes = 0;
+    std::int64_t entries = 0;
+};
+
+// The declared size, from a quick listing by Tarvo's own lister where it reads the kind; none when
+// it cannot tell. A listing that fails leaves the extraction to fail or succeed on its own.
+std::optional<Declared> declaredSize(ArchiveKind kind, const fs::path& archive, const RarSupport& support,
+                                     const std::optional<std::string>& password, const RunControl& control)
+{
+    const bool listable = kind == ArchiveKind::zip || kind == ArchiveKind::jar || kind == ArchiveKind::zipx ||
+                          kind == ArchiveKind::sevenZip || kind.isTar();
+    if (!listable || !support.entryLister) {
+        return std::nullopt;
+    }
+    // Never lsar: it would take a password on its command line, and it is slow on large archives.
+    RarSupport quick = support;
+    quick.lister.reset();
+    Declared declared;
+    try {
+        ArchiveCatalog::list(archive, password.value_or(""), quick, control.session,
+                             [&](const ArchiveEntry& entry, const ArchiveListing::Link*) {
+                                 ++declared.entries;
+                                 if (!entry.isDirectory && entry.byteSize > 0 &&
+                                     declared.bytes <= std::numeric_limits<std::int64_t>::max() - entry.byteSize) {
+                                     declared.bytes += entry.byteSize;
+                                 }
+                             });
+    } catch (const ArchiveError& error) {
+        if (error.errorCase() == ArchiveError::Case::cancelled) {
+            throw;
+        }
+        return std::nullopt;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    return declared;
 }
 
 // Keeps an extraction from filling its file system: it may not take the free space below a reserve
@@ -358,15 +417,19 @@ int makeSafe(const fs::path& folder)
 class SpaceGuard
 {
 public:
-    explicit SpaceGuard(const fs::path& folder)
+    // `declared`: what the archive's listing says it unpacks to, when known. Writing far more than
+    // that stops the tool as well.
+    explicit SpaceGuard(const fs::path& folder, std::optional<Declared> declared = std::nullopt)
         : m_folder(folder)
+        , m_declared(declared)
     {
         struct statvfs info
         {};
         if (::statvfs(folder.c_str(), &info) == 0) {
             const std::uint64_t size = static_cast<std::uint64_t>(info.f_blocks) * info.f_frsize;
             const std::uint64_t reserve = std::min<std::uint64_t>(1ULL << 30, size / 20);
-            m_floor = std::min(reserve, available().value_or(0) / 2);
+            m_start = available().value_or(0);
+            m_floor = std::min(reserve, m_start / 2);
         }
     }
 
@@ -380,6 +443,17 @@ public:
     {
         if (exhausted()) {
             throw ArchiveError(ArchiveError::Case::notEnoughSpace);
+        }
+        // Disk use is more than the bytes (a block per small file, the folders), and others may
+        // write to the same file system meanwhile: only far more than declared stops the tool.
+        if (m_declared) {
+            const auto used = m_start - std::min(m_start, available().value_or(m_start));
+            const auto allowed = static_cast<std::uint64_t>(m_declared->bytes) + (64ULL << 20) +
+                                 static_cast<std::uint64_t>(m_declared->bytes / 8) +
+                                 static_cast<std::uint64_t>(m_declared->entries) * 8192;
+            if (used > allowed) {
+                throw ArchiveError(ArchiveError::Case::unpacksBeyondDeclared);
+            }
         }
     }
 
@@ -408,6 +482,8 @@ private:
     }
 
     fs::path m_folder;
+    std::optional<Declared> m_declared;
+    std::uint64_t m_start = 0;
     std::uint64_t m_floor = 0;
 };
 
@@ -472,11 +548,11 @@ void checkArchive(const fs::path& archive)
 // Nothing is left behind on a failure, and the failure does not speak of the hidden folder.
 fs::path unpack(ArchiveKind kind, const fs::path& archive, const fs::path& parent, const std::string& base,
                 const RarSupport& support, const std::optional<std::string>& password, const Selection& selection,
-                const RunControl& control)
+                const RunControl& control, std::optional<Declared> declared = std::nullopt)
 {
     const fs::path shown = NameFactory::uniqueDirectory(parent, base);
     fs::path working = makeWorkingFolder(parent, shown);
-    const SpaceGuard space(parent);
+    const SpaceGuard space(parent, declared);
     const RunControl guarded = space.guarding(control);
     const ArchiveError full(ArchiveError::Case::notEnoughSpace);
     std::optional<ArchiveError> first;
@@ -489,6 +565,9 @@ fs::path unpack(ArchiveKind kind, const fs::path& archive, const fs::path& paren
         removeTree(working);
         if (failure == full || exhausted) {
             throw full;
+        }
+        if (failure.errorCase() == ArchiveError::Case::unpacksBeyondDeclared) {
+            throw;
         }
         first = aboutVisibleFolder(failure, working, shown);
     } catch (...) {
@@ -679,14 +758,20 @@ fs::path ArchiveEngine::extract(const fs::path& archive, const RarSupport& suppo
     }
     const fs::path parent = path.parent_path();
     const std::string base = ArchiveNames::stem(path);
-    const fs::path working = unpack(kind, path, parent, base, support, secret, Selection{}, control);
+    const std::optional<Declared> declared = declaredSize(kind, path, support, secret, control);
+    const fs::path working = unpack(kind, path, parent, base, support, secret, Selection{}, control, declared);
     try {
+        const SafeResult safe = makeSafe(working);
+        // A ZIP may declare a thousand bytes and inflate to gigabytes; unzip does not mind.
+        if (declared && safe.bytes > declared->bytes + (1 << 20) + declared->bytes / 100) {
+            throw ArchiveError(ArchiveError::Case::unpacksBeyondDeclared);
+        }
+        const int leftOut = safe.leftOut;
         // The usual case, a lone folder and nothing else, becomes the result in one rename.
         std::vector<fs::path> all;
         for (const auto& entry : fs::directory_iterator(working)) {
             all.push_back(entry.path());
         }
-        const int leftOut = makeSafe(working);
         if (all.size() == 1 && !isHidden(all.front()) && isRealDirectory(all.front())) {
             const fs::path lone = all.front();
             const fs::path result = publish(lone, parent, base);
@@ -780,7 +865,7 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
         if (!fs::exists(fs::symlink_status(working / *entry, error))) {
             throw cannotExtract;
         }
-        const int leftOut = makeSafe(working);
+        const int leftOut = makeSafe(working).leftOut;
         if (!fs::exists(fs::symlink_status(working / *entry, error))) {
             throw cannotExtract; // it was a pipe or a device
         }

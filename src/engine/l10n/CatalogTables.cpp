@@ -146,6 +146,8 @@ constexpr std::array<CatalogPair, kTextCount> kGerman = std::to_array<CatalogPai
      "Ausgelassene Sonderdateien (Pipes, Sockets, Geräte): %1."},
     {"There is not enough free space to unpack this archive.",
      "Es ist nicht genug freier Speicher vorhanden, um dieses Archiv zu entpacken."},
+    {"This archive unpacks to more than it says it holds; nothing was kept.",
+     "Dieses Archiv entpackt mehr, als es angibt; nichts wurde behalten."},
 });
 // clang-format on
 
@@ -277,6 +279,8 @@ constexpr std::array<CatalogPair, kTextCount> kChinese = std::to_array<CatalogPa
      "已略过的特殊文件（管道、套接字、设备）：%1。"},
     {"There is not enough free space to unpack this archive.",
      "没有足够的可用空间来解压此归档。"},
+    {"This archive unpacks to more than it says it holds; nothing was kept.",
+     "此归档解压后的大小超过其声明的大小；未保留任何内容。"},
 });
 // clang-format on
 
@@ -417,6 +421,8 @@ constexpr std::array<CatalogPair, kTextCount> kJapanese = std::to_array<CatalogP
      "除外した特殊ファイル（パイプ、ソケット、デバイス）：%1。"},
     {"There is not enough free space to unpack this archive.",
      "このアーカイブを展開するための空き容量が足りません。"},
+    {"This archive unpacks to more than it says it holds; nothing was kept.",
+     "このアーカイブは申告より大きく展開されるため、何も残していません。"},
 });
 // clang-format on
 
@@ -560,6 +566,8 @@ constexpr std::array<CatalogPair, kTextCount> kFrench = std::to_array<CatalogPai
      "Fichiers spéciaux ignorés (tubes, sockets, périphériques) : %1."},
     {"There is not enough free space to unpack this archive.",
      "Il n’y a pas assez d’espace libre pour décompresser cette archive."},
+    {"This archive unpacks to more than it says it holds; nothing was kept.",
+     "Cette archive se décompresse en plus que ce qu’elle annonce ; rien n’a été conservé."},
 });
 // clang-format on
 
@@ -701,6 +709,8 @@ constexpr std::array<CatalogPair, kTextCount> kSpanish = std::to_array<CatalogPa
      "Archivos especiales omitidos (tuberías, sockets, dispositivos): %1."},
     {"There is not enough free space to unpack this archive.",
      "No hay suficiente espacio libre para descomprimir este archivo."},
+    {"This archive unpacks to more than it says it holds; nothing was kept.",
+     "Este archivo se descomprime en más de lo que declara; no se ha conservado nada."},
 });
 // clang-format on
 

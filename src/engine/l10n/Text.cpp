@@ -249,6 +249,9 @@ constexpr std::array<TextForms, kTextCount> kForms = std::to_array<TextForms>({
     // notEnoughSpaceToUnpack
     {"Недостаточно свободного места, чтобы распаковать этот архив.",
      "There is not enough free space to unpack this archive."},
+    // unpacksBeyondDeclared
+    {"Этот архив распаковывается в больший объём, чем заявляет; ничего не сохранено.",
+     "This archive unpacks to more than it says it holds; nothing was kept."},
 });
 // clang-format on
 

@@ -122,9 +122,10 @@ enum class Text : std::uint8_t
     // What an extraction tells of its result; "%1" is filled in by the caller.
     specialFilesLeftOut,
     notEnoughSpaceToUnpack,
+    unpacksBeyondDeclared,
 };
 
-inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::notEnoughSpaceToUnpack) + 1;
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::unpacksBeyondDeclared) + 1;
 
 struct TextForms
 {

@@ -33,6 +33,8 @@ const char* caseName(ArchiveError::Case errorCase)
         return "everyArchiveFailed";
     case ArchiveError::Case::notEnoughSpace:
         return "notEnoughSpace";
+    case ArchiveError::Case::unpacksBeyondDeclared:
+        return "unpacksBeyondDeclared";
     }
     return "unknown";
 }
@@ -107,6 +109,8 @@ std::string ArchiveError::errorDescription() const
         return m_message;
     case Case::notEnoughSpace:
         return L10n::text(Text::notEnoughSpaceToUnpack);
+    case Case::unpacksBeyondDeclared:
+        return L10n::text(Text::unpacksBeyondDeclared);
     }
     return {};
 }

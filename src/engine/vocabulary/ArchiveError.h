@@ -29,6 +29,8 @@ public:
         everyArchiveFailed,
         // Unpacking was stopped before it could fill the file system.
         notEnoughSpace,
+        // The archive unpacked to more than its listing declares.
+        unpacksBeyondDeclared,
     };
 
     // Any case but toolFailed and everyArchiveFailed, which need their payload.
