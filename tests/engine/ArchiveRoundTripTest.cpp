@@ -177,10 +177,11 @@ TEST_F(RoundTrip, NamingStagingAndValidation)
     };
     std::vector<fs::path> items = {dir / "a" / "x.txt", dir / "b" / "x.txt", dir / "a" / "Docs"};
     const bool otherFileSystem = fs::is_directory("/dev/shm") && info("/dev/shm").st_dev != info(dir.path()).st_dev;
-    TempDir elsewhere("/dev/shm");
+    std::optional<TempDir> elsewhere;
     if (otherFileSystem) {
-        writeFile(elsewhere / "far.txt", "far");
-        items.push_back(elsewhere / "far.txt");
+        elsewhere.emplace("/dev/shm");
+        writeFile(*elsewhere / "far.txt", "far");
+        items.push_back(*elsewhere / "far.txt");
     }
     const fs::path staged = ArchiveEngine::stage(items, dir / "out");
     EXPECT_EQ(staged.parent_path(), dir / "out");

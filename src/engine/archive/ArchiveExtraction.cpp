@@ -16,12 +16,16 @@
 #include "vocabulary/NameFactory.h"
 
 #include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <limits>
 #include <set>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace tarvo::engine {
 
@@ -320,54 +324,82 @@ fs::perms plainFolderMode()
     return static_cast<fs::perms>(0777U & ~mask);
 }
 
-// Makes what a tool unpacked safe to publish: nobody but the owner may change it (group and other
-// write bits go, as a umask would take them), set-user-ID and set-group-ID bits go, and pipes,
-// sockets and devices are left out: a pipe blocks whoever opens it, a device node opens hardware.
-// Returns how many were left out. The folder is private, so nothing can be swapped meanwhile.
 struct SafeResult
 {
     int leftOut = 0;        // pipes, sockets and devices
     std::int64_t bytes = 0; // in regular files, each counted once however many names it has
 };
 
+// One folder of makeSafe's walk, read through its descriptor (which it takes over): no path is
+// resolved twice, and none through a link.
+void makeSafeBelow(int folder, const fs::path& shown, SafeResult& result, std::set<std::pair<dev_t, ino_t>>& linked)
+{
+    constexpr mode_t kUnsafe = S_IWGRP | S_IWOTH | S_ISUID | S_ISGID;
+    const auto fail = [&](const std::string& name) {
+        throw fs::filesystem_error("cannot check what was unpacked", shown / name,
+                                   std::error_code(errno, std::generic_category()));
+    };
+    DIR* const stream = ::fdopendir(folder);
+    if (stream == nullptr) {
+        ::close(folder);
+        fail({});
+    }
+    const std::unique_ptr<DIR, int (*)(DIR*)> closer(stream, ::closedir);
+    while (const dirent* entry = ::readdir(stream)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        struct stat info
+        {};
+        if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            fail(name);
+        }
+        if (S_ISLNK(info.st_mode)) {
+            continue;
+        }
+        if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+            if (::unlinkat(folder, name.c_str(), 0) != 0) {
+                fail(name);
+            }
+            ++result.leftOut;
+            continue;
+        }
+        if ((info.st_mode & kUnsafe) != 0 &&
+            ::fchmodat(folder, name.c_str(), info.st_mode & 07777 & ~kUnsafe, 0) != 0) {
+            fail(name);
+        }
+        if (S_ISREG(info.st_mode)) {
+            if (info.st_nlink == 1 || linked.insert({info.st_dev, info.st_ino}).second) {
+                result.bytes += info.st_size;
+            }
+            continue;
+        }
+        const int below = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (below < 0) {
+            if (errno == EACCES) {
+                continue; // a folder stored without permission to read it stays as it is
+            }
+            fail(name);
+        }
+        makeSafeBelow(below, shown / name, result, linked);
+    }
+}
+
+// Makes what a tool unpacked safe to publish: nobody but the owner may change it (group and other
+// write bits go, as a umask would take them), set-user-ID and set-group-ID bits go, and pipes,
+// sockets and devices are left out: a pipe blocks whoever opens it, a device node opens hardware.
+// Tells how many were left out and the bytes in files. The folder is private, so nothing can be swapped meanwhile.
 SafeResult makeSafe(const fs::path& folder)
 {
-    constexpr auto kUnsafe = fs::perms::group_write | fs::perms::others_write | fs::perms::set_uid | fs::perms::set_gid;
     SafeResult result;
-    std::set<std::pair<std::uintmax_t, std::uintmax_t>> linked;
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end;
-         !error && it != end; it.increment(error)) {
-        const fs::file_status status = it->symlink_status(error);
-        if (error) {
-            break;
-        }
-        switch (status.type()) {
-        case fs::file_type::symlink:
-            break;
-        case fs::file_type::regular:
-        case fs::file_type::directory:
-            if ((status.permissions() & kUnsafe) != fs::perms::none) {
-                fs::permissions(it->path(), status.permissions() & ~kUnsafe);
-            }
-            if (status.type() == fs::file_type::regular) {
-                struct stat info
-                {};
-                if (::lstat(it->path().c_str(), &info) == 0 &&
-                    (info.st_nlink == 1 || linked.insert({info.st_dev, info.st_ino}).second)) {
-                    result.bytes += info.st_size;
-                }
-            }
-            break;
-        default:
-            fs::remove(it->path());
-            ++result.leftOut;
-            break;
-        }
+    std::set<std::pair<dev_t, ino_t>> linked;
+    const int top = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (top < 0) {
+        throw fs::filesystem_error("cannot check what was unpacked", folder,
+                                   std::error_code(errno, std::generic_category()));
     }
-    if (error) {
-        throw fs::filesystem_error("cannot check what was unpacked", folder, error);
-    }
+    makeSafeBelow(top, folder, result, linked);
     return result;
 }
 
@@ -412,6 +444,72 @@ std::optional<Declared> declaredSize(ArchiveKind kind, const fs::path& archive, 
     return declared;
 }
 
+// The declared size, listed beside the extraction rather than before it, so that it costs no time.
+// It runs under a session of its own (a session runs one tool at a time), which follows the job's.
+class DeclaredListing
+{
+public:
+    DeclaredListing(ArchiveKind kind, const fs::path& archive, const RarSupport& support,
+                    const std::optional<std::string>& password, std::shared_ptr<ArchiveSession> job)
+        : m_job(std::move(job))
+        , m_result(std::async(std::launch::async, [kind, archive, support, password, session = m_own] {
+            return declaredSize(kind, archive, support, password, RunControl{session, {}});
+        }))
+    {}
+    ~DeclaredListing()
+    {
+        m_own->cancel();
+        if (m_result.valid()) {
+            m_result.wait();
+        }
+    }
+    DeclaredListing(const DeclaredListing&) = delete;
+    DeclaredListing& operator=(const DeclaredListing&) = delete;
+
+    // What it told, once it is done; nothing before.
+    std::optional<Declared> ifReady()
+    {
+        follow();
+        if (!m_value && m_result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+            return std::nullopt;
+        }
+        return value();
+    }
+
+    std::optional<Declared> wait()
+    {
+        while (!m_value && m_result.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+            follow();
+        }
+        return value();
+    }
+
+private:
+    void follow()
+    {
+        if (m_job && m_job->isCancelled()) {
+            m_own->cancel();
+        }
+    }
+
+    std::optional<Declared> value()
+    {
+        if (!m_value) {
+            try {
+                m_value = m_result.get();
+            } catch (...) {
+                m_value = std::optional<Declared>();
+            }
+        }
+        return *m_value;
+    }
+
+    std::shared_ptr<ArchiveSession> m_job;
+    std::shared_ptr<ArchiveSession> m_own = std::make_shared<ArchiveSession>();
+    std::future<std::optional<Declared>> m_result;
+    std::optional<std::optional<Declared>> m_value;
+};
+
 // Keeps an extraction from filling its file system: it may not take the free space below a reserve
 // of 1 GiB, or 5 % of a smaller file system, nor below half of what was free when it began.
 class SpaceGuard
@@ -419,9 +517,9 @@ class SpaceGuard
 public:
     // `declared`: what the archive's listing says it unpacks to, when known. Writing far more than
     // that stops the tool as well.
-    explicit SpaceGuard(const fs::path& folder, std::optional<Declared> declared = std::nullopt)
+    explicit SpaceGuard(const fs::path& folder, std::shared_ptr<DeclaredListing> declared = {})
         : m_folder(folder)
-        , m_declared(declared)
+        , m_declared(std::move(declared))
     {
         struct statvfs info
         {};
@@ -446,11 +544,11 @@ public:
         }
         // Disk use is more than the bytes (a block per small file, the folders), and others may
         // write to the same file system meanwhile: only far more than declared stops the tool.
-        if (m_declared) {
+        if (const std::optional<Declared> declared = m_declared ? m_declared->ifReady() : std::nullopt) {
             const auto used = m_start - std::min(m_start, available().value_or(m_start));
-            const auto allowed = static_cast<std::uint64_t>(m_declared->bytes) + (64ULL << 20) +
-                                 static_cast<std::uint64_t>(m_declared->bytes / 8) +
-                                 static_cast<std::uint64_t>(m_declared->entries) * 8192;
+            const auto allowed = static_cast<std::uint64_t>(declared->bytes) + (64ULL << 20) +
+                                 static_cast<std::uint64_t>(declared->bytes / 8) +
+                                 static_cast<std::uint64_t>(declared->entries) * 8192;
             if (used > allowed) {
                 throw ArchiveError(ArchiveError::Case::unpacksBeyondDeclared);
             }
@@ -482,7 +580,7 @@ private:
     }
 
     fs::path m_folder;
-    std::optional<Declared> m_declared;
+    std::shared_ptr<DeclaredListing> m_declared;
     std::uint64_t m_start = 0;
     std::uint64_t m_floor = 0;
 };
@@ -548,7 +646,7 @@ void checkArchive(const fs::path& archive)
 // Nothing is left behind on a failure, and the failure does not speak of the hidden folder.
 fs::path unpack(ArchiveKind kind, const fs::path& archive, const fs::path& parent, const std::string& base,
                 const RarSupport& support, const std::optional<std::string>& password, const Selection& selection,
-                const RunControl& control, std::optional<Declared> declared = std::nullopt)
+                const RunControl& control, std::shared_ptr<DeclaredListing> declared = {})
 {
     const fs::path shown = NameFactory::uniqueDirectory(parent, base);
     fs::path working = makeWorkingFolder(parent, shown);
@@ -758,11 +856,12 @@ fs::path ArchiveEngine::extract(const fs::path& archive, const RarSupport& suppo
     }
     const fs::path parent = path.parent_path();
     const std::string base = ArchiveNames::stem(path);
-    const std::optional<Declared> declared = declaredSize(kind, path, support, secret, control);
-    const fs::path working = unpack(kind, path, parent, base, support, secret, Selection{}, control, declared);
+    const auto listing = std::make_shared<DeclaredListing>(kind, path, support, secret, control.session);
+    const fs::path working = unpack(kind, path, parent, base, support, secret, Selection{}, control, listing);
     try {
         const SafeResult safe = makeSafe(working);
         // A ZIP may declare a thousand bytes and inflate to gigabytes; unzip does not mind.
+        const std::optional<Declared> declared = listing->wait();
         if (declared && safe.bytes > declared->bytes + (1 << 20) + declared->bytes / 100) {
             throw ArchiveError(ArchiveError::Case::unpacksBeyondDeclared);
         }
