@@ -415,9 +415,11 @@ struct Declared
 std::optional<Declared> declaredSize(ArchiveKind kind, const fs::path& archive, const RarSupport& support,
                                      const std::optional<std::string>& password, const RunControl& control)
 {
-    const bool listable = kind == ArchiveKind::zip || kind == ArchiveKind::jar || kind == ArchiveKind::zipx ||
-                          kind == ArchiveKind::sevenZip || kind.isTar();
-    if (!listable || !support.entryLister) {
+    // Only a ZIP's tools trust what the data inflates to over what it declares: a tar entry is
+    // exactly its declared bytes, and 7-Zip decodes a declared size. A ZIP's listing reads only its
+    // central directory, where listing a tar.gz would decompress it all a second time.
+    const bool canLie = kind == ArchiveKind::zip || kind == ArchiveKind::jar || kind == ArchiveKind::zipx;
+    if (!canLie || !support.entryLister) {
         return std::nullopt;
     }
     // Never lsar: it would take a password on its command line, and it is slow on large archives.
