@@ -44,9 +44,9 @@ constexpr int kCancelCheckMilliseconds = 100;
 // and nothing typed before that counts as a prompt. A tool between reading an answer and turning
 // echo back on can look the same: the spare prompt a run allows covers that.
 constexpr int kTerminalCheckMilliseconds = 10;
+constexpr auto kPromptSettle = std::chrono::milliseconds(40);
 // How often a run with a watch calls it.
 constexpr auto kWatchInterval = std::chrono::milliseconds(20);
-constexpr auto kPromptSettle = std::chrono::milliseconds(40);
 
 class FileDescriptor
 {
@@ -128,7 +128,6 @@ public:
     }
 
     const std::string& slavePath() const noexcept { return m_slavePath; }
-    int master() const noexcept { return m_master.get(); }
 
     // Whether the tool waits at its terminal with echo off and nothing typed: a password prompt.
     bool waitsForPassword() const
