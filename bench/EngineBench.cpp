@@ -347,8 +347,27 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-// Tarvo's listing of 100,000 entries against every raw lister of the same archive, one after the
-// other in each round, so that they share the machine's state.
+// `count` file entries of no size, described for bsdtar so that no files need to exist.
+void writeSpec(const fs::path& spec, int count, const char* name)
+{
+    std::ofstream out(spec);
+    out << "#mtree\n";
+    for (int i = 0; i < count; ++i) {
+        out << "./Folder" << (i / 1000) << "/" << name << i << ".txt type=file size=0\n";
+    }
+}
+
+// How far one listing of `archive` raises the peak memory (MB), in a fresh process where no earlier
+// listing has left freed memory to reuse; `mode` is --list-memory or --stream-memory.
+double peakGrowth(const char* mode, const fs::path& archive, const fs::path& scratch)
+{
+    const fs::path growth = scratch / "growth.txt";
+    bench::runToFile({fs::read_symlink("/proc/self/exe").string(), mode, archive.string()}, growth);
+    std::int64_t bytes = 0;
+    std::ifstream(growth) >> bytes;
+    return static_cast<double>(bytes) / 1e6;
+}
+
 // Tarvo's own memory for a listing of 3,000,000 entries: held whole, as every listing was before,
 // and streamed, as tarvo list and the preview read one now.
 void listingMemory(const fs::path& scratch)
@@ -357,46 +376,28 @@ void listingMemory(const fs::path& scratch)
         return;
     }
     const fs::path spec = scratch / "huge.mtree";
-    {
-        std::ofstream out(spec);
-        out << "#mtree\n";
-        for (int i = 0; i < 3'000'000; ++i) {
-            out << "./Folder" << (i / 1000) << "/some-longer-file-name-" << i << ".txt type=file size=0\n";
-        }
-    }
+    writeSpec(spec, 3'000'000, "some-longer-file-name-");
     const fs::path archive = scratch / "huge.tar.gz";
     runRaw({"/usr/bin/bsdtar", "--format", "ustar", "-czf", archive.string(), "-s", ",^\\./,,", "@" + spec.string()},
            scratch);
     fs::remove(spec);
-    const auto peak = [&](const char* mode) {
-        const fs::path growth = scratch / "growth.txt";
-        bench::runToFile({fs::read_symlink("/proc/self/exe").string(), mode, archive.string()}, growth);
-        std::int64_t bytes = 0;
-        std::ifstream(growth) >> bytes;
-        return static_cast<double>(bytes) / 1e6;
-    };
-    const double held = peak("--list-memory");
-    const double streamed = peak("--stream-memory");
+    const double held = peakGrowth("--list-memory", archive, scratch);
+    const double streamed = peakGrowth("--stream-memory", archive, scratch);
     std::printf("list 3,000,000 entries, tar.gz (%.1f MB): peak memory growth held whole %.0f MB, streamed %.0f MB "
                 "(%.0fx less), target < 300 MB\n",
                 static_cast<double>(fs::file_size(archive)) / 1e6, held, streamed, held / std::max(streamed, 0.001));
     fs::remove(archive);
 }
 
+// Tarvo's listing of 100,000 entries against every raw lister of the same archive, one after the
+// other in each round, so that they share the machine's state.
 void listing(const fs::path& scratch)
 {
     if (!selected("list 100,000 entries")) {
         return;
     }
-    // 100,000 entries, written from a description so that no files need to exist.
     const fs::path spec = scratch / "spec.mtree";
-    {
-        std::ofstream out(spec);
-        out << "#mtree\n";
-        for (int i = 0; i < 100000; ++i) {
-            out << "./Folder" << (i / 1000) << "/entry-" << i << ".txt type=file size=0\n";
-        }
-    }
+    writeSpec(spec, 100000, "entry-");
     const engine::RarSupport tools = engine::ToolLocator::rarSupport();
     if (!tools.entryLister) {
         std::printf("list 100,000 entries: tarvo-lister not found\n");
@@ -432,7 +433,6 @@ void listing(const fs::path& scratch)
         std::vector<std::vector<double>> rawTimes(raws.size());
         std::vector<double> tarvoTimes;
         std::size_t entries = 0;
-        std::int64_t peak = 0;
         for (int round = 0; round < std::max(3, g_pairs); ++round) {
             for (std::size_t i = 0; i < raws.size(); ++i) {
                 rawTimes[i].push_back(seconds([&] { runRaw(raws[i].second, scratch); }));
@@ -440,10 +440,7 @@ void listing(const fs::path& scratch)
             tarvoTimes.push_back(
                 seconds([&] { entries = engine::ArchiveCatalog::list(archive, "", tools).entries.size(); }));
         }
-        // Memory in a fresh process, where no earlier listing has left freed memory to reuse.
-        const fs::path growth = scratch / "growth.txt";
-        bench::runToFile({fs::read_symlink("/proc/self/exe").string(), "--list-memory", path}, growth);
-        std::ifstream(growth) >> peak;
+        const double peak = peakGrowth("--list-memory", archive, scratch) * 1e6;
         double fastest = 1e9;
         std::string fastestName;
         std::printf("list 100,000 entries, %s (%.1f MB):", kind.name,
@@ -464,13 +461,13 @@ void listing(const fs::path& scratch)
         const auto size = static_cast<double>(fs::file_size(output));
         std::printf("list 100,000 entries, %s: memory: %zu entries, lister output %.1f MB, peak memory growth %.1f MB "
                     "= %.2fx the output (target <= 2x)\n",
-                    kind.name, entries, size / 1e6, static_cast<double>(peak) / 1e6, static_cast<double>(peak) / size);
+                    kind.name, entries, size / 1e6, peak / 1e6, peak / size);
         if (std::string(kind.name) == "zip" && tools.lister) {
             // What lsar, the lister before tarvo-lister, printed for the same archive.
             bench::runToFile({tools.lister->string(), "-json", path}, output);
             const auto json = static_cast<double>(fs::file_size(output));
             std::printf("list 100,000 entries, zip: lsar's JSON for it %.1f MB; the peak is %.2fx that\n", json / 1e6,
-                        static_cast<double>(peak) / json);
+                        peak / json);
         }
         std::fflush(stdout);
     }
