@@ -5,6 +5,7 @@
 #include "DBusNotifier.h"
 #include "FileManagerReveal.h"
 #include "LogindInhibitor.h"
+#include "PortalFileDialogs.h"
 #include "QtFileDialogs.h"
 #include "SystemClock.h"
 #include "UserFileManagerMenus.h"
@@ -14,7 +15,8 @@ namespace tarvo::platform {
 Platform linuxPlatform(std::function<void()> showMainWindow)
 {
     Platform platform;
-    platform.dialogs = std::make_shared<QtFileDialogs>();
+    platform.dialogs =
+        std::make_shared<PortalFileDialogs>(QDBusConnection::sessionBus(), std::make_shared<QtFileDialogs>());
     platform.reveal = std::make_shared<FileManagerReveal>();
     platform.notifier = std::make_shared<DBusNotifier>();
     platform.loginItem = std::make_shared<AutostartLoginItem>();

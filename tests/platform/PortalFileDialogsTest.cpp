@@ -1,0 +1,167 @@
+#include "PortalFileDialogs.h"
+
+#include "TaskRunner.h"
+#include "TestBus.h"
+
+#include <QDBusArgument>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace tarvo::test {
+namespace {
+
+const QString kPortal = QStringLiteral("org.freedesktop.portal.Desktop");
+
+class RecordingDialogs final : public platform::FileDialogs
+{
+public:
+    QCoro::Task<std::optional<QStringList>> open(platform::OpenRequest request) override
+    {
+        requests.push_back(request);
+        co_return QStringList{QStringLiteral("/from/qt")};
+    }
+    std::vector<platform::OpenRequest> requests;
+};
+
+// A portal whose chooser answers every OpenFile with `code` and `uris`, or leaves the bus instead.
+struct FakePortal
+{
+    uint version = 4;
+    uint code = 0;
+    QStringList uris;
+    bool leave = false;
+    std::unique_ptr<FakeService> service;
+    std::vector<QDBusMessage> opened;
+
+    void start()
+    {
+        service = std::make_unique<FakeService>(
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("portal")), kPortal,
+            QStringLiteral("/org/freedesktop/portal/desktop"), [this](const QDBusMessage& call) -> QVariantList {
+                if (call.member() == QStringLiteral("Get")) {
+                    return {QVariant::fromValue(QDBusVariant(version))};
+                }
+                opened.push_back(call);
+                const QVariantMap options = qdbus_cast<QVariantMap>(call.arguments().at(2));
+                QString sender = call.service().mid(1).replace(u'.', u'_');
+                const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
+                                         .arg(sender, options.value(QStringLiteral("handle_token")).toString());
+                QTimer::singleShot(50, [this, path] {
+                    if (leave) {
+                        service.reset();
+                        return;
+                    }
+                    QDBusMessage response = QDBusMessage::createSignal(
+                        path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
+                    response << code << QVariantMap{{QStringLiteral("uris"), uris}};
+                    QDBusConnection(QStringLiteral("portal")).send(response);
+                });
+                return {QVariant::fromValue(QDBusObjectPath(path))};
+            });
+    }
+};
+
+platform::OpenRequest extractRequest()
+{
+    platform::OpenRequest request;
+    request.message = QStringLiteral("Which archive to extract?");
+    request.acceptLabel = QStringLiteral("Extract");
+    request.nameFilters = {QStringLiteral("*.zip"), QStringLiteral("*.tar.gz")};
+    request.startDirectory = QStringLiteral("/srv/in");
+    return request;
+}
+
+TEST(PortalFileDialogs, UsesTheRunningPortalsChooserAndQtsPanelOtherwise)
+{
+    if (auto reason = sessionBusUnusable(kPortal)) {
+        GTEST_SKIP() << reason->toStdString();
+    }
+    auto qtPanel = std::make_shared<RecordingDialogs>();
+    platform::PortalFileDialogs dialogs(QDBusConnection::sessionBus(), qtPanel);
+    const QStringList fromQt{QStringLiteral("/from/qt")};
+
+    // No portal on the bus.
+    EXPECT_EQ(runTask(dialogs.open(extractRequest()), 5000), fromQt);
+    ASSERT_EQ(qtPanel->requests.size(), 1u);
+    EXPECT_EQ(qtPanel->requests[0].message, extractRequest().message);
+
+    FakePortal portal;
+    portal.uris = {QStringLiteral("file:///srv/in/a.zip"), QStringLiteral("file:///srv/in/b%20c.ZIP"),
+                   QStringLiteral("sftp://host/d.zip")};
+    portal.start();
+    ASSERT_TRUE(portal.service->registered());
+    EXPECT_EQ(runTask(dialogs.open(extractRequest()), 5000),
+              QStringList({QStringLiteral("/srv/in/a.zip"), QStringLiteral("/srv/in/b c.ZIP")}));
+    ASSERT_EQ(portal.opened.size(), 1u);
+    const QVariantList arguments = portal.opened[0].arguments();
+    EXPECT_EQ(arguments.at(1).toString(), extractRequest().message);
+    const QVariantMap options = qdbus_cast<QVariantMap>(arguments.at(2));
+    EXPECT_EQ(options.value(QStringLiteral("accept_label")).toString(), QStringLiteral("Extract"));
+    EXPECT_TRUE(options.value(QStringLiteral("multiple")).toBool());
+    EXPECT_FALSE(options.value(QStringLiteral("modal"), true).toBool());
+    EXPECT_FALSE(options.contains(QStringLiteral("directory")));
+    EXPECT_EQ(qdbus_cast<QByteArray>(options.value(QStringLiteral("current_folder"))), QByteArray("/srv/in", 8));
+    // a(sa(us)): one filter, each glob also in capitals.
+    const QDBusArgument filters = options.value(QStringLiteral("filters")).value<QDBusArgument>();
+    EXPECT_EQ(filters.currentSignature(), QStringLiteral("a(sa(us))"));
+    QStringList globs;
+    filters.beginArray();
+    while (!filters.atEnd()) {
+        QString name;
+        filters.beginStructure();
+        filters >> name;
+        filters.beginArray();
+        while (!filters.atEnd()) {
+            uint kind = 1;
+            QString glob;
+            filters.beginStructure();
+            filters >> kind >> glob;
+            filters.endStructure();
+            EXPECT_EQ(kind, 0u);
+            globs << glob;
+        }
+        filters.endArray();
+        filters.endStructure();
+    }
+    filters.endArray();
+    EXPECT_EQ(globs, QStringList({"*.zip", "*.ZIP", "*.tar.gz", "*.TAR.GZ"}));
+    EXPECT_EQ(qtPanel->requests.size(), 1u);
+
+    // Cancelled in the portal's panel: no second panel.
+    portal.code = 1;
+    EXPECT_EQ(runTask(dialogs.open(extractRequest()), 5000), std::nullopt);
+    EXPECT_EQ(qtPanel->requests.size(), 1u);
+
+    // Files and folders together: Qt's panel, the portal not asked.
+    platform::OpenRequest both = extractRequest();
+    both.folders = true;
+    EXPECT_EQ(runTask(dialogs.open(both), 5000), fromQt);
+    EXPECT_EQ(qtPanel->requests.size(), 2u);
+    EXPECT_EQ(portal.opened.size(), 2u);
+
+    // A chooser too old to choose folders; then one that can.
+    platform::OpenRequest folders = both;
+    folders.files = false;
+    portal.version = 2;
+    EXPECT_EQ(runTask(dialogs.open(folders), 5000), fromQt);
+    EXPECT_EQ(portal.opened.size(), 2u);
+    portal.version = 3;
+    portal.code = 0;
+    portal.uris = {QStringLiteral("file:///srv/out")};
+    EXPECT_EQ(runTask(dialogs.open(folders), 5000), QStringList{QStringLiteral("/srv/out")});
+    EXPECT_TRUE(
+        qdbus_cast<QVariantMap>(portal.opened.back().arguments().at(2)).value(QStringLiteral("directory")).toBool());
+
+    // The portal could not show its panel, or left the bus with the panel open: Qt's panel, not a wait.
+    portal.code = 2;
+    EXPECT_EQ(runTask(dialogs.open(extractRequest()), 5000), fromQt);
+    portal.code = 0;
+    portal.leave = true;
+    EXPECT_EQ(runTask(dialogs.open(extractRequest()), 5000), fromQt);
+    EXPECT_EQ(qtPanel->requests.size(), 5u);
+}
+
+} // namespace
+} // namespace tarvo::test
