@@ -25,14 +25,28 @@ bool hasLocalFile(const QMimeData* data)
                        [](const QUrl& url) { return url.isLocalFile() && !url.toLocalFile().isEmpty(); });
 }
 
+// Beside the icon where the panel can place itself. A Wayland compositor places every window, and
+// a popup needs the click that opened it, which went to the tray: there the panel is a small window
+// of its own that the compositor places and gives the keyboard to.
+Qt::WindowFlags panelFlags()
+{
+    if (compositorPlacesWindows()) {
+        return Qt::Window;
+    }
+    return Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+}
+
 } // namespace
 
 TrayPanel::TrayPanel(app::AppModel& model, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    : QWidget(parent, panelFlags())
     , m_model(model)
     , m_view(new MenuBarView(model, this))
 {
     setObjectName(QStringLiteral("trayPanel"));
+    if (compositorPlacesWindows()) {
+        setWindowTitle(QStringLiteral("Tarvo"));
+    }
     // A tray panel is no window to come back to: closing it never ends the application.
     setAttribute(Qt::WA_QuitOnClose, false);
     setAcceptDrops(true);
@@ -51,6 +65,10 @@ TrayPanel::TrayPanel(app::AppModel& model, QWidget* parent)
 void TrayPanel::popUp(const QRect& anchor)
 {
     adjustSize();
+    if (compositorPlacesWindows()) {
+        bringToFront(this);
+        return;
+    }
     const QScreen* screen = QGuiApplication::screenAt(anchor.center());
     if (screen == nullptr) {
         screen = QGuiApplication::primaryScreen();

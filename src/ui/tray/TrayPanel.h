@@ -13,8 +13,8 @@ namespace tarvo::ui {
 
 class MenuBarView;
 
-// The small frameless window the tray icon opens: the quick commands and the newest records, and
-// the place to drop files for an archive made at once. Trays on Linux take no drops themselves.
+// The small window the tray icon opens (frameless beside the icon where it can place itself): the quick commands and
+// the newest records, and the place to drop files for an archive made at once. Trays on Linux take no drops themselves.
 class TrayPanel : public QWidget
 {
 public:
@@ -24,7 +24,8 @@ public:
 
     explicit TrayPanel(app::AppModel& model, QWidget* parent = nullptr);
 
-    // Shows the panel next to `anchor` (the icon's area, or the pointer as a point), on the screen.
+    // Shows the panel next to `anchor` (the icon's area, or the pointer as a point), on the screen;
+    // under a compositor that places windows itself, where the compositor puts it.
     void popUp(const QRect& anchor);
     // Compresses the local files among the dropped items at once, without a question, even while a
     // job runs. Says whether there was any.

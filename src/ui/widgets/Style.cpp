@@ -4,6 +4,7 @@
 #include "vocabulary/CompressionLevel.h"
 
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -100,6 +101,11 @@ void bringToFront(QWidget* window)
     }
     window->raise();
     window->activateWindow();
+}
+
+bool compositorPlacesWindows()
+{
+    return QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
 }
 
 void showLevels(QComboBox* combo)

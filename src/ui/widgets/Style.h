@@ -43,6 +43,10 @@ bool isDark(const QPalette& palette);
 // Shows a window, restores it when minimized and brings it to the front.
 void bringToFront(QWidget* window);
 
+// Whether the compositor places every window itself (Wayland), ignoring positions a client asks for:
+// there a window that belongs over another is given it as its transient parent instead.
+bool compositorPlacesWindows();
+
 // One row per compression level, titled in the interface language; the rows are made on the first call.
 void showLevels(QComboBox* combo);
 

@@ -257,8 +257,11 @@ void MainWindow::syncPreview()
         m_preview->setAttribute(Qt::WA_DeleteOnClose);
         m_preview->open();
         // Over the middle of this window, once it is mapped: a window manager may have placed it by a
-        // size it had while its sections were being made.
+        // size it had while its sections were being made. (A compositor places it by its parent.)
         QTimer::singleShot(0, m_preview, [this] {
+            if (compositorPlacesWindows()) {
+                return;
+            }
             if (m_preview) {
                 m_preview->move(frameGeometry().center() - m_preview->rect().center());
             }

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QWindow>
 
 namespace tarvo::ui {
 
@@ -16,9 +17,15 @@ namespace {
 
 void present(QWidget* window, const QWidget* over = nullptr)
 {
-    // A window opened for the first time comes up over the main window, not in a corner.
-    if (!window->isVisible() && !window->testAttribute(Qt::WA_WState_ExplicitShowHide) && over != nullptr &&
-        over->isVisible()) {
+    const bool overVisible = over != nullptr && over->isVisible();
+    if (compositorPlacesWindows()) {
+        // The compositor puts a window with a transient parent over that parent.
+        if (!window->isVisible()) {
+            window->winId();
+            window->windowHandle()->setTransientParent(overVisible ? over->windowHandle() : nullptr);
+        }
+    } else if (!window->isVisible() && !window->testAttribute(Qt::WA_WState_ExplicitShowHide) && overVisible) {
+        // A window opened for the first time comes up over the main window, not in a corner.
         window->move(over->frameGeometry().center() - window->rect().center());
     }
     bringToFront(window);
