@@ -13,8 +13,9 @@ namespace tarvo::ui {
 
 class MenuBarView;
 
-// The small window the tray icon opens (frameless beside the icon where it can place itself): the quick commands and
-// the newest records, and the place to drop files for an archive made at once. Trays on Linux take no drops themselves.
+// The small window the tray icon opens (frameless beside the icon where it can place itself): the
+// quick commands and the newest records, and the place to drop files for an archive made at once.
+// Trays on Linux take no drops themselves.
 class TrayPanel : public QWidget
 {
 public:
