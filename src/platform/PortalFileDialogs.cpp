@@ -224,7 +224,9 @@ QCoro::Task<PortalOutcome> askPortal(QDBusConnection bus, OpenRequest request)
     const auto stopListening = [&](const QString& at) {
         bus.disconnect(kPortal, at, requestInterface, responseSignal, response.get(), SLOT(respond(uint, QVariantMap)));
     };
-    listen(path);
+    if (!listen(path)) {
+        co_return {};
+    }
     QDBusServiceWatcher watcher(kPortal, bus, QDBusServiceWatcher::WatchForUnregistration);
     QObject::connect(&watcher, &QDBusServiceWatcher::serviceUnregistered, response.get(), &PortalResponse::leave);
 
