@@ -195,7 +195,8 @@ engine::RunControl counting(std::atomic<long long>& ticks)
             [&](const engine::ProgressStep& step) { ticks.fetch_add(step.entries, std::memory_order_relaxed); }};
 }
 
-void compressAndExtract(const std::string& name, const fs::path& tree, const fs::path& out, double target)
+void compressAndExtract(const std::string& name, const fs::path& tree, const fs::path& out, double target,
+                        double pigzTarget)
 {
     const engine::RarSupport tools = engine::ToolLocator::rarSupport();
     const fs::path parent = tree.parent_path();
@@ -204,13 +205,20 @@ void compressAndExtract(const std::string& name, const fs::path& tree, const fs:
     {
         engine::ArchiveFormat format;
         std::vector<std::string> raw;
+        double compressTarget;
     };
     const fs::path archive = out / "raw";
+    // Against bsdtar's own single-threaded gzip: with pigz, on the cores it has.
+    const auto tar = engine::ToolLocator::systemTar();
+    const double tarGzTarget = tar && tar->parallelGzip ? pigzTarget : target;
     const std::vector<Format> formats = {
-        {engine::ArchiveFormat::zip, {"/usr/bin/zip", "-r", "-y", "-6", archive.string() + ".zip", item}},
+        {engine::ArchiveFormat::zip, {"/usr/bin/zip", "-r", "-y", "-6", archive.string() + ".zip", item}, target},
         {engine::ArchiveFormat::tarGz,
-         {"/usr/bin/bsdtar", "-czf", archive.string() + ".tar.gz", "--options", "gzip:compression-level=6", item}},
-        {engine::ArchiveFormat::sevenZip, {tools.sevenZip->string(), "a", "-mx5", archive.string() + ".7z", item}},
+         {"/usr/bin/bsdtar", "-czf", archive.string() + ".tar.gz", "--options", "gzip:compression-level=6", item},
+         tarGzTarget},
+        {engine::ArchiveFormat::sevenZip,
+         {tools.sevenZip->string(), "a", "-mx5", archive.string() + ".7z", item},
+         target},
     };
     for (const Format& format : formats) {
         const std::string extension(format.format.rawValue());
@@ -233,7 +241,7 @@ void compressAndExtract(const std::string& name, const fs::path& tree, const fs:
                 ticks = engine::FileWalk::count(request.items) * 0;
                 engine::ArchiveEngine::compress(request);
             },
-            reset, target);
+            reset, format.compressTarget);
 
         if (!selected(name + " extract " + extension)) {
             continue;
@@ -520,8 +528,9 @@ int main(int argc, char** argv)
     listing(scratch);
     listingMemory(scratch);
     staging(scratch / "large" / "Tree", scratch);
-    compressAndExtract("200 MB tree", scratch / "large" / "Tree", scratch / "out", 1.03);
-    compressAndExtract("20,000 small files", scratch / "small" / "Files", scratch / "out", 1.15);
+    // Small files keep tar busy reading them: pigz gains little there.
+    compressAndExtract("200 MB tree", scratch / "large" / "Tree", scratch / "out", 1.03, 0.6);
+    compressAndExtract("20,000 small files", scratch / "small" / "Files", scratch / "out", 1.15, 1.15);
     fs::remove_all(scratch);
     return 0;
 }

@@ -5,7 +5,12 @@
 #include <gtest/gtest.h>
 
 using namespace tarvo::engine;
+using tarvo::test::missingTool;
+using tarvo::test::noise;
+using tarvo::test::ProgramResult;
 using tarvo::test::readFile;
+using tarvo::test::runProgram;
+using tarvo::test::systemTool;
 using tarvo::test::TempDir;
 using tarvo::test::writeFile;
 using tarvo::test::writeScript;
@@ -26,8 +31,11 @@ TEST(ArchiveCommands, CreationCommandLines)
               (Args{"-czvf", "/o/A.tar.gz", "--options", "gzip:compression-level=9", "--exclude", ".DS_Store",
                     "--exclude", "__MACOSX", "--exclude", ".AppleDouble", "--exclude", ".Spotlight-V100", "--exclude",
                     ".Trashes", "--exclude", ".fseventsd", "--", "./@x", "--help"}));
-    EXPECT_EQ(ArchiveEngine::tarArguments("/o/A.tar.gz", {"@x"}, normal, false, false),
+    EXPECT_EQ(ArchiveEngine::tarArguments("/o/A.tar.gz", {"@x"}, normal, false, {"/usr/bin/tar", false, std::nullopt}),
               (Args{"-cf", "/o/A.tar.gz", "-I", "gzip -6", "--", "@x"}));
+    EXPECT_EQ(
+        ArchiveEngine::tarArguments("/o/A.tar.gz", {"@x"}, maximum, false, {"/usr/bin/bsdtar", true, "/usr/bin/pigz"}),
+        (Args{"-cvf", "/o/A.tar.gz", "--use-compress-program", "/usr/bin/pigz -9 -b 1024", "--", "./@x"}));
 
     EXPECT_EQ(ArchiveEngine::rarArguments("/o/A.rar", {"n"}, "pw", normal, true),
               (Args{"a", "-r", "-y", "-ol", "-m3", "-hp", "-x*.DS_Store", "-x__MACOSX", "-x.AppleDouble",
@@ -39,6 +47,36 @@ TEST(ArchiveCommands, CreationCommandLines)
         ArchiveEngine::sevenZipArguments("/o/A.7z", {"-n"}, "pw", normal, true),
         (Args{"a", "-y", "-bso1", "-bsp1", "-snl", "-spd", "-mx5", "-p", "-mhe=on", "-xr!.DS_Store", "-xr!__MACOSX",
               "-xr!.AppleDouble", "-xr!.Spotlight-V100", "-xr!.Trashes", "-xr!.fseventsd", "/o/A.7z", "--", "-n"}));
+}
+
+// Every tar with pigz or with gzip writes what gzip and bsdtar read.
+TEST(ArchiveCommands, TarGzThroughPigzOrGzipIsPlainGzip)
+{
+    const auto pigz = systemTool("pigz");
+    if (auto missing = missingTool({"bsdtar", "gzip", "pigz"})) {
+        GTEST_SKIP() << *missing << " is not installed";
+    }
+    TempDir dir;
+    writeFile(dir / "in" / "a.txt", noise(300000));
+    std::vector<TarTool> tars = {{*systemTool("bsdtar"), true, std::nullopt}, {*systemTool("bsdtar"), true, pigz}};
+    if (const auto gnuTar = systemTool("tar")) {
+        tars.push_back({*gnuTar, false, std::nullopt});
+        tars.push_back({*gnuTar, false, pigz});
+    }
+    for (std::size_t i = 0; i < tars.size(); ++i) {
+        SCOPED_TRACE(tars[i].path.string() + (tars[i].parallelGzip ? " with pigz" : " with gzip"));
+        const std::string archive = (dir / ("out" + std::to_string(i) + ".tar.gz")).string();
+        Args command = {tars[i].path.string()};
+        for (std::string& argument :
+             ArchiveEngine::tarArguments(archive, {(dir / "in").string()}, CompressionLevel::normal, false, tars[i])) {
+            command.push_back(std::move(argument));
+        }
+        EXPECT_EQ(runProgram(command).status, 0);
+        EXPECT_EQ(runProgram({systemTool("gzip")->string(), "-t", archive}).status, 0);
+        const ProgramResult listed = runProgram({systemTool("bsdtar")->string(), "-tf", archive});
+        EXPECT_EQ(listed.status, 0);
+        EXPECT_NE(listed.output.find("in/a.txt"), std::string::npos) << listed.output;
+    }
 }
 
 TEST(ArchiveCommands, LiteralEntryPatterns)

@@ -163,15 +163,22 @@ std::vector<std::string> ArchiveEngine::zipArguments(const fs::path& destination
 }
 
 std::vector<std::string> ArchiveEngine::tarArguments(const fs::path& destination, const std::vector<std::string>& names,
-                                                     CompressionLevel level, bool skipJunk, bool bsdtar)
+                                                     CompressionLevel level, bool skipJunk, const TarTool& tar)
 {
+    const bool bsdtar = tar.isBsdtar;
+    const std::string gzipLevel = std::to_string(level.gzipLevel());
     std::vector<std::string> arguments;
-    if (bsdtar) {
+    if (tar.parallelGzip) {
+        // The same gzip format, compressed on every core. tar starts the program itself (no shell).
+        // Blocks of 1 MiB instead of 128 KiB: fewer hand-overs between the threads, a little faster.
+        const std::string program = tar.parallelGzip->string() + " -" + gzipLevel + " -b 1024";
+        arguments = bsdtar ? std::vector<std::string>{"-cvf", destination.string(), "--use-compress-program", program}
+                           : std::vector<std::string>{"-cf", destination.string(), "-I", program};
+    } else if (bsdtar) {
         // "-v" names each entry on standard error ("a NAME"), which the progress counts.
-        arguments = {"-czvf", destination.string(), "--options",
-                     "gzip:compression-level=" + std::to_string(level.gzipLevel())};
+        arguments = {"-czvf", destination.string(), "--options", "gzip:compression-level=" + gzipLevel};
     } else {
-        arguments = {"-cf", destination.string(), "-I", "gzip -" + std::to_string(level.gzipLevel())};
+        arguments = {"-cf", destination.string(), "-I", "gzip -" + gzipLevel};
     }
     if (skipJunk) {
         for (std::string_view name : kHousekeeping) {
@@ -268,7 +275,7 @@ void ArchiveEngine::compressTarGz(const std::vector<fs::path>& sources, const fs
     const TarTool tar = requireSystemTar();
     inWorkingFolder(sources, destination, false, control.session,
                     [&](const fs::path& folder, const std::vector<std::string>& names) {
-                        runTool(tar.path, tarArguments(destination, names, level, skipJunk, tar.isBsdtar), folder, {0},
+                        runTool(tar.path, tarArguments(destination, names, level, skipJunk, tar), folder, {0},
                                 std::nullopt, PasswordRoute::argument, control);
                     });
 }

@@ -87,7 +87,8 @@ public:
                                                  bool skipJunk);
     static std::vector<std::string> tarArguments(const std::filesystem::path& destination,
                                                  const std::vector<std::string>& names, CompressionLevel level,
-                                                 bool skipJunk, bool bsdtar = true);
+                                                 bool skipJunk,
+                                                 const TarTool& tar = {"/usr/bin/bsdtar", true, std::nullopt});
     static std::vector<std::string> rarArguments(const std::filesystem::path& destination,
                                                  const std::vector<std::string>& names,
                                                  const std::optional<std::string>& password, CompressionLevel level,

@@ -133,14 +133,22 @@ std::optional<std::filesystem::path> ToolLocator::entryLister()
 
 std::optional<TarTool> ToolLocator::systemTar()
 {
+    // tar runs it from a command string it splits at spaces: only these folders, which have none.
+    std::optional<std::filesystem::path> pigz;
+    for (const char* candidate : {"/usr/bin/pigz", "/bin/pigz", "/usr/local/bin/pigz"}) {
+        if (isExecutableFile(candidate)) {
+            pigz = candidate;
+            break;
+        }
+    }
     for (const char* candidate : {"/usr/bin/bsdtar", "/bin/bsdtar", "/usr/local/bin/bsdtar"}) {
         if (isExecutableFile(candidate)) {
-            return TarTool{candidate, true};
+            return TarTool{candidate, true, pigz};
         }
     }
     for (const char* candidate : {"/usr/bin/tar", "/bin/tar"}) {
         if (isExecutableFile(candidate)) {
-            return TarTool{candidate, false};
+            return TarTool{candidate, false, pigz};
         }
     }
     return std::nullopt;

@@ -15,6 +15,8 @@ struct TarTool
     std::filesystem::path path;
     // libarchive's bsdtar takes "--options gzip:compression-level=N"; GNU tar needs "-I gzip -N".
     bool isBsdtar = true;
+    // pigz, which writes the same gzip format on every core; none: gzip on one.
+    std::optional<std::filesystem::path> parallelGzip;
 };
 
 // Finds the optional archive tools. Keeps nothing between calls: every call looks again.
@@ -32,7 +34,8 @@ public:
 
     static RarSupport rarSupport();
 
-    // bsdtar when present, else GNU tar; none when neither exists.
+    // bsdtar when present, else GNU tar, with pigz from the system folders when present; none when
+    // neither tar exists.
     static std::optional<TarTool> systemTar();
 
     static bool isExecutableFile(const std::filesystem::path& path);
