@@ -361,6 +361,40 @@ public:
         return status;
     }
 
+    int test()
+    {
+        const RarSupport tools = ToolLocator::rarSupport();
+        const std::optional<std::string> password =
+            m_password.empty() ? std::nullopt : std::optional<std::string>(m_password);
+        int status = 0;
+        for (const auto& operand : m_options.operands) {
+            if (m_watch.interrupted()) {
+                return kInterrupted;
+            }
+            const fs::path archive = cleanPath(operand);
+            try {
+                const TestReport report = ArchiveEngine::test(archive, tools, password, {m_watch.newSession(), {}});
+                std::string verdict = L10n::text(Text::testFoundNoErrors);
+                if (!report.sound) {
+                    status = kFailed;
+                    std::string names;
+                    for (const std::string& name : report.damaged) {
+                        names += (names.empty() ? "" : ", ") + name;
+                    }
+                    verdict = report.damaged.empty() ? L10n::text(Text::testDamagedUnnamed)
+                                                     : replacingAll(L10n::text(Text::testDamaged), "%1", names);
+                }
+                m_output << archive.string() << ": " << verdict << '\n' << std::flush;
+            } catch (const std::exception& error) {
+                status = fail(error, archive.string());
+                if (status == kInterrupted) {
+                    return status;
+                }
+            }
+        }
+        return status;
+    }
+
     int list()
     {
         const fs::path archive = cleanPath(m_options.operands.front());
@@ -446,8 +480,8 @@ bool CommandLine::handles(const std::vector<std::string>& arguments)
         return false;
     }
     const std::string& first = arguments.front();
-    return first == "compress" || first == "extract" || first == "list" || first == "--help" || first == "-h" ||
-           first == "--version";
+    return first == "compress" || first == "extract" || first == "list" || first == "test" || first == "--help" ||
+           first == "-h" || first == "--version";
 }
 
 void CommandLine::printUsage(std::ostream& stream)
@@ -457,6 +491,7 @@ void CommandLine::printUsage(std::ostream& stream)
               "                 [--password-stdin] [--keep-junk] [--output-dir DIR] ITEM...\n"
               "  tarvo extract  [--password-stdin] [--entry PATH] ARCHIVE...\n"
               "  tarvo list     [--password-stdin] [--json] ARCHIVE\n"
+              "  tarvo test     [--password-stdin] ARCHIVE...\n"
               "  tarvo --self-test\n"
               "  tarvo [FILE...]\n"
               "  tarvo --finder compress|extract PATH...\n"
@@ -466,14 +501,16 @@ void CommandLine::printUsage(std::ostream& stream)
               "given) and prints its path. extract unpacks each archive into a new folder beside it and\n"
               "prints the folder; --entry takes out one file or folder. list prints the archive's entries;\n"
               "with --json, also its safety report: entries and links that lead outside the folder, and an\n"
-              "unpacked size beyond the free space or a hundredfold the archive.\n"
-              "Both read zip, zipx, jar, rar, 7z and tar (plain, .gz, .xz, .bz2, .zst); a single .gz, .xz,\n"
+              "unpacked size beyond the free space or a hundredfold the archive. test reads every entry's\n"
+              "data through, writes nothing, and prints one line per archive: no errors, or what is damaged.\n"
+              "They read zip, zipx, jar, rar, 7z and tar (plain, .gz, .xz, .bz2, .zst); a single .gz, .xz,\n"
               ".bz2 or .zst file becomes the file it holds, beside it.\n"
               "--password-stdin reads the password from the first line of standard input.\n"
               "Without a command tarvo opens its window: files given are opened as if dropped on it, and\n"
               "--finder hands a file manager's request to it. A running tarvo takes both over.\n"
               "\n"
-              "Exit status: 0 success, 1 a job failed, 2 wrong usage, 130 interrupted.\n";
+              "Exit status: 0 success, 1 a job failed (or an archive tested damaged), 2 wrong usage,\n"
+              "130 interrupted.\n";
 }
 
 int CommandLine::run(const std::vector<std::string>& arguments, std::istream& input, std::ostream& output,
@@ -504,6 +541,9 @@ int CommandLine::run(const std::vector<std::string>& arguments, std::istream& in
     }
     if (options.command == "extract") {
         return runner.extract();
+    }
+    if (options.command == "test") {
+        return runner.test();
     }
     return runner.list();
 }

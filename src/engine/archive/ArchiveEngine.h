@@ -43,6 +43,15 @@ struct CompressRequest
     RunControl control;
 };
 
+// What a test of an archive found.
+struct TestReport
+{
+    bool sound = true;
+    // The entries whose data is damaged, as the tools name them; empty for a damaged archive whose
+    // tool cannot tell which.
+    std::vector<std::string> damaged;
+};
+
 // Creates and unpacks archives with the external tools. Blocking; safe to call from any thread.
 //
 // Every operation that creates something removes it again before it passes an error on. Archives
@@ -107,6 +116,11 @@ public:
     static std::filesystem::path extractEntry(const std::filesystem::path& archive, std::string_view entryPath,
                                               const RarSupport& support, const std::optional<std::string>& password,
                                               const RunControl& control, std::optional<bool> isDirectory = {});
+
+    // Reads every member's data through without writing anything. Throws as extraction does for a
+    // wrong password, a cancel, a missing tool or a file that is no archive.
+    static TestReport test(const std::filesystem::path& archive, const RarSupport& support,
+                           const std::optional<std::string>& password, const RunControl& control);
 
     static void flattenSingleRoot(const std::filesystem::path& folder);
 

@@ -627,7 +627,8 @@ void readListing(Selection& selection, const ArchiveListing& listing)
     }
 }
 
-// The archive must be there and be a file: a clear error instead of each tool's own words.
+} // namespace
+
 void checkArchive(const fs::path& archive)
 {
     std::error_code error;
@@ -642,6 +643,8 @@ void checkArchive(const fs::path& archive)
         throw ArchiveError(ArchiveError::Case::notAnArchive);
     }
 }
+
+namespace {
 
 // Runs the extraction into a fresh hidden folder beside the archive, and once more into another
 // with a second tool when the first could not read the archive: the folder that holds the result.
@@ -832,9 +835,6 @@ void ArchiveEngine::flattenSingleRoot(const fs::path& folder)
     fs::remove(aside);
 }
 
-namespace {
-
-// The archive's kind by its name; a name without one is no archive to extract.
 ArchiveKind requireKind(const fs::path& archive)
 {
     const auto kind = ArchiveKind::from(archive);
@@ -843,8 +843,6 @@ ArchiveKind requireKind(const fs::path& archive)
     }
     return *kind;
 }
-
-} // namespace
 
 fs::path ArchiveEngine::extract(const fs::path& archive, const RarSupport& support,
                                 const std::optional<std::string>& password, const RunControl& control)

@@ -7,17 +7,12 @@
 
 namespace tarvo::engine {
 
-void runTool(const std::filesystem::path& executable, std::vector<std::string> arguments,
-             const std::optional<std::filesystem::path>& folder, std::set<std::int32_t> success,
-             const std::optional<std::string>& password, PasswordRoute route, const RunControl& control,
-             std::optional<std::uint64_t> memoryCeiling)
+ToolRun jobRun(const std::filesystem::path& executable, std::vector<std::string> arguments,
+               const std::optional<std::string>& password, PasswordRoute route, const RunControl& control)
 {
     ToolRun run;
-    run.memoryCeiling = memoryCeiling;
     run.executable = executable;
     run.arguments = std::move(arguments);
-    run.currentDirectory = folder;
-    run.successCodes = std::move(success);
     run.session = control.session;
     run.watch = control.watch;
     run.redact = password.value_or(std::string());
@@ -36,6 +31,18 @@ void runTool(const std::filesystem::path& executable, std::vector<std::string> a
             break;
         }
     }
+    return run;
+}
+
+void runTool(const std::filesystem::path& executable, std::vector<std::string> arguments,
+             const std::optional<std::filesystem::path>& folder, std::set<std::int32_t> success,
+             const std::optional<std::string>& password, PasswordRoute route, const RunControl& control,
+             std::optional<std::uint64_t> memoryCeiling)
+{
+    ToolRun run = jobRun(executable, std::move(arguments), password, route, control);
+    run.memoryCeiling = memoryCeiling;
+    run.currentDirectory = folder;
+    run.successCodes = std::move(success);
     if (!control.onProgress) {
         ProcessRunner::run(run);
         return;

@@ -2,6 +2,7 @@
 
 #include "ArchiveEngine.h"
 #include "tools/ToolLocator.h"
+#include "vocabulary/ArchiveKind.h"
 
 #include <filesystem>
 #include <optional>
@@ -22,6 +23,11 @@ enum class PasswordRoute : std::uint8_t
     newOnTerminal, // asked twice, to confirm it: zip -e, rar -hp
 };
 
+// A tool run of a job: its session and watch, the password handed over by `route` and masked in the
+// tool's message.
+ToolRun jobRun(const std::filesystem::path& executable, std::vector<std::string> arguments,
+               const std::optional<std::string>& password, PasswordRoute route, const RunControl& control);
+
 // One tool run of a compress or extract job: the job's session and line handler, the password
 // handed over by `route` and masked in the tool's message.
 void runTool(const std::filesystem::path& executable, std::vector<std::string> arguments,
@@ -37,5 +43,12 @@ std::filesystem::path publish(const std::filesystem::path& working, const std::f
 
 // The system tar, or the launch error of a missing one.
 TarTool requireSystemTar();
+
+// The archive must be there and be a regular file: a clear error instead of each tool's own words
+// (a pipe would keep a tool waiting for ever, a device would be read to its end).
+void checkArchive(const std::filesystem::path& archive);
+
+// The archive's kind by its name; a name without one is no archive.
+ArchiveKind requireKind(const std::filesystem::path& archive);
 
 } // namespace tarvo::engine

@@ -148,6 +148,9 @@ constexpr std::array<CatalogPair, kTextCount> kGerman = std::to_array<CatalogPai
      "Es ist nicht genug freier Speicher vorhanden, um dieses Archiv zu entpacken."},
     {"This archive unpacks to more than it says it holds; nothing was kept.",
      "Dieses Archiv entpackt mehr, als es angibt; nichts wurde behalten."},
+    {"No errors found.", "Keine Fehler gefunden."},
+    {"Damaged: %1.", "Beschädigt: %1."},
+    {"Damaged; the tool could not tell which entry.", "Beschädigt; das Werkzeug konnte den Eintrag nicht nennen."},
 });
 // clang-format on
 
@@ -281,6 +284,9 @@ constexpr std::array<CatalogPair, kTextCount> kChinese = std::to_array<CatalogPa
      "没有足够的可用空间来解压此归档。"},
     {"This archive unpacks to more than it says it holds; nothing was kept.",
      "此归档解压后的大小超过其声明的大小；未保留任何内容。"},
+    {"No errors found.", "未发现错误。"},
+    {"Damaged: %1.", "已损坏：%1。"},
+    {"Damaged; the tool could not tell which entry.", "已损坏；工具无法指出是哪个条目。"},
 });
 // clang-format on
 
@@ -423,6 +429,9 @@ constexpr std::array<CatalogPair, kTextCount> kJapanese = std::to_array<CatalogP
      "このアーカイブを展開するための空き容量が足りません。"},
     {"This archive unpacks to more than it says it holds; nothing was kept.",
      "このアーカイブは申告より大きく展開されるため、何も残していません。"},
+    {"No errors found.", "エラーは見つかりませんでした。"},
+    {"Damaged: %1.", "破損しています：%1。"},
+    {"Damaged; the tool could not tell which entry.", "破損しています。どの項目かはツールから分かりませんでした。"},
 });
 // clang-format on
 
@@ -568,6 +577,9 @@ constexpr std::array<CatalogPair, kTextCount> kFrench = std::to_array<CatalogPai
      "Il n’y a pas assez d’espace libre pour décompresser cette archive."},
     {"This archive unpacks to more than it says it holds; nothing was kept.",
      "Cette archive se décompresse en plus que ce qu’elle annonce ; rien n’a été conservé."},
+    {"No errors found.", "Aucune erreur trouvée."},
+    {"Damaged: %1.", "Endommagé : %1."},
+    {"Damaged; the tool could not tell which entry.", "Endommagé ; l’outil n’a pas pu dire quelle entrée."},
 });
 // clang-format on
 
@@ -711,6 +723,9 @@ constexpr std::array<CatalogPair, kTextCount> kSpanish = std::to_array<CatalogPa
      "No hay suficiente espacio libre para descomprimir este archivo."},
     {"This archive unpacks to more than it says it holds; nothing was kept.",
      "Este archivo se descomprime en más de lo que declara; no se ha conservado nada."},
+    {"No errors found.", "No se encontraron errores."},
+    {"Damaged: %1.", "Dañado: %1."},
+    {"Damaged; the tool could not tell which entry.", "Dañado; la herramienta no pudo indicar qué entrada."},
 });
 // clang-format on
 

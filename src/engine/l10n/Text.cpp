@@ -252,6 +252,12 @@ constexpr std::array<TextForms, kTextCount> kForms = std::to_array<TextForms>({
     // unpacksBeyondDeclared
     {"Этот архив распаковывается в больший объём, чем заявляет; ничего не сохранено.",
      "This archive unpacks to more than it says it holds; nothing was kept."},
+    // testFoundNoErrors
+    {"Ошибок не найдено.", "No errors found."},
+    // testDamaged
+    {"Повреждено: %1.", "Damaged: %1."},
+    // testDamagedUnnamed
+    {"Архив повреждён; инструмент не сообщил, какой элемент.", "Damaged; the tool could not tell which entry."},
 });
 // clang-format on
 

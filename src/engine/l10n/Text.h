@@ -123,9 +123,13 @@ enum class Text : std::uint8_t
     specialFilesLeftOut,
     notEnoughSpaceToUnpack,
     unpacksBeyondDeclared,
+    // What a test of an archive found; "%1" is filled in by the caller.
+    testFoundNoErrors,
+    testDamaged,
+    testDamagedUnnamed,
 };
 
-inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::unpacksBeyondDeclared) + 1;
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::testDamagedUnnamed) + 1;
 
 struct TextForms
 {

@@ -1,0 +1,224 @@
+#include "ArchiveCatalog.h"
+#include "ArchiveEngine.h"
+#include "JobTools.h"
+#include "util/TextUtil.h"
+#include "vocabulary/ArchiveError.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace tarvo::engine {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome
+{
+    std::vector<std::string> lines; // standard output's
+    ProcessRunner::Captured captured;
+};
+
+// Runs a checking tool to its end, whatever its exit status: the status and the output are the
+// verdict. A cancel, a password failure or a tool that cannot start is thrown.
+Outcome check(const fs::path& tool, std::vector<std::string> arguments, const std::optional<std::string>& password,
+              PasswordRoute route, const RunControl& control)
+{
+    Outcome outcome;
+    const ToolRun run = jobRun(tool, std::move(arguments), password, route, control);
+    outcome.captured = ProcessRunner::captureWithStatus(
+        run, [&](std::string_view line) { outcome.lines.emplace_back(trimmed(line)); });
+    return outcome;
+}
+
+fs::path systemTool(const char* name)
+{
+    const fs::path path = fs::path("/usr/bin") / name;
+    if (!ToolLocator::isExecutableFile(path)) {
+        throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory),
+                                std::string("cannot start ") + name);
+    }
+    return path;
+}
+
+void addOnce(std::vector<std::string>& names, std::string name)
+{
+    if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) {
+        names.push_back(std::move(name));
+    }
+}
+
+// unzip pads a name to a column before its verdict: the entry is the longest listed name that the
+// line begins with, followed by a space (a name may hold runs of spaces itself).
+std::vector<std::string> unzipDamaged(const Outcome& outcome, const fs::path& archive,
+                                      const std::optional<std::string>& password, const RarSupport& support,
+                                      const RunControl& control)
+{
+    std::vector<std::string> failing;
+    for (const std::string& line : outcome.lines) {
+        if (line.starts_with("testing: ") && !line.ends_with(" OK")) {
+            failing.push_back(line.substr(9));
+        }
+    }
+    std::vector<std::string> names;
+    if (failing.empty()) {
+        return names;
+    }
+    const ArchiveListing listing =
+        ArchiveCatalog::list(archive, password.value_or(std::string()), support, control.session);
+    for (const std::string& rest : failing) {
+        std::string best;
+        for (const ArchiveEntry& entry : listing.entries) {
+            if (entry.path.size() > best.size() && rest.starts_with(entry.path + " ")) {
+                best = entry.path;
+            }
+        }
+        addOnce(names, best);
+    }
+    return names;
+}
+
+TestReport testZip(const fs::path& archive, const std::optional<std::string>& password, const RarSupport& support,
+                   const RunControl& control)
+{
+    const Outcome outcome =
+        check("/usr/bin/unzip", {"-t", archive.string()}, password, PasswordRoute::terminal, control);
+    TestReport report;
+    report.damaged = unzipDamaged(outcome, archive, password, support, control);
+    // 1 is a warning (such as bytes before the archive) with every member read and sound.
+    report.sound = report.damaged.empty() && outcome.captured.status <= 1;
+    return report;
+}
+
+// "ERROR: CRC Failed : NAME", "ERROR: Data Error : NAME", ...
+TestReport testSevenZip(const fs::path& tool, const fs::path& archive, const std::optional<std::string>& password,
+                        const RunControl& control)
+{
+    const Outcome outcome = check(tool, {"t", "-y", "-bso1", "-bse1", "-bsp0", "--", archive.string()}, password,
+                                  PasswordRoute::standardInput, control);
+    TestReport report;
+    for (const std::string& line : outcome.lines) {
+        if (const auto colon = line.find(" : "); line.starts_with("ERROR: ") && colon != std::string::npos) {
+            addOnce(report.damaged, line.substr(colon + 3));
+        }
+    }
+    report.sound = report.damaged.empty() && outcome.captured.status == 0;
+    return report;
+}
+
+// "NAME... OK." or "NAME... Checksum failed!"; a folder's verdict is empty.
+TestReport testLsar(const fs::path& tool, const fs::path& archive, const std::optional<std::string>& password,
+                    const RunControl& control)
+{
+    std::vector<std::string> arguments = {"-t"};
+    if (password) {
+        arguments.insert(arguments.end(), {"-p", *password});
+    }
+    arguments.push_back("--");
+    arguments.push_back(archive.string());
+    const Outcome outcome = check(tool, std::move(arguments), password, PasswordRoute::argument, control);
+    TestReport report;
+    for (const std::string& line : outcome.lines) {
+        const auto dots = line.rfind("... ");
+        if (dots != std::string::npos && line.substr(dots + 4) != "OK.") {
+            addOnce(report.damaged, line.substr(0, dots));
+        }
+    }
+    report.sound = report.damaged.empty() && outcome.captured.status == 0;
+    return report;
+}
+
+const char* decompressorOf(ArchiveKind kind)
+{
+    switch (kind) {
+    case ArchiveKind::tarGz:
+    case ArchiveKind::gzip:
+        return "gzip";
+    case ArchiveKind::tarXz:
+    case ArchiveKind::xz:
+        return "xz";
+    case ArchiveKind::tarBz2:
+    case ArchiveKind::bzip2:
+        return "bzip2";
+    case ArchiveKind::tarZst:
+    case ArchiveKind::zstd:
+        return "zstd";
+    default:
+        return nullptr;
+    }
+}
+
+// The compressed stream by its own tool (its checksums cover every byte), then every header by tar,
+// which reads through the whole stream. tar goes on after a damaged header with a warning and may
+// still exit 0; the entry it listed last is the one it was reading.
+TestReport testTar(ArchiveKind kind, const fs::path& archive, const RunControl& control)
+{
+    TestReport report;
+    if (const char* name = decompressorOf(kind)) {
+        const Outcome stream =
+            check(systemTool(name), {"-t", "--", archive.string()}, std::nullopt, PasswordRoute::argument, control);
+        report.sound = stream.captured.status == 0;
+    }
+    const TarTool tar = requireSystemTar();
+    const Outcome listed = check(tar.path, {"-tf", archive.string()}, std::nullopt, PasswordRoute::argument, control);
+    const std::string& message = listed.captured.message;
+    const bool headersSound = listed.captured.status == 0 && message.find("Damaged") == std::string::npos &&
+                              message.find("Retrying") == std::string::npos &&
+                              message.find("rror") == std::string::npos;
+    if (!headersSound) {
+        report.sound = false;
+        if (!listed.lines.empty()) {
+            report.damaged.push_back(listed.lines.back());
+        }
+    }
+    return report;
+}
+
+} // namespace
+
+TestReport ArchiveEngine::test(const fs::path& archive, const RarSupport& support,
+                               const std::optional<std::string>& password, const RunControl& control)
+{
+    checkArchive(archive);
+    const ArchiveKind kind = requireKind(archive);
+    if (kind.isSingleFile() && !kind.hasMagic(archive)) {
+        throw ArchiveError(ArchiveError::Case::notAnArchive);
+    }
+    const auto viaUnar = [&]() -> TestReport {
+        if (!support.lister) {
+            throw ArchiveError(kind == ArchiveKind::rar ? ArchiveError::Case::rarUnavailable
+                                                        : ArchiveError::Case::sevenZipUnavailable);
+        }
+        return testLsar(*support.lister, archive, password, control);
+    };
+    switch (kind) {
+    case ArchiveKind::zip:
+    case ArchiveKind::jar:
+        return testZip(archive, password, support, control);
+    case ArchiveKind::zipx:
+        // unzip knows none of zipx's newer methods.
+        return support.sevenZip ? testSevenZip(*support.sevenZip, archive, password, control)
+                                : testZip(archive, password, support, control);
+    case ArchiveKind::sevenZip:
+        return support.sevenZip ? testSevenZip(*support.sevenZip, archive, password, control) : viaUnar();
+    case ArchiveKind::rar:
+        return viaUnar();
+    case ArchiveKind::gzip:
+    case ArchiveKind::xz:
+    case ArchiveKind::bzip2:
+    case ArchiveKind::zstd: {
+        const Outcome outcome = check(systemTool(decompressorOf(kind)), {"-t", "--", archive.string()}, std::nullopt,
+                                      PasswordRoute::argument, control);
+        TestReport report;
+        report.sound = outcome.captured.status == 0;
+        if (!report.sound) {
+            report.damaged.push_back(archive.stem().string());
+        }
+        return report;
+    }
+    default:
+        return testTar(kind, archive, control);
+    }
+}
+
+} // namespace tarvo::engine
