@@ -47,6 +47,7 @@ struct Options
     std::string name;
     bool passwordFromInput = false;
     bool keepJunk = false;
+    bool verify = false;
     std::optional<fs::path> outputDirectory;
     std::optional<std::string> entry;
     bool json = false;
@@ -109,6 +110,9 @@ Options parse(const std::vector<std::string>& arguments)
         } else if (compress && argument == "--keep-junk") {
             flag();
             options.keepJunk = true;
+        } else if (compress && argument == "--verify") {
+            flag();
+            options.verify = true;
         } else if (compress && argument == "--output-dir") {
             options.outputDirectory = fs::path(value());
         } else if (extract && argument == "--entry") {
@@ -314,7 +318,7 @@ public:
             const fs::path archive = ArchiveEngine::compress(request);
             progress.clear();
             m_output << archive.string() << '\n' << std::flush;
-            return 0;
+            return m_options.verify ? verify(archive, request.tools) : 0;
         } catch (const std::exception& error) {
             progress.clear();
             return fail(error, {});
@@ -361,6 +365,37 @@ public:
         return status;
     }
 
+    // The new archive is kept whatever its test finds: it is what the tool made, and the user decides.
+    int verify(const fs::path& archive, const RarSupport& tools)
+    {
+        const std::optional<std::string> password =
+            m_password.empty() ? std::nullopt : std::optional<std::string>(m_password);
+        try {
+            const TestReport report = ArchiveEngine::test(archive, tools, password, {m_watch.newSession(), {}});
+            if (report.sound) {
+                return 0;
+            }
+            m_errors << "tarvo: " << archive.string() << ": "
+                     << replacingAll(L10n::text(Text::verifyFailed), "%1", verdict(report)) << std::endl;
+            return kFailed;
+        } catch (const std::exception& error) {
+            return fail(error, archive.string());
+        }
+    }
+
+    static std::string verdict(const TestReport& report)
+    {
+        if (report.sound) {
+            return L10n::text(Text::testFoundNoErrors);
+        }
+        std::string names;
+        for (const std::string& name : report.damaged) {
+            names += (names.empty() ? "" : ", ") + name;
+        }
+        return report.damaged.empty() ? L10n::text(Text::testDamagedUnnamed)
+                                      : replacingAll(L10n::text(Text::testDamaged), "%1", names);
+    }
+
     int test()
     {
         const RarSupport tools = ToolLocator::rarSupport();
@@ -374,17 +409,10 @@ public:
             const fs::path archive = cleanPath(operand);
             try {
                 const TestReport report = ArchiveEngine::test(archive, tools, password, {m_watch.newSession(), {}});
-                std::string verdict = L10n::text(Text::testFoundNoErrors);
                 if (!report.sound) {
                     status = kFailed;
-                    std::string names;
-                    for (const std::string& name : report.damaged) {
-                        names += (names.empty() ? "" : ", ") + name;
-                    }
-                    verdict = report.damaged.empty() ? L10n::text(Text::testDamagedUnnamed)
-                                                     : replacingAll(L10n::text(Text::testDamaged), "%1", names);
                 }
-                m_output << archive.string() << ": " << verdict << '\n' << std::flush;
+                m_output << archive.string() << ": " << verdict(report) << '\n' << std::flush;
             } catch (const std::exception& error) {
                 status = fail(error, archive.string());
                 if (status == kInterrupted) {
@@ -488,7 +516,7 @@ void CommandLine::printUsage(std::ostream& stream)
 {
     stream << "Usage:\n"
               "  tarvo compress [--format zip|rar|7z|tar.gz] [--level fast|normal|maximum] [--name NAME]\n"
-              "                 [--password-stdin] [--keep-junk] [--output-dir DIR] ITEM...\n"
+              "                 [--password-stdin] [--keep-junk] [--output-dir DIR] [--verify] ITEM...\n"
               "  tarvo extract  [--password-stdin] [--entry PATH] ARCHIVE...\n"
               "  tarvo list     [--password-stdin] [--json] ARCHIVE\n"
               "  tarvo test     [--password-stdin] ARCHIVE...\n"
@@ -498,7 +526,8 @@ void CommandLine::printUsage(std::ostream& stream)
               "  tarvo --help | --version\n"
               "\n"
               "compress packs the items into one new archive (beside the first item unless --output-dir is\n"
-              "given) and prints its path. extract unpacks each archive into a new folder beside it and\n"
+              "given) and prints its path; --verify then tests it (a damaged one is kept, exit 1). extract unpacks "
+              "each archive into a new folder beside it and\n"
               "prints the folder; --entry takes out one file or folder. list prints the archive's entries;\n"
               "with --json, also its safety report: entries and links that lead outside the folder, and an\n"
               "unpacked size beyond the free space or a hundredfold the archive. test reads every entry's\n"

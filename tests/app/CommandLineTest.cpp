@@ -262,6 +262,28 @@ TEST_F(CommandLine, TestNamesTheDamagedEntryAndWritesNothing)
     EXPECT_EQ(tarvo::test::namesIn(dir.path()), before);
 }
 
+// --verify tests the new archive; one that fails its test is kept and named, with exit status 1.
+TEST_F(CommandLine, CompressVerifyKeepsADamagedArchive)
+{
+    const std::string photos = (dir / "Photos").string();
+    ProgramResult result = tarvo({"compress", "--verify", "--format", "7z", "--name", "Sound", photos});
+    EXPECT_EQ(result.status, 0) << result.errors;
+    EXPECT_EQ(result.output, (dir / "Sound.7z").string() + "\n");
+
+    // A 7zz in Tarvo's tool folder that makes a broken archive and finds it so.
+    tarvo::test::writeScript(
+        tmp / "data" / "Tarvo" / "bin" / "7zz",
+        "[ \"$1\" = t ] && { echo 'ERROR: CRC Failed : Photos/a.jpg'; exit 2; }\n"
+        "prev=''; for a; do [ \"$a\" = -- ] && { echo broken > \"$prev\"; break; }; prev=$a; done\n");
+    result = tarvo({"compress", "--verify", "--format", "7z", "--name", "Broken", photos});
+    const std::string broken = (dir / "Broken.7z").string();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.output, broken + "\n");
+    EXPECT_EQ(result.errors,
+              "tarvo: " + broken + ": The archive was made, but its test found damage. Damaged: Photos/a.jpg.\n");
+    EXPECT_TRUE(fs::exists(broken));
+}
+
 TEST(DesktopLaunch, ArgumentsBecomeOneRequest)
 {
     using tarvo::app::DesktopRequest;

@@ -151,6 +151,7 @@ constexpr std::array<CatalogPair, kTextCount> kGerman = std::to_array<CatalogPai
     {"No errors found.", "Keine Fehler gefunden."},
     {"Damaged: %1.", "Beschädigt: %1."},
     {"Damaged; the tool could not tell which entry.", "Beschädigt; das Werkzeug konnte den Eintrag nicht nennen."},
+    {"The archive was made, but its test found damage. %1", "Das Archiv wurde erstellt, doch seine Prüfung fand Schäden. %1"},
 });
 // clang-format on
 
@@ -287,6 +288,7 @@ constexpr std::array<CatalogPair, kTextCount> kChinese = std::to_array<CatalogPa
     {"No errors found.", "未发现错误。"},
     {"Damaged: %1.", "已损坏：%1。"},
     {"Damaged; the tool could not tell which entry.", "已损坏；工具无法指出是哪个条目。"},
+    {"The archive was made, but its test found damage. %1", "归档已创建，但测试发现了损坏。%1"},
 });
 // clang-format on
 
@@ -432,6 +434,7 @@ constexpr std::array<CatalogPair, kTextCount> kJapanese = std::to_array<CatalogP
     {"No errors found.", "エラーは見つかりませんでした。"},
     {"Damaged: %1.", "破損しています：%1。"},
     {"Damaged; the tool could not tell which entry.", "破損しています。どの項目かはツールから分かりませんでした。"},
+    {"The archive was made, but its test found damage. %1", "アーカイブは作成されましたが、テストで破損が見つかりました。%1"},
 });
 // clang-format on
 
@@ -580,6 +583,7 @@ constexpr std::array<CatalogPair, kTextCount> kFrench = std::to_array<CatalogPai
     {"No errors found.", "Aucune erreur trouvée."},
     {"Damaged: %1.", "Endommagé : %1."},
     {"Damaged; the tool could not tell which entry.", "Endommagé ; l’outil n’a pas pu dire quelle entrée."},
+    {"The archive was made, but its test found damage. %1", "L’archive a été créée, mais son test a trouvé des dommages. %1"},
 });
 // clang-format on
 
@@ -726,6 +730,7 @@ constexpr std::array<CatalogPair, kTextCount> kSpanish = std::to_array<CatalogPa
     {"No errors found.", "No se encontraron errores."},
     {"Damaged: %1.", "Dañado: %1."},
     {"Damaged; the tool could not tell which entry.", "Dañado; la herramienta no pudo indicar qué entrada."},
+    {"The archive was made, but its test found damage. %1", "El archivo se creó, pero su prueba encontró daños. %1"},
 });
 // clang-format on
 

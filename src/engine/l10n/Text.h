@@ -127,9 +127,10 @@ enum class Text : std::uint8_t
     testFoundNoErrors,
     testDamaged,
     testDamagedUnnamed,
+    verifyFailed,
 };
 
-inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::testDamagedUnnamed) + 1;
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::verifyFailed) + 1;
 
 struct TextForms
 {
