@@ -235,3 +235,24 @@ TEST_F(Kinds, SevenZipAndTarReportTheirProgressBothWays)
         }
     }
 }
+
+// RAR is tested by lsar: a sound archive, one with a turned byte, and a wrong password.
+TEST(ArchiveTest, RarThroughLsar)
+{
+    const std::filesystem::path fixtures = std::filesystem::path(TARVO_FIXTURES_DIR) / "rar";
+    const RarSupport tools = ToolLocator::rarSupport();
+    if (!std::filesystem::exists(fixtures / "rar5-psw.rar") || !tools.lister) {
+        GTEST_SKIP() << "the RAR fixtures are not beside the project, or lsar is missing";
+    }
+    const std::filesystem::path sound = fixtures / "test_read_format_rar5_multiple_files.rar";
+    EXPECT_TRUE(ArchiveEngine::test(sound, tools, std::nullopt, {}).sound);
+    TempDir dir;
+    std::string bytes = readFile(sound);
+    for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 8; ++i) {
+        bytes[i] = static_cast<char>(bytes[i] ^ 0x55);
+    }
+    writeFile(dir / "bad.rar", bytes);
+    EXPECT_FALSE(ArchiveEngine::test(dir / "bad.rar", tools, std::nullopt, {}).sound);
+    EXPECT_EQ(tarvo::test::failureOf([&] { ArchiveEngine::test(fixtures / "rar5-psw.rar", tools, "wrong", {}); }),
+              ArchiveError::Case::wrongPassword);
+}

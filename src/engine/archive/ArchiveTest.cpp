@@ -118,11 +118,17 @@ TestReport testLsar(const fs::path& tool, const fs::path& archive, const std::op
     arguments.push_back(archive.string());
     const Outcome outcome = check(tool, std::move(arguments), password, PasswordRoute::argument, control);
     TestReport report;
+    bool wrongPassword = false;
     for (const std::string& line : outcome.lines) {
         const auto dots = line.rfind("... ");
         if (dots != std::string::npos && line.substr(dots + 4) != "OK.") {
+            wrongPassword = wrongPassword || line.substr(dots + 4) == "Wrong password!";
             addOnce(report.damaged, line.substr(0, dots));
         }
+    }
+    // As for unar: the verdict counts only when lsar failed, which no name can bring about.
+    if (wrongPassword && outcome.captured.status != 0) {
+        throw ArchiveError(ArchiveError::Case::wrongPassword);
     }
     report.sound = report.damaged.empty() && outcome.captured.status == 0;
     return report;
