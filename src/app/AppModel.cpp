@@ -89,7 +89,7 @@ AppModel::~AppModel()
 {
     // Tools still running must not post ticks to a model that is gone.
     m_progressGate->setHandler([](const ProgressStep&) {});
-    for (const auto& session : {m_session, m_listingSession}) {
+    for (const auto& session : {m_session, m_listingSession, m_testSession}) {
         if (session) {
             session->cancel();
         }

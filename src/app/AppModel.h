@@ -116,6 +116,15 @@ public:
     const std::map<std::string, QString>& previewPasswords() const { return m_previewPasswords; }
     const std::optional<QString>& previewNotice() const { return m_previewNotice; }
     const std::optional<std::string>& listingID() const { return m_listingID; }
+    // What testing an archive of the preview found, by item: its verdict, and whether all is well.
+    struct PreviewTest
+    {
+        QString verdict;
+        bool sound = false;
+    };
+    const std::map<std::string, PreviewTest>& previewTests() const { return m_previewTests; }
+    // The item being tested, one at a time.
+    const std::optional<std::string>& testingID() const { return m_testingID; }
     qint64 progressDone() const { return m_progressDone; }
     qint64 progressTotal() const { return m_progressTotal; }
     // What the running tool last said of its own advance, -1 when it says nothing.
@@ -142,6 +151,8 @@ public:
     // The preview sheet. A typed password clears the notice.
     void setPreviewPassword(const std::string& itemID, const QString& password);
     void refreshListing(const std::string& itemID);
+    // Reads the item's archive through with the password typed for it, writing nothing.
+    void testArchive(const std::string& itemID);
     void confirmExtract();
     void extractOne(const engine::ArchivePreviewItem& item, const engine::ArchiveEntry& entry);
     // The sheet's Cancel.
@@ -190,6 +201,8 @@ Q_SIGNALS:
     void previewPasswordsChanged();
     void previewNoticeChanged();
     void listingIDChanged();
+    // previewTests or testingID changed.
+    void previewTestsChanged();
     void progressDoneChanged();
     void progressTotalChanged();
     void progressPercentChanged();
@@ -260,6 +273,7 @@ private:
     // Preview.
     QCoro::Task<> presentPreview(Work work);
     QCoro::Task<> relist(std::string itemID, std::filesystem::path archive, std::string password);
+    QCoro::Task<> retest(std::string itemID, std::filesystem::path archive, std::string password);
     QCoro::Task<> extractFile(Work work, std::string path, std::string password);
 
     // Persistence.
@@ -294,6 +308,8 @@ private:
     std::map<std::string, QString> m_previewPasswords;
     std::optional<QString> m_previewNotice;
     std::optional<std::string> m_listingID;
+    std::map<std::string, PreviewTest> m_previewTests;
+    std::optional<std::string> m_testingID;
     qint64 m_progressDone = 0;
     qint64 m_progressTotal = 0;
     int m_progressPercent = -1;
@@ -307,6 +323,7 @@ private:
     std::shared_ptr<engine::ArchiveSession> m_session;
     // A re-listing started while no job runs, so that quitting can stop it.
     std::shared_ptr<engine::ArchiveSession> m_listingSession;
+    std::shared_ptr<engine::ArchiveSession> m_testSession;
     std::shared_ptr<ProgressGate> m_progressGate;
     // Takes the ticks counted on the tools' threads that have not reached the model yet.
     std::function<long long()> m_flushTicks;

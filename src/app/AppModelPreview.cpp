@@ -231,8 +231,63 @@ void AppModel::confirmExtract()
     enqueuePaths(std::move(urls), true, WorkAction::extractConfirmed(std::move(passwords)), planned);
 }
 
+void AppModel::testArchive(const std::string& itemID)
+{
+    if (m_testingID || m_listingID) {
+        return;
+    }
+    const ArchivePreviewItem* item = findItem(m_extractPreview, itemID);
+    if (item == nullptr) {
+        return;
+    }
+    const auto typed = m_previewPasswords.find(itemID);
+    const std::string password = typed == m_previewPasswords.end() ? std::string() : typed->second.toStdString();
+    m_testSession = std::make_shared<ArchiveSession>();
+    m_testingID = itemID;
+    m_previewTests.erase(itemID);
+    Q_EMIT previewTestsChanged();
+    retest(itemID, item->url, password);
+}
+
+QCoro::Task<> AppModel::retest(std::string itemID, fs::path archive, std::string password)
+{
+    QPointer<AppModel> self(this);
+    PreviewTest result;
+    bool cancelled = false;
+    try {
+        auto testing = runOn(&m_workers, [archive, password, tools = m_tools, session = m_testSession] {
+            return ArchiveEngine::test(
+                archive, tools, password.empty() ? std::nullopt : std::optional<std::string>(password), {session, {}});
+        });
+        const TestReport report = co_await testing;
+        result = {qtext(testVerdict(report)), report.sound};
+    } catch (const std::exception& error) {
+        cancelled = isCancellation(error);
+        result = {qtext(describeError(error)), false};
+    } catch (...) {
+        result = {qtext(L10n::text(Text::somethingWentWrong)), false};
+    }
+    if (!self || m_testingID != itemID) {
+        co_return;
+    }
+    m_testSession.reset();
+    m_testingID.reset();
+    if (!cancelled && findItem(m_extractPreview, itemID) != nullptr) {
+        m_previewTests[itemID] = result;
+    }
+    Q_EMIT previewTestsChanged();
+}
+
 void AppModel::closePreview()
 {
+    // A test of an archive no longer shown is of no use: stop its tool.
+    if (m_testSession) {
+        m_testSession->cancel();
+        m_testSession.reset();
+    }
+    m_testingID.reset();
+    m_previewTests.clear();
+    Q_EMIT previewTestsChanged();
     assign(m_extractPreview, std::optional<ExtractPreview>(), &AppModel::extractPreviewChanged);
     assign(m_previewPasswords, {}, &AppModel::previewPasswordsChanged);
     assign(m_previewNotice, std::optional<QString>(), &AppModel::previewNoticeChanged);

@@ -376,24 +376,11 @@ public:
                 return 0;
             }
             m_errors << "tarvo: " << archive.string() << ": "
-                     << replacingAll(L10n::text(Text::verifyFailed), "%1", verdict(report)) << std::endl;
+                     << replacingAll(L10n::text(Text::verifyFailed), "%1", testVerdict(report)) << std::endl;
             return kFailed;
         } catch (const std::exception& error) {
             return fail(error, archive.string());
         }
-    }
-
-    static std::string verdict(const TestReport& report)
-    {
-        if (report.sound) {
-            return L10n::text(Text::testFoundNoErrors);
-        }
-        std::string names;
-        for (const std::string& name : report.damaged) {
-            names += (names.empty() ? "" : ", ") + name;
-        }
-        return report.damaged.empty() ? L10n::text(Text::testDamagedUnnamed)
-                                      : replacingAll(L10n::text(Text::testDamaged), "%1", names);
     }
 
     int test()
@@ -412,7 +399,7 @@ public:
                 if (!report.sound) {
                     status = kFailed;
                 }
-                m_output << archive.string() << ": " << verdict(report) << '\n' << std::flush;
+                m_output << archive.string() << ": " << testVerdict(report) << '\n' << std::flush;
             } catch (const std::exception& error) {
                 status = fail(error, archive.string());
                 if (status == kInterrupted) {

@@ -118,6 +118,40 @@ TEST_F(PreviewTest, ProtectedArchivesAskForAPasswordAndShowTheirContentsWithIt)
     EXPECT_FALSE(model->extractPreview());
 }
 
+// The preview's Test: one archive at a time, with the password typed for it, its verdict kept by
+// item until the preview closes.
+TEST_F(PreviewTest, TestingAnArchiveGivesItsVerdictWithItsPassword)
+{
+    auto model = makeModel();
+    model->enqueue(urls({work() / "plain.zip", work() / "hidden.7z"}), true, WorkAction::extract());
+    ASSERT_TRUE(waitIdle(*model));
+    ASSERT_TRUE(model->extractPreview());
+    const std::string plainID = item(*model, 0).id;
+    const std::string hiddenID = item(*model, 1).id;
+    const auto waitTested = [&] { return spinUntil([&] { return !model->testingID(); }); };
+
+    model->testArchive(plainID);
+    EXPECT_EQ(model->testingID(), plainID);
+    model->testArchive(hiddenID); // while one runs, another waits for the button again
+    ASSERT_TRUE(waitTested());
+    ASSERT_EQ(model->previewTests().size(), 1U);
+    EXPECT_TRUE(model->previewTests().at(plainID).sound);
+    EXPECT_EQ(model->previewTests().at(plainID).verdict, QStringLiteral("No errors found."));
+
+    model->setPreviewPassword(hiddenID, QStringLiteral("wrong"));
+    model->testArchive(hiddenID);
+    ASSERT_TRUE(waitTested());
+    EXPECT_FALSE(model->previewTests().at(hiddenID).sound);
+    EXPECT_EQ(model->previewTests().at(hiddenID).verdict, QStringLiteral("Wrong password."));
+    model->setPreviewPassword(hiddenID, QStringLiteral("secret"));
+    model->testArchive(hiddenID);
+    ASSERT_TRUE(waitTested());
+    EXPECT_TRUE(model->previewTests().at(hiddenID).sound);
+
+    model->closePreview();
+    EXPECT_TRUE(model->previewTests().empty());
+}
+
 TEST_F(PreviewTest, ConfirmingCollectsOnePasswordPerArchiveAndExtractsThemAll)
 {
     auto model = makeModel();

@@ -52,6 +52,9 @@ struct TestReport
     std::vector<std::string> damaged;
 };
 
+// The report in one sentence of the interface language: "No errors found." or what is damaged.
+std::string testVerdict(const TestReport& report);
+
 // Creates and unpacks archives with the external tools. Blocking; safe to call from any thread.
 //
 // Every operation that creates something removes it again before it passes an error on. Archives

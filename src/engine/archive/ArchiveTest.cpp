@@ -1,6 +1,7 @@
 #include "ArchiveCatalog.h"
 #include "ArchiveEngine.h"
 #include "JobTools.h"
+#include "l10n/L10n.h"
 #include "util/TextUtil.h"
 #include "vocabulary/ArchiveError.h"
 
@@ -181,6 +182,21 @@ TestReport testTar(ArchiveKind kind, const fs::path& archive, const RunControl& 
 }
 
 } // namespace
+
+std::string testVerdict(const TestReport& report)
+{
+    if (report.sound) {
+        return L10n::text(Text::testFoundNoErrors);
+    }
+    if (report.damaged.empty()) {
+        return L10n::text(Text::testDamagedUnnamed);
+    }
+    std::string names;
+    for (const std::string& name : report.damaged) {
+        names += (names.empty() ? "" : ", ") + name;
+    }
+    return replacingAll(L10n::text(Text::testDamaged), "%1", names);
+}
 
 TestReport ArchiveEngine::test(const fs::path& archive, const RarSupport& support,
                                const std::optional<std::string>& password, const RunControl& control)

@@ -152,6 +152,7 @@ constexpr std::array<CatalogPair, kTextCount> kGerman = std::to_array<CatalogPai
     {"Damaged: %1.", "Beschädigt: %1."},
     {"Damaged; the tool could not tell which entry.", "Beschädigt; das Werkzeug konnte den Eintrag nicht nennen."},
     {"The archive was made, but its test found damage. %1", "Das Archiv wurde erstellt, doch seine Prüfung fand Schäden. %1"},
+    {"Test", "Testen"},
 });
 // clang-format on
 
@@ -289,6 +290,7 @@ constexpr std::array<CatalogPair, kTextCount> kChinese = std::to_array<CatalogPa
     {"Damaged: %1.", "已损坏：%1。"},
     {"Damaged; the tool could not tell which entry.", "已损坏；工具无法指出是哪个条目。"},
     {"The archive was made, but its test found damage. %1", "归档已创建，但测试发现了损坏。%1"},
+    {"Test", "测试"},
 });
 // clang-format on
 
@@ -435,6 +437,7 @@ constexpr std::array<CatalogPair, kTextCount> kJapanese = std::to_array<CatalogP
     {"Damaged: %1.", "破損しています：%1。"},
     {"Damaged; the tool could not tell which entry.", "破損しています。どの項目かはツールから分かりませんでした。"},
     {"The archive was made, but its test found damage. %1", "アーカイブは作成されましたが、テストで破損が見つかりました。%1"},
+    {"Test", "テスト"},
 });
 // clang-format on
 
@@ -584,6 +587,7 @@ constexpr std::array<CatalogPair, kTextCount> kFrench = std::to_array<CatalogPai
     {"Damaged: %1.", "Endommagé : %1."},
     {"Damaged; the tool could not tell which entry.", "Endommagé ; l’outil n’a pas pu dire quelle entrée."},
     {"The archive was made, but its test found damage. %1", "L’archive a été créée, mais son test a trouvé des dommages. %1"},
+    {"Test", "Tester"},
 });
 // clang-format on
 
@@ -731,6 +735,7 @@ constexpr std::array<CatalogPair, kTextCount> kSpanish = std::to_array<CatalogPa
     {"Damaged: %1.", "Dañado: %1."},
     {"Damaged; the tool could not tell which entry.", "Dañado; la herramienta no pudo indicar qué entrada."},
     {"The archive was made, but its test found damage. %1", "El archivo se creó, pero su prueba encontró daños. %1"},
+    {"Test", "Probar"},
 });
 // clang-format on
 

@@ -260,6 +260,8 @@ constexpr std::array<TextForms, kTextCount> kForms = std::to_array<TextForms>({
     {"Архив повреждён; инструмент не сообщил, какой элемент.", "Damaged; the tool could not tell which entry."},
     // verifyFailed
     {"Архив создан, но проверка нашла повреждения. %1", "The archive was made, but its test found damage. %1"},
+    // testArchive
+    {"Проверить", "Test"},
 });
 // clang-format on
 

@@ -128,9 +128,11 @@ enum class Text : std::uint8_t
     testDamaged,
     testDamagedUnnamed,
     verifyFailed,
+    // The preview's button that tests one archive.
+    testArchive,
 };
 
-inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::verifyFailed) + 1;
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::testArchive) + 1;
 
 struct TextForms
 {

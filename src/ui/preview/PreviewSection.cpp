@@ -70,12 +70,15 @@ PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget
     , m_itemID(std::move(itemID))
     , m_rows(new EntryListModel(model, m_itemID, this))
     , m_name(new ElidedLabel(this))
+    , m_test(new QPushButton(this))
     , m_passwordBox(new QWidget(this))
     , m_password(new QLineEdit(m_passwordBox))
     , m_passwordCaption(makeCaption(m_passwordBox))
     , m_showContents(new QPushButton(m_passwordBox))
     , m_busy(new QProgressBar(this))
     , m_message(makeCaption(this))
+    , m_testSound(makeCaption(this))
+    , m_testDamaged(makeWarningCaption(this))
     , m_safety(makeWarningCaption(this))
     , m_list(new FullHeightList(this))
     , m_more(makeCaption(this))
@@ -113,10 +116,13 @@ PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget
     icon->setPixmap(Icons::symbol("archivebox").pixmap(18, 18));
     title->addWidget(icon);
     title->addWidget(m_name, 1);
+    title->addWidget(m_test);
     layout->addLayout(title);
     layout->addWidget(m_passwordBox);
     layout->addWidget(m_busy, 0, Qt::AlignHCenter);
     layout->addWidget(m_message);
+    layout->addWidget(m_testSound);
+    layout->addWidget(m_testDamaged);
     layout->addWidget(m_safety);
     layout->addWidget(m_list);
     layout->addWidget(m_more);
@@ -124,6 +130,8 @@ PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget
     connect(m_password, &QLineEdit::textEdited, this,
             [this](const QString& password) { m_model.setPreviewPassword(m_itemID, password); });
     connect(m_showContents, &QPushButton::clicked, this, [this] { m_model.refreshListing(m_itemID); });
+    connect(m_test, &QPushButton::clicked, this, [this] { m_model.testArchive(m_itemID); });
+    connect(&m_model, &app::AppModel::previewTestsChanged, this, &PreviewSection::refresh);
     connect(&m_model, &app::AppModel::previewPasswordsChanged, this, &PreviewSection::updatePassword);
     connect(m_list, &QListView::doubleClicked, this, &PreviewSection::extract);
     connect(m_list, &QListView::customContextMenuRequested, this, &PreviewSection::showMenu);
@@ -141,9 +149,18 @@ void PreviewSection::refresh()
     m_name->setName(singleLine(item->url.filename().string()));
     m_passwordBox->setVisible(item->needsPassword);
     const bool listing = m_model.listingID() == m_itemID;
-    // One archive is listed at a time: while one is, the others' buttons would do nothing.
+    const bool testing = m_model.testingID() == m_itemID;
+    // One archive is listed or tested at a time: while one is, the others' buttons would do nothing.
     m_showContents->setEnabled(!m_model.listingID());
-    m_busy->setVisible(listing);
+    m_test->setEnabled(!m_model.listingID() && !m_model.testingID());
+    m_busy->setVisible(listing || testing);
+    const auto tested = m_model.previewTests().find(m_itemID);
+    const bool hasVerdict = !testing && tested != m_model.previewTests().end();
+    m_testSound->setVisible(hasVerdict && tested->second.sound);
+    m_testDamaged->setVisible(hasVerdict && !tested->second.sound);
+    if (hasVerdict) {
+        (tested->second.sound ? m_testSound : m_testDamaged)->setText(tested->second.verdict);
+    }
     const bool empty = !item->listingFailed && item->entryCount == 0;
     m_message->setVisible(!listing && (item->listingFailed || empty));
     m_list->setVisible(!listing && !item->listingFailed && !empty);
@@ -160,6 +177,7 @@ void PreviewSection::retranslate()
     m_password->setAccessibleName(text(Text::passwordIfNeeded));
     m_passwordCaption->setText(text(Text::passwordNeverSaved));
     m_showContents->setText(text(Text::showContents));
+    m_test->setText(text(Text::testArchive));
     const engine::ArchivePreviewItem* item = m_rows->item();
     if (item == nullptr) {
         return;

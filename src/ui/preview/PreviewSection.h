@@ -46,12 +46,15 @@ private:
     std::string m_itemID;
     EntryListModel* m_rows;
     ElidedLabel* m_name;
+    QPushButton* m_test;
     QWidget* m_passwordBox;
     QLineEdit* m_password;
     QLabel* m_passwordCaption;
     QPushButton* m_showContents;
     QProgressBar* m_busy;
     QLabel* m_message;
+    QLabel* m_testSound;   // "No errors found."
+    QLabel* m_testDamaged; // what is damaged, or why the test failed
     QLabel* m_safety;
     QListView* m_list;
     QLabel* m_more;
