@@ -50,7 +50,7 @@ void addOnce(std::vector<std::string>& names, std::string name)
 }
 
 // unzip pads a name to a column before its verdict: the entry is the longest listed name that the
-// line begins with, followed by a space (a name may hold runs of spaces itself).
+// line begins with, followed by a space or the line's end (a name may hold runs of spaces itself).
 std::vector<std::string> unzipDamaged(const Outcome& outcome, const fs::path& archive,
                                       const std::optional<std::string>& password, const RarSupport& support,
                                       const RunControl& control)
@@ -70,7 +70,8 @@ std::vector<std::string> unzipDamaged(const Outcome& outcome, const fs::path& ar
     for (const std::string& rest : failing) {
         std::string best;
         for (const ArchiveEntry& entry : listing.entries) {
-            if (entry.path.size() > best.size() && rest.starts_with(entry.path + " ")) {
+            // The verdict may stand on the next line ("error: invalid compressed data to inflate").
+            if (entry.path.size() > best.size() && (rest == entry.path || rest.starts_with(entry.path + " "))) {
                 best = entry.path;
             }
         }
