@@ -121,6 +121,12 @@ void AppModel::setSkipJunk(bool skip)
     persist();
 }
 
+void AppModel::setVerifyAfterCreating(bool verify)
+{
+    assign(m_verifyAfterCreating, verify, &AppModel::verifyAfterCreatingChanged);
+    persist();
+}
+
 void AppModel::setLevel(CompressionLevel level)
 {
     assign(m_level, level, &AppModel::levelChanged);

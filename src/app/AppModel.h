@@ -91,6 +91,9 @@ public:
     void setAskForDestination(bool ask);
     bool skipJunk() const { return m_skipJunk; }
     void setSkipJunk(bool skip);
+    // Each new archive is tested before its job is called done.
+    bool verifyAfterCreating() const { return m_verifyAfterCreating; }
+    void setVerifyAfterCreating(bool verify);
     engine::CompressionLevel level() const { return m_level; }
     void setLevel(engine::CompressionLevel level);
     engine::AppLanguage language() const { return m_language; }
@@ -184,6 +187,7 @@ Q_SIGNALS:
     void revealInFinderChanged();
     void askForDestinationChanged();
     void skipJunkChanged();
+    void verifyAfterCreatingChanged();
     void levelChanged();
     void languageChanged();
     void archivePasswordChanged();
@@ -291,6 +295,7 @@ private:
     bool m_revealInFinder = true;
     bool m_askForDestination = false;
     bool m_skipJunk = true;
+    bool m_verifyAfterCreating = false;
     engine::CompressionLevel m_level = engine::CompressionLevel::normal;
     engine::AppLanguage m_language;
     QString m_archivePassword;

@@ -5,6 +5,7 @@
 #include "history/HistoryStore.h"
 #include "l10n/L10n.h"
 #include "tools/FileWalk.h"
+#include "util/TextUtil.h"
 #include "vocabulary/ArchiveError.h"
 #include "vocabulary/ArchiveKind.h"
 #include "vocabulary/ArchiveNames.h"
@@ -124,10 +125,32 @@ QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
     }
     beginProgress(total);
 
+    const std::optional<std::string> password = ArchiveEngine::normalized(request.password);
+    const RarSupport tools = request.tools;
     auto job = runJob([request = std::move(request)] { return ArchiveEngine::compress(request); });
     const fs::path output = co_await job;
     if (!self) {
         co_return;
+    }
+    if (m_verifyAfterCreating) {
+        // The archive stays whatever the test finds: it is what the tool made, and the user decides.
+        auto testing = runOn(&m_workers, [output, tools, password, session] {
+            return ArchiveEngine::test(output, tools, password, {session, {}});
+        });
+        const TestReport report = co_await testing;
+        if (!self) {
+            co_return;
+        }
+        if (!report.sound) {
+            const QString text = qtext(replacingAll(L10n::text(Text::verifyFailed), "%1", testVerdict(report)));
+            setBanner(Banner::failure(text));
+            if (work.interactive) {
+                setAlert(text, false);
+            }
+            announce(text);
+            record(ArchiveRecord::make(JobKind::compress, format, fileName(output), output.string(), false));
+            co_return;
+        }
     }
     record(ArchiveRecord::make(JobKind::compress, format, fileName(output), output.string(), true));
     succeed(qtext(L10n::made(fileName(output))), work.interactive, {output});

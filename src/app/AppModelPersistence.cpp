@@ -15,6 +15,7 @@ const QString kFormatKey = QStringLiteral("tarvo.format");
 const QString kRevealKey = QStringLiteral("tarvo.reveal");
 const QString kAskKey = QStringLiteral("tarvo.ask");
 const QString kSkipJunkKey = QStringLiteral("tarvo.skipJunk");
+const QString kVerifyKey = QStringLiteral("tarvo.verifyAfterCreating");
 const QString kLevelKey = QStringLiteral("tarvo.level");
 const QString kLanguageKey = QStringLiteral("tarvo.language");
 
@@ -48,6 +49,7 @@ void AppModel::loadSettings()
     readBool(*m_settings, kRevealKey, m_revealInFinder);
     readBool(*m_settings, kAskKey, m_askForDestination);
     readBool(*m_settings, kSkipJunkKey, m_skipJunk);
+    readBool(*m_settings, kVerifyKey, m_verifyAfterCreating);
     if (const auto raw = storedText(*m_settings, kLevelKey)) {
         if (const auto level = CompressionLevel::fromRaw(*raw)) {
             m_level = *level;
@@ -75,6 +77,7 @@ void AppModel::persist()
     m_settings->setValue(kRevealKey, m_revealInFinder);
     m_settings->setValue(kAskKey, m_askForDestination);
     m_settings->setValue(kSkipJunkKey, m_skipJunk);
+    m_settings->setValue(kVerifyKey, m_verifyAfterCreating);
     m_settings->setValue(kLevelKey, QString::fromUtf8(m_level.rawValue()));
     m_settings->setValue(kLanguageKey, QString::fromUtf8(m_language.rawValue()));
     // Written at once and atomically (QSettings replaces the file through a temporary one).

@@ -49,6 +49,34 @@ TEST_F(ModelTest, CompressingAFolderNamesTheArchiveAfterItAndNeverOverwrites)
     EXPECT_FALSE(model->alertMessage());
 }
 
+// With the setting on, a new archive is tested; one that fails is kept, and the alert and the
+// record say so.
+TEST_F(ModelTest, VerifyingKeepsADamagedArchiveAndSaysSo)
+{
+    writeFile(work() / "a.txt", "a");
+    writeScript(toolDirectory() / "7zz", "[ \"$1\" = t ] && { echo 'ERROR: CRC Failed : a.txt'; exit 2; }\n"
+                                         "prev=''; for a; do [ \"$a\" = -- ] && { echo broken > \"$prev\"; break; }; "
+                                         "prev=$a; done\n");
+    auto model = makeModel();
+    model->setVerifyAfterCreating(true);
+    model->enqueue(urls({work() / "a.txt"}), true, WorkAction::compress());
+    ASSERT_TRUE(waitIdle(*model));
+    ASSERT_EQ(model->records().size(), 1U);
+    EXPECT_TRUE(model->records()[0].succeeded);
+    EXPECT_FALSE(model->alertMessage());
+
+    model->setFormat(ArchiveFormat::sevenZip);
+    model->enqueue(urls({work() / "a.txt"}), true, WorkAction::compress());
+    ASSERT_TRUE(waitIdle(*model));
+    ASSERT_EQ(model->records().size(), 2U);
+    EXPECT_FALSE(model->records()[0].succeeded);
+    EXPECT_EQ(model->records()[0].outputPath, (work() / "a.7z").string());
+    EXPECT_TRUE(fs::exists(work() / "a.7z"));
+    EXPECT_EQ(model->alertMessage(),
+              QStringLiteral("The archive was made, but its test found damage. Damaged: a.txt."));
+    EXPECT_TRUE(makeModel()->verifyAfterCreating()) << "the setting was not kept";
+}
+
 TEST_F(ModelTest, DestinationPanelChoosesTheFolderOrCancelsTheJobQuietly)
 {
     writeFile(work() / "in/report.txt", "r");

@@ -153,6 +153,7 @@ constexpr std::array<CatalogPair, kTextCount> kGerman = std::to_array<CatalogPai
     {"Damaged; the tool could not tell which entry.", "Beschädigt; das Werkzeug konnte den Eintrag nicht nennen."},
     {"The archive was made, but its test found damage. %1", "Das Archiv wurde erstellt, doch seine Prüfung fand Schäden. %1"},
     {"Test", "Testen"},
+    {"Test each new archive after creating it", "Jedes neue Archiv nach dem Erstellen testen"},
 });
 // clang-format on
 
@@ -291,6 +292,7 @@ constexpr std::array<CatalogPair, kTextCount> kChinese = std::to_array<CatalogPa
     {"Damaged; the tool could not tell which entry.", "已损坏；工具无法指出是哪个条目。"},
     {"The archive was made, but its test found damage. %1", "归档已创建，但测试发现了损坏。%1"},
     {"Test", "测试"},
+    {"Test each new archive after creating it", "创建后测试每个新归档"},
 });
 // clang-format on
 
@@ -438,6 +440,7 @@ constexpr std::array<CatalogPair, kTextCount> kJapanese = std::to_array<CatalogP
     {"Damaged; the tool could not tell which entry.", "破損しています。どの項目かはツールから分かりませんでした。"},
     {"The archive was made, but its test found damage. %1", "アーカイブは作成されましたが、テストで破損が見つかりました。%1"},
     {"Test", "テスト"},
+    {"Test each new archive after creating it", "作成した各アーカイブをテストする"},
 });
 // clang-format on
 
@@ -588,6 +591,7 @@ constexpr std::array<CatalogPair, kTextCount> kFrench = std::to_array<CatalogPai
     {"Damaged; the tool could not tell which entry.", "Endommagé ; l’outil n’a pas pu dire quelle entrée."},
     {"The archive was made, but its test found damage. %1", "L’archive a été créée, mais son test a trouvé des dommages. %1"},
     {"Test", "Tester"},
+    {"Test each new archive after creating it", "Tester chaque nouvelle archive après sa création"},
 });
 // clang-format on
 
@@ -736,6 +740,7 @@ constexpr std::array<CatalogPair, kTextCount> kSpanish = std::to_array<CatalogPa
     {"Damaged; the tool could not tell which entry.", "Dañado; la herramienta no pudo indicar qué entrada."},
     {"The archive was made, but its test found damage. %1", "El archivo se creó, pero su prueba encontró daños. %1"},
     {"Test", "Probar"},
+    {"Test each new archive after creating it", "Probar cada archivo nuevo después de crearlo"},
 });
 // clang-format on
 

@@ -262,6 +262,8 @@ constexpr std::array<TextForms, kTextCount> kForms = std::to_array<TextForms>({
     {"Архив создан, но проверка нашла повреждения. %1", "The archive was made, but its test found damage. %1"},
     // testArchive
     {"Проверить", "Test"},
+    // verifyAfterCreating
+    {"Проверять каждый новый архив после создания", "Test each new archive after creating it"},
 });
 // clang-format on
 

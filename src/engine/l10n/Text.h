@@ -130,9 +130,11 @@ enum class Text : std::uint8_t
     verifyFailed,
     // The preview's button that tests one archive.
     testArchive,
+    // The setting that tests each new archive.
+    verifyAfterCreating,
 };
 
-inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::testArchive) + 1;
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::verifyAfterCreating) + 1;
 
 struct TextForms
 {

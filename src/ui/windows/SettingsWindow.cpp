@@ -102,6 +102,7 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
     showLevels(m_level);
     m_skipJunk = new QCheckBox(panel);
     m_skipJunkCaption = makeCaption(panel);
+    m_verify = new QCheckBox(panel);
     m_reveal = new QCheckBox(panel);
     m_ask = new QCheckBox(panel);
     m_askCaption = makeCaption(panel);
@@ -114,7 +115,7 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
         grid->addWidget(combo, row++, 1);
     }
     for (QWidget* widget :
-         std::initializer_list<QWidget*>{m_skipJunk, m_skipJunkCaption, m_reveal, m_ask, m_askCaption}) {
+         std::initializer_list<QWidget*>{m_skipJunk, m_skipJunkCaption, m_verify, m_reveal, m_ask, m_askCaption}) {
         grid->addWidget(widget, row++, 0, 1, 2);
     }
 
@@ -178,6 +179,9 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
     bindChecked(
         m_skipJunk, m_model, &AppModel::skipJunkChanged, [this] { return m_model.skipJunk(); },
         [this](bool on) { m_model.setSkipJunk(on); });
+    bindChecked(
+        m_verify, m_model, &AppModel::verifyAfterCreatingChanged, [this] { return m_model.verifyAfterCreating(); },
+        [this](bool on) { m_model.setVerifyAfterCreating(on); });
     bindChecked(
         m_reveal, m_model, &AppModel::revealInFinderChanged, [this] { return m_model.revealInFinder(); },
         [this](bool on) { m_model.setRevealInFinder(on); });
@@ -262,6 +266,7 @@ void SettingsWindow::retranslate()
     showLevels(m_level);
     m_skipJunk->setText(text(Text::leaveOutHousekeeping));
     m_skipJunkCaption->setText(text(Text::housekeepingCaption));
+    m_verify->setText(text(Text::verifyAfterCreating));
     m_reveal->setText(text(Text::revealInFileManagerWhenFinished));
     m_ask->setText(text(Text::askWhereToSave));
     m_askCaption->setText(text(Text::askWhereToSaveCaption));

@@ -71,6 +71,7 @@ private:
     QComboBox* m_level;
     QCheckBox* m_skipJunk;
     QLabel* m_skipJunkCaption;
+    QCheckBox* m_verify;
     QCheckBox* m_reveal;
     QCheckBox* m_ask;
     QLabel* m_askCaption;
