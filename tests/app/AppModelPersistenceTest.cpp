@@ -20,8 +20,8 @@ using engine::JobKind;
 using engine::WorkAction;
 namespace fs = std::filesystem;
 
-const QStringList kAllKeys{"tarvo.ask",   "tarvo.format", "tarvo.language",
-                           "tarvo.level", "tarvo.reveal", "tarvo.skipJunk"};
+const QStringList kAllKeys{"tarvo.ask",    "tarvo.format",   "tarvo.language",           "tarvo.level",
+                           "tarvo.reveal", "tarvo.skipJunk", "tarvo.verifyAfterCreating"};
 
 TEST_F(ModelTest, SettingsFallBackToDefaultsAndAreWrittenOnlyOnceReady)
 {
