@@ -278,6 +278,8 @@ private:
     QCoro::Task<> presentPreview(Work work);
     QCoro::Task<> relist(std::string itemID, std::filesystem::path archive, std::string password);
     QCoro::Task<> retest(std::string itemID, std::filesystem::path archive, std::string password);
+    // The password typed in the preview for this item, or an empty one.
+    QString typedPassword(const std::string& itemID) const;
     QCoro::Task<> extractFile(Work work, std::string path, std::string password);
 
     // Persistence.

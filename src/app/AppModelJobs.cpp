@@ -5,7 +5,6 @@
 #include "history/HistoryStore.h"
 #include "l10n/L10n.h"
 #include "tools/FileWalk.h"
-#include "util/TextUtil.h"
 #include "vocabulary/ArchiveError.h"
 #include "vocabulary/ArchiveKind.h"
 #include "vocabulary/ArchiveNames.h"
@@ -142,7 +141,7 @@ QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
             co_return;
         }
         if (!report.sound) {
-            const QString text = qtext(replacingAll(L10n::text(Text::verifyFailed), "%1", testVerdict(report)));
+            const QString text = qtext(verifyFailure(report));
             setBanner(Banner::failure(text));
             if (work.interactive) {
                 setAlert(text, false);

@@ -134,6 +134,12 @@ void AppModel::setPreviewPassword(const std::string& itemID, const QString& pass
     assign(m_previewNotice, std::optional<QString>(), &AppModel::previewNoticeChanged);
 }
 
+QString AppModel::typedPassword(const std::string& itemID) const
+{
+    const auto typed = m_previewPasswords.find(itemID);
+    return typed == m_previewPasswords.end() ? QString() : typed->second;
+}
+
 void AppModel::refreshListing(const std::string& itemID)
 {
     if (m_listingID) {
@@ -143,8 +149,7 @@ void AppModel::refreshListing(const std::string& itemID)
     if (item == nullptr) {
         return;
     }
-    const auto typed = m_previewPasswords.find(itemID);
-    const std::string password = typed == m_previewPasswords.end() ? std::string() : typed->second.toStdString();
+    const std::string password = typedPassword(itemID).toStdString();
     const fs::path archive = item->url;
     if (!m_session) {
         m_listingSession = std::make_shared<ArchiveSession>();
@@ -240,8 +245,7 @@ void AppModel::testArchive(const std::string& itemID)
     if (item == nullptr) {
         return;
     }
-    const auto typed = m_previewPasswords.find(itemID);
-    const std::string password = typed == m_previewPasswords.end() ? std::string() : typed->second.toStdString();
+    const std::string password = typedPassword(itemID).toStdString();
     m_testSession = std::make_shared<ArchiveSession>();
     m_testingID = itemID;
     m_previewTests.erase(itemID);
@@ -299,8 +303,7 @@ void AppModel::extractOne(const ArchivePreviewItem& item, const ArchiveEntry& en
     if (m_isWorking) {
         return;
     }
-    const auto typed = m_previewPasswords.find(item.id);
-    const QString password = typed == m_previewPasswords.end() ? QString() : typed->second;
+    const QString password = typedPassword(item.id);
     if (item.needsPassword && isBlank(password)) {
         assign(m_previewNotice, std::optional<QString>(qtext(L10n::text(Text::enterPasswordForProtected))),
                &AppModel::previewNoticeChanged);

@@ -334,8 +334,6 @@ public:
                 return kInterrupted;
             }
             const fs::path archive = cleanPath(operand);
-            const std::optional<std::string> password =
-                m_password.empty() ? std::nullopt : std::optional<std::string>(m_password);
             ProgressLine progress(m_errors, m_terminal, L10n::extracting(archive.filename().string()), 0);
             int leftOut = 0;
             const RunControl control{m_watch.newSession(), [&](const ProgressStep& step) { progress.step(step); },
@@ -343,9 +341,9 @@ public:
             try {
                 fs::path result;
                 if (m_options.entry) {
-                    result = ArchiveEngine::extractEntry(archive, *m_options.entry, tools, password, control);
+                    result = ArchiveEngine::extractEntry(archive, *m_options.entry, tools, password(), control);
                 } else {
-                    result = ArchiveEngine::extract(archive, tools, password, control);
+                    result = ArchiveEngine::extract(archive, tools, password(), control);
                 }
                 progress.clear();
                 m_output << result.string() << '\n' << std::flush;
@@ -365,18 +363,20 @@ public:
         return status;
     }
 
+    std::optional<std::string> password() const
+    {
+        return m_password.empty() ? std::nullopt : std::optional<std::string>(m_password);
+    }
+
     // The new archive is kept whatever its test finds: it is what the tool made, and the user decides.
     int verify(const fs::path& archive, const RarSupport& tools)
     {
-        const std::optional<std::string> password =
-            m_password.empty() ? std::nullopt : std::optional<std::string>(m_password);
         try {
-            const TestReport report = ArchiveEngine::test(archive, tools, password, {m_watch.newSession(), {}});
+            const TestReport report = ArchiveEngine::test(archive, tools, password(), {m_watch.newSession(), {}});
             if (report.sound) {
                 return 0;
             }
-            m_errors << "tarvo: " << archive.string() << ": "
-                     << replacingAll(L10n::text(Text::verifyFailed), "%1", testVerdict(report)) << std::endl;
+            m_errors << "tarvo: " << archive.string() << ": " << verifyFailure(report) << std::endl;
             return kFailed;
         } catch (const std::exception& error) {
             return fail(error, archive.string());
@@ -386,8 +386,6 @@ public:
     int test()
     {
         const RarSupport tools = ToolLocator::rarSupport();
-        const std::optional<std::string> password =
-            m_password.empty() ? std::nullopt : std::optional<std::string>(m_password);
         int status = 0;
         for (const auto& operand : m_options.operands) {
             if (m_watch.interrupted()) {
@@ -395,7 +393,7 @@ public:
             }
             const fs::path archive = cleanPath(operand);
             try {
-                const TestReport report = ArchiveEngine::test(archive, tools, password, {m_watch.newSession(), {}});
+                const TestReport report = ArchiveEngine::test(archive, tools, password(), {m_watch.newSession(), {}});
                 if (!report.sound) {
                     status = kFailed;
                 }
@@ -513,12 +511,12 @@ void CommandLine::printUsage(std::ostream& stream)
               "  tarvo --help | --version\n"
               "\n"
               "compress packs the items into one new archive (beside the first item unless --output-dir is\n"
-              "given) and prints its path; --verify then tests it (a damaged one is kept, exit 1). extract unpacks "
-              "each archive into a new folder beside it and\n"
-              "prints the folder; --entry takes out one file or folder. list prints the archive's entries;\n"
-              "with --json, also its safety report: entries and links that lead outside the folder, and an\n"
-              "unpacked size beyond the free space or a hundredfold the archive. test reads every entry's\n"
-              "data through, writes nothing, and prints one line per archive: no errors, or what is damaged.\n"
+              "given) and prints its path; --verify then tests it (a damaged one is kept, exit 1). extract\n"
+              "unpacks each archive into a new folder beside it and prints the folder; --entry takes out one\n"
+              "file or folder. list prints the archive's entries; with --json, also its safety report:\n"
+              "entries and links that lead outside the folder, and an unpacked size beyond the free space or\n"
+              "a hundredfold the archive. test reads every entry's data through, writes nothing, and prints\n"
+              "one line per archive: no errors, or what is damaged.\n"
               "They read zip, zipx, jar, rar, 7z and tar (plain, .gz, .xz, .bz2, .zst); a single .gz, .xz,\n"
               ".bz2 or .zst file becomes the file it holds, beside it.\n"
               "--password-stdin reads the password from the first line of standard input.\n"

@@ -54,6 +54,8 @@ struct TestReport
 
 // The report in one sentence of the interface language: "No errors found." or what is damaged.
 std::string testVerdict(const TestReport& report);
+// What a verify after creating says of a damaged new archive, with its verdict.
+std::string verifyFailure(const TestReport& report);
 
 // Creates and unpacks archives with the external tools. Blocking; safe to call from any thread.
 //

@@ -199,6 +199,11 @@ std::string testVerdict(const TestReport& report)
     return replacingAll(L10n::text(Text::testDamaged), "%1", names);
 }
 
+std::string verifyFailure(const TestReport& report)
+{
+    return replacingAll(L10n::text(Text::verifyFailed), "%1", testVerdict(report));
+}
+
 TestReport ArchiveEngine::test(const fs::path& archive, const RarSupport& support,
                                const std::optional<std::string>& password, const RunControl& control)
 {
