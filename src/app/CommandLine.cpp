@@ -8,6 +8,7 @@
 #include "tools/FileWalk.h"
 #include "tools/ProgressParser.h"
 #include "util/FileSystem.h"
+#include "util/LegacyNames.h"
 #include "util/TextUtil.h"
 #include "vocabulary/ArchiveError.h"
 #include "vocabulary/ErrorText.h"
@@ -51,6 +52,7 @@ struct Options
     std::optional<fs::path> outputDirectory;
     std::optional<std::string> entry;
     bool json = false;
+    std::string encoding; // of a ZIP's legacy names; empty: detected
 };
 
 Options parse(const std::vector<std::string>& arguments)
@@ -117,6 +119,16 @@ Options parse(const std::vector<std::string>& arguments)
             options.outputDirectory = fs::path(value());
         } else if (extract && argument == "--entry") {
             options.entry = value();
+        } else if (!compress && argument == "--encoding") {
+            const std::string text = value();
+            if (asciiLower(text) != "auto") {
+                const auto named = nameEncodingNamed(text);
+                if (!named) {
+                    throw UsageError{"unknown encoding " + text +
+                                     " (auto, CP437, CP866, Windows-1251, Shift-JIS, GBK, ...)"};
+                }
+                options.encoding = *named;
+            }
         } else if (list && argument == "--json") {
             flag();
             options.json = true;
@@ -341,9 +353,10 @@ public:
             try {
                 fs::path result;
                 if (m_options.entry) {
-                    result = ArchiveEngine::extractEntry(archive, *m_options.entry, tools, password(), control);
+                    result = ArchiveEngine::extractEntry(archive, *m_options.entry, tools, password(), control, {},
+                                                         m_options.encoding);
                 } else {
-                    result = ArchiveEngine::extract(archive, tools, password(), control);
+                    result = ArchiveEngine::extract(archive, tools, password(), control, m_options.encoding);
                 }
                 progress.clear();
                 m_output << result.string() << '\n' << std::flush;
@@ -393,7 +406,8 @@ public:
             }
             const fs::path archive = cleanPath(operand);
             try {
-                const TestReport report = ArchiveEngine::test(archive, tools, password(), {m_watch.newSession(), {}});
+                const TestReport report =
+                    ArchiveEngine::test(archive, tools, password(), {m_watch.newSession(), {}}, m_options.encoding);
                 if (!report.sound) {
                     status = kFailed;
                 }
@@ -426,20 +440,20 @@ public:
             return nlohmann::json(value).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         };
         try {
-            const ArchiveListing listing =
-                ArchiveCatalog::list(archive, m_password, ToolLocator::rarSupport(), m_watch.newSession(),
-                                     [&](const ArchiveEntry& entry, const ArchiveListing::Link* link) {
-                                         if (!m_options.json) {
-                                             m_output << entry.path << '\n';
-                                             return;
-                                         }
-                                         safety.add(entry, link ? &link->target : nullptr, link && link->hard);
-                                         m_output << (opened ? "," : "");
-                                         open();
-                                         m_output << "{\"isDirectory\":" << (entry.isDirectory ? "true" : "false")
-                                                  << ",\"path\":" << text(entry.path) << ",\"size\":" << entry.byteSize
-                                                  << '}';
-                                     });
+            const ArchiveListing listing = ArchiveCatalog::list(
+                archive, m_password, ToolLocator::rarSupport(), m_watch.newSession(),
+                [&](const ArchiveEntry& entry, const ArchiveListing::Link* link) {
+                    if (!m_options.json) {
+                        m_output << entry.path << '\n';
+                        return;
+                    }
+                    safety.add(entry, link ? &link->target : nullptr, link && link->hard);
+                    m_output << (opened ? "," : "");
+                    open();
+                    m_output << "{\"isDirectory\":" << (entry.isDirectory ? "true" : "false")
+                             << ",\"path\":" << text(entry.path) << ",\"size\":" << entry.byteSize << '}';
+                },
+                m_options.encoding);
             if (m_options.json) {
                 open();
                 const SafetyReport report = safety.report(archive);
@@ -452,6 +466,7 @@ public:
                     {"exceedsFreeSpace", report.exceedsFreeSpace},
                     {"unpacksHundredfold", report.unpacksHundredfold}};
                 m_output << "],\"encrypted\":" << (listing.isEncrypted ? "true" : "false")
+                         << ",\"nameEncoding\":" << (listing.nameEncoding.empty() ? "null" : text(listing.nameEncoding))
                          << ",\"safety\":" << summary.dump() << "}\n";
             }
             m_output << std::flush;
@@ -502,9 +517,9 @@ void CommandLine::printUsage(std::ostream& stream)
     stream << "Usage:\n"
               "  tarvo compress [--format zip|rar|7z|tar.gz] [--level fast|normal|maximum] [--name NAME]\n"
               "                 [--password-stdin] [--keep-junk] [--output-dir DIR] [--verify] ITEM...\n"
-              "  tarvo extract  [--password-stdin] [--entry PATH] ARCHIVE...\n"
-              "  tarvo list     [--password-stdin] [--json] ARCHIVE\n"
-              "  tarvo test     [--password-stdin] ARCHIVE...\n"
+              "  tarvo extract  [--password-stdin] [--encoding NAME] [--entry PATH] ARCHIVE...\n"
+              "  tarvo list     [--password-stdin] [--encoding NAME] [--json] ARCHIVE\n"
+              "  tarvo test     [--password-stdin] [--encoding NAME] ARCHIVE...\n"
               "  tarvo --self-test\n"
               "  tarvo [FILE...]\n"
               "  tarvo --finder compress|extract PATH...\n"
@@ -519,7 +534,9 @@ void CommandLine::printUsage(std::ostream& stream)
               "one line per archive: no errors, or what is damaged.\n"
               "They read zip, zipx, jar, rar, 7z and tar (plain, .gz, .xz, .bz2, .zst); a single .gz, .xz,\n"
               ".bz2 or .zst file becomes the file it holds, beside it.\n"
-              "--password-stdin reads the password from the first line of standard input.\n"
+              "--password-stdin reads the password from the first line of standard input. --encoding reads\n"
+              "a ZIP's names that are not UTF-8 in NAME (CP437, CP866, Windows-1251, Shift-JIS, GBK, Big5,\n"
+              "...) instead of the encoding detected (auto); names always come out as UTF-8.\n"
               "Without a command tarvo opens its window: files given are opened as if dropped on it, and\n"
               "--finder hands a file manager's request to it. A running tarvo takes both over.\n"
               "\n"

@@ -1,14 +1,19 @@
-// tarvo-lister --format zip|7z|tar -- ARCHIVE: what Tarvo's preview reads of an archive, one line
-// per entry, so that untrusted archives are parsed in a child process and never in the window's.
+// tarvo-lister --format zip|7z|tar [--encoding auto|NAME [--detect]] -- ARCHIVE: what Tarvo's
+// preview reads of an archive, one line per entry, so that untrusted archives are parsed in a child
+// process and never in the window's.
 //
-// Each line is "TYPE SIZE FLAGS PATH[ LINK]": TYPE f (file), d (folder), l (symbolic link),
+// Each line is "TYPE SIZE FLAGS PATH[ STORED][ LINK]": TYPE f (file), d (folder), l (symbolic link),
 // h (hard link) or o (anything else); SIZE in bytes, "-" when the archive gives none; FLAGS "e" for
-// an encrypted entry, else "-". PATH and LINK have every byte up to the space, DEL and the
+// an encrypted entry, else "-", followed by "r" when STORED follows: the name's bytes as the archive
+// has them, where PATH shows them otherwise. Fields have every byte up to the space, DEL and the
 // backslash written as a backslash and two hex digits, so that a field never holds white space.
-// Bytes that are not UTF-8 are shown as "%xx", as lsar shows them.
+// A ZIP's names that are not UTF-8 are read in the encoding given, or in the one detected (auto),
+// which a first line "encoding NAME" tells; other bytes that are not UTF-8 are shown as "%xx", as
+// lsar shows them. With --detect, only that encoding is printed, and nothing when none applies.
 //
 // Exit statuses: ListerStatus.h.
 #include "lister/ListerStatus.h"
+#include "util/LegacyNames.h"
 
 #include <algorithm>
 #include <archive.h>
@@ -20,10 +25,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <uchardet/uchardet.h>
 #include <unistd.h>
 #include <vector>
 
@@ -90,18 +97,19 @@ std::size_t sequenceLength(std::string_view text)
     return length;
 }
 
-void putEscaped(std::string& line, std::string_view text)
+// `stored`: bytes that are not UTF-8 are written as backslash escapes too, to be read back exactly.
+void putEscaped(std::string& line, std::string_view text, bool stored = false)
 {
     static constexpr char kHex[] = "0123456789abcdef";
     while (!text.empty()) {
         const auto byte = static_cast<unsigned char>(text[0]);
         const std::size_t length = sequenceLength(text);
-        if (length == 0) {
+        if (length == 0 && !stored) {
             line += '%';
             line += kHex[byte >> 4];
             line += kHex[byte & 0xf];
             text.remove_prefix(1);
-        } else if (byte <= 0x20 || byte == 0x7f || byte == '\\') {
+        } else if (length == 0 || byte <= 0x20 || byte == 0x7f || byte == '\\') {
             line += '\\';
             line += kHex[byte >> 4];
             line += kHex[byte & 0xf];
@@ -113,6 +121,8 @@ void putEscaped(std::string& line, std::string_view text)
     }
 }
 
+bool isUtf8(std::string_view text);
+
 std::uint64_t little(const unsigned char* at, int bytes)
 {
     std::uint64_t value = 0;
@@ -122,11 +132,16 @@ std::uint64_t little(const unsigned char* at, int bytes)
     return value;
 }
 
-// libarchive turns the backslashes of a ZIP name without slashes into slashes, taking every
-// archive for one made on MS-DOS. The central directory still has the names as stored. When a name
-// made on Unix has such backslashes, this is every name in the order of the local headers, which
-// is the order libarchive lists them in; otherwise it is empty.
-std::vector<std::string> storedZipNames(int descriptor)
+// A name in the ZIP's central directory, which still has the names as stored.
+struct CentralName
+{
+    std::uint64_t offset = 0; // of its local header, the order libarchive lists in
+    std::string name;
+    bool unicode = false;    // flagged as UTF-8
+    bool madeOnUnix = false; // where a backslash is part of a name
+};
+
+std::vector<CentralName> centralNames(int descriptor)
 {
     struct stat info
     {};
@@ -139,8 +154,7 @@ std::vector<std::string> storedZipNames(int descriptor)
         return {};
     }
     const auto* data = static_cast<const unsigned char*>(mapped);
-    std::vector<std::pair<std::uint64_t, std::string>> stored;
-    bool restore = false;
+    std::vector<CentralName> names;
     // The end record is in the last 64 KiB; its comment may hold anything.
     std::size_t end = size - 22;
     const std::size_t lowest = size > 22 + 0xFFFF ? size - 22 - 0xFFFF : 0;
@@ -163,23 +177,66 @@ std::vector<std::string> storedZipNames(int descriptor)
             if (std::memcmp(header, "PK\1\2", 4) != 0 || nameLength > size - offset - 46) {
                 break;
             }
-            const std::string_view name(reinterpret_cast<const char*>(header + 46), nameLength);
-            // The upper byte of "version made by": 3 is Unix, where a backslash is part of a name.
-            restore = restore || (header[5] == 3 && name.find('\\') != std::string_view::npos &&
-                                  name.find('/') == std::string_view::npos);
-            stored.emplace_back(little(header + 42, 4), name);
+            CentralName entry;
+            entry.offset = little(header + 42, 4);
+            entry.name.assign(reinterpret_cast<const char*>(header + 46), nameLength);
+            entry.unicode = (little(header + 8, 2) & 0x800) != 0;
+            // The upper byte of "version made by": 3 is Unix.
+            entry.madeOnUnix = header[5] == 3;
+            names.push_back(std::move(entry));
             offset += 46 + nameLength + little(header + 30, 2) + little(header + 32, 2);
         }
     }
     ::munmap(mapped, size);
+    return names;
+}
+
+// libarchive turns the backslashes of a ZIP name without slashes into slashes, taking every
+// archive for one made on MS-DOS. When a name made on Unix has such backslashes, this is every
+// stored name in the order of the local headers, which is the order libarchive lists them in;
+// otherwise it is empty.
+std::vector<std::string> storedZipNames(std::vector<CentralName> central)
+{
+    const bool restore = std::any_of(central.begin(), central.end(), [](const CentralName& entry) {
+        return entry.madeOnUnix && entry.name.find('\\') != std::string::npos &&
+               entry.name.find('/') == std::string::npos;
+    });
     std::vector<std::string> names;
     if (restore) {
-        std::stable_sort(stored.begin(), stored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (auto& [offset, name] : stored) {
-            names.push_back(std::move(name));
+        std::stable_sort(central.begin(), central.end(),
+                         [](const CentralName& a, const CentralName& b) { return a.offset < b.offset; });
+        for (CentralName& entry : central) {
+            names.push_back(std::move(entry.name));
         }
     }
     return names;
+}
+
+// The encoding of the names stored without the UTF-8 flag that are not UTF-8, as a detector made
+// for it reads all of them together; none when every name is UTF-8. CP437, what the ZIP format
+// itself prescribes, when the detector cannot tell.
+std::string detectedEncoding(const std::vector<CentralName>& central)
+{
+    std::string text;
+    for (const CentralName& entry : central) {
+        if (!entry.unicode && !isUtf8(entry.name)) {
+            text += entry.name;
+            text += '\n';
+        }
+    }
+    if (text.empty()) {
+        return {};
+    }
+    uchardet_t detector = uchardet_new();
+    std::optional<std::string> named;
+    if (detector != nullptr && uchardet_handle_data(detector, text.data(), text.size()) == 0) {
+        uchardet_data_end(detector);
+        named = tarvo::engine::nameEncodingNamed(uchardet_get_charset(detector));
+    }
+    if (detector != nullptr) {
+        uchardet_delete(detector);
+    }
+    return named.value_or("CP437");
 }
 
 // The stored name when libarchive's is that name with its backslashes made slashes.
@@ -263,9 +320,29 @@ bool headersEncrypted(archive* reader, bool listedAny)
 
 int main(int argc, char** argv)
 {
-    if (argc != 5 || std::strcmp(argv[1], "--format") != 0 || std::strcmp(argv[3], "--") != 0) {
-        std::fputs("usage: tarvo-lister --format zip|7z|tar -- ARCHIVE\n", stderr);
+    const char* requested = nullptr;
+    bool detectOnly = false;
+    int next = 3;
+    if (argc > next + 1 && std::strcmp(argv[next], "--encoding") == 0) {
+        requested = argv[next + 1];
+        next += 2;
+    }
+    if (requested != nullptr && argc > next && std::strcmp(argv[next], "--detect") == 0) {
+        detectOnly = true;
+        ++next;
+    }
+    if (argc != next + 2 || std::strcmp(argv[1], "--format") != 0 || std::strcmp(argv[next], "--") != 0) {
+        std::fputs("usage: tarvo-lister --format zip|7z|tar [--encoding auto|NAME [--detect]] -- ARCHIVE\n", stderr);
         return ListerStatus::usage;
+    }
+    const char* archivePath = argv[next + 1];
+    std::optional<std::string> chosen;
+    if (requested != nullptr && std::strcmp(requested, "auto") != 0) {
+        chosen = tarvo::engine::nameEncodingNamed(requested);
+        if (!chosen) {
+            std::fprintf(stderr, "tarvo-lister: unknown encoding %s\n", requested);
+            return ListerStatus::usage;
+        }
     }
     // Names come out as the archive stores them or as UTF-8; times are never read, and a fixed zone
     // spares the C library a look at /etc/localtime for every entry.
@@ -278,13 +355,24 @@ int main(int argc, char** argv)
         return ListerStatus::usage;
     }
     static Source source;
-    source.descriptor = ::open(argv[4], O_RDONLY | O_CLOEXEC);
+    source.descriptor = ::open(archivePath, O_RDONLY | O_CLOEXEC);
     if (source.descriptor < 0) {
-        std::fprintf(stderr, "%s: %s\n", argv[4], std::strerror(errno));
+        std::fprintf(stderr, "%s: %s\n", archivePath, std::strerror(errno));
         return ListerStatus::unreadable;
     }
     const bool zip = std::strcmp(argv[2], "zip") == 0;
-    const std::vector<std::string> stored = zip ? storedZipNames(source.descriptor) : std::vector<std::string>();
+    std::vector<CentralName> central = zip ? centralNames(source.descriptor) : std::vector<CentralName>();
+    std::string encoding;
+    if (zip) {
+        encoding = chosen ? *chosen : detectedEncoding(central);
+    }
+    if (detectOnly) {
+        if (!encoding.empty()) {
+            std::printf("%s\n", encoding.c_str());
+        }
+        return std::fflush(stdout) == 0 ? ListerStatus::listed : ListerStatus::unreadable;
+    }
+    const std::vector<std::string> stored = storedZipNames(std::move(central));
     archive_read_set_read_callback(reader, readBlock);
     archive_read_set_seek_callback(reader, seekTo);
     archive_read_set_skip_callback(reader, skipAhead);
@@ -298,6 +386,12 @@ int main(int argc, char** argv)
     static char output[1 << 16];
     std::setvbuf(stdout, output, _IOFBF, sizeof output);
     std::string line;
+    if (!encoding.empty()) {
+        line = "encoding ";
+        putEscaped(line, encoding);
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    }
     bool listedAny = false;
     bool foreignNames = false;
     std::size_t index = 0;
@@ -319,16 +413,26 @@ int main(int argc, char** argv)
         if (type == 'l' && link != nullptr && size <= 0 && std::strcmp(argv[2], "tar") != 0) {
             size = static_cast<std::int64_t>(std::strlen(link));
         }
-        foreignNames = foreignNames || !isUtf8(path) || (link != nullptr && !isUtf8(link));
+        const bool legacy = !isUtf8(path) || (link != nullptr && !isUtf8(link));
+        foreignNames = foreignNames || (legacy && encoding.empty());
+        const std::string shown = legacy ? tarvo::engine::readableName(path, encoding) : std::string();
         line.clear();
         line += type;
         line += ' ';
         line += size >= 0 ? std::to_string(size) : "-";
-        line += archive_entry_is_encrypted(entry) ? " e " : " - ";
-        putEscaped(line, path);
+        line += archive_entry_is_encrypted(entry) ? " e" : " -";
+        if (legacy && shown != path) {
+            line += "r ";
+            putEscaped(line, shown);
+            line += ' ';
+            putEscaped(line, path, true);
+        } else {
+            line += ' ';
+            putEscaped(line, path);
+        }
         if (link != nullptr && *link != '\0') {
             line += ' ';
-            putEscaped(line, link);
+            putEscaped(line, legacy ? tarvo::engine::readableName(link, encoding) : std::string(link));
         }
         line += '\n';
         std::fwrite(line.data(), 1, line.size(), stdout);

@@ -118,6 +118,7 @@ TEST_F(CommandLine, UsageLanguageAndSelfTest)
                                                {"compress", "--format=tar.gz", "--password-stdin", "x"},
                                                {"extract", "--json", "a.zip"},
                                                {"list", "a", "b"},
+                                               {"list", "--encoding", "bogus", "a.zip"},
                                                {"list", "--level"},
                                                {"frobnicate"}}) {
         const ProgramResult result = tarvo(wrong);

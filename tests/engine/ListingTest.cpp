@@ -5,6 +5,8 @@
 #include "archive/ArchiveSafety.h"
 #include "l10n/L10n.h"
 #include "tools/ProcessRunner.h"
+#include "util/LegacyNames.h"
+#include "util/TextUtil.h"
 #include "vocabulary/ArchiveError.h"
 
 #include <chrono>
@@ -133,21 +135,95 @@ TEST_F(Listing, OwnListerAgreesWithLsarOnAwkwardNames)
               ArchiveError::Case::wrongPassword);
     EXPECT_EQ(ArchiveCatalog::list(dir / "a" / "hidden.7z", "secret", own).entries.size(),
               ArchiveCatalog::list(dir / "a" / "x.7z", "", own).entries.size());
-    // Names in another encoding than UTF-8 are lsar's to guess.
+    // A tar's names in another encoding than UTF-8 are lsar's to guess; should lsar fail on them,
+    // the own listing stands, its bytes shown as lsar shows what it cannot read.
     writeFile(dir / "latin" / "caf\xe9.txt", "x");
-    tool("/usr/bin/zip", {"-qr", archives + "/latin.zip", "."}, dir / "latin");
-    EXPECT_EQ(ArchiveCatalog::list(dir / "a" / "latin.zip", "", own).entries,
-              ArchiveCatalog::list(dir / "a" / "latin.zip", "", lsarOnly).entries);
-    // Should lsar fail on it, the own listing stands, its bytes shown as lsar shows what it cannot read.
+    tool("/usr/bin/bsdtar", {"-cf", archives + "/latin.tar", "."}, dir / "latin");
     RarSupport failingLsar = own;
     failingLsar.lister = tarvo::test::writeScript(dir / "bin" / "lsar", "exit 1\n");
-    const ArchiveListing latin = ArchiveCatalog::list(dir / "a" / "latin.zip", "", failingLsar);
-    ASSERT_EQ(latin.entries.size(), 1u);
-    EXPECT_EQ(latin.entries[0].path, "caf%e9.txt");
+    const ArchiveListing latin = ArchiveCatalog::list(dir / "a" / "latin.tar", "", failingLsar);
+    ASSERT_EQ(latin.entries.size(), 2u);
+    EXPECT_EQ(latin.entries[1].path, "./caf%e9.txt");
+    EXPECT_EQ(latin.entries[1].storedPath, "./caf\xe9.txt");
     // Not an archive, under either lister.
     writeFile(dir / "a" / "text.zip", "just text");
     EXPECT_EQ(failureOf([&] { ArchiveCatalog::list(dir / "a" / "text.zip", "", own); }),
               ArchiveError::Case::notAnArchive);
+}
+
+// ZIPs as Windows makes them: names in the code page of the system, without the UTF-8 flag.
+TEST_F(Listing, LegacyZipNamesReadAlikeInTheListingTheExtractionAndTheTest)
+{
+    struct Case
+    {
+        const char* archive;
+        std::string stored; // the name's bytes
+        std::string shown;
+        const char* encoding;
+        bool madeOnWindows;
+    };
+    const std::vector<Case> cases = {
+        {"sjis.zip", "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x74\x83\x40\x83\x43\x83\x8b\x96\xbc", "日本語のファイル名",
+         "Shift-JIS", false},
+        {"cp866.zip", "\x8e\xe2\xe7\xf1\xe2 \xa7\xa0 \xaa\xa2\xa0\xe0\xe2\xa0\xab", "Отчёт за квартал", "CP866", true},
+        {"cp1251.zip", "\xcf\xf0\xe8\xe2\xe5\xf2 \xec\xe8\xf0", "Привет мир", "Windows-1251", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.archive);
+        const fs::path src = dir / "src" / c.encoding;
+        writeFile(src / c.stored / (c.stored + ".txt"), "hello");
+        const fs::path archive = dir / "a" / c.archive;
+        fs::create_directories(archive.parent_path());
+        ToolRun zip;
+        zip.executable = "/usr/bin/zip";
+        zip.arguments = {"-qr", archive.string(), "."};
+        zip.currentDirectory = src;
+        zip.environment = std::vector<std::string>{"LC_ALL=C"};
+        ProcessRunner::run(zip);
+        if (c.madeOnWindows) {
+            // "Version made by" MS-DOS, for which unzip would turn the names into Latin-1.
+            std::string bytes = tarvo::test::readFile(archive);
+            for (auto at = bytes.find("PK\1\2"); at != std::string::npos; at = bytes.find("PK\1\2", at + 4)) {
+                bytes[at + 5] = 0;
+            }
+            writeFile(archive, bytes);
+        }
+        const std::string file = c.shown + "/" + c.shown + ".txt";
+        const ArchiveListing listing = ArchiveCatalog::list(archive, "", own);
+        EXPECT_EQ(listing.nameEncoding, c.encoding);
+        ASSERT_EQ(listing.entries.size(), 2u);
+        EXPECT_EQ(listing.entries[1].path, file);
+        const fs::path folder = ArchiveEngine::extract(archive, own, std::nullopt, {});
+        EXPECT_EQ(tarvo::test::readFile(folder / (c.shown + ".txt")), "hello");
+        fs::remove_all(folder);
+        const fs::path one = ArchiveEngine::extractEntry(archive, file, own, std::nullopt, {}, false);
+        EXPECT_EQ(tarvo::test::readFile(one), "hello");
+        fs::remove_all(one.parent_path().parent_path());
+        EXPECT_TRUE(ArchiveEngine::test(archive, own, std::nullopt, {}).sound);
+    }
+    // Chosen rather than detected: KOI8-R reads Windows-1251 bytes as other letters, and a
+    // two-byte encoding cannot read every byte; both land as they are listed, in valid UTF-8.
+    for (const char* chosen : {"KOI8-R", "Shift-JIS"}) {
+        SCOPED_TRACE(chosen);
+        const fs::path archive = dir / "a" / "cp1251.zip";
+        const ArchiveListing listing = ArchiveCatalog::list(archive, "", own, {}, false, chosen);
+        EXPECT_EQ(listing.nameEncoding, chosen);
+        ASSERT_EQ(listing.entries.size(), 2u);
+        EXPECT_NE(listing.entries[0].path, "Привет мир");
+        const fs::path folder = ArchiveEngine::extract(archive, own, std::nullopt, {}, chosen);
+        std::vector<std::string> landed;
+        for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+            landed.push_back(fs::relative(entry.path(), folder).string());
+        }
+        fs::remove_all(folder);
+        EXPECT_EQ(landed, std::vector<std::string>{listing.entries[1].path.substr(listing.entries[0].path.size() + 1)});
+        EXPECT_TRUE(isValidUtf8(listing.entries[1].path)) << listing.entries[1].path;
+    }
+    EXPECT_EQ(nameEncodingNamed("shift_jis"), "Shift-JIS");
+    EXPECT_EQ(nameEncodingNamed("cp1251"), "Windows-1251");
+    EXPECT_EQ(nameEncodingNamed("iso-8859-4"), "ISO-8859-4");
+    EXPECT_EQ(nameEncodingNamed("UTF-16"), std::nullopt);
+    EXPECT_EQ(nameEncodingNamed("bogus"), std::nullopt);
 }
 
 TEST_F(Listing, ListersStayUnderTheirMemoryCeiling)

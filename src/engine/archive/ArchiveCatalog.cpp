@@ -4,6 +4,7 @@
 #include "lister/ListerStatus.h"
 #include "tools/ProcessRunner.h"
 #include "tools/ToolLocator.h"
+#include "util/LegacyNames.h"
 #include "util/PathText.h"
 #include "util/TextUtil.h"
 #include "vocabulary/ArchiveError.h"
@@ -508,14 +509,18 @@ using lister::ListerStatus;
 // The listing by Tarvo's own lister; none when lsar (`fallback`) should list instead: the headers
 // are encrypted, names are in an encoding lsar recognises, or the own lister could not read it.
 std::optional<ArchiveListing> listWithOwnLister(const std::filesystem::path& lister, std::string_view format,
-                                                const std::filesystem::path& archive, bool fallback,
-                                                const std::shared_ptr<ArchiveSession>& session,
+                                                const std::filesystem::path& archive, std::string_view encoding,
+                                                bool fallback, const std::shared_ptr<ArchiveSession>& session,
                                                 std::optional<ArchiveError>& failure, bool& sawEncrypted,
                                                 std::optional<ArchiveListing>& foreignNames, const EntrySink* sink)
 {
     ToolRun run;
     run.executable = lister;
-    run.arguments = {"--format", std::string(format), "--", std::filesystem::absolute(archive).string()};
+    run.arguments = {"--format", std::string(format)};
+    if (format == "zip") {
+        run.arguments.insert(run.arguments.end(), {"--encoding", encoding.empty() ? "auto" : std::string(encoding)});
+    }
+    run.arguments.insert(run.arguments.end(), {"--", std::filesystem::absolute(archive).string()});
     run.session = session;
     run.memoryCeiling = ArchiveCatalog::memoryCeiling(archive);
     ArchiveListing listing;
@@ -858,25 +863,39 @@ ArchiveListing listWithLsar(const std::filesystem::path& archive, std::optional<
 
 bool ArchiveCatalog::readListerLine(std::string_view line, ArchiveListing& listing)
 {
-    // "TYPE SIZE FLAGS PATH[ LINK]"; no field holds a blank.
+    // "TYPE SIZE FLAGS PATH[ STORED][ LINK]"; no field holds a blank.
     std::string_view rest = line;
     const std::string_view type = nextField(rest);
+    if (type == "encoding") {
+        const std::string_view name = nextField(rest);
+        listing.nameEncoding = nameEncodingNamed(unescapedListerField(name)).value_or(std::string());
+        return false;
+    }
     const std::string_view size = nextField(rest);
     const std::string_view flags = nextField(rest);
     const std::string_view path = nextField(rest);
+    const bool hasStored = flags.size() == 2 && flags[1] == 'r';
+    const std::string_view stored = hasStored ? nextField(rest) : std::string_view();
     const std::string_view link = nextField(rest);
-    if (type.size() != 1 || size.empty() || flags.size() != 1 || path.empty()) {
+    if (type.size() != 1 || size.empty() || (flags.size() != 1 && !hasStored) || path.empty() ||
+        (hasStored && stored.empty())) {
         return false;
     }
     ArchiveEntry entry;
     entry.isDirectory = type == "d";
     entry.path = unescapedListerField(path);
+    if (hasStored) {
+        entry.storedPath = unescapedListerField(stored);
+        while (entry.storedPath.size() > 1 && entry.storedPath.back() == '/') {
+            entry.storedPath.pop_back();
+        }
+    }
     // Folders may end in "/" ("Photos/"); the listing names them as lsar does, without it.
     while (entry.path.size() > 1 && entry.path.back() == '/') {
         entry.path.pop_back();
     }
     entry.byteSize = decimalSize(size);
-    listing.isEncrypted = listing.isEncrypted || flags == "e";
+    listing.isEncrypted = listing.isEncrypted || flags[0] == 'e';
     if (!link.empty() && (type == "l" || type == "h")) {
         listing.links.push_back({listing.entries.size(), unescapedListerField(link), type == "h"});
     }
@@ -901,29 +920,56 @@ ArchiveListing ArchiveCatalog::parse(std::string_view output)
 
 namespace {
 ArchiveListing listArchive(const std::filesystem::path& archive, std::string_view password, const RarSupport& support,
-                           const std::shared_ptr<ArchiveSession>& session, bool unarNumbers, const EntrySink* sink);
+                           const std::shared_ptr<ArchiveSession>& session, bool unarNumbers, const EntrySink* sink,
+                           std::string_view encoding);
 } // namespace
 
 ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::string_view password,
                                     const RarSupport& support, const std::shared_ptr<ArchiveSession>& session,
-                                    bool unarNumbers)
+                                    bool unarNumbers, std::string_view encoding)
 {
-    return listArchive(archive, password, support, session, unarNumbers, nullptr);
+    return listArchive(archive, password, support, session, unarNumbers, nullptr, encoding);
 }
 
 ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::string_view password,
                                     const RarSupport& support, const std::shared_ptr<ArchiveSession>& session,
-                                    const EntrySink& sink)
+                                    const EntrySink& sink, std::string_view encoding)
 {
-    ArchiveListing listing = listArchive(archive, password, support, session, false, &sink);
+    ArchiveListing listing = listArchive(archive, password, support, session, false, &sink, encoding);
     handOn(listing, sink);
     return listing;
+}
+
+std::string ArchiveCatalog::nameEncoding(const std::filesystem::path& archive, const RarSupport& support,
+                                         std::string_view encoding, const std::shared_ptr<ArchiveSession>& session)
+{
+    const auto kind = ArchiveKind::from(archive);
+    if (!kind || listerFormat(*kind) != "zip" || !support.entryLister) {
+        return {};
+    }
+    ToolRun run;
+    run.executable = *support.entryLister;
+    run.arguments = {"--format",
+                     "zip",
+                     "--encoding",
+                     encoding.empty() ? "auto" : std::string(encoding),
+                     "--detect",
+                     "--",
+                     std::filesystem::absolute(archive).string()};
+    run.session = session;
+    run.memoryCeiling = ArchiveCatalog::memoryCeiling(archive);
+    std::string named;
+    ProcessRunner::Captured captured = ProcessRunner::captureWithStatus(
+        run, [&](std::string_view line) { named = nameEncodingNamed(trimmed(line)).value_or(std::string()); });
+    // An archive it cannot read is left to the extraction to report.
+    return captured.signalled || captured.status != ListerStatus::listed ? std::string() : named;
 }
 
 namespace {
 
 ArchiveListing listArchive(const std::filesystem::path& archive, std::string_view password, const RarSupport& support,
-                           const std::shared_ptr<ArchiveSession>& session, bool unarNumbers, const EntrySink* sink)
+                           const std::shared_ptr<ArchiveSession>& session, bool unarNumbers, const EntrySink* sink,
+                           std::string_view encoding)
 {
     // A pipe, a socket or a device would keep the lister waiting or reading for ever.
     std::error_code error;
@@ -940,8 +986,8 @@ ArchiveListing listArchive(const std::filesystem::path& archive, std::string_vie
     std::optional<ArchiveError> ownFailure;
     bool sawEncrypted = false;
     std::optional<ArchiveListing> foreignNames;
-    if (auto listing = listWithOwnLister(*support.entryLister, *format, archive, lsarReads, session, ownFailure,
-                                         sawEncrypted, foreignNames, sink)) {
+    if (auto listing = listWithOwnLister(*support.entryLister, *format, archive, encoding, lsarReads, session,
+                                         ownFailure, sawEncrypted, foreignNames, sink)) {
         return std::move(*listing);
     }
     try {
@@ -980,6 +1026,7 @@ ArchiveListing listWithLsar(const std::filesystem::path& archive, std::optional<
                               {-1},
                               std::nullopt,
                               true,
+                              {},
                               {}};
     }
     const std::string secret(trimmed(password));

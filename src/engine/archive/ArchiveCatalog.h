@@ -37,6 +37,9 @@ struct ArchiveListing
         bool operator==(const Link&) const = default;
     };
     std::vector<Link> links;
+    // The legacy encoding the names were read in ("Shift-JIS"), detected or chosen; empty when the
+    // archive's names need none.
+    std::string nameEncoding;
 };
 
 // Lists what an archive holds. ZIP, 7Z and the tar family go to Tarvo's own lister (tarvo-lister,
@@ -51,9 +54,10 @@ public:
     // protected archive, header-encrypted ones included, listed without its password or with a
     // wrong one), notAnArchive (no lister recognises an archive), cancelled, or a launch error.
     // `unarNumbers`: the listing must carry unar's entry numbers, which only lsar knows.
+    // `encoding`: what a ZIP's names that are not UTF-8 are read in; empty: detected.
     static ArchiveListing list(const std::filesystem::path& archive, std::string_view password,
                                const RarSupport& support, const std::shared_ptr<ArchiveSession>& session = {},
-                               bool unarNumbers = false);
+                               bool unarNumbers = false, std::string_view encoding = {});
 
     // Takes each entry, in the lister's order, with its link when it is one.
     using EntrySink = std::function<void(const ArchiveEntry& entry, const ArchiveListing::Link* link)>;
@@ -63,13 +67,20 @@ public:
     // entries are held back a while, so that another lister can still take over from one that fails.
     static ArchiveListing list(const std::filesystem::path& archive, std::string_view password,
                                const RarSupport& support, const std::shared_ptr<ArchiveSession>& session,
-                               const EntrySink& sink);
+                               const EntrySink& sink, std::string_view encoding = {});
+
+    // The legacy encoding a listing reads the archive's names in: `encoding` when given, else the
+    // one detected; empty when the names need none or only Tarvo's own lister could tell (it reads
+    // a ZIP's central directory for it, nothing more).
+    static std::string nameEncoding(const std::filesystem::path& archive, const RarSupport& support,
+                                    std::string_view encoding, const std::shared_ptr<ArchiveSession>& session = {});
 
     // The most memory a tool may take for this archive: `base` (a gigabyte for a lister), and room
     // for archives of millions of entries (lsar needs about 15 times the size of such a ZIP).
     static std::uint64_t memoryCeiling(const std::filesystem::path& archive, std::uint64_t base = 1ULL << 30);
 
-    // One line of tarvo-lister's output, added to `listing`; false when the line is no entry.
+    // One line of tarvo-lister's output, added to `listing`; false when the line is no entry (the
+    // line telling the names' encoding sets `nameEncoding`).
     static bool readListerLine(std::string_view line, ArchiveListing& listing);
 
     // The JSON of `lsar -json`. Streams through it without building a document, so that a listing of

@@ -114,18 +114,23 @@ public:
 
     // Extraction into a new folder beside the archive, named after it: the folder's path. A folder
     // that holds nothing but one folder is lifted one level.
+    // `encoding`: what a ZIP's names that are not UTF-8 are read in; empty: detected, as the listing
+    // detects it. Names that are not UTF-8 come out as the listing shows them.
     static std::filesystem::path extract(const std::filesystem::path& archive, const RarSupport& support,
-                                         const std::optional<std::string>& password, const RunControl& control);
+                                         const std::optional<std::string>& password, const RunControl& control,
+                                         std::string_view encoding = {});
     // One file or folder (with everything in it) into such a folder: the path of the extracted
     // entry. `isDirectory` when the caller knows it from a listing; otherwise the engine lists.
     static std::filesystem::path extractEntry(const std::filesystem::path& archive, std::string_view entryPath,
                                               const RarSupport& support, const std::optional<std::string>& password,
-                                              const RunControl& control, std::optional<bool> isDirectory = {});
+                                              const RunControl& control, std::optional<bool> isDirectory = {},
+                                              std::string_view encoding = {});
 
     // Reads every member's data through without writing anything. Throws as extraction does for a
     // wrong password, a cancel, a missing tool or a file that is no archive.
     static TestReport test(const std::filesystem::path& archive, const RarSupport& support,
-                           const std::optional<std::string>& password, const RunControl& control);
+                           const std::optional<std::string>& password, const RunControl& control,
+                           std::string_view encoding = {});
 
     static void flattenSingleRoot(const std::filesystem::path& folder);
 

@@ -7,6 +7,7 @@
 #include "tools/ToolKind.h"
 #include "tools/ToolLocator.h"
 #include "util/FileSystem.h"
+#include "util/LegacyNames.h"
 #include "util/PathText.h"
 #include "util/TextUtil.h"
 #include "util/Uuid.h"
@@ -43,6 +44,13 @@ struct Selection
     // unar is to take the entry, by the lister's numbers of it and of everything below it.
     bool viaUnar = false;
     std::vector<std::int64_t> indexes;
+    // The entry's name as the archive stores it, when the listing shows it otherwise.
+    std::string stored;
+    // The legacy encoding a ZIP's names are read in; empty when they need none.
+    std::string encoding;
+
+    // What the tools are told: the stored name, which is what they match.
+    const std::string& toolEntry() const { return stored.empty() ? *entry : stored; }
 };
 
 bool isUnar(const fs::path& tool)
@@ -88,7 +96,7 @@ void runUnzip(const fs::path& archive, const fs::path& destination, const std::o
     // unzip reads wildcards in the archive's name too: Report[1].zip would open Report1.zip.
     arguments.push_back(ArchiveEngine::unzipLiteral(archive.string()));
     if (selection.entry) {
-        const std::string literal = ArchiveEngine::unzipLiteral(*selection.entry);
+        const std::string literal = ArchiveEngine::unzipLiteral(selection.toolEntry());
         arguments.push_back(selection.isDirectory ? literal + "/*" : literal);
     }
     arguments.insert(arguments.end(), {"-d", destination.string()});
@@ -121,7 +129,7 @@ void runTar(ArchiveKind kind, const fs::path& archive, const fs::path& destinati
     }
     arguments.push_back("--");
     if (selection.entry) {
-        arguments.push_back(tool.isBsdtar ? ArchiveEngine::tarLiteral(*selection.entry) : *selection.entry);
+        arguments.push_back(tool.isBsdtar ? ArchiveEngine::tarLiteral(selection.toolEntry()) : selection.toolEntry());
     }
     runTool(tool.path, std::move(arguments), std::nullopt, {0}, std::nullopt, PasswordRoute::argument, control);
 }
@@ -131,7 +139,8 @@ std::optional<fs::path> bsdtarTool()
     return ToolLocator::executable("bsdtar");
 }
 
-// bsdtar for a ZIP or RAR another tool could not read. It asks for no password it is not given.
+// bsdtar for a ZIP or RAR another tool could not read, and for a ZIP whose names are in a legacy
+// encoding. It asks for no password it is not given.
 void runBsdtar(const fs::path& tool, const fs::path& archive, const fs::path& destination,
                const std::optional<std::string>& password, const Selection& selection, const RunControl& control)
 {
@@ -139,9 +148,20 @@ void runBsdtar(const fs::path& tool, const fs::path& archive, const fs::path& de
     arguments.emplace_back(kPlainPermissions);
     arguments.push_back("--");
     if (selection.entry) {
-        arguments.push_back(ArchiveEngine::tarLiteral(*selection.entry));
+        arguments.push_back(ArchiveEngine::tarLiteral(selection.toolEntry()));
     }
-    runTool(tool, std::move(arguments), std::nullopt, {0}, password, PasswordRoute::standardInput, control);
+    // In a UTF-8 locale libarchive writes names flagged as UTF-8 as they are and the others as
+    // their stored bytes, which makeSafe then reads in the archive's encoding; unzip would turn
+    // names made on Windows into Latin-1 on its own, and bsdtar in the C locale skips UTF-8 ones.
+    std::vector<std::string> environment;
+    for (std::string& variable : ProcessRunner::toolEnvironment()) {
+        if (!variable.starts_with("LC_ALL=")) {
+            environment.push_back(std::move(variable));
+        }
+    }
+    environment.emplace_back("LC_ALL=C.UTF-8");
+    runTool(tool, std::move(arguments), std::nullopt, {0}, password, PasswordRoute::standardInput, control,
+            std::nullopt, std::move(environment));
 }
 
 void run7zz(const fs::path& tool, const fs::path& archive, const fs::path& destination,
@@ -156,7 +176,7 @@ void run7zz(const fs::path& tool, const fs::path& archive, const fs::path& desti
     }
     arguments.insert(arguments.end(), {"-spd", "--", archive.string()});
     if (selection.entry) {
-        arguments.push_back(*selection.entry);
+        arguments.push_back(selection.toolEntry());
     }
     runTool(tool, std::move(arguments), std::nullopt, {0, 1}, password, PasswordRoute::standardInput, control);
 }
@@ -212,7 +232,7 @@ void runRar(const fs::path& archive, const fs::path& destination, const RarSuppo
     // one it cannot get.
     std::vector<std::string> arguments = {"x", "-y", "-o+", password ? "-p" : "-p-", "--", archive.string()};
     if (selection.entry) {
-        arguments.push_back(selection.isDirectory ? *selection.entry + "/*" : *selection.entry);
+        arguments.push_back(selection.isDirectory ? selection.toolEntry() + "/*" : selection.toolEntry());
     }
     arguments.push_back(target);
     runTool(tool, std::move(arguments), std::nullopt, {0, 1}, password, PasswordRoute::terminal, control);
@@ -228,6 +248,10 @@ void runExtraction(ArchiveKind kind, const fs::path& archive, const fs::path& de
     switch (kind) {
     case ArchiveKind::zip:
     case ArchiveKind::jar:
+        if (const auto bsdtar = bsdtarTool(); bsdtar && !selection.encoding.empty()) {
+            runBsdtar(*bsdtar, archive, destination, password, selection, control);
+            return;
+        }
         runUnzip(archive, destination, password, selection, control);
         return;
     case ArchiveKind::zipx:
@@ -332,7 +356,26 @@ struct SafeResult
 
 // One folder of makeSafe's walk, read through its descriptor (which it takes over): no path is
 // resolved twice, and none through a link.
-void makeSafeBelow(int folder, const fs::path& shown, SafeResult& result, std::set<std::pair<dev_t, ino_t>>& linked)
+// A name that is not UTF-8 gets the name the listing shows for it, read in `encoding`; another
+// name that reads the same keeps its place, and this one takes a number.
+std::string readableOnDisk(int folder, const std::string& name, std::string_view encoding)
+{
+    const std::string readable = readableName(name, encoding);
+    for (int attempt = 1; attempt < 100; ++attempt) {
+        const std::string candidate = attempt == 1 ? readable : readable + " (" + std::to_string(attempt) + ")";
+        if (::renameat2(folder, name.c_str(), folder, candidate.c_str(), RENAME_NOREPLACE) == 0) {
+            return candidate;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    throw fs::filesystem_error("cannot rename what was unpacked", name,
+                               std::error_code(errno, std::generic_category()));
+}
+
+void makeSafeBelow(int folder, const fs::path& shown, SafeResult& result, std::set<std::pair<dev_t, ino_t>>& linked,
+                   std::string_view encoding)
 {
     constexpr mode_t kUnsafe = S_IWGRP | S_IWOTH | S_ISUID | S_ISGID;
     const auto fail = [&](const std::string& name) {
@@ -345,10 +388,17 @@ void makeSafeBelow(int folder, const fs::path& shown, SafeResult& result, std::s
         fail({});
     }
     const std::unique_ptr<DIR, int (*)(DIR*)> closer(stream, ::closedir);
+    // All names first: a renamed entry may come round again in the same reading.
+    std::vector<std::string> names;
     while (const dirent* entry = ::readdir(stream)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") {
-            continue;
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.emplace_back(name);
+        }
+    }
+    for (std::string name : names) {
+        if (!isValidUtf8(name)) {
+            name = readableOnDisk(folder, name, encoding);
         }
         struct stat info
         {};
@@ -382,7 +432,7 @@ void makeSafeBelow(int folder, const fs::path& shown, SafeResult& result, std::s
             }
             fail(name);
         }
-        makeSafeBelow(below, shown / name, result, linked);
+        makeSafeBelow(below, shown / name, result, linked, encoding);
     }
 }
 
@@ -390,7 +440,8 @@ void makeSafeBelow(int folder, const fs::path& shown, SafeResult& result, std::s
 // write bits go, as a umask would take them), set-user-ID and set-group-ID bits go, and pipes,
 // sockets and devices are left out: a pipe blocks whoever opens it, a device node opens hardware.
 // Tells how many were left out and the bytes in files. The folder is private, so nothing can be swapped meanwhile.
-SafeResult makeSafe(const fs::path& folder)
+// Names that are not UTF-8 become the names the listing shows (`encoding`: a ZIP's legacy one).
+SafeResult makeSafe(const fs::path& folder, std::string_view encoding)
 {
     SafeResult result;
     std::set<std::pair<dev_t, ino_t>> linked;
@@ -399,7 +450,7 @@ SafeResult makeSafe(const fs::path& folder)
         throw fs::filesystem_error("cannot check what was unpacked", folder,
                                    std::error_code(errno, std::generic_category()));
     }
-    makeSafeBelow(top, folder, result, linked);
+    makeSafeBelow(top, folder, result, linked, encoding);
     return result;
 }
 
@@ -617,6 +668,16 @@ void readListing(Selection& selection, const ArchiveListing& listing)
         const bool below = candidate.path.starts_with(prefix);
         if (!itself && !below) {
             continue;
+        }
+        if (selection.stored.empty() && !candidate.storedPath.empty()) {
+            // Names are read component by component: the entry's stored name is as many of the
+            // candidate's stored components.
+            const auto depth = std::count(entry.begin(), entry.end(), '/');
+            std::size_t end = 0;
+            for (auto i = 0; i <= depth && end != std::string::npos; ++i) {
+                end = candidate.storedPath.find('/', i == 0 ? 0 : end + 1);
+            }
+            selection.stored = candidate.storedPath.substr(0, end);
         }
         selection.found = true;
         selection.isDirectory = selection.isDirectory || below || candidate.isDirectory;
@@ -845,7 +906,8 @@ ArchiveKind requireKind(const fs::path& archive)
 }
 
 fs::path ArchiveEngine::extract(const fs::path& archive, const RarSupport& support,
-                                const std::optional<std::string>& password, const RunControl& control)
+                                const std::optional<std::string>& password, const RunControl& control,
+                                std::string_view encoding)
 {
     const ArchiveKind kind = requireKind(archive);
     const std::optional<std::string> secret = normalized(password);
@@ -857,9 +919,11 @@ fs::path ArchiveEngine::extract(const fs::path& archive, const RarSupport& suppo
     const fs::path parent = path.parent_path();
     const std::string base = ArchiveNames::stem(path);
     const auto listing = std::make_shared<DeclaredListing>(kind, path, support, secret, control.session);
-    const fs::path working = unpack(kind, path, parent, base, support, secret, Selection{}, control, listing);
+    Selection all;
+    all.encoding = ArchiveCatalog::nameEncoding(path, support, encoding, control.session);
+    const fs::path working = unpack(kind, path, parent, base, support, secret, all, control, listing);
     try {
-        const SafeResult safe = makeSafe(working);
+        const SafeResult safe = makeSafe(working, all.encoding);
         // A ZIP may declare a thousand bytes and inflate to gigabytes; unzip does not mind.
         const std::optional<Declared> declared = listing->wait();
         if (declared && safe.bytes > declared->bytes + (1 << 20) + declared->bytes / 100) {
@@ -891,7 +955,7 @@ fs::path ArchiveEngine::extract(const fs::path& archive, const RarSupport& suppo
 
 fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view entryPath, const RarSupport& support,
                                      const std::optional<std::string>& password, const RunControl& control,
-                                     std::optional<bool> isDirectory)
+                                     std::optional<bool> isDirectory, std::string_view encoding)
 {
     const ArchiveKind kind = requireKind(archive);
     const auto entry = ArchiveNames::safeEntry(entryPath);
@@ -924,12 +988,16 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
     if (rarMayNeedUnar && unrarCannotQuote(path, *entry)) {
         viaUnar = true;
     }
-    const bool needListing =
-        viaUnar || rarMayNeedUnar || (zipFamily && isDirectory != false) || (kind == ArchiveKind::rar && !isDirectory);
+    selection.encoding = ArchiveCatalog::nameEncoding(path, support, encoding, control.session);
+    // Names in a legacy encoding, or bytes shown as "%xx", are stored otherwise than shown.
+    const bool storedOtherwise = !selection.encoding.empty() || entry->find('%') != std::string::npos;
+    const bool needListing = viaUnar || rarMayNeedUnar || (zipFamily && isDirectory != false) ||
+                             (kind == ArchiveKind::rar && !isDirectory) || storedOtherwise;
     // Only lsar knows unar's numbers; everything else Tarvo's own lister tells as well.
     const bool needNumbers = viaUnar || rarMayNeedUnar;
     if (needListing && (support.lister || (support.entryLister && !needNumbers))) {
-        readListing(selection, ArchiveCatalog::list(path, secret.value_or(""), support, control.session, needNumbers));
+        readListing(selection, ArchiveCatalog::list(path, secret.value_or(""), support, control.session, needNumbers,
+                                                    selection.encoding));
         if (!selection.found) {
             throw cannotExtract;
         }
@@ -959,14 +1027,12 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
     }
     const fs::path working = unpack(kind, path, parent, base, support, secret, selection, control);
     try {
-        // A tool may end well without writing the entry: 7zz with a name that matches nothing.
+        const int leftOut = makeSafe(working, selection.encoding).leftOut;
+        // A tool may end well without writing the entry (7zz with a name that matches nothing), or
+        // it was a pipe or a device.
         std::error_code error;
         if (!fs::exists(fs::symlink_status(working / *entry, error))) {
             throw cannotExtract;
-        }
-        const int leftOut = makeSafe(working).leftOut;
-        if (!fs::exists(fs::symlink_status(working / *entry, error))) {
-            throw cannotExtract; // it was a pipe or a device
         }
         fs::permissions(working, plainFolderMode());
         const fs::path result = publish(working, parent, base) / *entry;

@@ -51,9 +51,10 @@ void addOnce(std::vector<std::string>& names, std::string name)
 
 // unzip pads a name to a column before its verdict: the entry is the longest listed name that the
 // line begins with, followed by a space or the line's end (a name may hold runs of spaces itself).
+// unzip prints a name in a legacy encoding as stored, and the entry is named as the listing shows it.
 std::vector<std::string> unzipDamaged(const Outcome& outcome, const fs::path& archive,
                                       const std::optional<std::string>& password, const RarSupport& support,
-                                      const RunControl& control)
+                                      const RunControl& control, std::string_view encoding)
 {
     std::vector<std::string> failing;
     for (const std::string& line : outcome.lines) {
@@ -66,13 +67,17 @@ std::vector<std::string> unzipDamaged(const Outcome& outcome, const fs::path& ar
         return names;
     }
     const ArchiveListing listing =
-        ArchiveCatalog::list(archive, password.value_or(std::string()), support, control.session);
+        ArchiveCatalog::list(archive, password.value_or(std::string()), support, control.session, false, encoding);
     for (const std::string& rest : failing) {
         std::string best;
+        std::size_t bestLength = 0;
         for (const ArchiveEntry& entry : listing.entries) {
+            // The output's lines are made valid UTF-8 as they are read.
+            const std::string printed = entry.storedPath.empty() ? entry.path : repairedUtf8(entry.storedPath);
             // The verdict may stand on the next line ("error: invalid compressed data to inflate").
-            if (entry.path.size() > best.size() && (rest == entry.path || rest.starts_with(entry.path + " "))) {
+            if (printed.size() > bestLength && (rest == printed || rest.starts_with(printed + " "))) {
                 best = entry.path;
+                bestLength = printed.size();
             }
         }
         addOnce(names, best);
@@ -81,12 +86,12 @@ std::vector<std::string> unzipDamaged(const Outcome& outcome, const fs::path& ar
 }
 
 TestReport testZip(const fs::path& archive, const std::optional<std::string>& password, const RarSupport& support,
-                   const RunControl& control)
+                   const RunControl& control, std::string_view encoding)
 {
-    const Outcome outcome =
-        check("/usr/bin/unzip", {"-t", archive.string()}, password, PasswordRoute::terminal, control);
+    const Outcome outcome = check("/usr/bin/unzip", {"-t", ArchiveEngine::unzipLiteral(archive.string())}, password,
+                                  PasswordRoute::terminal, control);
     TestReport report;
-    report.damaged = unzipDamaged(outcome, archive, password, support, control);
+    report.damaged = unzipDamaged(outcome, archive, password, support, control, encoding);
     // 1 is a warning (such as bytes before the archive) with every member read and sound.
     report.sound = report.damaged.empty() && outcome.captured.status <= 1;
     return report;
@@ -205,7 +210,8 @@ std::string verifyFailure(const TestReport& report)
 }
 
 TestReport ArchiveEngine::test(const fs::path& archive, const RarSupport& support,
-                               const std::optional<std::string>& password, const RunControl& control)
+                               const std::optional<std::string>& password, const RunControl& control,
+                               std::string_view encoding)
 {
     checkArchive(archive);
     const ArchiveKind kind = requireKind(archive);
@@ -222,11 +228,11 @@ TestReport ArchiveEngine::test(const fs::path& archive, const RarSupport& suppor
     switch (kind) {
     case ArchiveKind::zip:
     case ArchiveKind::jar:
-        return testZip(archive, password, support, control);
+        return testZip(archive, password, support, control, encoding);
     case ArchiveKind::zipx:
         // unzip knows none of zipx's newer methods.
         return support.sevenZip ? testSevenZip(*support.sevenZip, archive, password, control)
-                                : testZip(archive, password, support, control);
+                                : testZip(archive, password, support, control, encoding);
     case ArchiveKind::sevenZip:
         return support.sevenZip ? testSevenZip(*support.sevenZip, archive, password, control) : viaUnar();
     case ArchiveKind::rar:

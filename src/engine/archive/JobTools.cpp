@@ -37,10 +37,11 @@ ToolRun jobRun(const std::filesystem::path& executable, std::vector<std::string>
 void runTool(const std::filesystem::path& executable, std::vector<std::string> arguments,
              const std::optional<std::filesystem::path>& folder, std::set<std::int32_t> success,
              const std::optional<std::string>& password, PasswordRoute route, const RunControl& control,
-             std::optional<std::uint64_t> memoryCeiling)
+             std::optional<std::uint64_t> memoryCeiling, std::optional<std::vector<std::string>> environment)
 {
     ToolRun run = jobRun(executable, std::move(arguments), password, route, control);
     run.memoryCeiling = memoryCeiling;
+    run.environment = std::move(environment);
     run.currentDirectory = folder;
     run.successCodes = std::move(success);
     if (!control.onProgress) {

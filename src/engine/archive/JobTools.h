@@ -33,7 +33,8 @@ ToolRun jobRun(const std::filesystem::path& executable, std::vector<std::string>
 void runTool(const std::filesystem::path& executable, std::vector<std::string> arguments,
              const std::optional<std::filesystem::path>& folder, std::set<std::int32_t> success,
              const std::optional<std::string>& password, PasswordRoute route, const RunControl& control,
-             std::optional<std::uint64_t> memoryCeiling = std::nullopt);
+             std::optional<std::uint64_t> memoryCeiling = std::nullopt,
+             std::optional<std::vector<std::string>> environment = std::nullopt);
 
 // Gives a finished result, a folder or a file with `extension`, its real name in `directory`: the
 // first of "base", "base 2", ... free at the moment of the rename. Never replaces what someone else
