@@ -156,6 +156,9 @@ public:
     void refreshListing(const std::string& itemID);
     // Reads the item's archive through with the password typed for it, writing nothing.
     void testArchive(const std::string& itemID);
+    // Reads the archive's names in `encoding` (empty: the one detected) and lists it again at once;
+    // extracting and testing from the preview then read them so too.
+    void setPreviewEncoding(const std::string& itemID, const std::string& encoding);
     void confirmExtract();
     void extractOne(const engine::ArchivePreviewItem& item, const engine::ArchiveEntry& entry);
     // The sheet's Cancel.
@@ -244,7 +247,7 @@ private:
 
     // Jobs.
     QCoro::Task<> compress(Work work, engine::ArchiveFormat format);
-    QCoro::Task<> extract(Work work, engine::WorkAction::Passwords passwords);
+    QCoro::Task<> extract(Work work, engine::WorkAction::Passwords passwords, engine::WorkAction::Encodings encodings);
     void report(std::exception_ptr error, const Work& work, engine::JobKind kind, engine::ArchiveFormat format);
     QCoro::Task<std::optional<std::filesystem::path>> destinationDirectory(std::vector<std::filesystem::path> urls,
                                                                            bool interactive);
@@ -276,11 +279,11 @@ private:
 
     // Preview.
     QCoro::Task<> presentPreview(Work work);
-    QCoro::Task<> relist(std::string itemID, std::filesystem::path archive, std::string password);
-    QCoro::Task<> retest(std::string itemID, std::filesystem::path archive, std::string password);
+    QCoro::Task<> relist(std::string itemID, std::filesystem::path archive, std::string password, std::string encoding);
+    QCoro::Task<> retest(std::string itemID, std::filesystem::path archive, std::string password, std::string encoding);
     // The password typed in the preview for this item, or an empty one.
     QString typedPassword(const std::string& itemID) const;
-    QCoro::Task<> extractFile(Work work, std::string path, std::string password);
+    QCoro::Task<> extractFile(Work work, std::string path, std::string password, std::string encoding);
 
     // Persistence.
     void loadSettings();

@@ -155,7 +155,7 @@ QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
     succeed(qtext(L10n::made(fileName(output))), work.interactive, {output});
 }
 
-QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
+QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords, WorkAction::Encodings encodings)
 {
     QPointer<AppModel> self(this);
     const std::vector<fs::path> archives = archivesIn(work);
@@ -178,14 +178,16 @@ QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords)
         if (found != passwords.end()) {
             password = found->second;
         }
+        const auto chosen = encodings.find(archive.string());
+        const std::string encoding = chosen == encodings.end() ? std::string() : chosen->second;
         const ArchiveFormat format = formatOf(archive, m_format);
         std::exception_ptr failure;
         fs::path result;
         try {
-            auto job = runOn(&m_workers, [archive, tools = m_tools, password,
+            auto job = runOn(&m_workers, [archive, tools = m_tools, password, encoding,
                                           control = RunControl{session, progressHandler(),
                                                                [leftOut](int count) { leftOut->fetch_add(count); }}] {
-                return ArchiveEngine::extract(archive, tools, password, control);
+                return ArchiveEngine::extract(archive, tools, password, control, encoding);
             });
             result = co_await job;
         } catch (...) {

@@ -41,20 +41,23 @@ const ArchivePreviewItem* findItem(const std::optional<ExtractPreview>& preview,
 // A listing and what it tells before extracting; run on a worker, as it reads the disk's free space.
 // Only the entries the preview shows are kept; the counts and the report are made as it streams.
 ArchivePreviewItem listedWithReport(const fs::path& archive, const std::string& password, const RarSupport& tools,
-                                    const std::shared_ptr<ArchiveSession>& session)
+                                    const std::shared_ptr<ArchiveSession>& session, const std::string& encoding = {})
 {
     ArchivePreviewItem listed;
     SafetyWalk walk;
     const ArchiveListing listing = ArchiveCatalog::list(
-        archive, password, tools, session, [&](const ArchiveEntry& entry, const ArchiveListing::Link* link) {
+        archive, password, tools, session,
+        [&](const ArchiveEntry& entry, const ArchiveListing::Link* link) {
             walk.add(entry, link ? &link->target : nullptr, link && link->hard);
             ++listed.entryCount;
             listed.fileCount += entry.isDirectory ? 0 : 1;
             if (listed.entries.size() < ArchivePreviewItem::kHeldEntries) {
                 listed.entries.push_back(entry);
             }
-        });
+        },
+        encoding);
     listed.needsPassword = listing.isEncrypted;
+    listed.nameEncoding = listing.nameEncoding;
     listed.safety = walk.report(archive);
     return listed;
 }
@@ -67,6 +70,7 @@ void takeListing(ArchivePreviewItem& item, ArchivePreviewItem&& listed)
     item.fileCount = listed.fileCount;
     item.needsPassword = listed.needsPassword;
     item.safety = listed.safety;
+    item.nameEncoding = listed.nameEncoding;
 }
 
 bool isBlank(const QString& text)
@@ -140,6 +144,25 @@ QString AppModel::typedPassword(const std::string& itemID) const
     return typed == m_previewPasswords.end() ? QString() : typed->second;
 }
 
+void AppModel::setPreviewEncoding(const std::string& itemID, const std::string& encoding)
+{
+    if (m_listingID || findItem(m_extractPreview, itemID) == nullptr) {
+        return;
+    }
+    ExtractPreview preview = *m_extractPreview;
+    for (ArchivePreviewItem& item : preview.items) {
+        if (item.id == itemID) {
+            item.chosenEncoding = encoding;
+        }
+    }
+    assign(m_extractPreview, std::optional<ExtractPreview>(std::move(preview)), &AppModel::extractPreviewChanged);
+    // A verdict naming entries in the former reading would no longer match the list.
+    if (m_previewTests.erase(itemID) > 0) {
+        Q_EMIT previewTestsChanged();
+    }
+    refreshListing(itemID);
+}
+
 void AppModel::refreshListing(const std::string& itemID)
 {
     if (m_listingID) {
@@ -150,25 +173,26 @@ void AppModel::refreshListing(const std::string& itemID)
         return;
     }
     const std::string password = typedPassword(itemID).toStdString();
+    const std::string encoding = item->chosenEncoding;
     const fs::path archive = item->url;
     if (!m_session) {
         m_listingSession = std::make_shared<ArchiveSession>();
     }
     assign(m_listingID, std::optional<std::string>(itemID), &AppModel::listingIDChanged);
     assign(m_previewNotice, std::optional<QString>(), &AppModel::previewNoticeChanged);
-    relist(itemID, archive, password);
+    relist(itemID, archive, password, encoding);
 }
 
-QCoro::Task<> AppModel::relist(std::string itemID, fs::path archive, std::string password)
+QCoro::Task<> AppModel::relist(std::string itemID, fs::path archive, std::string password, std::string encoding)
 {
     QPointer<AppModel> self(this);
     std::exception_ptr failure;
     ArchivePreviewItem listed;
     try {
-        auto listing =
-            runOn(&m_workers, [archive, password, tools = m_tools, session = m_session ? m_session : m_listingSession] {
-                return listedWithReport(archive, password, tools, session);
-            });
+        auto listing = runOn(&m_workers, [archive, password, encoding, tools = m_tools,
+                                          session = m_session ? m_session : m_listingSession] {
+            return listedWithReport(archive, password, tools, session, encoding);
+        });
         listed = co_await listing;
     } catch (...) {
         failure = std::current_exception();
@@ -219,6 +243,7 @@ void AppModel::confirmExtract()
         }
     }
     WorkAction::Passwords passwords;
+    WorkAction::Encodings encodings;
     long long planned = 0;
     std::vector<fs::path> urls;
     for (const ArchivePreviewItem& item : m_extractPreview->items) {
@@ -229,11 +254,15 @@ void AppModel::confirmExtract()
         if (slot.empty()) {
             slot = password;
         }
+        if (!item.chosenEncoding.empty()) {
+            encodings[item.url.string()] = item.chosenEncoding;
+        }
         planned += item.fileCount;
         urls.push_back(item.url);
     }
     closePreview();
-    enqueuePaths(std::move(urls), true, WorkAction::extractConfirmed(std::move(passwords)), planned);
+    enqueuePaths(std::move(urls), true, WorkAction::extractConfirmed(std::move(passwords), std::move(encodings)),
+                 planned);
 }
 
 void AppModel::testArchive(const std::string& itemID)
@@ -250,18 +279,19 @@ void AppModel::testArchive(const std::string& itemID)
     m_testingID = itemID;
     m_previewTests.erase(itemID);
     Q_EMIT previewTestsChanged();
-    retest(itemID, item->url, password);
+    retest(itemID, item->url, password, item->chosenEncoding);
 }
 
-QCoro::Task<> AppModel::retest(std::string itemID, fs::path archive, std::string password)
+QCoro::Task<> AppModel::retest(std::string itemID, fs::path archive, std::string password, std::string encoding)
 {
     QPointer<AppModel> self(this);
     PreviewTest result;
     bool cancelled = false;
     try {
-        auto testing = runOn(&m_workers, [archive, password, tools = m_tools, session = m_testSession] {
-            return ArchiveEngine::test(
-                archive, tools, password.empty() ? std::nullopt : std::optional<std::string>(password), {session, {}});
+        auto testing = runOn(&m_workers, [archive, password, encoding, tools = m_tools, session = m_testSession] {
+            return ArchiveEngine::test(archive, tools,
+                                       password.empty() ? std::nullopt : std::optional<std::string>(password),
+                                       {session, {}}, encoding);
         });
         const TestReport report = co_await testing;
         result = {qtext(testVerdict(report)), report.sound};
@@ -309,10 +339,10 @@ void AppModel::extractOne(const ArchivePreviewItem& item, const ArchiveEntry& en
                &AppModel::previewNoticeChanged);
         return;
     }
-    enqueuePaths({item.url}, true, WorkAction::extractFile(entry.path, password.toStdString()), 0);
+    enqueuePaths({item.url}, true, WorkAction::extractFile(entry.path, password.toStdString(), item.chosenEncoding), 0);
 }
 
-QCoro::Task<> AppModel::extractFile(Work work, std::string path, std::string password)
+QCoro::Task<> AppModel::extractFile(Work work, std::string path, std::string password, std::string encoding)
 {
     QPointer<AppModel> self(this);
     if (work.urls.empty()) {
@@ -339,10 +369,10 @@ QCoro::Task<> AppModel::extractFile(Work work, std::string path, std::string pas
         }
     }
 
-    auto job = runJob(
-        [archive, path, tools = m_tools, password, control = RunControl{session, progressHandler()}, isDirectory] {
-            return ArchiveEngine::extractEntry(archive, path, tools, password, control, isDirectory);
-        });
+    auto job = runJob([archive, path, tools = m_tools, password, encoding,
+                       control = RunControl{session, progressHandler()}, isDirectory] {
+        return ArchiveEngine::extractEntry(archive, path, tools, password, control, isDirectory, encoding);
+    });
     const fs::path result = co_await job;
     if (!self) {
         co_return;

@@ -77,12 +77,12 @@ QCoro::Task<> AppModel::perform(Work work)
             const fs::path first = work.urls.empty() ? fs::path("/") : work.urls.front();
             const auto archiveKind = ArchiveKind::from(first);
             failureFormat = archiveKind ? archiveKind->format() : m_format;
-            auto job = extractFile(work, work.action.entryPath(), work.action.password());
+            auto job = extractFile(work, work.action.entryPath(), work.action.password(), work.action.encoding());
             co_await job;
             break;
         }
         case WorkAction::Kind::extractConfirmed: {
-            auto job = extract(work, work.action.passwords());
+            auto job = extract(work, work.action.passwords(), work.action.encodings());
             co_await job;
         } break;
         case WorkAction::Kind::automatic:

@@ -152,6 +152,32 @@ TEST_F(PreviewTest, TestingAnArchiveGivesItsVerdictWithItsPassword)
     EXPECT_TRUE(model->previewTests().empty());
 }
 
+TEST_F(PreviewTest, AChosenNameEncodingListsAgainAndIsWhatLands)
+{
+    // "Привет.txt" as Windows in Russian stores it, with no UTF-8 flag.
+    const std::string stored = "\xcf\xf0\xe8\xe2\xe5\xf2.txt";
+    writeFile(work() / "src" / stored, "hi");
+    pack({"/usr/bin/env", "LC_ALL=C", "/usr/bin/zip", "-q", "../legacy.zip", stored});
+    auto model = makeModel();
+    model->enqueue(urls({work() / "legacy.zip"}), true, WorkAction::extract());
+    ASSERT_TRUE(waitIdle(*model));
+    ASSERT_TRUE(model->extractPreview());
+    const std::string id = item(*model, 0).id;
+    EXPECT_EQ(item(*model, 0).nameEncoding, "Windows-1251");
+    ASSERT_EQ(item(*model, 0).entries.size(), 1U);
+    EXPECT_EQ(item(*model, 0).entries[0].path, "Привет.txt");
+
+    model->setPreviewEncoding(id, "KOI8-R");
+    ASSERT_TRUE(waitListed(*model));
+    EXPECT_EQ(item(*model, 0).chosenEncoding, "KOI8-R");
+    ASSERT_EQ(item(*model, 0).entries.size(), 1U);
+    EXPECT_EQ(item(*model, 0).entries[0].path, "оПХБЕР.txt");
+    model->confirmExtract();
+    ASSERT_TRUE(waitIdle(*model));
+    ASSERT_EQ(model->records().size(), 1U);
+    EXPECT_EQ(readFile(fs::path(model->records()[0].outputPath) / "оПХБЕР.txt"), "hi");
+}
+
 TEST_F(PreviewTest, ConfirmingCollectsOnePasswordPerArchiveAndExtractsThemAll)
 {
     auto model = makeModel();

@@ -23,6 +23,10 @@ struct ArchivePreviewItem
     bool needsPassword = false;
     bool listingFailed = false;
     SafetyReport safety; // empty when the listing failed
+    // The legacy encoding the names were read in (empty: they need none), and the one the user
+    // chose (empty: detected).
+    std::string nameEncoding;
+    std::string chosenEncoding;
 
     bool operator==(const ArchivePreviewItem&) const = default;
 };

@@ -154,6 +154,8 @@ constexpr std::array<CatalogPair, kTextCount> kGerman = std::to_array<CatalogPai
     {"The archive was made, but its test found damage. %1", "Das Archiv wurde erstellt, doch seine Prüfung fand Schäden. %1"},
     {"Test", "Testen"},
     {"Test each new archive after creating it", "Jedes neue Archiv nach dem Erstellen testen"},
+    {"Name encoding:", "Kodierung der Namen:"},
+    {"Auto (%1)", "Automatisch (%1)"},
 });
 // clang-format on
 
@@ -293,6 +295,8 @@ constexpr std::array<CatalogPair, kTextCount> kChinese = std::to_array<CatalogPa
     {"The archive was made, but its test found damage. %1", "归档已创建，但测试发现了损坏。%1"},
     {"Test", "测试"},
     {"Test each new archive after creating it", "创建后测试每个新归档"},
+    {"Name encoding:", "文件名编码："},
+    {"Auto (%1)", "自动（%1）"},
 });
 // clang-format on
 
@@ -441,6 +445,8 @@ constexpr std::array<CatalogPair, kTextCount> kJapanese = std::to_array<CatalogP
     {"The archive was made, but its test found damage. %1", "アーカイブは作成されましたが、テストで破損が見つかりました。%1"},
     {"Test", "テスト"},
     {"Test each new archive after creating it", "作成した各アーカイブをテストする"},
+    {"Name encoding:", "ファイル名の文字コード:"},
+    {"Auto (%1)", "自動 (%1)"},
 });
 // clang-format on
 
@@ -592,6 +598,8 @@ constexpr std::array<CatalogPair, kTextCount> kFrench = std::to_array<CatalogPai
     {"The archive was made, but its test found damage. %1", "L’archive a été créée, mais son test a trouvé des dommages. %1"},
     {"Test", "Tester"},
     {"Test each new archive after creating it", "Tester chaque nouvelle archive après sa création"},
+    {"Name encoding:", "Encodage des noms :"},
+    {"Auto (%1)", "Automatique (%1)"},
 });
 // clang-format on
 
@@ -741,6 +749,8 @@ constexpr std::array<CatalogPair, kTextCount> kSpanish = std::to_array<CatalogPa
     {"The archive was made, but its test found damage. %1", "El archivo se creó, pero su prueba encontró daños. %1"},
     {"Test", "Probar"},
     {"Test each new archive after creating it", "Probar cada archivo nuevo después de crearlo"},
+    {"Name encoding:", "Codificación de los nombres:"},
+    {"Auto (%1)", "Automática (%1)"},
 });
 // clang-format on
 

@@ -264,6 +264,10 @@ constexpr std::array<TextForms, kTextCount> kForms = std::to_array<TextForms>({
     {"Проверить", "Test"},
     // verifyAfterCreating
     {"Проверять каждый новый архив после создания", "Test each new archive after creating it"},
+    // nameEncoding
+    {"Кодировка имён:", "Name encoding:"},
+    // automaticEncoding
+    {"Авто (%1)", "Auto (%1)"},
 });
 // clang-format on
 

@@ -132,9 +132,12 @@ enum class Text : std::uint8_t
     testArchive,
     // The setting that tests each new archive.
     verifyAfterCreating,
+    // The preview's picker of the encoding a ZIP's names are read in; "%1" is the one detected.
+    nameEncoding,
+    automaticEncoding,
 };
 
-inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::verifyAfterCreating) + 1;
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::automaticEncoding) + 1;
 
 struct TextForms
 {

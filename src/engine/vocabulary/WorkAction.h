@@ -21,18 +21,22 @@ public:
 
     // Archive path -> password, as collected by the preview.
     using Passwords = std::map<std::string, std::string>;
+    // Archive path -> the encoding its names were chosen to be read in; absent: detected.
+    using Encodings = std::map<std::string, std::string>;
 
-    static WorkAction extractConfirmed(Passwords passwords)
+    static WorkAction extractConfirmed(Passwords passwords, Encodings encodings = {})
     {
         WorkAction action(Kind::extractConfirmed);
         action.m_passwords = std::move(passwords);
+        action.m_encodings = std::move(encodings);
         return action;
     }
-    static WorkAction extractFile(std::string entryPath, std::string password)
+    static WorkAction extractFile(std::string entryPath, std::string password, std::string encoding = {})
     {
         WorkAction action(Kind::extractFile);
         action.m_entryPath = std::move(entryPath);
         action.m_password = std::move(password);
+        action.m_encoding = std::move(encoding);
         return action;
     }
     static WorkAction automatic() { return WorkAction(Kind::automatic); }
@@ -44,6 +48,8 @@ public:
     const Passwords& passwords() const noexcept { return m_passwords; }
     const std::string& entryPath() const noexcept { return m_entryPath; }
     const std::string& password() const noexcept { return m_password; }
+    const Encodings& encodings() const noexcept { return m_encodings; }
+    const std::string& encoding() const noexcept { return m_encoding; }
 
     bool operator==(const WorkAction&) const = default;
 
@@ -56,6 +62,8 @@ private:
     Passwords m_passwords;
     std::string m_entryPath;
     std::string m_password;
+    Encodings m_encodings;
+    std::string m_encoding;
 };
 
 } // namespace tarvo::engine

@@ -4,10 +4,12 @@
 #include "EntryDelegate.h"
 #include "EntryListModel.h"
 #include "l10n/L10n.h"
+#include "util/LegacyNames.h"
 #include "widgets/ElidedLabel.h"
 #include "widgets/Icons.h"
 #include "widgets/Style.h"
 
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -71,6 +73,9 @@ PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget
     , m_rows(new EntryListModel(model, m_itemID, this))
     , m_name(new ElidedLabel(this))
     , m_test(new QPushButton(this))
+    , m_encodingBox(new QWidget(this))
+    , m_encodingLabel(new QLabel(m_encodingBox))
+    , m_encoding(new QComboBox(m_encodingBox))
     , m_passwordBox(new QWidget(this))
     , m_password(new QLineEdit(m_passwordBox))
     , m_passwordCaption(makeCaption(m_passwordBox))
@@ -93,6 +98,14 @@ PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget
     passwordLayout->setSpacing(2);
     passwordLayout->addLayout(passwordRow);
     passwordLayout->addWidget(m_passwordCaption);
+
+    auto* encodingRow = new QHBoxLayout(m_encodingBox);
+    encodingRow->setContentsMargins(0, 0, 0, 0);
+    encodingRow->addWidget(m_encodingLabel);
+    encodingRow->addWidget(m_encoding);
+    encodingRow->addStretch(1);
+    m_encodingLabel->setBuddy(m_encoding);
+    m_encoding->setSizeAdjustPolicy(QComboBox::AdjustToContents);
 
     m_busy->setRange(0, 0);
     m_busy->setTextVisible(false);
@@ -118,6 +131,7 @@ PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget
     title->addWidget(m_name, 1);
     title->addWidget(m_test);
     layout->addLayout(title);
+    layout->addWidget(m_encodingBox);
     layout->addWidget(m_passwordBox);
     layout->addWidget(m_busy, 0, Qt::AlignHCenter);
     layout->addWidget(m_message);
@@ -131,6 +145,9 @@ PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget
             [this](const QString& password) { m_model.setPreviewPassword(m_itemID, password); });
     connect(m_showContents, &QPushButton::clicked, this, [this] { m_model.refreshListing(m_itemID); });
     connect(m_test, &QPushButton::clicked, this, [this] { m_model.testArchive(m_itemID); });
+    connect(m_encoding, &QComboBox::activated, this, [this](int index) {
+        m_model.setPreviewEncoding(m_itemID, m_encoding->itemData(index).toString().toStdString());
+    });
     connect(&m_model, &app::AppModel::previewTestsChanged, this, &PreviewSection::refresh);
     connect(&m_model, &app::AppModel::previewPasswordsChanged, this, &PreviewSection::updatePassword);
     connect(m_list, &QListView::doubleClicked, this, &PreviewSection::extract);
@@ -153,6 +170,7 @@ void PreviewSection::refresh()
     // One archive is listed or tested at a time: while one is, the others' buttons would do nothing.
     m_showContents->setEnabled(!m_model.listingID());
     m_test->setEnabled(!m_model.listingID() && !m_model.testingID());
+    m_encoding->setEnabled(!m_model.listingID());
     m_busy->setVisible(listing || testing);
     const auto tested = m_model.previewTests().find(m_itemID);
     const bool hasVerdict = !testing && tested != m_model.previewTests().end();
@@ -183,6 +201,7 @@ void PreviewSection::retranslate()
         return;
     }
     m_message->setText(item->listingFailed ? text(Text::listingUnreadable) : text(Text::archiveHasNoFiles));
+    updateEncoding(*item);
     m_safety->setText(safetyText(item->safety));
     m_more->setText(text(engine::L10n::progress(m_rows->rowCount(), item->entryCount)));
     m_list->setAccessibleName(m_name->text());
@@ -190,6 +209,27 @@ void PreviewSection::retranslate()
         // Sizes are written in the interface language's locale.
         Q_EMIT m_rows->dataChanged(m_rows->index(0), m_rows->index(m_rows->rowCount() - 1));
     }
+}
+
+void PreviewSection::updateEncoding(const engine::ArchivePreviewItem& item)
+{
+    if (item.chosenEncoding.empty() && !item.nameEncoding.empty()) {
+        m_detected = item.nameEncoding;
+    }
+    m_encodingBox->setVisible(!item.nameEncoding.empty() || !item.chosenEncoding.empty());
+    m_encodingLabel->setText(text(Text::nameEncoding));
+    const QSignalBlocker blocker(m_encoding);
+    m_encoding->clear();
+    m_encoding->addItem(text(Text::automaticEncoding).arg(QString::fromStdString(m_detected)), QString());
+    for (const std::string_view name : engine::commonNameEncodings()) {
+        const QString shown = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+        m_encoding->addItem(shown, shown);
+    }
+    const QString chosen = QString::fromStdString(item.chosenEncoding);
+    if (!chosen.isEmpty() && m_encoding->findData(chosen) < 0) {
+        m_encoding->addItem(chosen, chosen);
+    }
+    m_encoding->setCurrentIndex(chosen.isEmpty() ? 0 : m_encoding->findData(chosen));
 }
 
 void PreviewSection::updatePassword()

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <string>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -14,7 +15,8 @@ class AppModel;
 }
 namespace tarvo::engine {
 struct ArchiveEntry;
-}
+struct ArchivePreviewItem;
+} // namespace tarvo::engine
 
 namespace tarvo::ui {
 
@@ -31,6 +33,7 @@ public:
     QListView* entries() const { return m_list; }
     QLineEdit* passwordField() const { return m_password; }
     QLabel* safetyNote() const { return m_safety; }
+    QComboBox* encodingPicker() const { return m_encoding; }
 
     // The preview changed: the item may have been listed again.
     void refresh();
@@ -38,6 +41,7 @@ public:
 
 private:
     void updatePassword();
+    void updateEncoding(const engine::ArchivePreviewItem& item);
     void showMenu(const QPoint& position);
     void extract(const QModelIndex& index);
     void extractEntry(const engine::ArchiveEntry& entry);
@@ -47,6 +51,10 @@ private:
     EntryListModel* m_rows;
     ElidedLabel* m_name;
     QPushButton* m_test;
+    QWidget* m_encodingBox; // shown for names in a legacy encoding
+    QLabel* m_encodingLabel;
+    QComboBox* m_encoding;
+    std::string m_detected; // what the listing detected while nothing was chosen
     QWidget* m_passwordBox;
     QLineEdit* m_password;
     QLabel* m_passwordCaption;
