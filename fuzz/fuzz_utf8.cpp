@@ -1,8 +1,10 @@
 // UTF-8 checks and repair (TextUtil.h), held to the Unicode standard's table of well-formed
 // sequences rather than to the engine's own decoder.
 #include "FuzzCheck.h"
+#include "util/LegacyNames.h"
 #include "util/TextUtil.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -70,5 +72,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "trimming only cuts");
     require(wellFormed(trimmedText), "trimming keeps whole characters");
     require(trimmed(trimmedText) == trimmedText, "trimming twice changes nothing");
+
+    // A stored name, read in a legacy encoding or in none: always UTF-8, as many slashes as stored,
+    // and no component that names the folder itself or the one above unless it was stored so.
+    const auto slashes = [](std::string_view text) { return std::count(text.begin(), text.end(), '/'); };
+    for (const char* encoding : {"", "Shift-JIS", "CP866", "GB18030", "Big5"}) {
+        const std::string name = readableName(bytes, encoding);
+        require(wellFormed(name), "a read name is UTF-8");
+        require(slashes(name) == slashes(bytes), "reading adds or removes no slash");
+        require(!valid || name == bytes, "a UTF-8 name stays as it is");
+    }
     return 0;
 }
