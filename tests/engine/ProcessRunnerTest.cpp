@@ -49,12 +49,18 @@ protected:
         return lines;
     }
 
+    // The shell creates the file before it writes the number: wait for the whole line.
     static int readPid(const std::filesystem::path& file)
     {
-        for (int i = 0; i < 500 && !std::filesystem::exists(file); ++i) {
-            std::this_thread::sleep_for(10ms);
+        std::string text;
+        for (int i = 0; i < 500 && !text.ends_with('\n'); ++i) {
+            std::error_code error;
+            text = std::filesystem::exists(file, error) ? readFile(file) : std::string();
+            if (!text.ends_with('\n')) {
+                std::this_thread::sleep_for(10ms);
+            }
         }
-        return std::stoi(readFile(file));
+        return std::stoi(text);
     }
 
     TempDir dir;
