@@ -4,6 +4,7 @@
 #include "Platform.h"
 #include "ProgressGate.h"
 #include "Work.h"
+#include "archive/ArchiveEngine.h"
 #include "archive/ArchivePreview.h"
 #include "history/ArchiveRecord.h"
 #include "l10n/AppLanguage.h"
@@ -120,10 +121,15 @@ public:
     const std::optional<QString>& previewNotice() const { return m_previewNotice; }
     const std::optional<std::string>& listingID() const { return m_listingID; }
     // What testing an archive of the preview found, by item: its verdict, and whether all is well.
+    // What a test found, kept as found: its sentence is made in the interface language of the
+    // moment it is shown.
     struct PreviewTest
     {
-        QString verdict;
+        std::optional<engine::TestReport> report; // absent when the test failed
+        std::exception_ptr failure;
         bool sound = false;
+
+        QString verdict() const;
     };
     const std::map<std::string, PreviewTest>& previewTests() const { return m_previewTests; }
     // The item being tested, one at a time.

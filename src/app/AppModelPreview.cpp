@@ -265,6 +265,20 @@ void AppModel::confirmExtract()
                  planned);
 }
 
+QString AppModel::PreviewTest::verdict() const
+{
+    if (report) {
+        return qtext(testVerdict(*report));
+    }
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        return qtext(describeError(error));
+    } catch (...) {
+        return qtext(L10n::text(Text::somethingWentWrong));
+    }
+}
+
 void AppModel::testArchive(const std::string& itemID)
 {
     if (m_testingID || m_listingID) {
@@ -294,12 +308,12 @@ QCoro::Task<> AppModel::retest(std::string itemID, fs::path archive, std::string
                                        {session, {}}, encoding);
         });
         const TestReport report = co_await testing;
-        result = {qtext(testVerdict(report)), report.sound};
+        result = {report, nullptr, report.sound};
     } catch (const std::exception& error) {
         cancelled = isCancellation(error);
-        result = {qtext(describeError(error)), false};
+        result = {std::nullopt, std::current_exception(), false};
     } catch (...) {
-        result = {qtext(L10n::text(Text::somethingWentWrong)), false};
+        result = {std::nullopt, std::current_exception(), false};
     }
     if (!self || m_testingID != itemID) {
         co_return;

@@ -136,17 +136,21 @@ TEST_F(PreviewTest, TestingAnArchiveGivesItsVerdictWithItsPassword)
     ASSERT_TRUE(waitTested());
     ASSERT_EQ(model->previewTests().size(), 1U);
     EXPECT_TRUE(model->previewTests().at(plainID).sound);
-    EXPECT_EQ(model->previewTests().at(plainID).verdict, QStringLiteral("No errors found."));
+    EXPECT_EQ(model->previewTests().at(plainID).verdict(), QStringLiteral("No errors found."));
 
     model->setPreviewPassword(hiddenID, QStringLiteral("wrong"));
     model->testArchive(hiddenID);
     ASSERT_TRUE(waitTested());
     EXPECT_FALSE(model->previewTests().at(hiddenID).sound);
-    EXPECT_EQ(model->previewTests().at(hiddenID).verdict, QStringLiteral("Wrong password."));
+    EXPECT_EQ(model->previewTests().at(hiddenID).verdict(), QStringLiteral("Wrong password."));
     model->setPreviewPassword(hiddenID, QStringLiteral("secret"));
     model->testArchive(hiddenID);
     ASSERT_TRUE(waitTested());
     EXPECT_TRUE(model->previewTests().at(hiddenID).sound);
+    // Said in the language of the moment, not of the test.
+    model->setLanguage(engine::AppLanguage::german);
+    EXPECT_EQ(model->previewTests().at(plainID).verdict(), QStringLiteral("Keine Fehler gefunden."));
+    model->setLanguage(engine::AppLanguage::english);
 
     model->closePreview();
     EXPECT_TRUE(model->previewTests().empty());

@@ -176,9 +176,6 @@ void PreviewSection::refresh()
     const bool hasVerdict = !testing && tested != m_model.previewTests().end();
     m_testSound->setVisible(hasVerdict && tested->second.sound);
     m_testDamaged->setVisible(hasVerdict && !tested->second.sound);
-    if (hasVerdict) {
-        (tested->second.sound ? m_testSound : m_testDamaged)->setText(tested->second.verdict);
-    }
     const bool empty = !item->listingFailed && item->entryCount == 0;
     m_message->setVisible(!listing && (item->listingFailed || empty));
     m_list->setVisible(!listing && !item->listingFailed && !empty);
@@ -201,6 +198,9 @@ void PreviewSection::retranslate()
         return;
     }
     m_message->setText(item->listingFailed ? text(Text::listingUnreadable) : text(Text::archiveHasNoFiles));
+    if (const auto tested = m_model.previewTests().find(m_itemID); tested != m_model.previewTests().end()) {
+        (tested->second.sound ? m_testSound : m_testDamaged)->setText(tested->second.verdict());
+    }
     updateEncoding(*item);
     m_safety->setText(safetyText(item->safety));
     m_more->setText(text(engine::L10n::progress(m_rows->rowCount(), item->entryCount)));
