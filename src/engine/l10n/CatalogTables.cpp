@@ -156,6 +156,7 @@ constexpr std::array<CatalogPair, kTextCount> kGerman = std::to_array<CatalogPai
     {"Test each new archive after creating it", "Jedes neue Archiv nach dem Erstellen testen"},
     {"Name encoding:", "Kodierung der Namen:"},
     {"Auto (%1)", "Automatisch (%1)"},
+    {"No errors found in any of the archives.", "In keinem der Archive wurden Fehler gefunden."},
 });
 // clang-format on
 
@@ -297,6 +298,7 @@ constexpr std::array<CatalogPair, kTextCount> kChinese = std::to_array<CatalogPa
     {"Test each new archive after creating it", "创建后测试每个新归档"},
     {"Name encoding:", "文件名编码："},
     {"Auto (%1)", "自动（%1）"},
+    {"No errors found in any of the archives.", "所有归档均未发现错误。"},
 });
 // clang-format on
 
@@ -447,6 +449,7 @@ constexpr std::array<CatalogPair, kTextCount> kJapanese = std::to_array<CatalogP
     {"Test each new archive after creating it", "作成した各アーカイブをテストする"},
     {"Name encoding:", "ファイル名の文字コード:"},
     {"Auto (%1)", "自動 (%1)"},
+    {"No errors found in any of the archives.", "どのアーカイブにもエラーは見つかりませんでした。"},
 });
 // clang-format on
 
@@ -600,6 +603,7 @@ constexpr std::array<CatalogPair, kTextCount> kFrench = std::to_array<CatalogPai
     {"Test each new archive after creating it", "Tester chaque nouvelle archive après sa création"},
     {"Name encoding:", "Encodage des noms :"},
     {"Auto (%1)", "Automatique (%1)"},
+    {"No errors found in any of the archives.", "Aucune des archives ne contient d’erreur."},
 });
 // clang-format on
 
@@ -751,6 +755,7 @@ constexpr std::array<CatalogPair, kTextCount> kSpanish = std::to_array<CatalogPa
     {"Test each new archive after creating it", "Probar cada archivo nuevo después de crearlo"},
     {"Name encoding:", "Codificación de los nombres:"},
     {"Auto (%1)", "Automática (%1)"},
+    {"No errors found in any of the archives.", "No se encontraron errores en ninguno de los archivos."},
 });
 // clang-format on
 
