@@ -146,7 +146,7 @@ public:
                  long long plannedFiles = 0);
     void handleFinder(const QString& action, const QStringList& paths);
     // The desktop file's actions ("tarvo --finder ACTION PATH..."): an empty selection, or one
-    // without an archive to extract, is said in the alert; the rest goes to handleFinder.
+    // without an archive to extract or test, is said in the alert; the rest goes to handleFinder.
     void handleDesktopAction(const QString& action, const QStringList& paths);
     // Files handed to "tarvo PATH...": a drop on the main window, refused as a drop is.
     void open(const QStringList& paths);
@@ -254,7 +254,14 @@ private:
     // Jobs.
     QCoro::Task<> compress(Work work, engine::ArchiveFormat format);
     QCoro::Task<> extract(Work work, engine::WorkAction::Passwords passwords, engine::WorkAction::Encodings encodings);
-    void report(std::exception_ptr error, const Work& work, engine::JobKind kind, engine::ArchiveFormat format);
+    // Reads each archive through and says what is damaged; writes nothing and records nothing. The
+    // protected ones are shown in the preview, where their password is typed and Test pressed.
+    QCoro::Task<> test(Work work);
+    // `kind`: what the failure is recorded as in the history; none for a test.
+    void report(std::exception_ptr error, const Work& work, std::optional<engine::JobKind> kind,
+                engine::ArchiveFormat format);
+    // A failure in the banner, the alert when a person waits, and a notification in the background.
+    void showFailure(const QString& text, bool interactive, bool offersInstall = false);
     QCoro::Task<std::optional<std::filesystem::path>> destinationDirectory(std::vector<std::filesystem::path> urls,
                                                                            bool interactive);
     // The running job's session: the model's session from the guard's making until it goes, however

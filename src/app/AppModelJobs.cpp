@@ -1,4 +1,4 @@
-// The compress and extract jobs, and how a job's outcome is shown, recorded and announced.
+// The compress, extract and test jobs, and how a job's outcome is shown, recorded and announced.
 #include "AppModel.h"
 #include "ModelWorkers.h"
 #include "archive/ArchiveEngine.h"
@@ -47,6 +47,14 @@ ArchiveRecord extractionRecord(const fs::path& archive, ArchiveFormat fallback, 
         record.kindTitle = kind->titleBeyondFormat();
     }
     return record;
+}
+
+// Whether the failure is a missing tool that Settings can install.
+bool offersToolInstall(const ArchiveError& error)
+{
+    const auto errorCase = error.errorCase();
+    return errorCase == ArchiveError::Case::rarUnavailable || errorCase == ArchiveError::Case::sevenZipUnavailable ||
+           errorCase == ArchiveError::Case::extractorUnavailable;
 }
 
 // A tool's own words say which archive failed only when they name it; otherwise its name leads.
@@ -141,12 +149,7 @@ QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
             co_return;
         }
         if (!report.sound) {
-            const QString text = qtext(verifyFailure(report));
-            setBanner(Banner::failure(text));
-            if (work.interactive) {
-                setAlert(text, false);
-            }
-            announce(text);
+            showFailure(qtext(verifyFailure(report)), work.interactive);
             record(ArchiveRecord::make(JobKind::compress, format, fileName(output), output.string(), false));
             co_return;
         }
@@ -231,7 +234,86 @@ QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords, Work
     succeed(qtext(L10n::made(results.empty() ? L10n::text(Text::done) : fileName(results.front()))), false, {});
 }
 
-void AppModel::report(std::exception_ptr error, const Work& work, JobKind kind, ArchiveFormat format)
+QCoro::Task<> AppModel::test(Work work)
+{
+    QPointer<AppModel> self(this);
+    const std::vector<fs::path> archives = archivesIn(work);
+
+    // The tools say nothing of their advance here: the archives done are the progress, and a single
+    // archive's is unknown.
+    beginProgress(archives.size() > 1 ? static_cast<long long>(archives.size()) : 0, false);
+    const JobSession current(*this);
+    const std::shared_ptr<ArchiveSession>& session = current.session();
+    std::vector<std::string> failures;
+    std::vector<fs::path> locked;
+    bool offersInstall = false;
+
+    for (const fs::path& archive : archives) {
+        if (session->isCancelled()) {
+            throw ArchiveError(ArchiveError::Case::cancelled);
+        }
+        setBanner(Banner::working(qtext(L10n::testing(fileName(archive)))));
+        std::exception_ptr failure;
+        TestReport report;
+        try {
+            auto job = runOn(&m_workers, [archive, tools = m_tools, session] {
+                return ArchiveEngine::test(archive, tools, std::nullopt, {session, {}});
+            });
+            report = co_await job;
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        if (!self) {
+            co_return;
+        }
+        addProgress(1, -1);
+        if (!failure) {
+            if (!report.sound) {
+                failures.push_back(fileName(archive) + ": " + testVerdict(report));
+            }
+            continue;
+        }
+        try {
+            std::rethrow_exception(failure);
+        } catch (const ArchiveError& error) {
+            if (error.errorCase() == ArchiveError::Case::cancelled) {
+                throw;
+            }
+            // Tested without a password, which the preview asks for.
+            if (error.errorCase() == ArchiveError::Case::wrongPassword) {
+                locked.push_back(archive);
+                continue;
+            }
+            offersInstall = offersInstall || offersToolInstall(error);
+            failures.push_back(fileName(archive) + ": " + error.errorDescription());
+        } catch (const std::exception& error) {
+            failures.push_back(fileName(archive) + ": " + describeError(error));
+        } catch (...) {
+            failures.push_back(fileName(archive) + ": " + L10n::text(Text::somethingWentWrong));
+        }
+    }
+
+    if (!locked.empty()) {
+        auto preview = presentPreview(Work{locked, work.interactive, WorkAction::extract(), 0});
+        co_await preview;
+        if (!self) {
+            co_return;
+        }
+        assign(m_previewNotice, std::optional<QString>(qtext(L10n::text(Text::enterPasswordForProtected))),
+               &AppModel::previewNoticeChanged);
+    }
+    if (!failures.empty()) {
+        std::string text;
+        for (const std::string& failure : failures) {
+            text += (text.empty() ? "" : "\n") + failure;
+        }
+        showFailure(qtext(text), work.interactive, offersInstall);
+    } else if (const std::size_t sound = archives.size() - locked.size(); sound > 0) {
+        succeed(qtext(L10n::text(sound == 1 ? Text::testFoundNoErrors : Text::testFoundNoErrorsInAny)), false, {});
+    }
+}
+
+void AppModel::report(std::exception_ptr error, const Work& work, std::optional<JobKind> kind, ArchiveFormat format)
 {
     QString text;
     bool offersInstall = false;
@@ -239,28 +321,33 @@ void AppModel::report(std::exception_ptr error, const Work& work, JobKind kind, 
         std::rethrow_exception(error);
     } catch (const ArchiveError& archiveError) {
         text = qtext(archiveError.errorDescription());
-        const auto errorCase = archiveError.errorCase();
-        offersInstall = errorCase == ArchiveError::Case::rarUnavailable ||
-                        errorCase == ArchiveError::Case::sevenZipUnavailable ||
-                        errorCase == ArchiveError::Case::extractorUnavailable;
+        offersInstall = offersToolInstall(archiveError);
     } catch (const std::exception& other) {
         text = qtext(describeError(other));
     } catch (...) {
         text = qtext(L10n::text(Text::somethingWentWrong));
     }
 
-    setBanner(Banner::failure(text));
-    if (work.interactive) {
-        setAlert(text, offersInstall);
+    showFailure(text, work.interactive, offersInstall);
+    if (!kind) {
+        return;
     }
-    announce(text);
     const std::string title = work.urls.empty() ? L10n::text(Text::failed) : fileName(work.urls.front());
     const std::string path = work.urls.empty() ? std::string() : work.urls.front().string();
-    ArchiveRecord failed = ArchiveRecord::make(kind, format, title, path, false);
-    if (const auto archiveKind = ArchiveKind::from(path); archiveKind && kind == JobKind::extract) {
+    ArchiveRecord failed = ArchiveRecord::make(*kind, format, title, path, false);
+    if (const auto archiveKind = ArchiveKind::from(path); archiveKind && *kind == JobKind::extract) {
         failed.kindTitle = archiveKind->titleBeyondFormat();
     }
     record(std::move(failed));
+}
+
+void AppModel::showFailure(const QString& text, bool interactive, bool offersInstall)
+{
+    setBanner(Banner::failure(text));
+    if (interactive) {
+        setAlert(text, offersInstall);
+    }
+    announce(text);
 }
 
 AppModel::JobSession::JobSession(AppModel& model)

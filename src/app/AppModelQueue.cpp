@@ -68,7 +68,7 @@ QCoro::Task<> AppModel::drain()
 QCoro::Task<> AppModel::perform(Work work)
 {
     QPointer<AppModel> self(this);
-    JobKind kind = JobKind::extract;
+    std::optional<JobKind> kind = JobKind::extract;
     ArchiveFormat failureFormat = m_format;
     std::exception_ptr failure;
     try {
@@ -83,6 +83,11 @@ QCoro::Task<> AppModel::perform(Work work)
         }
         case WorkAction::Kind::extractConfirmed: {
             auto job = extract(work, work.action.passwords(), work.action.encodings());
+            co_await job;
+        } break;
+        case WorkAction::Kind::test: {
+            kind.reset();
+            auto job = test(work);
             co_await job;
         } break;
         case WorkAction::Kind::automatic:
@@ -149,13 +154,15 @@ void AppModel::handleFinder(const QString& action, const QStringList& paths)
         return;
     }
     m_platform.desktop->showMainWindow();
-    const WorkAction workAction = action == QStringLiteral("extract") ? WorkAction::extract() : WorkAction::compress();
+    const WorkAction workAction = action == QStringLiteral("extract") ? WorkAction::extract()
+                                  : action == QStringLiteral("test")  ? WorkAction::test()
+                                                                      : WorkAction::compress();
     enqueuePaths(std::move(existing), true, workAction, 0);
 }
 
 void AppModel::handleDesktopAction(const QString& action, const QStringList& paths)
 {
-    if (action != QStringLiteral("extract")) {
+    if (action != QStringLiteral("extract") && action != QStringLiteral("test")) {
         if (paths.isEmpty()) {
             m_platform.desktop->showMainWindow();
             setAlert(QString::fromStdString(L10n::text(Text::nothingToCompress)), false);

@@ -522,7 +522,7 @@ void CommandLine::printUsage(std::ostream& stream)
               "  tarvo test     [--password-stdin] [--encoding NAME] ARCHIVE...\n"
               "  tarvo --self-test\n"
               "  tarvo [FILE...]\n"
-              "  tarvo --finder compress|extract PATH...\n"
+              "  tarvo --finder compress|extract|test PATH...\n"
               "  tarvo --help | --version\n"
               "\n"
               "compress packs the items into one new archive (beside the first item unless --output-dir is\n"

@@ -18,12 +18,23 @@ std::optional<FinderAction> parseFinderAction(std::string_view word)
     if (word == "extract") {
         return FinderAction::extract;
     }
+    if (word == "test") {
+        return FinderAction::test;
+    }
     return std::nullopt;
 }
 
 std::string_view finderActionName(FinderAction action)
 {
-    return action == FinderAction::extract ? "extract" : "compress";
+    switch (action) {
+    case FinderAction::compress:
+        break;
+    case FinderAction::extract:
+        return "extract";
+    case FinderAction::test:
+        return "test";
+    }
+    return "compress";
 }
 
 bool isFinderArchive(std::string_view path)
@@ -120,7 +131,7 @@ std::vector<std::string> absolutePaths(const std::vector<std::string>& arguments
 
 std::vector<std::string> forwardedPaths(FinderAction action, std::vector<std::string> paths)
 {
-    if (action == FinderAction::extract) {
+    if (action != FinderAction::compress) {
         std::erase_if(paths, [](const std::string& path) { return !isFinderArchive(path); });
     }
     return paths;
@@ -140,12 +151,23 @@ bool fitsInSignal(const std::vector<std::string>& paths)
 
 std::string_view menuTitle(FinderAction action, const std::vector<std::string>& preferredLanguages)
 {
-    const bool russian =
-        !preferredLanguages.empty() && engine::startsWithIgnoringCase(preferredLanguages.front(), "ru");
-    if (action == FinderAction::extract) {
-        return russian ? TARVO_FINDER_EXTRACT_TITLE_RU : TARVO_FINDER_EXTRACT_TITLE;
+    const std::string_view language = engine::AppLanguage::matching(preferredLanguages).rawValue();
+    const TarvoFinderTitles* titles = &tarvo_finder_titles[0];
+    for (const TarvoFinderTitles& row : tarvo_finder_titles) {
+        if (std::string_view(row.locale).starts_with(language)) {
+            titles = &row;
+            break;
+        }
     }
-    return russian ? TARVO_FINDER_COMPRESS_TITLE_RU : TARVO_FINDER_COMPRESS_TITLE;
+    switch (action) {
+    case FinderAction::compress:
+        break;
+    case FinderAction::extract:
+        return titles->extract;
+    case FinderAction::test:
+        return titles->test;
+    }
+    return titles->compress;
 }
 
 std::string_view menuTitleForEnvironment(FinderAction action)

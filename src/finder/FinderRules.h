@@ -14,9 +14,10 @@ enum class FinderAction
 {
     compress,
     extract,
+    test,
 };
 
-// "compress" or "extract", exactly; anything else is no action.
+// "compress", "extract" or "test", exactly; anything else is no action.
 std::optional<FinderAction> parseFinderAction(std::string_view word);
 std::string_view finderActionName(FinderAction action);
 
@@ -29,7 +30,7 @@ bool isFinderArchive(std::string_view path);
 std::vector<std::string> absolutePaths(const std::vector<std::string>& arguments,
                                        const std::filesystem::path& currentDirectory);
 
-// What the action forwards, in selection order: everything to compress, the archives to extract.
+// What the action forwards, in selection order: everything to compress, the archives to extract or test.
 std::vector<std::string> forwardedPaths(FinderAction action, std::vector<std::string> paths);
 
 // The largest request the signal carries: the paths joined with "\n", counted in UTF-8 bytes.
@@ -39,8 +40,8 @@ inline constexpr std::size_t maxSignalBytes = 39'999;
 // be; a file name that is not travels in the launch's arguments unchanged).
 bool fitsInSignal(const std::vector<std::string>& paths);
 
-// The menu title in the first preferred language: Russian for any "ru" tag, English otherwise.
-// Tags as AppLanguage::preferredFromEnvironment gives them ("ru-ru", "en").
+// The menu title in the first preferred language, when it is one of the application's seven; English
+// otherwise. Tags as AppLanguage::preferredFromEnvironment gives them ("ru-ru", "en").
 std::string_view menuTitle(FinderAction action, const std::vector<std::string>& preferredLanguages);
 std::string_view menuTitleForEnvironment(FinderAction action);
 

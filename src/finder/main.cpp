@@ -1,4 +1,4 @@
-// tarvo-finder compress|extract PATH...: what the file managers' menu entries run. It hands the
+// tarvo-finder compress|extract|test PATH...: what the file managers' menu entries run. It hands the
 // selection to the running Tarvo over the session bus, or starts Tarvo with it.
 #include "ApplicationLaunch.h"
 #include "FinderRules.h"
@@ -20,7 +20,7 @@ int main(int argc, char** argv)
     alarm(10);
     const std::optional<FinderAction> action = argc > 1 ? parseFinderAction(argv[1]) : std::nullopt;
     if (!action) {
-        std::fputs("usage: tarvo-finder compress|extract PATH...\n", stderr);
+        std::fputs("usage: tarvo-finder compress|extract|test PATH...\n", stderr);
         return 2;
     }
     std::error_code error;

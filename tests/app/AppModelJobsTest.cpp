@@ -201,6 +201,75 @@ TEST_F(ModelTest, ExtractionRecordsEachArchiveAndReportsTheFirstFailure)
     EXPECT_FALSE(fs::exists(fs::symlink_status(work() / "fifth/pipe")));
 }
 
+// "Test with Tarvo" reads each archive through: a damaged one is named with its verdict in the alert,
+// nothing is written beside the archives and nothing goes into the history. A protected one opens in
+// the preview, which asks for its password.
+TEST_F(ModelTest, FinderTestNamesTheDamagedArchiveWritesNothingAndRecordsNothing)
+{
+    if (auto missing = missingTool({"zip", "unzip"})) {
+        GTEST_SKIP() << missing.value() << " is not installed";
+    }
+    std::string text;
+    for (int i = 0; i < 20000; ++i) {
+        text += "line " + std::to_string(i * 7919 % 100003) + " of the report\n";
+    }
+    const fs::path source = m_home / "report.txt";
+    writeFile(source, text);
+    // Stored, so that bytes turned in the middle of the file land in the member's data.
+    ASSERT_EQ(runProgram({"/usr/bin/zip", "-0", "-j", "-q", (work() / "sound.zip").string(), source.string()}).status,
+              0);
+    std::string bytes = readFile(work() / "sound.zip");
+    for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 16; ++i) {
+        bytes[i] = static_cast<char>(bytes[i] ^ 0x55);
+    }
+    writeFile(work() / "damaged.zip", bytes);
+    fs::copy_file(work() / "sound.zip", work() / "also sound.zip");
+    ASSERT_EQ(
+        runProgram({"/usr/bin/zip", "-P", "secret", "-j", "-q", (work() / "locked.zip").string(), source.string()})
+            .status,
+        0);
+    writeFile(work() / "notes.txt", "n");
+    const auto path = [this](const char* name) { return QString::fromStdString((work() / name).string()); };
+    const std::vector<std::string> before = namesIn(work());
+    auto model = makeModel();
+
+    model->handleFinder(QStringLiteral("test"), {path("sound.zip"), path("damaged.zip")});
+    EXPECT_EQ(fakes.desktop->shown, 1);
+    EXPECT_TRUE(model->isWorking());
+    ASSERT_TRUE(waitIdle(*model));
+    const QString damaged = QStringLiteral("damaged.zip: Damaged: report.txt.");
+    EXPECT_EQ(model->alertMessage(), damaged);
+    EXPECT_EQ(model->banner(), Banner::failure(damaged));
+
+    model->dismissAlert();
+    model->handleFinder(QStringLiteral("test"), {path("sound.zip")});
+    ASSERT_TRUE(waitIdle(*model));
+    EXPECT_EQ(model->banner(), Banner::success(QStringLiteral("No errors found.")));
+    model->handleFinder(QStringLiteral("test"), {path("sound.zip"), path("also sound.zip")});
+    ASSERT_TRUE(waitIdle(*model));
+    EXPECT_EQ(model->banner(), Banner::success(QStringLiteral("No errors found in any of the archives.")));
+    EXPECT_FALSE(model->alertMessage());
+
+    // As for extracting: a selection without an archive is said in the alert.
+    model->handleDesktopAction(QStringLiteral("test"), {path("notes.txt")});
+    EXPECT_EQ(model->alertMessage(), QStringLiteral("That is not a ZIP, RAR, 7Z, or tar.gz archive."));
+    EXPECT_FALSE(model->isWorking());
+    model->dismissAlert();
+
+    model->handleFinder(QStringLiteral("test"), {path("locked.zip")});
+    ASSERT_TRUE(waitIdle(*model));
+    EXPECT_FALSE(model->alertMessage());
+    ASSERT_TRUE(model->extractPreview());
+    ASSERT_EQ(model->extractPreview()->items.size(), 1U);
+    EXPECT_EQ(model->extractPreview()->items[0].url, work() / "locked.zip");
+    EXPECT_TRUE(model->extractPreview()->items[0].needsPassword);
+    EXPECT_EQ(model->previewNotice(), QStringLiteral("Enter the password for the protected archive."));
+
+    EXPECT_TRUE(model->records().empty());
+    EXPECT_FALSE(fs::exists(historyFile()));
+    EXPECT_EQ(namesIn(work()), before);
+}
+
 TEST_F(ModelTest, MissingToolsOfferTheSettingsOnlyToAPersonWaiting)
 {
     writeFile(work() / "a.txt", "a");

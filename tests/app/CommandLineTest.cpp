@@ -226,6 +226,9 @@ TEST_F(CommandLine, TestNamesTheDamagedEntryAndWritesNothing)
     make({"/usr/bin/bsdtar", "-czf", (dir / "t.tar.gz").string(), "-C", dir.path().string(), "in"});
     make({tarvo::test::systemTool("7zz")->string(), "a", "-bso0", "-psecret", "-mhe=on", (dir / "locked.7z").string(),
           (in / "b.txt").string()});
+    // AES, which unzip cannot read.
+    make({tarvo::test::systemTool("7zz")->string(), "a", "-bso0", "-tzip", "-mem=AES256", "-psecret",
+          (dir / "aes.zip").string(), (in / "b.txt").string()});
     fs::copy_file(in / "a-report.txt", dir / "n");
     make({"/usr/bin/gzip", (dir / "n").string()});
     std::vector<std::string> all;
@@ -260,6 +263,11 @@ TEST_F(CommandLine, TestNamesTheDamagedEntryAndWritesNothing)
     const ProgramResult wrong = tarvo({"test", "--password-stdin", locked}, "wrong\n");
     EXPECT_EQ(wrong.status, 1);
     EXPECT_EQ(wrong.errors, "tarvo: " + locked + ": Wrong password.\n");
+    const std::string aes = (dir / "aes.zip").string();
+    EXPECT_EQ(tarvo({"test", "--password-stdin", aes}, "secret\n").output, aes + ": No errors found.\n");
+    // Without one, too: not taken for damage.
+    EXPECT_EQ(tarvo({"test", locked}).errors, "tarvo: " + locked + ": Wrong password.\n");
+    EXPECT_EQ(tarvo({"test", aes}).errors, "tarvo: " + aes + ": Wrong password.\n");
     EXPECT_EQ(tarvo::test::namesIn(dir.path()), before);
 }
 

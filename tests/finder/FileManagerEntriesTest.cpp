@@ -11,51 +11,84 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The Exec value's arguments, read as Nemo reads them (and Dolphin, but for "%%"): the key file's
-// escapes first, then shell-like splitting.
-std::vector<std::string> execArguments(const EntryFile& entry)
+// An entry read as Nemo reads it (and Dolphin, but for "%%"): the action's group of the key file.
+struct ReadEntry
 {
-    GKeyFile* file = g_key_file_new();
-    std::vector<std::string> arguments;
-    char* exec = nullptr;
-    char** argv = nullptr;
-    const char* group = entry.relativePath.extension() == ".desktop" ? nullptr : "Nemo Action";
-    if (g_key_file_load_from_data(file, entry.content.c_str(), -1, G_KEY_FILE_NONE, nullptr)) {
-        gchar** groups = g_key_file_get_groups(file, nullptr);
-        exec = g_key_file_get_string(file, group ? group : groups[1], "Exec", nullptr);
-        g_strfreev(groups);
+    explicit ReadEntry(const EntryFile& entry)
+    {
+        if (g_key_file_load_from_data(file, entry.content.c_str(), -1, G_KEY_FILE_KEEP_TRANSLATIONS, nullptr)) {
+            gchar** groups = g_key_file_get_groups(file, nullptr);
+            if (entry.relativePath.extension() != ".desktop") {
+                group = "Nemo Action";
+            } else if (groups[0] != nullptr && groups[1] != nullptr) {
+                group = groups[1];
+            }
+            g_strfreev(groups);
+        }
     }
-    if (exec && g_shell_parse_argv(exec, nullptr, &argv, nullptr)) {
-        arguments.assign(argv, argv + g_strv_length(argv));
-    }
-    g_strfreev(argv);
-    g_free(exec);
-    g_key_file_free(file);
-    return arguments;
-}
+    ~ReadEntry() { g_key_file_free(file); }
+    ReadEntry(const ReadEntry&) = delete;
+    ReadEntry& operator=(const ReadEntry&) = delete;
 
-TEST(FileManagerEntries, EachEntryRunsTheHelperWithItsActionEvenFromAnUnusualPath)
+    // A value in one locale ("" for the untranslated one), empty when there is none.
+    std::string value(const char* key, const char* locale = "") const
+    {
+        char* text = *locale ? g_key_file_get_locale_string(file, group.c_str(), key, locale, nullptr)
+                             : g_key_file_get_string(file, group.c_str(), key, nullptr);
+        std::string result = text ? text : "";
+        g_free(text);
+        return result;
+    }
+
+    // The Exec value's arguments: the key file's escapes first, then shell-like splitting.
+    std::vector<std::string> execArguments() const
+    {
+        std::vector<std::string> arguments;
+        char** argv = nullptr;
+        if (g_shell_parse_argv(value("Exec").c_str(), nullptr, &argv, nullptr)) {
+            arguments.assign(argv, argv + g_strv_length(argv));
+        }
+        g_strfreev(argv);
+        return arguments;
+    }
+
+    GKeyFile* file = g_key_file_new();
+    std::string group;
+};
+
+TEST(FileManagerEntries, EachEntryRunsTheHelperWithItsActionEvenFromAnUnusualPathUnderItsTitles)
 {
     for (const std::string helper : {"/usr/bin/tarvo-finder", "/opt/My \"Tools\" 50% off/$HOME `id` a\\b's/t"}) {
+        std::vector<std::string> paths;
         for (const EntryFile& entry : fileManagerEntries(helper)) {
             SCOPED_TRACE(entry.relativePath.string());
-            const bool extract = entry.relativePath.string().find("extract") != std::string::npos;
+            paths.push_back(entry.relativePath.string());
+            // "com.tarvo.ACTION.desktop"
+            const std::string action = entry.relativePath.stem().extension().string().substr(1);
             const bool desktop = entry.relativePath.extension() == ".desktop";
             EXPECT_EQ(entry.executable, desktop);
-            std::vector<std::string> arguments = execArguments(entry);
+            const ReadEntry read(entry);
+            std::vector<std::string> arguments = read.execArguments();
             ASSERT_EQ(arguments.size(), 3u);
             // Desktop entries write a literal "%" as "%%"; Nemo knows no such escape.
             if (const std::size_t p = arguments[0].find("%%"); desktop && p != std::string::npos) {
                 arguments[0].erase(p, 1);
             }
             // Nemo gets URIs, which its whitespace splitting cannot break.
-            EXPECT_EQ(arguments,
-                      (std::vector<std::string>{helper, extract ? "extract" : "compress", desktop ? "%F" : "%U"}));
-            const std::string names =
-                extract ? "\nName=" TARVO_FINDER_EXTRACT_TITLE "\nName[ru]=" TARVO_FINDER_EXTRACT_TITLE_RU
-                        : "\nName=" TARVO_FINDER_COMPRESS_TITLE "\nName[ru]=" TARVO_FINDER_COMPRESS_TITLE_RU;
-            EXPECT_NE(entry.content.find(names + "\n"), std::string::npos);
+            EXPECT_EQ(arguments, (std::vector<std::string>{helper, action, desktop ? "%F" : "%U"}));
+            // The same words as the Nautilus module's, in each of the seven languages.
+            for (const TarvoFinderTitles& titles : tarvo_finder_titles) {
+                const char* title = action == "compress"  ? titles.compress
+                                    : action == "extract" ? titles.extract
+                                                          : titles.test;
+                EXPECT_EQ(read.value("Name", titles.locale), title) << titles.locale;
+            }
         }
+        EXPECT_EQ(paths,
+                  (std::vector<std::string>{
+                      "kio/servicemenus/com.tarvo.compress.desktop", "kio/servicemenus/com.tarvo.extract.desktop",
+                      "kio/servicemenus/com.tarvo.test.desktop", "nemo/actions/com.tarvo.compress.nemo_action",
+                      "nemo/actions/com.tarvo.extract.nemo_action", "nemo/actions/com.tarvo.test.nemo_action"}));
     }
 }
 
@@ -79,7 +112,8 @@ TEST(FileManagerEntries, InstallForUserReplacesTheFilesWithTheirModes)
     }
     // No temporary file is left behind.
     EXPECT_EQ(test::namesIn(dataHome / "kio/servicemenus"),
-              (std::vector<std::string>{"com.tarvo.compress.desktop", "com.tarvo.extract.desktop"}));
+              (std::vector<std::string>{"com.tarvo.compress.desktop", "com.tarvo.extract.desktop",
+                                        "com.tarvo.test.desktop"}));
     test::writeFile(home / "file", "");
     EXPECT_THROW(installForUser(home / "file", "/usr/bin/tarvo-finder"), fs::filesystem_error);
 }

@@ -99,7 +99,8 @@ TEST_F(FinderHelper, StartsTarvoBesideItWithoutOwnerWithoutBusOrForTooBigAReques
 
     QProcessEnvironment noBus = environment;
     noBus.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/bus"));
-    EXPECT_EQ(launched({QStringLiteral("extract"), QStringLiteral("/p/a.7z")}, noBus), "--finder\nextract\n/p/a.7z\n");
+    EXPECT_EQ(launched({QStringLiteral("test"), QStringLiteral("/p/a.7z"), QStringLiteral("/p/n.txt")}, noBus),
+              "--finder\ntest\n/p/a.7z\n");
 
     // With the application running, 40,000 bytes still go by the launch, which has no such limit.
     ASSERT_TRUE(bus.registerService(QStringLiteral("com.tarvo.app")));

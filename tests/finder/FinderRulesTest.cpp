@@ -2,18 +2,28 @@
 
 #include "FinderTexts.h"
 #include "TestSupport.h"
+#include "l10n/AppLanguage.h"
 
 #include <gtest/gtest.h>
+#include <set>
 
 namespace tarvo::finder {
 namespace {
 
 using Paths = std::vector<std::string>;
 
-TEST(FinderRules, ExtractKeepsZipRarAnd7zInAnyCaseInOrderAndRelativePathsBecomeAbsolute)
+TEST(FinderRules, ExtractAndTestKeepZipRarAnd7zInAnyCaseInOrderAndRelativePathsBecomeAbsolute)
 {
+    for (const FinderAction action : {FinderAction::compress, FinderAction::extract, FinderAction::test}) {
+        EXPECT_EQ(parseFinderAction(finderActionName(action)), action);
+    }
+    EXPECT_EQ(finderActionName(FinderAction::test), "test");
+    EXPECT_EQ(parseFinderAction("Test"), std::nullopt);
+    EXPECT_EQ(parseFinderAction(""), std::nullopt);
+
     const Paths selection{"/a/A.ZIP", "/a/x.tar.gz", "/a/b.Rar", "/a/y.tgz", "/a/.zip", "/a.7z/n", "/a/c.7Z"};
     EXPECT_EQ(forwardedPaths(FinderAction::extract, selection), (Paths{"/a/A.ZIP", "/a/b.Rar", "/a/c.7Z"}));
+    EXPECT_EQ(forwardedPaths(FinderAction::test, selection), (Paths{"/a/A.ZIP", "/a/b.Rar", "/a/c.7Z"}));
     EXPECT_EQ(forwardedPaths(FinderAction::compress, selection), selection);
     EXPECT_EQ(absolutePaths({"a.zip", "./b c", "d/", "", "..", "/abs/./x"}, "/home/u/work"),
               (Paths{"/home/u/work/a.zip", "/home/u/work/b c", "/home/u/work/d", "/home/u", "/abs/./x"}));
@@ -35,21 +45,32 @@ TEST(FinderRules, SignalCarriesAtMost39999BytesOfValidUtf8)
     EXPECT_FALSE(fitsInSignal({"/a/\xff.zip"}));
 }
 
-TEST(FinderRules, MenuIsRussianWhenTheFirstPreferredLanguageIsRussian)
+TEST(FinderRules, MenuIsInTheFirstPreferredLanguageWhenTarvoSpeaksIt)
 {
-    const std::tuple<const char*, const char*, bool> cases[] = {
-        {nullptr, "ru_RU.UTF-8", true},  {nullptr, "ru", true},     {nullptr, "uk_UA.UTF-8", false},
-        {nullptr, "en_RU.UTF-8", false}, {nullptr, nullptr, false}, {nullptr, "POSIX", false},
-        {"de:ru", "ru_RU.UTF-8", false}, {"ru:en", "C", false},     {"ru:en", "en_US.UTF-8", true},
+    // The expected row of the titles: 0 English, 1 Russian, 2 German, 3 Chinese, 4 Japanese, 5 French.
+    const std::tuple<const char*, const char*, int> cases[] = {
+        {nullptr, "ru_RU.UTF-8", 1}, {nullptr, "ru", 1},       {nullptr, "uk_UA.UTF-8", 0},
+        {nullptr, "en_RU.UTF-8", 0}, {nullptr, nullptr, 0},    {nullptr, "POSIX", 0},
+        {"de:ru", "ru_RU.UTF-8", 2}, {"ru:en", "C", 0},        {"ru:en", "en_US.UTF-8", 1},
+        {nullptr, "zh_TW.UTF-8", 3}, {"JA_JP:de", "de_DE", 4}, {"", "fr_CA", 5},
     };
-    for (const auto& [languages, lang, russian] : cases) {
+    for (const auto& [languages, lang, row] : cases) {
         const auto value = [](const char* v) { return v ? std::optional<std::string>(v) : std::nullopt; };
         test::ScopedEnv language("LANGUAGE", value(languages)), all("LC_ALL", {}), messages("LC_MESSAGES", {});
         test::ScopedEnv locale("LANG", value(lang));
-        EXPECT_EQ(menuTitleForEnvironment(FinderAction::extract),
-                  russian ? TARVO_FINDER_EXTRACT_TITLE_RU : TARVO_FINDER_EXTRACT_TITLE)
+        const TarvoFinderTitles& titles = tarvo_finder_titles[row];
+        EXPECT_EQ(menuTitleForEnvironment(FinderAction::compress), titles.compress);
+        EXPECT_EQ(menuTitleForEnvironment(FinderAction::extract), titles.extract);
+        EXPECT_EQ(menuTitleForEnvironment(FinderAction::test), titles.test)
             << (languages ? languages : "-") << " " << (lang ? lang : "-");
     }
+    // Each of the application's seven languages has titles of its own.
+    std::set<std::string_view> titles;
+    for (const engine::AppLanguage language : engine::AppLanguage::allCases()) {
+        titles.insert(menuTitle(FinderAction::test, {std::string(language.rawValue())}));
+    }
+    EXPECT_EQ(titles.size(), engine::AppLanguage::allCases().size());
+    EXPECT_EQ(menuTitle(FinderAction::extract, {"de-at", "ru"}), "Mit Tarvo entpacken");
 }
 
 TEST(FinderRules, TarvoBesideTheHelperComesBeforeThePath)

@@ -114,7 +114,7 @@ Items menu(std::initializer_list<TestFileInfo*> files, const std::function<void(
         char* label = nullptr;
         g_object_get(node->data, "name", &name, "label", &label, nullptr);
         result.emplace_back(name, label);
-        if (activate && result.back().first == "TarvoMenuProvider::extract") {
+        if (activate && result.back().first == "TarvoMenuProvider::test") {
             activate(NAUTILUS_MENU_ITEM(node->data));
         }
         g_free(name);
@@ -125,12 +125,13 @@ Items menu(std::initializer_list<TestFileInfo*> files, const std::function<void(
     return result;
 }
 
-TEST(NautilusModule, CompressForLocalItemsExtractOnlyWhenAllAreArchiveFilesInTheHelpersLanguage)
+TEST(NautilusModule, CompressForLocalItemsExtractAndTestOnlyWhenAllAreArchiveFilesInTheHelpersLanguage)
 {
     ASSERT_NE(provider(), nullptr);
     test::ScopedEnv all("LC_ALL", "C");
     const Items both{{"TarvoMenuProvider::compress", "Compress with Tarvo"},
-                     {"TarvoMenuProvider::extract", "Extract with Tarvo"}};
+                     {"TarvoMenuProvider::extract", "Extract with Tarvo"},
+                     {"TarvoMenuProvider::test", "Test with Tarvo"}};
     const Items compress{both[0]};
     EXPECT_EQ(menu({file("file:///d/A.ZIP"), file("file:///d/b.Rar"), file("file:///d/c.7z")}), both);
     EXPECT_EQ(menu({file("file:///d/A.zip"), file("file:///d/notes.txt")}), compress);
@@ -147,14 +148,16 @@ TEST(NautilusModule, CompressForLocalItemsExtractOnlyWhenAllAreArchiveFilesInThe
     // The module reads the environment as the helper's rules do.
     const char* environments[][2] = {{nullptr, "ru_RU.UTF-8"}, {nullptr, "uk_UA"}, {nullptr, "en_RU"},
                                      {nullptr, nullptr},       {"de:ru", "ru_RU"}, {"C:ru_RU", "en_US"},
-                                     {"ru", "C.UTF-8"},        {":ru", "POSIX"},   {":ru_UA", "en_US"}};
+                                     {"ru", "C.UTF-8"},        {":ru", "POSIX"},   {":ru_UA", "en_US"},
+                                     {nullptr, "ja_JP.UTF-8"}, {"zh_TW", "fr_FR"}, {"x:es", "de_DE"}};
     for (const auto& [languages, locale] : environments) {
         const auto value = [](const char* v) { return v ? std::optional<std::string>(v) : std::nullopt; };
         test::ScopedEnv language("LANGUAGE", value(languages)), unset("LC_ALL", {}),
             messages("LC_MESSAGES", value(locale));
         EXPECT_EQ(menu({file("file:///d/a.zip")}),
                   (Items{{both[0].first, std::string(menuTitleForEnvironment(FinderAction::compress))},
-                         {both[1].first, std::string(menuTitleForEnvironment(FinderAction::extract))}}))
+                         {both[1].first, std::string(menuTitleForEnvironment(FinderAction::extract))},
+                         {both[2].first, std::string(menuTitleForEnvironment(FinderAction::test))}}))
             << (languages ? languages : "-") << " " << (locale ? locale : "-");
     }
 }
@@ -188,7 +191,7 @@ TEST(NautilusModule, AnItemRunsTheHelperWithEachPathAsOneArgumentWithoutWaiting)
         g_usleep(20'000);
     }
     EXPECT_EQ(test::readFile(record),
-              std::string(TARVO_FINDER_HELPER) + "\nextract\n" + paths[0] + "\n" + paths[1] + "\n" + paths[2] + "\n");
+              std::string(TARVO_FINDER_HELPER) + "\ntest\n" + paths[0] + "\n" + paths[1] + "\n" + paths[2] + "\n");
 }
 
 } // namespace

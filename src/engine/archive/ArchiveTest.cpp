@@ -85,24 +85,17 @@ std::vector<std::string> unzipDamaged(const Outcome& outcome, const fs::path& ar
     return names;
 }
 
-TestReport testZip(const fs::path& archive, const std::optional<std::string>& password, const RarSupport& support,
-                   const RunControl& control, std::string_view encoding)
-{
-    const Outcome outcome = check("/usr/bin/unzip", {"-t", ArchiveEngine::unzipLiteral(archive.string())}, password,
-                                  PasswordRoute::terminal, control);
-    TestReport report;
-    report.damaged = unzipDamaged(outcome, archive, password, support, control, encoding);
-    // 1 is a warning (such as bytes before the archive) with every member read and sound.
-    report.sound = report.damaged.empty() && outcome.captured.status <= 1;
-    return report;
-}
-
 // "ERROR: CRC Failed : NAME", "ERROR: Data Error : NAME", ...
 TestReport testSevenZip(const fs::path& tool, const fs::path& archive, const std::optional<std::string>& password,
                         const RunControl& control)
 {
-    const Outcome outcome = check(tool, {"t", "-y", "-bso1", "-bse1", "-bsp0", "--", archive.string()}, password,
-                                  PasswordRoute::standardInput, control);
+    // Without a password, a bare "-p" keeps 7-Zip from asking for one, so that it says it needs one.
+    std::vector<std::string> arguments = {"t", "-y", "-bso1", "-bse1", "-bsp0"};
+    if (!password) {
+        arguments.push_back("-p");
+    }
+    arguments.insert(arguments.end(), {"--", archive.string()});
+    const Outcome outcome = check(tool, std::move(arguments), password, PasswordRoute::standardInput, control);
     TestReport report;
     for (const std::string& line : outcome.lines) {
         if (const auto colon = line.find(" : "); line.starts_with("ERROR: ") && colon != std::string::npos) {
@@ -110,6 +103,22 @@ TestReport testSevenZip(const fs::path& tool, const fs::path& archive, const std
         }
     }
     report.sound = report.damaged.empty() && outcome.captured.status == 0;
+    return report;
+}
+
+TestReport testZip(const fs::path& archive, const std::optional<std::string>& password, const RarSupport& support,
+                   const RunControl& control, std::string_view encoding)
+{
+    const Outcome outcome = check("/usr/bin/unzip", {"-t", ArchiveEngine::unzipLiteral(archive.string())}, password,
+                                  PasswordRoute::terminal, control);
+    // 81: members unzip cannot read (AES, newer methods), which 7-Zip reads, as for extraction.
+    if (outcome.captured.status == 81 && support.sevenZip) {
+        return testSevenZip(*support.sevenZip, archive, password, control);
+    }
+    TestReport report;
+    report.damaged = unzipDamaged(outcome, archive, password, support, control, encoding);
+    // 1 is a warning (such as bytes before the archive) with every member read and sound.
+    report.sound = report.damaged.empty() && outcome.captured.status <= 1;
     return report;
 }
 

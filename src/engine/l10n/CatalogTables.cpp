@@ -117,7 +117,7 @@ constexpr std::array<CatalogPair, kTextCount> kGerman = std::to_array<CatalogPai
     {"Show in the file manager when finished", "Nach Abschluss im Dateimanager zeigen"},
     {"Show in File Manager", "Im Dateimanager zeigen"},
     {"In your file manager, right-click files for Compress with Tarvo or Extract with Tarvo. If the items are missing, press Add to file manager.",
-     "Klicken Sie im Dateimanager mit der rechten Maustaste auf Dateien und wählen Sie „Compress with Tarvo“ oder „Extract with Tarvo“. Fehlen diese Einträge, klicken Sie auf „Zum Dateimanager hinzufügen“."},
+     "Klicken Sie im Dateimanager mit der rechten Maustaste auf Dateien und wählen Sie „Mit Tarvo komprimieren“ oder „Mit Tarvo entpacken“. Fehlen diese Einträge, klicken Sie auf „Zum Dateimanager hinzufügen“."},
     {"Add to file manager", "Zum Dateimanager hinzufügen"},
     {"A free archiver for Linux. It creates and extracts ZIP, RAR, 7Z, and tar.gz.",
      "Ein kostenloses Archivprogramm für Linux. Es erstellt und entpackt ZIP, RAR, 7Z und tar.gz."},
@@ -156,6 +156,7 @@ constexpr std::array<CatalogPair, kTextCount> kGerman = std::to_array<CatalogPai
     {"Test each new archive after creating it", "Jedes neue Archiv nach dem Erstellen testen"},
     {"Name encoding:", "Kodierung der Namen:"},
     {"Auto (%1)", "Automatisch (%1)"},
+    {"No errors found in any of the archives.", "In keinem der Archive wurden Fehler gefunden."},
 });
 // clang-format on
 
@@ -259,7 +260,7 @@ constexpr std::array<CatalogPair, kTextCount> kChinese = std::to_array<CatalogPa
     {"Show in the file manager when finished", "完成后在文件管理器中显示"},
     {"Show in File Manager", "在文件管理器中显示"},
     {"In your file manager, right-click files for Compress with Tarvo or Extract with Tarvo. If the items are missing, press Add to file manager.",
-     "在文件管理器中右键点击文件，选择“Compress with Tarvo”或“Extract with Tarvo”。如果没有这些项目，请点击“添加到文件管理器”。"},
+     "在文件管理器中右键点击文件，选择“用 Tarvo 压缩”或“用 Tarvo 解压”。如果没有这些项目，请点击“添加到文件管理器”。"},
     {"Add to file manager", "添加到文件管理器"},
     {"A free archiver for Linux. It creates and extracts ZIP, RAR, 7Z, and tar.gz.",
      "一款适用于 Linux 的免费压缩工具，可创建和解压 ZIP、RAR、7Z 和 tar.gz。"},
@@ -297,6 +298,7 @@ constexpr std::array<CatalogPair, kTextCount> kChinese = std::to_array<CatalogPa
     {"Test each new archive after creating it", "创建后测试每个新归档"},
     {"Name encoding:", "文件名编码："},
     {"Auto (%1)", "自动（%1）"},
+    {"No errors found in any of the archives.", "所有归档均未发现错误。"},
 });
 // clang-format on
 
@@ -408,7 +410,7 @@ constexpr std::array<CatalogPair, kTextCount> kJapanese = std::to_array<CatalogP
     {"Show in the file manager when finished", "完了後にファイルマネージャで表示"},
     {"Show in File Manager", "ファイルマネージャで表示"},
     {"In your file manager, right-click files for Compress with Tarvo or Extract with Tarvo. If the items are missing, press Add to file manager.",
-     "ファイルマネージャでファイルを右クリックし、「Compress with Tarvo」または「Extract with Tarvo」を選びます。項目がない場合は、「ファイルマネージャに追加」を押してください。"},
+     "ファイルマネージャでファイルを右クリックし、「Tarvo で圧縮」または「Tarvo で展開」を選びます。項目がない場合は、「ファイルマネージャに追加」を押してください。"},
     {"Add to file manager", "ファイルマネージャに追加"},
     {"A free archiver for Linux. It creates and extracts ZIP, RAR, 7Z, and tar.gz.",
      "Linux 用の無料アーカイバ。ZIP、RAR、7Z、tar.gz の作成と展開ができます。"},
@@ -447,6 +449,7 @@ constexpr std::array<CatalogPair, kTextCount> kJapanese = std::to_array<CatalogP
     {"Test each new archive after creating it", "作成した各アーカイブをテストする"},
     {"Name encoding:", "ファイル名の文字コード:"},
     {"Auto (%1)", "自動 (%1)"},
+    {"No errors found in any of the archives.", "どのアーカイブにもエラーは見つかりませんでした。"},
 });
 // clang-format on
 
@@ -561,7 +564,7 @@ constexpr std::array<CatalogPair, kTextCount> kFrench = std::to_array<CatalogPai
     {"Show in the file manager when finished", "Afficher dans le gestionnaire de fichiers une fois terminé"},
     {"Show in File Manager", "Afficher dans le gestionnaire de fichiers"},
     {"In your file manager, right-click files for Compress with Tarvo or Extract with Tarvo. If the items are missing, press Add to file manager.",
-     "Dans votre gestionnaire de fichiers, faites un clic droit sur des fichiers et choisissez « Compress with Tarvo » ou « Extract with Tarvo ». Si ces éléments manquent, cliquez sur « Ajouter au gestionnaire de fichiers »."},
+     "Dans votre gestionnaire de fichiers, faites un clic droit sur des fichiers et choisissez « Compresser avec Tarvo » ou « Extraire avec Tarvo ». Si ces éléments manquent, cliquez sur « Ajouter au gestionnaire de fichiers »."},
     {"Add to file manager", "Ajouter au gestionnaire de fichiers"},
     {"A free archiver for Linux. It creates and extracts ZIP, RAR, 7Z, and tar.gz.",
      "Un archiveur gratuit pour Linux. Il crée et extrait les formats ZIP, RAR, 7Z et tar.gz."},
@@ -600,6 +603,7 @@ constexpr std::array<CatalogPair, kTextCount> kFrench = std::to_array<CatalogPai
     {"Test each new archive after creating it", "Tester chaque nouvelle archive après sa création"},
     {"Name encoding:", "Encodage des noms :"},
     {"Auto (%1)", "Automatique (%1)"},
+    {"No errors found in any of the archives.", "Aucune des archives ne contient d’erreur."},
 });
 // clang-format on
 
@@ -712,7 +716,7 @@ constexpr std::array<CatalogPair, kTextCount> kSpanish = std::to_array<CatalogPa
     {"Show in the file manager when finished", "Mostrar en el gestor de archivos al terminar"},
     {"Show in File Manager", "Mostrar en el gestor de archivos"},
     {"In your file manager, right-click files for Compress with Tarvo or Extract with Tarvo. If the items are missing, press Add to file manager.",
-     "En su gestor de archivos, haga clic con el botón derecho en los archivos y elija «Compress with Tarvo» o «Extract with Tarvo». Si no aparecen, pulse «Añadir al gestor de archivos»."},
+     "En su gestor de archivos, haga clic con el botón derecho en los archivos y elija «Comprimir con Tarvo» o «Extraer con Tarvo». Si no aparecen, pulse «Añadir al gestor de archivos»."},
     {"Add to file manager", "Añadir al gestor de archivos"},
     {"A free archiver for Linux. It creates and extracts ZIP, RAR, 7Z, and tar.gz.",
      "Un compresor gratuito para Linux. Crea y extrae ZIP, RAR, 7Z y tar.gz."},
@@ -751,6 +755,7 @@ constexpr std::array<CatalogPair, kTextCount> kSpanish = std::to_array<CatalogPa
     {"Test each new archive after creating it", "Probar cada archivo nuevo después de crearlo"},
     {"Name encoding:", "Codificación de los nombres:"},
     {"Auto (%1)", "Automática (%1)"},
+    {"No errors found in any of the archives.", "No se encontraron errores en ninguno de los archivos."},
 });
 // clang-format on
 

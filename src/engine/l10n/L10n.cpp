@@ -92,6 +92,27 @@ std::string L10n::compressing(std::string_view name)
     return joined("Archiving ", name);
 }
 
+std::string L10n::testing(std::string_view name)
+{
+    switch (language()) {
+    case AppLanguage::russian:
+        return joined("Проверяю ", name);
+    case AppLanguage::english:
+        return joined("Testing ", name);
+    case AppLanguage::german:
+        return joined("Teste ", name);
+    case AppLanguage::chinese:
+        return joined("正在测试 ", name);
+    case AppLanguage::japanese:
+        return joined(name, " をテスト中");
+    case AppLanguage::french:
+        return joined("Test de ", name);
+    case AppLanguage::spanish:
+        return joined("Probando ", name);
+    }
+    return joined("Testing ", name);
+}
+
 std::string L10n::made(std::string_view name)
 {
     switch (language()) {

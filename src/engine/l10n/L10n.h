@@ -25,6 +25,7 @@ public:
 
     static std::string extracting(std::string_view name);
     static std::string compressing(std::string_view name);
+    static std::string testing(std::string_view name);
     static std::string made(std::string_view name);
     static std::string rarBundleMissing(std::string_view name);
     static std::string toolExited(std::string_view tool, std::int32_t status);

@@ -268,6 +268,8 @@ constexpr std::array<TextForms, kTextCount> kForms = std::to_array<TextForms>({
     {"Кодировка имён:", "Name encoding:"},
     // automaticEncoding
     {"Авто (%1)", "Auto (%1)"},
+    // testFoundNoErrorsInAny
+    {"Ни в одном из архивов ошибок не найдено.", "No errors found in any of the archives."},
 });
 // clang-format on
 

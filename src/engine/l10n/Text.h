@@ -135,9 +135,11 @@ enum class Text : std::uint8_t
     // The preview's picker of the encoding a ZIP's names are read in; "%1" is the one detected.
     nameEncoding,
     automaticEncoding,
+    // What a test of several archives from the file manager found when all are sound.
+    testFoundNoErrorsInAny,
 };
 
-inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::automaticEncoding) + 1;
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::testFoundNoErrorsInAny) + 1;
 
 struct TextForms
 {

@@ -24,6 +24,7 @@ DropIntent DropIntent::resolve(const std::vector<std::filesystem::path>& items, 
     case WorkAction::Kind::extract:
     case WorkAction::Kind::extractConfirmed:
     case WorkAction::Kind::extractFile:
+    case WorkAction::Kind::test:
         break;
     }
     return extract(count);

@@ -17,6 +17,8 @@ public:
         automatic,
         compress,
         extract,
+        // Reads the archives through, writing nothing.
+        test,
     };
 
     // Archive path -> password, as collected by the preview.
@@ -42,6 +44,7 @@ public:
     static WorkAction automatic() { return WorkAction(Kind::automatic); }
     static WorkAction compress() { return WorkAction(Kind::compress); }
     static WorkAction extract() { return WorkAction(Kind::extract); }
+    static WorkAction test() { return WorkAction(Kind::test); }
 
     Kind kind() const noexcept { return m_kind; }
     // Empty unless the kind carries them.

@@ -1,6 +1,6 @@
 /* The Nautilus extension (API 4, Nautilus 43 and later): "Compress with Tarvo" for local files and
-   folders, "Extract with Tarvo" when every selected item is a zip, rar or 7z file. An item runs
-   tarvo-finder, which holds the rest of the logic; Nautilus never waits for it. */
+   folders, "Extract with Tarvo" and "Test with Tarvo" when every selected item is a zip, rar or 7z file.
+   An item runs tarvo-finder, which holds the rest of the logic; Nautilus never waits for it. */
 #include "FinderTexts.h"
 #include "TarvoHelperPath.h"
 
@@ -50,9 +50,16 @@ static size_t language_length(const char* name, size_t length)
     return n;
 }
 
-static gboolean names_russian(const char* name, size_t length)
+/* The titles in the language a locale name begins with, as the application matches it ("zh_TW" is
+   Chinese too); English for a language it does not speak. */
+static const TarvoFinderTitles* titles_for(const char* name, size_t length)
 {
-    return length >= 2 && g_ascii_tolower(name[0]) == 'r' && g_ascii_tolower(name[1]) == 'u';
+    for (size_t i = 1; length >= 2 && i < G_N_ELEMENTS(tarvo_finder_titles); i++) {
+        if (g_ascii_strncasecmp(tarvo_finder_titles[i].locale, name, 2) == 0) {
+            return &tarvo_finder_titles[i];
+        }
+    }
+    return &tarvo_finder_titles[0];
 }
 
 static const char* environment(const char* name)
@@ -61,10 +68,11 @@ static const char* environment(const char* name)
     return value != NULL ? value : "";
 }
 
-/* The first preferred language, read as the application reads it (gettext's order): LANGUAGE's list
-   first unless the locale is explicitly C, then LC_ALL, LC_MESSAGES, LANG. Read at every menu, so that
-   a changed session language shows without restarting Nautilus. */
-static gboolean prefers_russian(void)
+/* The titles in the first preferred language, read as the application reads it (gettext's order):
+   LANGUAGE's list first unless the locale is explicitly C, then LC_ALL, LC_MESSAGES, LANG; English when
+   the application does not speak it. Read at every menu, so that a changed session language shows
+   without restarting Nautilus. */
+static const TarvoFinderTitles* preferred_titles(void)
 {
     const char* locale = environment("LC_ALL");
     if (*locale == '\0') {
@@ -83,7 +91,7 @@ static gboolean prefers_russian(void)
             const size_t length = end != NULL ? (size_t)(end - item) : strlen(item);
             const size_t language = language_length(item, length);
             if (language > 0) {
-                return names_russian(item, language);
+                return titles_for(item, language);
             }
             if (end == NULL) {
                 break;
@@ -91,7 +99,7 @@ static gboolean prefers_russian(void)
             item = end + 1;
         }
     }
-    return names_russian(locale, locale_language);
+    return titles_for(locale, locale_language);
 }
 
 static gboolean is_archive_name(const char* path)
@@ -171,14 +179,13 @@ static GList* get_file_items(NautilusMenuProvider* provider, GList* files)
     }
     GList* items = NULL;
     if (paths->len > 0) {
-        const gboolean russian = prefers_russian();
-        const char* compress = russian ? TARVO_FINDER_COMPRESS_TITLE_RU : TARVO_FINDER_COMPRESS_TITLE;
-        const char* extract = russian ? TARVO_FINDER_EXTRACT_TITLE_RU : TARVO_FINDER_EXTRACT_TITLE;
+        const TarvoFinderTitles* titles = preferred_titles();
         g_ptr_array_add(paths, NULL);
         char** list = (char**)paths->pdata;
-        items = g_list_append(items, menu_item("compress", compress, list));
+        items = g_list_append(items, menu_item("compress", titles->compress, list));
         if (archives) {
-            items = g_list_append(items, menu_item("extract", extract, list));
+            items = g_list_append(items, menu_item("extract", titles->extract, list));
+            items = g_list_append(items, menu_item("test", titles->test, list));
         }
     }
     g_ptr_array_unref(paths);
