@@ -3,6 +3,7 @@
 #include "l10n/L10n.h"
 #include "tools/ProgressParser.h"
 #include "tools/ToolLocator.h"
+#include "util/AppPaths.h"
 #include "util/Uuid.h"
 
 #include <QMetaObject>
@@ -46,6 +47,10 @@ AppModel::AppModel(Options options, QObject* parent)
                      : std::make_unique<QSettings>(options.settingsFile, QSettings::IniFormat);
     // A tool run holds a worker for its whole length; a re-listing may run beside a job.
     m_workers.setMaxThreadCount(4);
+    // What drags unpacked in a run that ended without cleaning up goes at the start of the next.
+    const std::filesystem::path dragRoot = AppPaths::cacheDirectory() / "drag";
+    m_dragSpace = std::make_unique<ScratchSpace>(dragRoot);
+    m_workers.start([dragRoot] { ScratchSpace::sweep(dragRoot); });
 
     loadSettings();
     loadHistory();
@@ -94,6 +99,10 @@ AppModel::~AppModel()
             session->cancel();
         }
     }
+    for (const auto& session : m_dragSessions) {
+        session->cancel();
+    }
+    // Then the drag space goes with everything unpacked in it.
     m_workers.waitForDone();
 }
 
@@ -183,6 +192,9 @@ void AppModel::cancel()
 {
     if (m_session) {
         m_session->cancel();
+    }
+    for (const auto& session : m_dragSessions) {
+        session->cancel();
     }
 }
 

@@ -11,6 +11,7 @@
 #include "tools/ArchiveSession.h"
 #include "tools/ProcessRunner.h"
 #include "tools/RarSupport.h"
+#include "util/ScratchSpace.h"
 #include "vocabulary/ArchiveFormat.h"
 #include "vocabulary/CompressionLevel.h"
 #include "vocabulary/JobKind.h"
@@ -154,7 +155,7 @@ public:
     bool acceptsDrop() const { return !m_isWorking && !m_extractPreview; }
     void pickAndCompress();
     void pickAndExtract();
-    // Stops the running job's tool; queued jobs still run.
+    // Stops the running job's tool and any unpacking for a drag; queued jobs still run.
     void cancel();
 
     // The preview sheet. A typed password clears the notice.
@@ -169,6 +170,13 @@ public:
     void extractOne(const engine::ArchivePreviewItem& item, const engine::ArchiveEntry& entry);
     // The sheet's Cancel.
     void closePreview();
+    // Entries of the item dragged out of the preview, unpacked with its typed password into a
+    // private folder of their own: their file URLs, or none when they could not be unpacked (the
+    // notice says why). The folder stays until the preview closes or Tarvo quits, since the drop
+    // target may still be copying from it after the drop.
+    QCoro::Task<QList<QUrl>> unpackForDrag(std::string itemID, std::vector<engine::ArchiveEntry> entries);
+    // The item whose entries are being unpacked for a drag.
+    const std::optional<std::string>& unpackingID() const { return m_unpackingID; }
 
     // History.
     void remove(const engine::ArchiveRecord& record);
@@ -216,6 +224,7 @@ Q_SIGNALS:
     void listingIDChanged();
     // previewTests or testingID changed.
     void previewTestsChanged();
+    void unpackingIDChanged();
     void progressDoneChanged();
     void progressTotalChanged();
     void progressPercentChanged();
@@ -297,6 +306,10 @@ private:
     // The password typed in the preview for this item, or an empty one.
     QString typedPassword(const std::string& itemID) const;
     QCoro::Task<> extractFile(Work work, std::string path, std::string password, std::string encoding);
+    // Stops the unpacking for drags and removes what they unpacked.
+    void releaseDragFolders();
+    // Removes the folders on a worker.
+    void removeLater(std::vector<std::filesystem::path> folders);
 
     // Persistence.
     void loadSettings();
@@ -333,6 +346,7 @@ private:
     std::optional<std::string> m_listingID;
     std::map<std::string, PreviewTest> m_previewTests;
     std::optional<std::string> m_testingID;
+    std::optional<std::string> m_unpackingID;
     qint64 m_progressDone = 0;
     qint64 m_progressTotal = 0;
     int m_progressPercent = -1;
@@ -347,6 +361,11 @@ private:
     // A re-listing started while no job runs, so that quitting can stop it.
     std::shared_ptr<engine::ArchiveSession> m_listingSession;
     std::shared_ptr<engine::ArchiveSession> m_testSession;
+    // Where drags out of the preview unpack: the sessions still unpacking, and the folders that hold
+    // what they unpacked for the preview on show.
+    std::unique_ptr<engine::ScratchSpace> m_dragSpace;
+    std::vector<std::shared_ptr<engine::ArchiveSession>> m_dragSessions;
+    std::vector<std::filesystem::path> m_dragFolders;
     std::shared_ptr<ProgressGate> m_progressGate;
     // Takes the ticks counted on the tools' threads that have not reached the model yet.
     std::function<long long()> m_flushTicks;

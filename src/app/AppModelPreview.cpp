@@ -5,6 +5,7 @@
 #include "archive/ArchiveEngine.h"
 #include "archive/ArchiveSafety.h"
 #include "l10n/L10n.h"
+#include "util/FileSystem.h"
 #include "util/Uuid.h"
 #include "vocabulary/ArchiveError.h"
 #include "vocabulary/ArchiveKind.h"
@@ -123,6 +124,7 @@ QCoro::Task<> AppModel::presentPreview(Work work)
         items.push_back(std::move(item));
     }
 
+    releaseDragFolders();
     assign(m_previewPasswords, {}, &AppModel::previewPasswordsChanged);
     assign(m_previewNotice, std::optional<QString>(), &AppModel::previewNoticeChanged);
     assign(m_extractPreview, std::optional<ExtractPreview>(ExtractPreview{makeUuid(), std::move(items)}),
@@ -336,6 +338,7 @@ void AppModel::closePreview()
     m_testingID.reset();
     m_previewTests.clear();
     Q_EMIT previewTestsChanged();
+    releaseDragFolders();
     assign(m_extractPreview, std::optional<ExtractPreview>(), &AppModel::extractPreviewChanged);
     assign(m_previewPasswords, {}, &AppModel::previewPasswordsChanged);
     assign(m_previewNotice, std::optional<QString>(), &AppModel::previewNoticeChanged);
@@ -354,6 +357,106 @@ void AppModel::extractOne(const ArchivePreviewItem& item, const ArchiveEntry& en
         return;
     }
     enqueuePaths({item.url}, true, WorkAction::extractFile(entry.path, password.toStdString(), item.chosenEncoding), 0);
+}
+
+QCoro::Task<QList<QUrl>> AppModel::unpackForDrag(std::string itemID, std::vector<ArchiveEntry> entries)
+{
+    QPointer<AppModel> self(this);
+    const ArchivePreviewItem* item = findItem(m_extractPreview, itemID);
+    if (item == nullptr || entries.empty()) {
+        co_return {};
+    }
+    const QString password = typedPassword(itemID);
+    if (item->needsPassword && isBlank(password)) {
+        assign(m_previewNotice, std::optional<QString>(qtext(L10n::text(Text::enterPasswordForProtected))),
+               &AppModel::previewNoticeChanged);
+        co_return {};
+    }
+    const fs::path archive = item->url;
+    const std::string encoding = item->chosenEncoding;
+    const auto session = std::make_shared<ArchiveSession>();
+    m_dragSessions.push_back(session);
+    assign(m_unpackingID, std::optional<std::string>(itemID), &AppModel::unpackingIDChanged);
+    assign(m_previewNotice, std::optional<QString>(), &AppModel::previewNoticeChanged);
+
+    fs::path folder;
+    std::vector<fs::path> paths;
+    std::exception_ptr failure;
+    try {
+        // Made here, on the main thread, so that the preview's closing finds every folder.
+        folder = m_dragSpace->makeFolder();
+        auto unpacking = runOn(&m_workers, [archive, entries, folder, tools = m_tools,
+                                            password = password.toStdString(), encoding, session] {
+            std::vector<fs::path> unpacked;
+            for (const ArchiveEntry& entry : entries) {
+                unpacked.push_back(ArchiveEngine::extractEntryInto(archive, entry.path, folder, tools, password,
+                                                                   RunControl{session, {}}, entry.isDirectory,
+                                                                   encoding));
+            }
+            return unpacked;
+        });
+        paths = co_await unpacking;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self) {
+        co_return {};
+    }
+    std::erase(m_dragSessions, session);
+    if (m_unpackingID == itemID) {
+        assign(m_unpackingID, std::optional<std::string>(), &AppModel::unpackingIDChanged);
+    }
+    const bool cancelled = session->isCancelled();
+    if (!folder.empty()) {
+        // What a drop may still be copying stays as long as the preview; the rest goes now.
+        if (failure || cancelled) {
+            removeLater({folder});
+        } else {
+            m_dragFolders.push_back(folder);
+        }
+    }
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& error) {
+            if (!isCancellation(error) && findItem(m_extractPreview, itemID) != nullptr) {
+                assign(m_previewNotice, std::optional<QString>(qtext(describeError(error))),
+                       &AppModel::previewNoticeChanged);
+            }
+        } catch (...) {
+        }
+        co_return {};
+    }
+    if (cancelled) {
+        co_return {};
+    }
+    QList<QUrl> urls;
+    for (const fs::path& path : paths) {
+        urls << QUrl::fromLocalFile(QString::fromStdString(path.string()));
+    }
+    co_return urls;
+}
+
+void AppModel::releaseDragFolders()
+{
+    for (const auto& session : m_dragSessions) {
+        session->cancel();
+    }
+    m_dragSessions.clear();
+    removeLater(std::exchange(m_dragFolders, {}));
+}
+
+void AppModel::removeLater(std::vector<fs::path> folders)
+{
+    if (folders.empty()) {
+        return;
+    }
+    // A large entry takes a while to delete: the window goes on meanwhile.
+    m_workers.start([folders = std::move(folders)] {
+        for (const fs::path& folder : folders) {
+            removeTree(folder);
+        }
+    });
 }
 
 QCoro::Task<> AppModel::extractFile(Work work, std::string path, std::string password, std::string encoding)

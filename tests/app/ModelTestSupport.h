@@ -20,7 +20,7 @@ inline void PrintTo(const Banner& banner, std::ostream* out)
 
 namespace tarvo::test {
 
-// A model in a home of its own: settings, history and tool folder under a temporary folder, the
+// A model in a home of its own: settings, history, cache and tool folder under a temporary folder, the
 // interface in English, and fake desktop pieces the test can answer and inspect.
 class ModelTest : public ::testing::Test
 {
@@ -55,6 +55,7 @@ protected:
     std::filesystem::path m_home = m_temp.path();
     ScopedEnv m_data{"XDG_DATA_HOME", (m_home / "data").string()};
     ScopedEnv m_config{"XDG_CONFIG_HOME", (m_home / "config").string()};
+    ScopedEnv m_cache{"XDG_CACHE_HOME", (m_home / "cache").string()};
     ScopedEnv m_language{"LANGUAGE", std::string("en")};
     FakePlatform fakes;
 

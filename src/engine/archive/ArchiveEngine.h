@@ -125,6 +125,11 @@ public:
                                               const RarSupport& support, const std::optional<std::string>& password,
                                               const RunControl& control, std::optional<bool> isDirectory = {},
                                               std::string_view encoding = {});
+    // The same, with the new folder made in `directory` instead of beside the archive.
+    static std::filesystem::path extractEntryInto(const std::filesystem::path& archive, std::string_view entryPath,
+                                                  const std::filesystem::path& directory, const RarSupport& support,
+                                                  const std::optional<std::string>& password, const RunControl& control,
+                                                  std::optional<bool> isDirectory = {}, std::string_view encoding = {});
 
     // Reads every member's data through without writing anything. Throws as extraction does for a
     // wrong password, a cancel, a missing tool or a file that is no archive.

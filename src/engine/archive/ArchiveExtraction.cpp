@@ -767,10 +767,11 @@ fs::path unpack(ArchiveKind kind, const fs::path& archive, const fs::path& paren
     }
 }
 
-// One compressed file becomes the file itself, beside the archive and named after it ("notes.txt"
+// One compressed file becomes the file itself, in `parent` and named after the archive ("notes.txt"
 // from "notes.txt.gz"). The data goes through the compressor's own tool to a hidden file, never
 // under a name the archive chooses.
-fs::path decompress(ArchiveKind kind, const fs::path& archive, const RarSupport& support, const RunControl& control)
+fs::path decompress(ArchiveKind kind, const fs::path& archive, const fs::path& parent, const RarSupport& support,
+                    const RunControl& control)
 {
     if (!kind.hasMagic(archive)) {
         throw ArchiveError(ArchiveError::Case::notAnArchive);
@@ -794,7 +795,6 @@ fs::path decompress(ArchiveKind kind, const fs::path& archive, const RarSupport&
     } else {
         throw ArchiveError(ArchiveError::Case::sevenZipUnavailable);
     }
-    const fs::path parent = archive.parent_path();
     const fs::path working = parent / (".tarvo-" + makeUuid());
     run.standardOutputFile = working;
     run.session = control.session;
@@ -914,7 +914,7 @@ fs::path ArchiveEngine::extract(const fs::path& archive, const RarSupport& suppo
     const fs::path path = cleanPath(archive);
     checkArchive(path);
     if (kind.isSingleFile()) {
-        return decompress(kind, path, support, control);
+        return decompress(kind, path, path.parent_path(), support, control);
     }
     const fs::path parent = path.parent_path();
     const std::string base = ArchiveNames::stem(path);
@@ -953,24 +953,28 @@ fs::path ArchiveEngine::extract(const fs::path& archive, const RarSupport& suppo
     }
 }
 
-fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view entryPath, const RarSupport& support,
-                                     const std::optional<std::string>& password, const RunControl& control,
-                                     std::optional<bool> isDirectory, std::string_view encoding)
+namespace {
+
+// extractEntry and extractEntryInto: the new folder goes into `directory`, or beside the archive.
+fs::path extractEntryIn(const fs::path& archive, std::string_view entryPath, const std::optional<fs::path>& directory,
+                        const RarSupport& support, const std::optional<std::string>& password,
+                        const RunControl& control, std::optional<bool> isDirectory, std::string_view encoding)
 {
     const ArchiveKind kind = requireKind(archive);
     const auto entry = ArchiveNames::safeEntry(entryPath);
     if (!entry) {
         throw ArchiveError(ArchiveError::Case::entryCannotBeExtracted);
     }
-    const std::optional<std::string> secret = normalized(password);
+    const std::optional<std::string> secret = ArchiveEngine::normalized(password);
     const fs::path path = cleanPath(archive);
     checkArchive(path);
+    const fs::path parent = directory ? cleanPath(*directory) : path.parent_path();
     if (kind.isSingleFile()) {
         // Its one entry is the whole of it, named after the archive.
         if (*entry != trimmed(ArchiveNames::stem(path))) {
             throw ArchiveError(ArchiveError::Case::entryCannotBeExtracted);
         }
-        return decompress(kind, path, support, control);
+        return decompress(kind, path, parent, support, control);
     }
 
     const bool zipFamily = kind == ArchiveKind::zip || kind == ArchiveKind::jar;
@@ -1011,7 +1015,6 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
         throw cannotExtract;
     }
 
-    const fs::path parent = path.parent_path();
     const std::string base = ArchiveNames::stem(path);
     if (zipFamily && selection.found && selection.isDirectory && !selection.hasDescendants) {
         // unzip fails on a pattern that matches nothing; an empty folder needs no tool.
@@ -1042,6 +1045,23 @@ fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view e
         removeTree(working);
         throw;
     }
+}
+
+} // namespace
+
+fs::path ArchiveEngine::extractEntry(const fs::path& archive, std::string_view entryPath, const RarSupport& support,
+                                     const std::optional<std::string>& password, const RunControl& control,
+                                     std::optional<bool> isDirectory, std::string_view encoding)
+{
+    return extractEntryIn(archive, entryPath, std::nullopt, support, password, control, isDirectory, encoding);
+}
+
+fs::path ArchiveEngine::extractEntryInto(const fs::path& archive, std::string_view entryPath, const fs::path& directory,
+                                         const RarSupport& support, const std::optional<std::string>& password,
+                                         const RunControl& control, std::optional<bool> isDirectory,
+                                         std::string_view encoding)
+{
+    return extractEntryIn(archive, entryPath, directory, support, password, control, isDirectory, encoding);
 }
 
 } // namespace tarvo::engine

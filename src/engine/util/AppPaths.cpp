@@ -26,6 +26,14 @@ std::filesystem::path AppPaths::supportDirectory()
     return base / "Tarvo";
 }
 
+std::filesystem::path AppPaths::cacheDirectory()
+{
+    const char* cacheHome = std::getenv("XDG_CACHE_HOME");
+    std::filesystem::path base =
+        (cacheHome != nullptr && cacheHome[0] == '/') ? std::filesystem::path(cacheHome) : homeDirectory() / ".cache";
+    return base / "Tarvo";
+}
+
 std::filesystem::path AppPaths::toolDirectory()
 {
     return supportDirectory() / "bin";

@@ -12,6 +12,8 @@ public:
     static std::filesystem::path supportDirectory();
     // Where the installer puts the RARLAB tools; named here, created by the installer.
     static std::filesystem::path toolDirectory();
+    // $XDG_CACHE_HOME/Tarvo, by default ~/.cache/Tarvo.
+    static std::filesystem::path cacheDirectory();
     static std::filesystem::path homeDirectory();
 };
 

@@ -1,6 +1,7 @@
 #include "EntryListModel.h"
 
 #include "AppModel.h"
+#include "EntryMimeData.h"
 #include "widgets/Icons.h"
 #include "widgets/Style.h"
 
@@ -51,6 +52,36 @@ const engine::ArchiveEntry* EntryListModel::entry(const QModelIndex& index) cons
         return nullptr;
     }
     return &current->entries[static_cast<std::size_t>(index.row())];
+}
+
+Qt::ItemFlags EntryListModel::flags(const QModelIndex& index) const
+{
+    const Qt::ItemFlags flags = QAbstractListModel::flags(index);
+    return entry(index) != nullptr ? flags | Qt::ItemIsDragEnabled : flags;
+}
+
+QStringList EntryListModel::mimeTypes() const
+{
+    return {QStringLiteral("text/uri-list")};
+}
+
+QMimeData* EntryListModel::mimeData(const QModelIndexList& indexes) const
+{
+    std::vector<engine::ArchiveEntry> entries;
+    for (const QModelIndex& index : indexes) {
+        if (const engine::ArchiveEntry* chosen = entry(index)) {
+            entries.push_back(*chosen);
+        }
+    }
+    if (entries.empty()) {
+        return nullptr;
+    }
+    return new EntryMimeData(m_model, m_itemID, std::move(entries));
+}
+
+Qt::DropActions EntryListModel::supportedDragActions() const
+{
+    return Qt::CopyAction;
 }
 
 QVariant EntryListModel::data(const QModelIndex& index, int role) const

@@ -27,6 +27,11 @@ public:
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
+    // Rows are dragged out as files, unpacked when the drop target asks for them.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
 
     const engine::ArchivePreviewItem* item() const;
     const engine::ArchiveEntry* entry(const QModelIndex& index) const;

@@ -120,6 +120,11 @@ PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->setMouseTracking(true);
+    // Rows go out to a file manager, or anything that takes files, as copies.
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setDragEnabled(true);
+    m_list->setDragDropMode(QAbstractItemView::DragOnly);
+    m_list->setDefaultDropAction(Qt::CopyAction);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 4, 0, 8);
@@ -150,6 +155,7 @@ PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget
     });
     connect(&m_model, &app::AppModel::previewTestsChanged, this, &PreviewSection::refresh);
     connect(&m_model, &app::AppModel::previewPasswordsChanged, this, &PreviewSection::updatePassword);
+    connect(&m_model, &app::AppModel::unpackingIDChanged, this, &PreviewSection::updateBusy);
     connect(m_list, &QListView::doubleClicked, this, &PreviewSection::extract);
     connect(m_list, &QListView::customContextMenuRequested, this, &PreviewSection::showMenu);
     retranslate();
@@ -171,7 +177,7 @@ void PreviewSection::refresh()
     m_showContents->setEnabled(!m_model.listingID());
     m_test->setEnabled(!m_model.listingID() && !m_model.testingID());
     m_encoding->setEnabled(!m_model.listingID());
-    m_busy->setVisible(listing || testing);
+    updateBusy();
     const auto tested = m_model.previewTests().find(m_itemID);
     const bool hasVerdict = !testing && tested != m_model.previewTests().end();
     m_testSound->setVisible(hasVerdict && tested->second.sound);
@@ -230,6 +236,12 @@ void PreviewSection::updateEncoding(const engine::ArchivePreviewItem& item)
         m_encoding->addItem(chosen, chosen);
     }
     m_encoding->setCurrentIndex(chosen.isEmpty() ? 0 : m_encoding->findData(chosen));
+}
+
+void PreviewSection::updateBusy()
+{
+    m_busy->setVisible(m_model.listingID() == m_itemID || m_model.testingID() == m_itemID ||
+                       m_model.unpackingID() == m_itemID);
 }
 
 void PreviewSection::updatePassword()

@@ -42,6 +42,8 @@ public:
 private:
     void updatePassword();
     void updateEncoding(const engine::ArchivePreviewItem& item);
+    // Listing, testing, or unpacking entries for a drag.
+    void updateBusy();
     void showMenu(const QPoint& position);
     void extract(const QModelIndex& index);
     void extractEntry(const engine::ArchiveEntry& entry);

@@ -125,7 +125,9 @@ void TrayPanel::keyPressEvent(QKeyEvent* event)
 
 void TrayPanel::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!hasLocalFile(event->mimeData())) {
+    // Entries dragged out of the preview would be unpacked just to be packed again, in a folder
+    // that goes when the preview closes.
+    if (event->source() != nullptr || !hasLocalFile(event->mimeData())) {
         event->ignore();
         return;
     }
