@@ -81,6 +81,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(wellFormed(name), "a read name is UTF-8");
         require(slashes(name) == slashes(bytes), "reading adds or removes no slash");
         require(!valid || name == bytes, "a UTF-8 name stays as it is");
+        // Component by component: "." and ".." only where they were stored.
+        std::string_view shownRest = name;
+        std::string_view storedRest = bytes;
+        while (true) {
+            const auto shownSlash = shownRest.find('/');
+            const auto storedSlash = storedRest.find('/');
+            const std::string_view shown = shownRest.substr(0, shownSlash);
+            const std::string_view stored = storedRest.substr(0, storedSlash);
+            require((shown != "." && shown != "..") || shown == stored, "no new . or .. component");
+            if (shownSlash == std::string_view::npos || storedSlash == std::string_view::npos) {
+                break;
+            }
+            shownRest.remove_prefix(shownSlash + 1);
+            storedRest.remove_prefix(storedSlash + 1);
+        }
     }
     return 0;
 }

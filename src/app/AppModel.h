@@ -121,9 +121,8 @@ public:
     const std::map<std::string, QString>& previewPasswords() const { return m_previewPasswords; }
     const std::optional<QString>& previewNotice() const { return m_previewNotice; }
     const std::optional<std::string>& listingID() const { return m_listingID; }
-    // What testing an archive of the preview found, by item: its verdict, and whether all is well.
-    // What a test found, kept as found: its sentence is made in the interface language of the
-    // moment it is shown.
+    // What testing an archive of the preview found, by item, kept as found: its sentence is made
+    // in the interface language of the moment it is shown.
     struct PreviewTest
     {
         std::optional<engine::TestReport> report; // absent when the test failed
@@ -164,7 +163,7 @@ public:
     // Reads the item's archive through with the password typed for it, writing nothing.
     void testArchive(const std::string& itemID);
     // Reads the archive's names in `encoding` (empty: the one detected) and lists it again at once;
-    // extracting and testing from the preview then read them so too.
+    // extracting and testing from the preview then read them so too. Not while it is listed or tested.
     void setPreviewEncoding(const std::string& itemID, const std::string& encoding);
     void confirmExtract();
     void extractOne(const engine::ArchivePreviewItem& item, const engine::ArchiveEntry& entry);

@@ -148,7 +148,7 @@ QString AppModel::typedPassword(const std::string& itemID) const
 
 void AppModel::setPreviewEncoding(const std::string& itemID, const std::string& encoding)
 {
-    if (m_listingID || findItem(m_extractPreview, itemID) == nullptr) {
+    if (m_listingID || m_testingID || findItem(m_extractPreview, itemID) == nullptr) {
         return;
     }
     ExtractPreview preview = *m_extractPreview;

@@ -14,6 +14,7 @@
 // Exit statuses: ListerStatus.h.
 #include "lister/ListerStatus.h"
 #include "util/LegacyNames.h"
+#include "util/TextUtil.h"
 
 #include <algorithm>
 #include <archive.h>
@@ -71,39 +72,13 @@ la_int64_t skipAhead(archive*, void* data, la_int64_t count)
     return to < 0 ? 0 : to - from;
 }
 
-// The length of the UTF-8 sequence that starts `text`, or 0 when it is none.
-std::size_t sequenceLength(std::string_view text)
-{
-    const auto lead = static_cast<unsigned char>(text[0]);
-    const std::size_t length = lead < 0x80                    ? 1
-                               : lead >= 0xC2 && lead <= 0xDF ? 2
-                               : lead >= 0xE0 && lead <= 0xEF ? 3
-                               : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                              : 0;
-    if (length == 0 || length > text.size()) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    const auto second = static_cast<unsigned char>(text.size() > 1 ? text[1] : 0);
-    // No overlong forms, no surrogates, nothing beyond U+10FFFF.
-    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
-        (lead == 0xF4 && second > 0x8F)) {
-        return 0;
-    }
-    return length;
-}
-
 // `stored`: bytes that are not UTF-8 are written as backslash escapes too, to be read back exactly.
 void putEscaped(std::string& line, std::string_view text, bool stored = false)
 {
     static constexpr char kHex[] = "0123456789abcdef";
     while (!text.empty()) {
         const auto byte = static_cast<unsigned char>(text[0]);
-        const std::size_t length = sequenceLength(text);
+        const std::size_t length = tarvo::engine::utf8SequenceLength(text);
         if (length == 0 && !stored) {
             line += '%';
             line += kHex[byte >> 4];
@@ -120,8 +95,6 @@ void putEscaped(std::string& line, std::string_view text, bool stored = false)
         }
     }
 }
-
-bool isUtf8(std::string_view text);
 
 std::uint64_t little(const unsigned char* at, int bytes)
 {
@@ -219,7 +192,7 @@ std::string detectedEncoding(const std::vector<CentralName>& central)
 {
     std::string text;
     for (const CentralName& entry : central) {
-        if (!entry.unicode && !isUtf8(entry.name)) {
+        if (!entry.unicode && !tarvo::engine::isValidUtf8(entry.name)) {
             text += entry.name;
             text += '\n';
         }
@@ -255,18 +228,6 @@ const char* storedName(const std::vector<std::string>& stored, std::size_t index
         }
     }
     return name.c_str();
-}
-
-bool isUtf8(std::string_view text)
-{
-    while (!text.empty()) {
-        const std::size_t length = sequenceLength(text);
-        if (length == 0) {
-            return false;
-        }
-        text.remove_prefix(length);
-    }
-    return true;
 }
 
 char typeOf(archive_entry* entry)
@@ -413,7 +374,7 @@ int main(int argc, char** argv)
         if (type == 'l' && link != nullptr && size <= 0 && std::strcmp(argv[2], "tar") != 0) {
             size = static_cast<std::int64_t>(std::strlen(link));
         }
-        const bool legacy = !isUtf8(path) || (link != nullptr && !isUtf8(link));
+        const bool legacy = !tarvo::engine::isValidUtf8(path) || (link != nullptr && !tarvo::engine::isValidUtf8(link));
         foreignNames = foreignNames || (legacy && encoding.empty());
         const std::string shown = legacy ? tarvo::engine::readableName(path, encoding) : std::string();
         line.clear();

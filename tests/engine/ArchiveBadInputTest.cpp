@@ -183,6 +183,25 @@ TEST_F(BadInput, ResultsNobodyElseCanChangeAndNoSpecialFiles)
     EXPECT_EQ(readFile(plain), "mine");
 }
 
+// What is dragged out of the preview goes to another program, which reads through links.
+TEST_F(BadInput, AnEntryDraggedOutIsNeverALink)
+{
+    writeFile(dir / "src" / "Docs" / "a.txt", "alpha");
+    fs::create_symlink("../../../../../../.ssh/id_rsa", dir / "src" / "Docs" / "key.txt");
+    fs::create_symlink("../../../../../../.ssh/id_rsa", dir / "src" / "invoice.pdf");
+    bsdtar({"-cf", (dir / "archives" / "links.tar").string(), "Docs", "invoice.pdf"}, dir / "src");
+    const fs::path archive = dir / "archives" / "links.tar";
+    fs::create_directories(dir / "drag");
+    EXPECT_THROW(ArchiveEngine::extractEntryInto(archive, "invoice.pdf", dir / "drag", tools, std::nullopt, {}),
+                 ArchiveError);
+    const fs::path folder = ArchiveEngine::extractEntryInto(archive, "Docs", dir / "drag", tools, std::nullopt, {});
+    EXPECT_EQ(readFile(folder / "a.txt"), "alpha");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(folder / "key.txt")));
+    // Unpacked beside the archive, a link stays what the archive holds.
+    const fs::path beside = ArchiveEngine::extractEntry(archive, "Docs", tools, std::nullopt, {});
+    EXPECT_TRUE(fs::is_symlink(beside / "key.txt"));
+}
+
 TEST_F(BadInput, AnArchiveThatUnpacksToMoreThanItDeclaresKeepsNothing)
 {
     // A ZIP of 10 MB of zeros that says it holds 1,000 bytes: unzip inflates it all, content.

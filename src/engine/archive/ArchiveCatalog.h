@@ -69,9 +69,9 @@ public:
                                const RarSupport& support, const std::shared_ptr<ArchiveSession>& session,
                                const EntrySink& sink, std::string_view encoding = {});
 
-    // The legacy encoding a listing reads the archive's names in: `encoding` when given, else the
-    // one detected; empty when the names need none or only Tarvo's own lister could tell (it reads
-    // a ZIP's central directory for it, nothing more).
+    // The legacy encoding a listing reads a ZIP's names in: `encoding` when given, else the one
+    // detected; empty when the names need none, for other kinds, and without Tarvo's own lister
+    // (which tells it from the central directory alone).
     static std::string nameEncoding(const std::filesystem::path& archive, const RarSupport& support,
                                     std::string_view encoding, const std::shared_ptr<ArchiveSession>& session = {});
 

@@ -304,6 +304,12 @@ std::function<void(const fs::path&)> secondTool(ArchiveKind kind, const ArchiveE
             runZipFallback(archive, destination, support, password, selection, control);
         };
     }
+    // bsdtar, taken for names in a legacy encoding, lacks methods unzip has (Deflate64, implode):
+    // the files then come out through unzip, their names as near the listing's as unzip leaves them.
+    if ((kind == ArchiveKind::zip || kind == ArchiveKind::jar) && !selection.encoding.empty() &&
+        failure.errorCase() == ArchiveError::Case::toolFailed && failure.tool() == "bsdtar") {
+        return [&](const fs::path& destination) { runUnzip(archive, destination, password, selection, control); };
+    }
     const auto bsdtar = bsdtarTool();
     if (kind == ArchiveKind::rar && unarCannotRead(failure) && bsdtar) {
         return [&, tool = *bsdtar](const fs::path& destination) {
@@ -354,10 +360,9 @@ struct SafeResult
     std::int64_t bytes = 0; // in regular files, each counted once however many names it has
 };
 
-// One folder of makeSafe's walk, read through its descriptor (which it takes over): no path is
-// resolved twice, and none through a link.
 // A name that is not UTF-8 gets the name the listing shows for it, read in `encoding`; another
-// name that reads the same keeps its place, and this one takes a number.
+// name that reads the same keeps its place, and this one takes a number. Where the file system
+// refuses (a folder stored without write permission), the name stays as it was: the files matter more.
 std::string readableOnDisk(int folder, const std::string& name, std::string_view encoding)
 {
     const std::string readable = readableName(name, encoding);
@@ -366,16 +371,28 @@ std::string readableOnDisk(int folder, const std::string& name, std::string_view
         if (::renameat2(folder, name.c_str(), folder, candidate.c_str(), RENAME_NOREPLACE) == 0) {
             return candidate;
         }
+        if (errno == EINVAL || errno == ENOSYS) {
+            // A file system without RENAME_NOREPLACE (NFS, some FUSE ones); the folder is private,
+            // so nothing can appear between the look and the rename.
+            struct stat taken
+            {};
+            if (::fstatat(folder, candidate.c_str(), &taken, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT &&
+                ::renameat(folder, name.c_str(), folder, candidate.c_str()) == 0) {
+                return candidate;
+            }
+            errno = EEXIST;
+        }
         if (errno != EEXIST) {
             break;
         }
     }
-    throw fs::filesystem_error("cannot rename what was unpacked", name,
-                               std::error_code(errno, std::generic_category()));
+    return name;
 }
 
+// One folder of makeSafe's walk, read through its descriptor (which it takes over): no path is
+// resolved twice, and none through a link. Without `keepLinks`, symbolic links are left out too.
 void makeSafeBelow(int folder, const fs::path& shown, SafeResult& result, std::set<std::pair<dev_t, ino_t>>& linked,
-                   std::string_view encoding)
+                   std::string_view encoding, bool keepLinks)
 {
     constexpr mode_t kUnsafe = S_IWGRP | S_IWOTH | S_ISUID | S_ISGID;
     const auto fail = [&](const std::string& name) {
@@ -406,6 +423,9 @@ void makeSafeBelow(int folder, const fs::path& shown, SafeResult& result, std::s
             fail(name);
         }
         if (S_ISLNK(info.st_mode)) {
+            if (!keepLinks && ::unlinkat(folder, name.c_str(), 0) != 0) {
+                fail(name);
+            }
             continue;
         }
         if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
@@ -432,7 +452,7 @@ void makeSafeBelow(int folder, const fs::path& shown, SafeResult& result, std::s
             }
             fail(name);
         }
-        makeSafeBelow(below, shown / name, result, linked, encoding);
+        makeSafeBelow(below, shown / name, result, linked, encoding, keepLinks);
     }
 }
 
@@ -441,7 +461,7 @@ void makeSafeBelow(int folder, const fs::path& shown, SafeResult& result, std::s
 // sockets and devices are left out: a pipe blocks whoever opens it, a device node opens hardware.
 // Tells how many were left out and the bytes in files. The folder is private, so nothing can be swapped meanwhile.
 // Names that are not UTF-8 become the names the listing shows (`encoding`: a ZIP's legacy one).
-SafeResult makeSafe(const fs::path& folder, std::string_view encoding)
+SafeResult makeSafe(const fs::path& folder, std::string_view encoding, bool keepLinks = true)
 {
     SafeResult result;
     std::set<std::pair<dev_t, ino_t>> linked;
@@ -450,7 +470,7 @@ SafeResult makeSafe(const fs::path& folder, std::string_view encoding)
         throw fs::filesystem_error("cannot check what was unpacked", folder,
                                    std::error_code(errno, std::generic_category()));
     }
-    makeSafeBelow(top, folder, result, linked, encoding);
+    makeSafeBelow(top, folder, result, linked, encoding, keepLinks);
     return result;
 }
 
@@ -1030,9 +1050,11 @@ fs::path extractEntryIn(const fs::path& archive, std::string_view entryPath, con
     }
     const fs::path working = unpack(kind, path, parent, base, support, secret, selection, control);
     try {
-        const int leftOut = makeSafe(working, selection.encoding).leftOut;
+        // What is dragged out goes to another program, which would read through a link to wherever
+        // it points (a link named invoice.pdf to ~/.ssh/id_rsa, say): links are left out there.
+        const int leftOut = makeSafe(working, selection.encoding, !directory).leftOut;
         // A tool may end well without writing the entry (7zz with a name that matches nothing), or
-        // it was a pipe or a device.
+        // it was a pipe, a device or, dragged out, a link.
         std::error_code error;
         if (!fs::exists(fs::symlink_status(working / *entry, error))) {
             throw cannotExtract;

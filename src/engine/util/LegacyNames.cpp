@@ -1,5 +1,7 @@
 #include "LegacyNames.h"
 
+#include "TextUtil.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -8,6 +10,8 @@
 namespace tarvo::engine {
 
 namespace {
+
+constexpr std::size_t kNameMax = 255;
 
 struct Known
 {
@@ -63,42 +67,6 @@ std::string_view iconvName(std::string_view encoding)
     return encoding;
 }
 
-std::size_t utf8Length(std::string_view text)
-{
-    const auto lead = static_cast<unsigned char>(text[0]);
-    const std::size_t length = lead < 0x80                    ? 1
-                               : lead >= 0xC2 && lead <= 0xDF ? 2
-                               : lead >= 0xE0 && lead <= 0xEF ? 3
-                               : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                              : 0;
-    if (length == 0 || length > text.size()) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    const auto second = static_cast<unsigned char>(length > 1 ? text[1] : 0);
-    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
-        (lead == 0xF4 && second > 0x8F)) {
-        return 0;
-    }
-    return length;
-}
-
-bool isUtf8(std::string_view text)
-{
-    while (!text.empty()) {
-        const std::size_t length = utf8Length(text);
-        if (length == 0) {
-            return false;
-        }
-        text.remove_prefix(length);
-    }
-    return true;
-}
-
 void appendPercent(std::string& out, unsigned char byte)
 {
     static constexpr char kHex[] = "0123456789abcdef";
@@ -111,7 +79,7 @@ void appendPercent(std::string& out, unsigned char byte)
 void appendEscaped(std::string& out, std::string_view text)
 {
     while (!text.empty()) {
-        const std::size_t length = utf8Length(text);
+        const std::size_t length = utf8SequenceLength(text);
         if (length == 0) {
             appendPercent(out, static_cast<unsigned char>(text[0]));
             text.remove_prefix(1);
@@ -134,9 +102,9 @@ void appendDecoded(std::string& out, std::string_view component, iconv_t convert
         ::iconv(converter, nullptr, nullptr, nullptr, nullptr);
         const std::size_t done = ::iconv(converter, &in, &inLeft, &to, &toLeft);
         const int failure = done == static_cast<std::size_t>(-1) ? errno : 0;
-        // A converter that writes nothing for what it reads, or anything that is not UTF-8, is not trusted.
+        // What a converter writes is trusted only as UTF-8 with no slash and no NUL in it.
         const std::string_view written(buffer.data(), static_cast<std::size_t>(to - buffer.data()));
-        if (isUtf8(written) && written.find('/') == std::string_view::npos &&
+        if (isValidUtf8(written) && written.find('/') == std::string_view::npos &&
             written.find('\0') == std::string_view::npos) {
             out.append(written);
         } else {
@@ -191,13 +159,22 @@ std::optional<std::string> nameEncodingNamed(std::string_view typed)
     if (converter == reinterpret_cast<iconv_t>(-1)) {
         return std::nullopt;
     }
+    // Only encodings that read ASCII as ASCII: names keep their slashes and dots.
+    char sample[] = "a/.";
+    char* in = sample;
+    std::size_t inLeft = 3;
+    char out[16] = {};
+    char* to = out;
+    std::size_t toLeft = sizeof out;
+    const bool ascii = ::iconv(converter, &in, &inLeft, &to, &toLeft) != static_cast<std::size_t>(-1) &&
+                       std::string_view(out, static_cast<std::size_t>(to - out)) == "a/.";
     ::iconv_close(converter);
-    return upper;
+    return ascii ? std::optional<std::string>(upper) : std::nullopt;
 }
 
 std::string readableName(std::string_view stored, std::string_view encoding)
 {
-    if (isUtf8(stored)) {
+    if (isValidUtf8(stored)) {
         return std::string(stored);
     }
     std::string out;
@@ -211,7 +188,7 @@ std::string readableName(std::string_view stored, std::string_view encoding)
         const std::size_t slash = stored.find('/');
         const std::string_view component = stored.substr(0, slash);
         std::string decoded;
-        if (isUtf8(component)) {
+        if (isValidUtf8(component)) {
             decoded = component;
         } else {
             appendDecoded(decoded, component, converter);
@@ -219,6 +196,19 @@ std::string readableName(std::string_view stored, std::string_view encoding)
             if (decoded.empty() || decoded == "." || decoded == "..") {
                 decoded.clear();
                 appendEscaped(decoded, component);
+            }
+            // Read, a name may grow past what a file system takes (255 bytes): it is cut at a
+            // character before its extension, so that the listing and the disk still agree.
+            if (decoded.size() > kNameMax) {
+                const std::size_t dot = decoded.rfind('.');
+                const std::string extension =
+                    dot != std::string::npos && decoded.size() - dot <= 16 ? decoded.substr(dot) : std::string();
+                std::size_t cut = kNameMax - extension.size();
+                while (cut > 0 && (static_cast<unsigned char>(decoded[cut]) & 0xC0) == 0x80) {
+                    --cut;
+                }
+                decoded.resize(cut);
+                decoded += extension;
             }
         }
         out += decoded;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -47,9 +48,16 @@ fs::path ScratchSpace::makeFolder()
     const std::lock_guard guard(m_mutex);
     if (m_run.empty()) {
         fs::create_directories(m_root);
-        if (fs::symlink_status(m_root).type() != fs::file_type::directory) {
+        // Only a folder of the user's own, which nobody else may change: another user could
+        // otherwise swap what is unpacked for a drag before the drop reads it.
+        struct stat info
+        {};
+        if (::lstat(m_root.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid()) {
             throw fs::filesystem_error("cannot create the folder", m_root,
                                        std::make_error_code(std::errc::not_a_directory));
+        }
+        if ((info.st_mode & 077) != 0) {
+            fs::permissions(m_root, fs::perms::owner_all);
         }
         // Locked before it gets the name a sweep looks at, so that no other process's sweep can
         // take it for an abandoned one.

@@ -177,6 +177,13 @@ bool isValidUtf8(std::string_view bytes) noexcept
     return true;
 }
 
+std::size_t utf8SequenceLength(std::string_view text) noexcept
+{
+    std::size_t maximal = 0;
+    return text.empty() ? 0
+                        : sequenceLength(reinterpret_cast<const unsigned char*>(text.data()), text.size(), &maximal);
+}
+
 std::string repairedUtf8(std::string_view bytes)
 {
     if (isValidUtf8(bytes)) {

@@ -142,6 +142,8 @@ inline std::string_view trimmed(std::string_view text) noexcept
 // Valid UTF-8 is returned unchanged; every invalid sequence becomes U+FFFD.
 std::string repairedUtf8(std::string_view bytes);
 bool isValidUtf8(std::string_view bytes) noexcept;
+// The length of the well-formed UTF-8 sequence that starts `text`, or 0 when none does.
+std::size_t utf8SequenceLength(std::string_view text) noexcept;
 
 // Every occurrence of `needle` replaced (literally, case-sensitively).
 std::string replacingAll(std::string_view text, std::string_view needle, std::string_view replacement);

@@ -176,7 +176,7 @@ void PreviewSection::refresh()
     // One archive is listed or tested at a time: while one is, the others' buttons would do nothing.
     m_showContents->setEnabled(!m_model.listingID());
     m_test->setEnabled(!m_model.listingID() && !m_model.testingID());
-    m_encoding->setEnabled(!m_model.listingID());
+    m_encoding->setEnabled(!m_model.listingID() && !m_model.testingID());
     updateBusy();
     const auto tested = m_model.previewTests().find(m_itemID);
     const bool hasVerdict = !testing && tested != m_model.previewTests().end();
