@@ -115,7 +115,7 @@ public:
     // Extraction into a new folder beside the archive, named after it: the folder's path. A folder
     // that holds nothing but one folder is lifted one level.
     // `encoding`: what a ZIP's names that are not UTF-8 are read in; empty: detected, as the listing
-    // detects it. Names that are not UTF-8 come out as the listing shows them.
+    // detects it. Names that are not UTF-8 come out as Tarvo's own lister shows them.
     static std::filesystem::path extract(const std::filesystem::path& archive, const RarSupport& support,
                                          const std::optional<std::string>& password, const RunControl& control,
                                          std::string_view encoding = {});
