@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -337,36 +338,21 @@ public:
         }
     }
 
-    int extract()
+    // Runs `job` on each archive in turn: a failure is said and the next archive runs; an interrupt
+    // ends them all. The status is that of the last archive that did not succeed.
+    int eachArchive(const std::function<int(const fs::path&)>& job)
     {
-        const RarSupport tools = ToolLocator::rarSupport();
         int status = 0;
         for (const auto& operand : m_options.operands) {
             if (m_watch.interrupted()) {
                 return kInterrupted;
             }
             const fs::path archive = cleanPath(operand);
-            ProgressLine progress(m_errors, m_terminal, L10n::extracting(archive.filename().string()), 0);
-            int leftOut = 0;
-            const RunControl control{m_watch.newSession(), [&](const ProgressStep& step) { progress.step(step); },
-                                     [&](int count) { leftOut = count; }};
             try {
-                fs::path result;
-                if (m_options.entry) {
-                    result = ArchiveEngine::extractEntry(archive, *m_options.entry, tools, password(), control, {},
-                                                         m_options.encoding);
-                } else {
-                    result = ArchiveEngine::extract(archive, tools, password(), control, m_options.encoding);
-                }
-                progress.clear();
-                m_output << result.string() << '\n' << std::flush;
-                if (leftOut > 0) {
-                    m_errors << "tarvo: " << archive.string() << ": "
-                             << replacingAll(L10n::text(Text::specialFilesLeftOut), "%1", std::to_string(leftOut))
-                             << std::endl;
+                if (const int result = job(archive); result != 0) {
+                    status = result;
                 }
             } catch (const std::exception& error) {
-                progress.clear();
                 status = fail(error, archive.string());
                 if (status == kInterrupted) {
                     return status;
@@ -374,6 +360,29 @@ public:
             }
         }
         return status;
+    }
+
+    int extract()
+    {
+        const RarSupport tools = ToolLocator::rarSupport();
+        return eachArchive([&](const fs::path& archive) {
+            ProgressLine progress(m_errors, m_terminal, L10n::extracting(archive.filename().string()), 0);
+            int leftOut = 0;
+            const RunControl control{m_watch.newSession(), [&](const ProgressStep& step) { progress.step(step); },
+                                     [&](int count) { leftOut = count; }};
+            const fs::path result =
+                m_options.entry ? ArchiveEngine::extractEntry(archive, *m_options.entry, tools, password(), control, {},
+                                                              m_options.encoding)
+                                : ArchiveEngine::extract(archive, tools, password(), control, m_options.encoding);
+            progress.clear();
+            m_output << result.string() << '\n' << std::flush;
+            if (leftOut > 0) {
+                m_errors << "tarvo: " << archive.string() << ": "
+                         << replacingAll(L10n::text(Text::specialFilesLeftOut), "%1", std::to_string(leftOut))
+                         << std::endl;
+            }
+            return 0;
+        });
     }
 
     std::optional<std::string> password() const
@@ -399,27 +408,12 @@ public:
     int test()
     {
         const RarSupport tools = ToolLocator::rarSupport();
-        int status = 0;
-        for (const auto& operand : m_options.operands) {
-            if (m_watch.interrupted()) {
-                return kInterrupted;
-            }
-            const fs::path archive = cleanPath(operand);
-            try {
-                const TestReport report =
-                    ArchiveEngine::test(archive, tools, password(), {m_watch.newSession(), {}}, m_options.encoding);
-                if (!report.sound) {
-                    status = kFailed;
-                }
-                m_output << archive.string() << ": " << testVerdict(report) << '\n' << std::flush;
-            } catch (const std::exception& error) {
-                status = fail(error, archive.string());
-                if (status == kInterrupted) {
-                    return status;
-                }
-            }
-        }
-        return status;
+        return eachArchive([&](const fs::path& archive) {
+            const TestReport report =
+                ArchiveEngine::test(archive, tools, password(), {m_watch.newSession(), {}}, m_options.encoding);
+            m_output << archive.string() << ": " << testVerdict(report) << '\n' << std::flush;
+            return report.sound ? 0 : kFailed;
+        });
     }
 
     int list()
