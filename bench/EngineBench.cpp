@@ -8,11 +8,11 @@
 // first, and reports the median of the pairs' ratios: the machine's load changes from second to
 // second, a ratio taken within a pair much less.
 #include "BenchSupport.h"
-#include "archive/ArchiveCatalog.h"
-#include "archive/ArchiveEngine.h"
-#include "archive/ArchiveSafety.h"
-#include "tools/FileWalk.h"
-#include "tools/ProgressParser.h"
+#include "engine/archive/ArchiveCatalog.h"
+#include "engine/archive/ArchiveEngine.h"
+#include "engine/archive/ArchiveSafety.h"
+#include "engine/tools/FileWalk.h"
+#include "engine/tools/ProgressParser.h"
 
 #include <algorithm>
 #include <atomic>

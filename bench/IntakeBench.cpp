@@ -6,7 +6,7 @@
 //  - a cold "tarvo --finder extract A.zip": from exec to its main window being viewable on the X server
 //    (11 launches, each with a fresh home).
 #include "ModelBenchSupport.h"
-#include "RequestBus.h"
+#include "platform/freedesktop/RequestBus.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

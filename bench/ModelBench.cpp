@@ -3,10 +3,10 @@
 //    and whether the progress count still ends exact;
 //  - the time to construct the model with settings, a history of 40 records and tool lookup.
 // Usage: tarvo_model_bench [lines]
-#include "AppModel.h"
 #include "FakePlatform.h"
 #include "ModelBenchSupport.h"
-#include "tools/ToolLocator.h"
+#include "app/AppModel.h"
+#include "engine/tools/ToolLocator.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

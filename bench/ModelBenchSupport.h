@@ -2,8 +2,8 @@
 
 // What the model and window benchmarks share: a home of their own, a full start-up state to load,
 // and a probe of the event loop's stalls.
-#include "history/ArchiveRecord.h"
-#include "history/HistoryStore.h"
+#include "engine/history/ArchiveRecord.h"
+#include "engine/history/HistoryStore.h"
 
 #include <QElapsedTimer>
 #include <QSettings>

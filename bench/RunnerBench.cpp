@@ -1,7 +1,7 @@
 // The process runner against `cat` of the same bytes to /dev/null, and its memory.
 #include "BenchSupport.h"
-#include "tools/ProcessRunner.h"
-#include "tools/ProgressParser.h"
+#include "engine/tools/ProcessRunner.h"
+#include "engine/tools/ProgressParser.h"
 
 #include <algorithm>
 #include <atomic>

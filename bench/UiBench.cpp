@@ -8,16 +8,16 @@
 //  - the longest event-loop stall while a tool prints 200,000 counted lines with the window shown and
 //    the progress bar repainting.
 // Usage: tarvo_ui_bench
-#include "AppModel.h"
-#include "AppRuntime.h"
 #include "BenchSupport.h"
 #include "FakePlatform.h"
 #include "ModelBenchSupport.h"
-#include "archive/ArchiveCatalog.h"
-#include "preview/ExtractPreviewDialog.h"
-#include "tools/ToolLocator.h"
-#include "windows/MainWindow.h"
-#include "windows/Windows.h"
+#include "app/AppModel.h"
+#include "app/AppRuntime.h"
+#include "engine/archive/ArchiveCatalog.h"
+#include "engine/tools/ToolLocator.h"
+#include "ui/preview/ExtractPreviewDialog.h"
+#include "ui/windows/MainWindow.h"
+#include "ui/windows/Windows.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,16 +1,9 @@
-# Keeps the layers of a source folder in order: the build of `target` fails when a file in one
-# layer subfolder of `root` includes a header of a subfolder it may not reach.
-#   tarvo_check_layers(target root "util" "l10n:util" "vocabulary:util,l10n" ...)
+# Keeps the layers of the source tree in order: the build of `target` fails when a file under `root`
+# includes a header of a folder it may not reach, or lies in a folder no rule names.
+#   tarvo_check_layers(target root "engine/util" "engine/l10n:engine/util" ...)
 function(tarvo_check_layers target root)
-    set(rules "")
-    set(sources "")
-    foreach(rule IN LISTS ARGN)
-        list(APPEND rules "${rule}")
-        string(REGEX REPLACE ":.*$" "" layer "${rule}")
-        file(GLOB_RECURSE layer_sources CONFIGURE_DEPENDS "${root}/${layer}/*.h" "${root}/${layer}/*.cpp")
-        list(APPEND sources ${layer_sources})
-    endforeach()
-    string(REPLACE ";" "|" rules "${rules}")
+    string(REPLACE ";" "|" rules "${ARGN}")
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${root}/*.h" "${root}/*.cpp" "${root}/*.c")
     set(stamp "${CMAKE_CURRENT_BINARY_DIR}/${target}_layers.stamp")
     add_custom_command(OUTPUT "${stamp}"
         COMMAND "${CMAKE_COMMAND}" "-DROOT=${root}" "-DRULES=${rules}" "-DSTAMP=${stamp}"

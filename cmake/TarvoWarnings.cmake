@@ -1,3 +1,8 @@
+# Every include that leaves its own folder names its path from src/ ("engine/archive/ArchiveEngine.h",
+# "app/AppModel.h"), from this one root; generated headers sit in a tree of the same shape.
+add_library(tarvo_source_root INTERFACE)
+target_include_directories(tarvo_source_root INTERFACE "${PROJECT_SOURCE_DIR}/src" "${PROJECT_BINARY_DIR}/generated")
+
 # Compile options shared by every target of the project.
 add_library(tarvo_options INTERFACE)
 target_compile_options(tarvo_options INTERFACE -Wall -Wextra -Wpedantic)

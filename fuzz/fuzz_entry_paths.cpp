@@ -2,8 +2,8 @@
 // is text: a first line "ARCHIVE_BYTES FREE_BYTES" (FREE_BYTES "-" when unknown), then one entry a
 // line, "TYPE<TAB>SIZE<TAB>PATH[<TAB>TARGET]" with TYPE f, d, l (symbolic link) or h (hard link).
 #include "FuzzCheck.h"
-#include "archive/ArchiveCatalog.h"
-#include "archive/ArchiveSafety.h"
+#include "engine/archive/ArchiveCatalog.h"
+#include "engine/archive/ArchiveSafety.h"
 
 #include <charconv>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // LineSplitter over a tool's output stream. The input's first four bytes are the sizes of the
 // chunks the rest is fed in (0: an empty chunk), as reads from a pipe would cut it.
 #include "FuzzCheck.h"
-#include "util/LineSplitter.h"
-#include "util/TextUtil.h"
+#include "engine/util/LineSplitter.h"
+#include "engine/util/TextUtil.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 // tarvo-lister's lines ("TYPE SIZE FLAGS PATH[ LINK]", fields escaped as "\" and two hex digits),
 // added one by one to a listing by ArchiveCatalog::readListerLine.
 #include "FuzzCheck.h"
-#include "archive/ArchiveCatalog.h"
+#include "engine/archive/ArchiveCatalog.h"
 
 #include <cstdint>
 

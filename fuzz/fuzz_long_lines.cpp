@@ -2,8 +2,8 @@
 // kMaxLineBytes and fed in chunks of those bytes times 4 KiB. Apart from fuzz_line_splitter
 // because each run handles a megabyte: these run a thousand times slower.
 #include "FuzzCheck.h"
-#include "util/LineSplitter.h"
-#include "util/TextUtil.h"
+#include "engine/util/LineSplitter.h"
+#include "engine/util/TextUtil.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,8 @@
 // lsar's JSON listing, read by ArchiveCatalog::parse. Output it cannot read must fail as an
 // ArchiveError; the listing it returns must hold together.
 #include "FuzzCheck.h"
-#include "archive/ArchiveCatalog.h"
-#include "vocabulary/ArchiveError.h"
+#include "engine/archive/ArchiveCatalog.h"
+#include "engine/vocabulary/ArchiveError.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // The lines of `bsdtar -tv`, read one by one by ArchiveCatalog::parseTarLine as the listing of a
 // .tar.zst is: a hard link's target is looked up among the paths listed before it.
 #include "FuzzCheck.h"
-#include "archive/ArchiveCatalog.h"
+#include "engine/archive/ArchiveCatalog.h"
 
 #include <cstdint>
 #include <string>

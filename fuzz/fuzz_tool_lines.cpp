@@ -2,9 +2,9 @@
 // verdicts. The first input byte picks the families (its value modulo 4 the progress family, its
 // quarter modulo 6 the password family); the rest is the tool's output, one line each.
 #include "FuzzCheck.h"
-#include "tools/PasswordFailure.h"
-#include "tools/ProgressParser.h"
-#include "util/TextUtil.h"
+#include "engine/tools/PasswordFailure.h"
+#include "engine/tools/ProgressParser.h"
+#include "engine/util/TextUtil.h"
 
 #include <algorithm>
 #include <cstdint>

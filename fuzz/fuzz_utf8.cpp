@@ -1,8 +1,8 @@
 // UTF-8 checks and repair (TextUtil.h), held to the Unicode standard's table of well-formed
 // sequences rather than to the engine's own decoder.
 #include "FuzzCheck.h"
-#include "util/LegacyNames.h"
-#include "util/TextUtil.h"
+#include "engine/util/LegacyNames.h"
+#include "engine/util/TextUtil.h"
 
 #include <algorithm>
 #include <cstdint>

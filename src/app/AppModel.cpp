@@ -1,10 +1,10 @@
 #include "AppModel.h"
 
-#include "l10n/L10n.h"
-#include "tools/ProgressParser.h"
-#include "tools/ToolLocator.h"
-#include "util/AppPaths.h"
-#include "util/Uuid.h"
+#include "engine/l10n/L10n.h"
+#include "engine/tools/ProgressParser.h"
+#include "engine/tools/ToolLocator.h"
+#include "engine/util/AppPaths.h"
+#include "engine/util/Uuid.h"
 
 #include <QMetaObject>
 #include <QPointer>

@@ -1,20 +1,20 @@
 #pragma once
 
 #include "Banner.h"
-#include "Platform.h"
 #include "ProgressGate.h"
 #include "Work.h"
-#include "archive/ArchiveEngine.h"
-#include "archive/ArchivePreview.h"
-#include "history/ArchiveRecord.h"
-#include "l10n/AppLanguage.h"
-#include "tools/ArchiveSession.h"
-#include "tools/ProcessRunner.h"
-#include "tools/RarSupport.h"
-#include "util/ScratchSpace.h"
-#include "vocabulary/ArchiveFormat.h"
-#include "vocabulary/CompressionLevel.h"
-#include "vocabulary/JobKind.h"
+#include "engine/archive/ArchiveEngine.h"
+#include "engine/archive/ArchivePreview.h"
+#include "engine/history/ArchiveRecord.h"
+#include "engine/l10n/AppLanguage.h"
+#include "engine/tools/ArchiveSession.h"
+#include "engine/tools/ProcessRunner.h"
+#include "engine/tools/RarSupport.h"
+#include "engine/util/ScratchSpace.h"
+#include "engine/vocabulary/ArchiveFormat.h"
+#include "engine/vocabulary/CompressionLevel.h"
+#include "engine/vocabulary/JobKind.h"
+#include "platform/interfaces/Platform.h"
 
 #include <QObject>
 #include <QPointer>

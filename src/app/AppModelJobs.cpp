@@ -1,14 +1,14 @@
 // The compress, extract and test jobs, and how a job's outcome is shown, recorded and announced.
 #include "AppModel.h"
 #include "ModelWorkers.h"
-#include "archive/ArchiveEngine.h"
-#include "history/HistoryStore.h"
-#include "l10n/L10n.h"
-#include "tools/FileWalk.h"
-#include "vocabulary/ArchiveError.h"
-#include "vocabulary/ArchiveKind.h"
-#include "vocabulary/ArchiveNames.h"
-#include "vocabulary/ErrorText.h"
+#include "engine/archive/ArchiveEngine.h"
+#include "engine/history/HistoryStore.h"
+#include "engine/l10n/L10n.h"
+#include "engine/tools/FileWalk.h"
+#include "engine/vocabulary/ArchiveError.h"
+#include "engine/vocabulary/ArchiveKind.h"
+#include "engine/vocabulary/ArchiveNames.h"
+#include "engine/vocabulary/ErrorText.h"
 
 #include <QPointer>
 

@@ -1,7 +1,7 @@
 // Settings and history that survive a restart, and the login item.
 #include "AppModel.h"
-#include "history/HistoryStore.h"
-#include "l10n/L10n.h"
+#include "engine/history/HistoryStore.h"
+#include "engine/l10n/L10n.h"
 
 #include <QSettings>
 

@@ -1,15 +1,15 @@
 // The extract preview: list the archives first, then extract everything or one entry.
 #include "AppModel.h"
 #include "ModelWorkers.h"
-#include "archive/ArchiveCatalog.h"
-#include "archive/ArchiveEngine.h"
-#include "archive/ArchiveSafety.h"
-#include "l10n/L10n.h"
-#include "util/FileSystem.h"
-#include "util/Uuid.h"
-#include "vocabulary/ArchiveError.h"
-#include "vocabulary/ArchiveKind.h"
-#include "vocabulary/ErrorText.h"
+#include "engine/archive/ArchiveCatalog.h"
+#include "engine/archive/ArchiveEngine.h"
+#include "engine/archive/ArchiveSafety.h"
+#include "engine/l10n/L10n.h"
+#include "engine/util/FileSystem.h"
+#include "engine/util/Uuid.h"
+#include "engine/vocabulary/ArchiveError.h"
+#include "engine/vocabulary/ArchiveKind.h"
+#include "engine/vocabulary/ErrorText.h"
 
 #include <QPointer>
 #include <tuple>

@@ -1,11 +1,11 @@
 // The work queue: intake, one job at a time, and where a job's failure goes.
 #include "AppModel.h"
-#include "l10n/L10n.h"
-#include "util/FileSystem.h"
-#include "vocabulary/ArchiveError.h"
-#include "vocabulary/ArchiveKind.h"
-#include "vocabulary/DropIntent.h"
-#include "vocabulary/ErrorText.h"
+#include "engine/l10n/L10n.h"
+#include "engine/util/FileSystem.h"
+#include "engine/vocabulary/ArchiveError.h"
+#include "engine/vocabulary/ArchiveKind.h"
+#include "engine/vocabulary/DropIntent.h"
+#include "engine/vocabulary/ErrorText.h"
 
 #include <QPointer>
 #include <filesystem>

@@ -2,11 +2,11 @@
 #include "AppModel.h"
 #include "ModelWorkers.h"
 #include "RarInstaller.h"
-#include "l10n/L10n.h"
-#include "tools/ProcessRunner.h"
-#include "tools/ToolLocator.h"
-#include "vocabulary/ArchiveError.h"
-#include "vocabulary/ErrorText.h"
+#include "engine/l10n/L10n.h"
+#include "engine/tools/ProcessRunner.h"
+#include "engine/tools/ToolLocator.h"
+#include "engine/vocabulary/ArchiveError.h"
+#include "engine/vocabulary/ErrorText.h"
 
 #include <QPointer>
 

@@ -1,6 +1,7 @@
 #include "AppRuntime.h"
 
 #include "AppModel.h"
+#include "platform/freedesktop/LinuxPlatform.h"
 
 #include <QCoreApplication>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/ProgressParser.h"
+#include "engine/tools/ProgressParser.h"
 
 #include <functional>
 #include <memory>

@@ -1,12 +1,12 @@
 #include "RarInstaller.h"
 
-#include "archive/JobTools.h"
-#include "l10n/L10n.h"
-#include "tools/ProcessRunner.h"
-#include "util/AppPaths.h"
-#include "util/FileSystem.h"
-#include "util/Uuid.h"
-#include "vocabulary/ArchiveError.h"
+#include "engine/archive/JobTools.h"
+#include "engine/l10n/L10n.h"
+#include "engine/tools/ProcessRunner.h"
+#include "engine/util/AppPaths.h"
+#include "engine/util/FileSystem.h"
+#include "engine/util/Uuid.h"
+#include "engine/vocabulary/ArchiveError.h"
 
 #include <QFile>
 #include <QNetworkAccessManager>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "vocabulary/ArchiveError.h"
-#include "vocabulary/ArchiveKind.h"
-#include "vocabulary/WorkAction.h"
+#include "engine/vocabulary/ArchiveError.h"
+#include "engine/vocabulary/ArchiveKind.h"
+#include "engine/vocabulary/WorkAction.h"
 
 #include <filesystem>
 #include <vector>

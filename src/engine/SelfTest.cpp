@@ -1,13 +1,13 @@
 #include "SelfTest.h"
 
-#include "archive/ArchiveCatalog.h"
-#include "archive/ArchiveEngine.h"
-#include "l10n/Catalog.h"
-#include "l10n/L10n.h"
-#include "tools/ToolLocator.h"
-#include "util/FileSystem.h"
-#include "util/Uuid.h"
-#include "vocabulary/ArchiveError.h"
+#include "engine/archive/ArchiveCatalog.h"
+#include "engine/archive/ArchiveEngine.h"
+#include "engine/l10n/Catalog.h"
+#include "engine/l10n/L10n.h"
+#include "engine/tools/ToolLocator.h"
+#include "engine/util/FileSystem.h"
+#include "engine/util/Uuid.h"
+#include "engine/vocabulary/ArchiveError.h"
 
 #include <fstream>
 #include <sstream>

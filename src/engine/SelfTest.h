@@ -1,6 +1,6 @@
 #pragma once
 
-#include "l10n/AppLanguage.h"
+#include "engine/l10n/AppLanguage.h"
 
 #include <functional>
 #include <ostream>

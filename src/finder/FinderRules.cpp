@@ -1,8 +1,8 @@
 #include "FinderRules.h"
 
 #include "FinderTexts.h"
-#include "l10n/AppLanguage.h"
-#include "util/TextUtil.h"
+#include "engine/l10n/AppLanguage.h"
+#include "engine/util/TextUtil.h"
 
 #include <unistd.h>
 

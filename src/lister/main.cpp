@@ -12,9 +12,9 @@
 // lsar shows them. With --detect, only that encoding is printed, and nothing when none applies.
 //
 // Exit statuses: ListerStatus.h.
-#include "lister/ListerStatus.h"
-#include "util/LegacyNames.h"
-#include "util/TextUtil.h"
+#include "engine/tools/ListerStatus.h"
+#include "engine/util/LegacyNames.h"
+#include "engine/util/TextUtil.h"
 
 #include <algorithm>
 #include <archive.h>

@@ -1,15 +1,15 @@
-#include "Desktop.h"
+#include "DesktopMain.h"
 
-#include "AppModel.h"
-#include "AppRuntime.h"
-#include "ColorScheme.h"
-#include "RequestBus.h"
-#include "Version.h"
-#include "l10n/L10n.h"
-#include "tray/TrayController.h"
-#include "widgets/Icons.h"
-#include "widgets/Style.h"
-#include "windows/Windows.h"
+#include "app/AppModel.h"
+#include "app/AppRuntime.h"
+#include "engine/Version.h"
+#include "engine/l10n/L10n.h"
+#include "platform/freedesktop/ColorScheme.h"
+#include "platform/freedesktop/RequestBus.h"
+#include "ui/tray/TrayController.h"
+#include "ui/widgets/Icons.h"
+#include "ui/widgets/Style.h"
+#include "ui/windows/Windows.h"
 
 #include <QApplication>
 #include <QDBusConnection>

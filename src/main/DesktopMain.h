@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DesktopRequest.h"
+#include "app/DesktopRequest.h"
 
 namespace tarvo {
 

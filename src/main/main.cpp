@@ -1,6 +1,6 @@
-#include "CommandLine.h"
-#include "Desktop.h"
-#include "SelfTest.h"
+#include "DesktopMain.h"
+#include "app/CommandLine.h"
+#include "engine/SelfTest.h"
 
 #include <algorithm>
 #include <iostream>

@@ -1,6 +1,6 @@
 #include "ModelTestSupport.h"
-#include "history/HistoryStore.h"
-#include "l10n/L10n.h"
+#include "engine/history/HistoryStore.h"
+#include "engine/l10n/L10n.h"
 
 #include <QDirIterator>
 #include <QSettings>

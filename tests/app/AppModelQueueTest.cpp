@@ -1,5 +1,5 @@
 #include "ModelTestSupport.h"
-#include "history/HistoryStore.h"
+#include "engine/history/HistoryStore.h"
 
 #include <fstream>
 

@@ -1,5 +1,5 @@
-#include "DesktopRequest.h"
 #include "TestSupport.h"
+#include "app/DesktopRequest.h"
 
 #include <csignal>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform.h"
+#include "platform/interfaces/Platform.h"
 
 #include <QPointer>
 #include <algorithm>

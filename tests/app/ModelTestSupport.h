@@ -1,9 +1,9 @@
 #pragma once
 
-#include "AppModel.h"
 #include "FakePlatform.h"
 #include "TaskRunner.h"
 #include "TestSupport.h"
+#include "app/AppModel.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>

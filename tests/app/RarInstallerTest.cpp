@@ -1,10 +1,10 @@
-#include "RarInstaller.h"
+#include "app/RarInstaller.h"
 
 #include "TaskRunner.h"
 #include "TestSupport.h"
-#include "l10n/L10n.h"
-#include "util/AppPaths.h"
-#include "vocabulary/ArchiveError.h"
+#include "engine/l10n/L10n.h"
+#include "engine/util/AppPaths.h"
+#include "engine/vocabulary/ArchiveError.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

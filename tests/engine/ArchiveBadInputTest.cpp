@@ -1,8 +1,8 @@
 #include "TestSupport.h"
-#include "archive/ArchiveCatalog.h"
-#include "archive/ArchiveEngine.h"
-#include "tools/ProcessRunner.h"
-#include "vocabulary/ArchiveError.h"
+#include "engine/archive/ArchiveCatalog.h"
+#include "engine/archive/ArchiveEngine.h"
+#include "engine/tools/ProcessRunner.h"
+#include "engine/vocabulary/ArchiveError.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

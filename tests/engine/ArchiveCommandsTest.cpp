@@ -1,6 +1,6 @@
 #include "TestSupport.h"
-#include "archive/ArchiveEngine.h"
-#include "vocabulary/ArchiveError.h"
+#include "engine/archive/ArchiveEngine.h"
+#include "engine/vocabulary/ArchiveError.h"
 
 #include <gtest/gtest.h>
 

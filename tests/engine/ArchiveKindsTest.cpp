@@ -1,7 +1,7 @@
 #include "TestSupport.h"
-#include "archive/ArchiveCatalog.h"
-#include "archive/ArchiveEngine.h"
-#include "vocabulary/ArchiveError.h"
+#include "engine/archive/ArchiveCatalog.h"
+#include "engine/archive/ArchiveEngine.h"
+#include "engine/vocabulary/ArchiveError.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

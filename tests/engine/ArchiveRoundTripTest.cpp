@@ -1,8 +1,8 @@
 #include "TestSupport.h"
-#include "archive/ArchiveCatalog.h"
-#include "archive/ArchiveEngine.h"
-#include "l10n/L10n.h"
-#include "vocabulary/ArchiveError.h"
+#include "engine/archive/ArchiveCatalog.h"
+#include "engine/archive/ArchiveEngine.h"
+#include "engine/l10n/L10n.h"
+#include "engine/vocabulary/ArchiveError.h"
 
 #include <atomic>
 #include <fcntl.h>

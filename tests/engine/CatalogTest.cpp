@@ -1,6 +1,6 @@
-#include "archive/ArchiveCatalog.h"
-#include "l10n/L10n.h"
-#include "vocabulary/ArchiveError.h"
+#include "engine/archive/ArchiveCatalog.h"
+#include "engine/l10n/L10n.h"
+#include "engine/vocabulary/ArchiveError.h"
 
 #include <gtest/gtest.h>
 #include <tuple>

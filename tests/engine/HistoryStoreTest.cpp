@@ -1,4 +1,4 @@
-#include "history/HistoryStore.h"
+#include "engine/history/HistoryStore.h"
 
 #include "TestSupport.h"
 

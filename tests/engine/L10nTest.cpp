@@ -1,12 +1,12 @@
-#include "l10n/L10n.h"
+#include "engine/l10n/L10n.h"
 
 #include "TestSupport.h"
-#include "l10n/AppLanguage.h"
-#include "l10n/Catalog.h"
-#include "l10n/RelativeTime.h"
-#include "l10n/Text.h"
-#include "vocabulary/ArchiveError.h"
-#include "vocabulary/CompressionLevel.h"
+#include "engine/l10n/AppLanguage.h"
+#include "engine/l10n/Catalog.h"
+#include "engine/l10n/RelativeTime.h"
+#include "engine/l10n/Text.h"
+#include "engine/vocabulary/ArchiveError.h"
+#include "engine/vocabulary/CompressionLevel.h"
 
 #include <gtest/gtest.h>
 #include <set>

@@ -1,6 +1,6 @@
-#include "util/LineSplitter.h"
+#include "engine/util/LineSplitter.h"
 
-#include "tools/OutputTail.h"
+#include "engine/tools/OutputTail.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

@@ -1,13 +1,13 @@
 // Tarvo's own lister against lsar, the memory ceiling on every lister, and the safety report.
 #include "TestSupport.h"
-#include "archive/ArchiveCatalog.h"
-#include "archive/ArchiveEngine.h"
-#include "archive/ArchiveSafety.h"
-#include "l10n/L10n.h"
-#include "tools/ProcessRunner.h"
-#include "util/LegacyNames.h"
-#include "util/TextUtil.h"
-#include "vocabulary/ArchiveError.h"
+#include "engine/archive/ArchiveCatalog.h"
+#include "engine/archive/ArchiveEngine.h"
+#include "engine/archive/ArchiveSafety.h"
+#include "engine/l10n/L10n.h"
+#include "engine/tools/ProcessRunner.h"
+#include "engine/util/LegacyNames.h"
+#include "engine/util/TextUtil.h"
+#include "engine/vocabulary/ArchiveError.h"
 
 #include <chrono>
 #include <fstream>

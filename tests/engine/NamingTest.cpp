@@ -1,7 +1,7 @@
 #include "TestSupport.h"
-#include "l10n/L10n.h"
-#include "vocabulary/ArchiveNames.h"
-#include "vocabulary/NameFactory.h"
+#include "engine/l10n/L10n.h"
+#include "engine/vocabulary/ArchiveNames.h"
+#include "engine/vocabulary/NameFactory.h"
 
 #include <gtest/gtest.h>
 

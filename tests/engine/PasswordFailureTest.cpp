@@ -1,8 +1,8 @@
-#include "tools/PasswordFailure.h"
+#include "engine/tools/PasswordFailure.h"
 
 #include "TestSupport.h"
-#include "tools/ProcessRunner.h"
-#include "vocabulary/ArchiveError.h"
+#include "engine/tools/ProcessRunner.h"
+#include "engine/vocabulary/ArchiveError.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "tools/ProcessRunner.h"
+#include "engine/tools/ProcessRunner.h"
 
 #include "TestSupport.h"
-#include "vocabulary/ArchiveError.h"
+#include "engine/vocabulary/ArchiveError.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
-#include "tools/FileWalk.h"
-#include "tools/ProgressParser.h"
+#include "engine/tools/FileWalk.h"
+#include "engine/tools/ProgressParser.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "util/ScratchSpace.h"
+#include "engine/util/ScratchSpace.h"
 
 #include "TestSupport.h"
 

@@ -1,7 +1,7 @@
-#include "SelfTest.h"
+#include "engine/SelfTest.h"
 
 #include "TestSupport.h"
-#include "l10n/Catalog.h"
+#include "engine/l10n/Catalog.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

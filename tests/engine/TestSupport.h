@@ -1,7 +1,7 @@
 #pragma once
 
-#include "archive/ArchiveEntry.h"
-#include "vocabulary/ArchiveError.h"
+#include "engine/archive/ArchiveEntry.h"
+#include "engine/vocabulary/ArchiveError.h"
 
 #include <filesystem>
 #include <functional>

@@ -1,7 +1,7 @@
-#include "tools/ToolLocator.h"
+#include "engine/tools/ToolLocator.h"
 
 #include "TestSupport.h"
-#include "util/AppPaths.h"
+#include "engine/util/AppPaths.h"
 
 #include <gtest/gtest.h>
 

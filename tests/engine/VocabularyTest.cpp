@@ -1,7 +1,7 @@
-#include "vocabulary/ArchiveFormat.h"
-#include "vocabulary/ArchiveKind.h"
-#include "vocabulary/DropIntent.h"
-#include "vocabulary/JobKind.h"
+#include "engine/vocabulary/ArchiveFormat.h"
+#include "engine/vocabulary/ArchiveKind.h"
+#include "engine/vocabulary/DropIntent.h"
+#include "engine/vocabulary/JobKind.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "FileManagerEntries.h"
+#include "finder/FileManagerEntries.h"
 
-#include "FinderTexts.h"
 #include "TestSupport.h"
+#include "finder/FinderTexts.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
-#include "FinderRules.h"
+#include "finder/FinderRules.h"
 
-#include "FinderTexts.h"
 #include "TestSupport.h"
-#include "l10n/AppLanguage.h"
+#include "engine/l10n/AppLanguage.h"
+#include "finder/FinderTexts.h"
 
 #include <gtest/gtest.h>
 #include <set>

@@ -1,8 +1,8 @@
 // The Nautilus extension loaded as Nautilus loads it, asked for menus about stand-in files, and its items
 // activated. This copy of the module runs a stand-in helper at TARVO_FINDER_HELPER.
-#include "FinderRules.h"
 #include "TarvoHelperPath.h"
 #include "TestSupport.h"
+#include "finder/FinderRules.h"
 
 #include <chrono>
 #include <gmodule.h>

@@ -1,4 +1,4 @@
-#include "AutostartLoginItem.h"
+#include "platform/freedesktop/AutostartLoginItem.h"
 
 #include "TestSupport.h"
 

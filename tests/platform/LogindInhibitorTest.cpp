@@ -1,4 +1,4 @@
-#include "LogindInhibitor.h"
+#include "platform/freedesktop/LogindInhibitor.h"
 
 #include "TestBus.h"
 

@@ -1,10 +1,10 @@
 // The application model announcing its jobs through the real notifier to a fake notification server.
-#include "AppModel.h"
-#include "DBusNotifier.h"
 #include "FakePlatform.h"
 #include "TaskRunner.h"
 #include "TestBus.h"
 #include "TestSupport.h"
+#include "app/AppModel.h"
+#include "platform/freedesktop/DBusNotifier.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "PortalFileDialogs.h"
+#include "platform/freedesktop/PortalFileDialogs.h"
 
 #include "TaskRunner.h"
 #include "TestBus.h"

@@ -1,4 +1,4 @@
-#include "QtFileDialogs.h"
+#include "platform/freedesktop/QtFileDialogs.h"
 
 #include "TaskRunner.h"
 #include "TestBus.h"

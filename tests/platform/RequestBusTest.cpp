@@ -1,5 +1,5 @@
 // The running application on a private session bus: the request signal, and a second process's hand-off.
-#include "RequestBus.h"
+#include "platform/freedesktop/RequestBus.h"
 
 #include "TaskRunner.h"
 #include "TestBus.h"

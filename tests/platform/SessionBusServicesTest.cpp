@@ -1,8 +1,8 @@
 // The notifier and the file-manager reveal against fake services on a private session bus.
-#include "DBusNotifier.h"
-#include "FileManagerReveal.h"
 #include "TaskRunner.h"
 #include "TestBus.h"
+#include "platform/freedesktop/DBusNotifier.h"
+#include "platform/freedesktop/FileManagerReveal.h"
 
 #include <QDBusArgument>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "SystemClock.h"
+#include "platform/freedesktop/SystemClock.h"
 
 #include "TaskRunner.h"
 

@@ -1,4 +1,4 @@
-#include "UserFileManagerMenus.h"
+#include "platform/freedesktop/UserFileManagerMenus.h"
 
 #include "TestSupport.h"
 

@@ -1,7 +1,7 @@
 // Rows dragged out of the preview: unpacked when the drop asks, once, and gone with the preview.
 #include "ModelTestSupport.h"
-#include "preview/ExtractPreviewDialog.h"
-#include "preview/PreviewSection.h"
+#include "ui/preview/ExtractPreviewDialog.h"
+#include "ui/preview/PreviewSection.h"
 
 #include <QLineEdit>
 #include <QListView>

@@ -1,18 +1,18 @@
 // The real views over a real model, with fake desktop pieces and the real archive tools.
-#include "windows/Windows.h"
+#include "ui/windows/Windows.h"
 
 #include "ModelTestSupport.h"
-#include "history/HistoryStore.h"
-#include "historylist/HistoryListView.h"
-#include "preview/EntryListModel.h"
-#include "preview/ExtractPreviewDialog.h"
-#include "preview/PreviewSection.h"
-#include "tray/MenuBarView.h"
-#include "tray/TrayController.h"
-#include "tray/TrayPanel.h"
-#include "windows/DropStageView.h"
-#include "windows/MainWindow.h"
-#include "windows/SettingsWindow.h"
+#include "engine/history/HistoryStore.h"
+#include "ui/historylist/HistoryListView.h"
+#include "ui/preview/EntryListModel.h"
+#include "ui/preview/ExtractPreviewDialog.h"
+#include "ui/preview/PreviewSection.h"
+#include "ui/tray/MenuBarView.h"
+#include "ui/tray/TrayController.h"
+#include "ui/tray/TrayPanel.h"
+#include "ui/windows/DropStageView.h"
+#include "ui/windows/MainWindow.h"
+#include "ui/windows/SettingsWindow.h"
 
 #include <QAccessible>
 #include <QCheckBox>

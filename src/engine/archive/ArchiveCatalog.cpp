@@ -1,15 +1,15 @@
 #include "ArchiveCatalog.h"
 
-#include "l10n/L10n.h"
-#include "lister/ListerStatus.h"
-#include "tools/ProcessRunner.h"
-#include "tools/ToolLocator.h"
-#include "util/LegacyNames.h"
-#include "util/PathText.h"
-#include "util/TextUtil.h"
-#include "vocabulary/ArchiveError.h"
-#include "vocabulary/ArchiveKind.h"
-#include "vocabulary/ArchiveNames.h"
+#include "engine/l10n/L10n.h"
+#include "engine/tools/ListerStatus.h"
+#include "engine/tools/ProcessRunner.h"
+#include "engine/tools/ToolLocator.h"
+#include "engine/util/LegacyNames.h"
+#include "engine/util/PathText.h"
+#include "engine/util/TextUtil.h"
+#include "engine/vocabulary/ArchiveError.h"
+#include "engine/vocabulary/ArchiveKind.h"
+#include "engine/vocabulary/ArchiveNames.h"
 
 #include <condition_variable>
 #include <deque>

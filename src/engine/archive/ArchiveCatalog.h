@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ArchiveEntry.h"
-#include "tools/ArchiveSession.h"
-#include "tools/RarSupport.h"
+#include "engine/tools/ArchiveSession.h"
+#include "engine/tools/RarSupport.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,13 +1,13 @@
 // Creating archives: the shared steps and the four formats' command lines.
 #include "ArchiveEngine.h"
 #include "JobTools.h"
-#include "util/FileSystem.h"
-#include "util/PathText.h"
-#include "util/TextUtil.h"
-#include "util/Uuid.h"
-#include "vocabulary/ArchiveError.h"
-#include "vocabulary/ArchiveNames.h"
-#include "vocabulary/NameFactory.h"
+#include "engine/util/FileSystem.h"
+#include "engine/util/PathText.h"
+#include "engine/util/TextUtil.h"
+#include "engine/util/Uuid.h"
+#include "engine/vocabulary/ArchiveError.h"
+#include "engine/vocabulary/ArchiveNames.h"
+#include "engine/vocabulary/NameFactory.h"
 
 #include <algorithm>
 #include <set>

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "tools/ArchiveSession.h"
-#include "tools/ProcessRunner.h"
-#include "tools/ProgressParser.h"
-#include "tools/RarSupport.h"
-#include "tools/ToolLocator.h"
-#include "vocabulary/ArchiveFormat.h"
-#include "vocabulary/CompressionLevel.h"
+#include "engine/tools/ArchiveSession.h"
+#include "engine/tools/ProcessRunner.h"
+#include "engine/tools/ProgressParser.h"
+#include "engine/tools/RarSupport.h"
+#include "engine/tools/ToolLocator.h"
+#include "engine/vocabulary/ArchiveFormat.h"
+#include "engine/vocabulary/CompressionLevel.h"
 
 #include <filesystem>
 #include <functional>

@@ -1,8 +1,8 @@
 #include "ArchiveEntry.h"
 
-#include "util/PathText.h"
-#include "util/TextUtil.h"
-#include "vocabulary/ArchiveKind.h"
+#include "engine/util/PathText.h"
+#include "engine/util/TextUtil.h"
+#include "engine/vocabulary/ArchiveKind.h"
 
 #include <array>
 

@@ -1,9 +1,9 @@
 #include "ArchiveCatalog.h"
 #include "ArchiveEngine.h"
 #include "JobTools.h"
-#include "l10n/L10n.h"
-#include "util/TextUtil.h"
-#include "vocabulary/ArchiveError.h"
+#include "engine/l10n/L10n.h"
+#include "engine/util/TextUtil.h"
+#include "engine/vocabulary/ArchiveError.h"
 
 #include <algorithm>
 #include <system_error>

@@ -1,7 +1,7 @@
 #include "JobTools.h"
 
-#include "util/FileSystem.h"
-#include "vocabulary/NameFactory.h"
+#include "engine/util/FileSystem.h"
+#include "engine/vocabulary/NameFactory.h"
 
 #include <system_error>
 

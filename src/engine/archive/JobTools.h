@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ArchiveEngine.h"
-#include "tools/ToolLocator.h"
-#include "vocabulary/ArchiveKind.h"
+#include "engine/tools/ToolLocator.h"
+#include "engine/vocabulary/ArchiveKind.h"
 
 #include <filesystem>
 #include <optional>

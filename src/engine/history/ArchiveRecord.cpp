@@ -1,6 +1,6 @@
 #include "ArchiveRecord.h"
 
-#include "util/Uuid.h"
+#include "engine/util/Uuid.h"
 
 #include <utility>
 

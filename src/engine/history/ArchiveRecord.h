@@ -1,7 +1,7 @@
 #pragma once
 
-#include "vocabulary/ArchiveFormat.h"
-#include "vocabulary/JobKind.h"
+#include "engine/vocabulary/ArchiveFormat.h"
+#include "engine/vocabulary/JobKind.h"
 
 #include <chrono>
 #include <string>

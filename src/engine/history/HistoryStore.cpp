@@ -1,8 +1,8 @@
 #include "HistoryStore.h"
 
-#include "util/AppPaths.h"
-#include "util/FileSystem.h"
-#include "util/Uuid.h"
+#include "engine/util/AppPaths.h"
+#include "engine/util/FileSystem.h"
+#include "engine/util/Uuid.h"
 
 #include <cerrno>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "AppLanguage.h"
 
-#include "util/TextUtil.h"
+#include "engine/util/TextUtil.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 #include "PasswordFailure.h"
 
 #include "ToolKind.h"
-#include "util/TextUtil.h"
+#include "engine/util/TextUtil.h"
 
 namespace tarvo::engine {
 

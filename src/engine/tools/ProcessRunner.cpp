@@ -3,11 +3,11 @@
 #include "OutputTail.h"
 #include "PasswordFailure.h"
 #include "ProgressParser.h"
-#include "l10n/L10n.h"
-#include "util/LineSplitter.h"
-#include "util/PathText.h"
-#include "util/TextUtil.h"
-#include "vocabulary/ArchiveError.h"
+#include "engine/l10n/L10n.h"
+#include "engine/util/LineSplitter.h"
+#include "engine/util/PathText.h"
+#include "engine/util/TextUtil.h"
+#include "engine/vocabulary/ArchiveError.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #include "ToolLocator.h"
 
 #include "ProcessRunner.h"
-#include "util/AppPaths.h"
+#include "engine/util/AppPaths.h"
 
 #include <cstdlib>
 #include <cstring>

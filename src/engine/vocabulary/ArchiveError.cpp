@@ -1,6 +1,6 @@
 #include "ArchiveError.h"
 
-#include "l10n/L10n.h"
+#include "engine/l10n/L10n.h"
 
 namespace tarvo::engine {
 

@@ -1,7 +1,7 @@
 #include "ArchiveKind.h"
 
-#include "util/PathText.h"
-#include "util/TextUtil.h"
+#include "engine/util/PathText.h"
+#include "engine/util/TextUtil.h"
 
 #include <array>
 #include <fcntl.h>

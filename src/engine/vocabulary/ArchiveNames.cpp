@@ -1,8 +1,8 @@
 #include "ArchiveNames.h"
 
-#include "l10n/L10n.h"
-#include "util/PathText.h"
-#include "util/TextUtil.h"
+#include "engine/l10n/L10n.h"
+#include "engine/util/PathText.h"
+#include "engine/util/TextUtil.h"
 
 namespace tarvo::engine {
 

@@ -1,7 +1,7 @@
 #include "NameFactory.h"
 
-#include "l10n/L10n.h"
-#include "util/TextUtil.h"
+#include "engine/l10n/L10n.h"
+#include "engine/util/TextUtil.h"
 
 namespace tarvo::engine {
 

@@ -1,7 +1,7 @@
 /* The Nautilus extension (API 4, Nautilus 43 and later): "Compress with Tarvo" for local files and
    folders, "Extract with Tarvo" and "Test with Tarvo" when every selected item is a zip, rar or 7z file.
    An item runs tarvo-finder, which holds the rest of the logic; Nautilus never waits for it. */
-#include "FinderTexts.h"
+#include "finder/FinderTexts.h"
 #include "TarvoHelperPath.h"
 
 #include <nautilus-extension.h>

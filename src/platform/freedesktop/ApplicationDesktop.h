@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Desktop.h"
+#include "platform/interfaces/Desktop.h"
 
 #include <functional>
 

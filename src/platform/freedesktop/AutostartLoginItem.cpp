@@ -1,6 +1,6 @@
 #include "AutostartLoginItem.h"
 
-#include "util/FileSystem.h"
+#include "engine/util/FileSystem.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LoginItem.h"
+#include "platform/interfaces/LoginItem.h"
 
 namespace tarvo::platform {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Notifier.h"
+#include "platform/interfaces/Notifier.h"
 
 namespace tarvo::platform {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileReveal.h"
+#include "platform/interfaces/FileReveal.h"
 
 #include <QUrl>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "Platform.h"
+#include "LinuxPlatform.h"
 
 #include "ApplicationDesktop.h"
 #include "AutostartLoginItem.h"

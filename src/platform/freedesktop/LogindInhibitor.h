@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SleepInhibitor.h"
+#include "platform/interfaces/SleepInhibitor.h"
 
 #include <QDBusConnection>
 #include <QDBusUnixFileDescriptor>

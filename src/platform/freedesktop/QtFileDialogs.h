@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileDialogs.h"
+#include "platform/interfaces/FileDialogs.h"
 
 namespace tarvo::platform {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Clock.h"
+#include "platform/interfaces/Clock.h"
 
 namespace tarvo::platform {
 

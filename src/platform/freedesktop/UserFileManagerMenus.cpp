@@ -1,8 +1,8 @@
 #include "UserFileManagerMenus.h"
 
-#include "FileManagerEntries.h"
-#include "util/AppPaths.h"
-#include "vocabulary/ErrorText.h"
+#include "engine/util/AppPaths.h"
+#include "engine/vocabulary/ErrorText.h"
+#include "finder/FileManagerEntries.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

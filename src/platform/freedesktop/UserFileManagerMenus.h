@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileManagerMenus.h"
+#include "platform/interfaces/FileManagerMenus.h"
 
 namespace tarvo::platform {
 

@@ -26,7 +26,4 @@ struct Platform
     std::shared_ptr<FileManagerMenus> fileManagerMenus;
 };
 
-// The freedesktop implementations. `showMainWindow` is what opens the main window.
-Platform linuxPlatform(std::function<void()> showMainWindow);
-
 } // namespace tarvo::platform

@@ -1,7 +1,7 @@
 #include "HistoryDelegate.h"
 
 #include "HistoryListModel.h"
-#include "widgets/Style.h"
+#include "ui/widgets/Style.h"
 
 #include <QPainter>
 #include <QPainterPath>

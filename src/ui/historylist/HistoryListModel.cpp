@@ -1,9 +1,9 @@
 #include "HistoryListModel.h"
 
-#include "AppModel.h"
-#include "l10n/RelativeTime.h"
-#include "widgets/Icons.h"
-#include "widgets/Style.h"
+#include "app/AppModel.h"
+#include "engine/l10n/RelativeTime.h"
+#include "ui/widgets/Icons.h"
+#include "ui/widgets/Style.h"
 
 #include <algorithm>
 

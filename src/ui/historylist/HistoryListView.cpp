@@ -1,10 +1,10 @@
 #include "HistoryListView.h"
 
-#include "AppModel.h"
 #include "HistoryDelegate.h"
 #include "HistoryListModel.h"
-#include "widgets/Icons.h"
-#include "widgets/Style.h"
+#include "app/AppModel.h"
+#include "ui/widgets/Icons.h"
+#include "ui/widgets/Style.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "EntryDelegate.h"
 
 #include "EntryListModel.h"
-#include "widgets/Style.h"
+#include "ui/widgets/Style.h"
 
 #include <QApplication>
 #include <QPainter>

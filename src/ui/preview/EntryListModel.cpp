@@ -1,9 +1,9 @@
 #include "EntryListModel.h"
 
-#include "AppModel.h"
 #include "EntryMimeData.h"
-#include "widgets/Icons.h"
-#include "widgets/Style.h"
+#include "app/AppModel.h"
+#include "ui/widgets/Icons.h"
+#include "ui/widgets/Style.h"
 
 #include <algorithm>
 

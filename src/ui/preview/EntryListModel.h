@@ -1,6 +1,6 @@
 #pragma once
 
-#include "archive/ArchivePreview.h"
+#include "engine/archive/ArchivePreview.h"
 
 #include <QAbstractListModel>
 #include <string>

@@ -1,6 +1,6 @@
 #include "EntryMimeData.h"
 
-#include "AppModel.h"
+#include "app/AppModel.h"
 
 #include <QCoreApplication>
 #include <QUrl>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "archive/ArchiveEntry.h"
+#include "engine/archive/ArchiveEntry.h"
 
 #include <QMimeData>
 #include <QPointer>

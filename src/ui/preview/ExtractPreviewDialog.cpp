@@ -1,8 +1,8 @@
 #include "ExtractPreviewDialog.h"
 
-#include "AppModel.h"
 #include "PreviewSection.h"
-#include "widgets/Style.h"
+#include "app/AppModel.h"
+#include "ui/widgets/Style.h"
 
 #include <QDialogButtonBox>
 #include <QFrame>

@@ -1,13 +1,13 @@
 #include "PreviewSection.h"
 
-#include "AppModel.h"
 #include "EntryDelegate.h"
 #include "EntryListModel.h"
-#include "l10n/L10n.h"
-#include "util/LegacyNames.h"
-#include "widgets/ElidedLabel.h"
-#include "widgets/Icons.h"
-#include "widgets/Style.h"
+#include "app/AppModel.h"
+#include "engine/l10n/L10n.h"
+#include "engine/util/LegacyNames.h"
+#include "ui/widgets/ElidedLabel.h"
+#include "ui/widgets/Icons.h"
+#include "ui/widgets/Style.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

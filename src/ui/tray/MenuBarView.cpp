@@ -1,10 +1,10 @@
 #include "MenuBarView.h"
 
-#include "AppModel.h"
-#include "AppRuntime.h"
-#include "l10n/L10n.h"
-#include "widgets/Icons.h"
-#include "widgets/Style.h"
+#include "app/AppModel.h"
+#include "app/AppRuntime.h"
+#include "engine/l10n/L10n.h"
+#include "ui/widgets/Icons.h"
+#include "ui/widgets/Style.h"
 
 #include <QAction>
 #include <QFrame>

@@ -1,10 +1,10 @@
 #include "TrayController.h"
 
-#include "AppModel.h"
-#include "AppRuntime.h"
 #include "TrayPanel.h"
-#include "l10n/L10n.h"
-#include "widgets/Icons.h"
+#include "app/AppModel.h"
+#include "app/AppRuntime.h"
+#include "engine/l10n/L10n.h"
+#include "ui/widgets/Icons.h"
 
 #include <QCursor>
 #include <QMenu>

@@ -1,8 +1,8 @@
 #include "TrayPanel.h"
 
-#include "AppModel.h"
 #include "MenuBarView.h"
-#include "widgets/Style.h"
+#include "app/AppModel.h"
+#include "ui/widgets/Style.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppModel.h"
+#include "app/AppModel.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

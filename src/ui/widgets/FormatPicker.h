@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vocabulary/ArchiveFormat.h"
+#include "engine/vocabulary/ArchiveFormat.h"
 
 #include <QWidget>
 

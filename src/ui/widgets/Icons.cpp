@@ -1,6 +1,6 @@
 #include "Icons.h"
 
-#include "history/ArchiveRecord.h"
+#include "engine/history/ArchiveRecord.h"
 
 #include <QHash>
 #include <QPainter>

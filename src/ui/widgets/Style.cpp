@@ -1,7 +1,7 @@
 #include "Style.h"
 
-#include "l10n/L10n.h"
-#include "vocabulary/CompressionLevel.h"
+#include "engine/l10n/L10n.h"
+#include "engine/vocabulary/CompressionLevel.h"
 
 #include <QComboBox>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "l10n/Text.h"
+#include "engine/l10n/Text.h"
 
 #include <QColor>
 #include <QFont>

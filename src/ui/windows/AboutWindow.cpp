@@ -1,11 +1,11 @@
 #include "AboutWindow.h"
 
-#include "AppModel.h"
-#include "Version.h"
-#include "l10n/L10n.h"
-#include "widgets/Icons.h"
-#include "widgets/Links.h"
-#include "widgets/Style.h"
+#include "app/AppModel.h"
+#include "engine/Version.h"
+#include "engine/l10n/L10n.h"
+#include "ui/widgets/Icons.h"
+#include "ui/widgets/Links.h"
+#include "ui/widgets/Style.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -1,12 +1,12 @@
 #include "DropStageView.h"
 
-#include "AppModel.h"
-#include "l10n/L10n.h"
-#include "widgets/Bindings.h"
-#include "widgets/ElidedLabel.h"
-#include "widgets/FormatPicker.h"
-#include "widgets/Panel.h"
-#include "widgets/Style.h"
+#include "app/AppModel.h"
+#include "engine/l10n/L10n.h"
+#include "ui/widgets/Bindings.h"
+#include "ui/widgets/ElidedLabel.h"
+#include "ui/widgets/FormatPicker.h"
+#include "ui/widgets/Panel.h"
+#include "ui/widgets/Style.h"
 
 #include <QComboBox>
 #include <QDragEnterEvent>

@@ -1,12 +1,12 @@
 #include "MainWindow.h"
 
-#include "AppModel.h"
 #include "DropStageView.h"
-#include "historylist/HistoryListView.h"
-#include "l10n/L10n.h"
-#include "preview/ExtractPreviewDialog.h"
-#include "widgets/Icons.h"
-#include "widgets/Style.h"
+#include "app/AppModel.h"
+#include "engine/l10n/L10n.h"
+#include "ui/historylist/HistoryListView.h"
+#include "ui/preview/ExtractPreviewDialog.h"
+#include "ui/widgets/Icons.h"
+#include "ui/widgets/Style.h"
 
 #include <QAction>
 #include <QEvent>

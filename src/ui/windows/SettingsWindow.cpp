@@ -1,11 +1,11 @@
 #include "SettingsWindow.h"
 
-#include "AppModel.h"
-#include "widgets/Bindings.h"
-#include "widgets/Icons.h"
-#include "widgets/Links.h"
-#include "widgets/Panel.h"
-#include "widgets/Style.h"
+#include "app/AppModel.h"
+#include "ui/widgets/Bindings.h"
+#include "ui/widgets/Icons.h"
+#include "ui/widgets/Links.h"
+#include "ui/widgets/Panel.h"
+#include "ui/widgets/Style.h"
 
 #include <QCheckBox>
 #include <QComboBox>

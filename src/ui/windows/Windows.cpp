@@ -1,11 +1,11 @@
 #include "Windows.h"
 
 #include "AboutWindow.h"
-#include "AppModel.h"
-#include "AppRuntime.h"
 #include "MainWindow.h"
 #include "SettingsWindow.h"
-#include "widgets/Style.h"
+#include "app/AppModel.h"
+#include "app/AppRuntime.h"
+#include "ui/widgets/Style.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

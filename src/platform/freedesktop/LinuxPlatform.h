@@ -1,0 +1,12 @@
+#pragma once
+
+#include "platform/interfaces/Platform.h"
+
+#include <functional>
+
+namespace tarvo::platform {
+
+// The freedesktop implementations. `showMainWindow` is what opens the main window.
+Platform linuxPlatform(std::function<void()> showMainWindow);
+
+} // namespace tarvo::platform
