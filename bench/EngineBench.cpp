@@ -12,7 +12,8 @@
 #include "engine/archive/ArchiveEngine.h"
 #include "engine/archive/ArchiveSafety.h"
 #include "engine/tools/FileWalk.h"
-#include "engine/tools/ProgressParser.h"
+#include "engine/tools/ProgressStep.h"
+#include "engine/tools/ToolLocator.h"
 
 #include <algorithm>
 #include <atomic>

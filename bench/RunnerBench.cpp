@@ -1,7 +1,8 @@
 // The process runner against `cat` of the same bytes to /dev/null, and its memory.
 #include "BenchSupport.h"
+#include "engine/adapters/InfoZip.h"
 #include "engine/tools/ProcessRunner.h"
-#include "engine/tools/ProgressParser.h"
+#include "engine/tools/ProgressStep.h"
 
 #include <algorithm>
 #include <atomic>
@@ -62,14 +63,15 @@ void runnerOver(benchmark::State& state, const std::filesystem::path& input)
     engine::ToolRun run;
     run.executable = "/bin/cat";
     run.arguments = {input.string()};
+    run.reading = &engine::InfoZip::unzipReading;
     std::int64_t peakGrowth = 0;
     for (auto _ : state) {
         std::atomic<long long> counted{0};
         const std::int64_t before = bench::residentBytes();
         bench::resetPeakResident();
-        engine::ProgressParser parser(engine::ProgressParser::Family::infoZip);
+        std::int64_t reported = 0;
         engine::ProcessRunner::run(run, [&](std::string_view line) {
-            counted.fetch_add(parser.read(line).entries, std::memory_order_relaxed);
+            counted.fetch_add(run.reading->progress(line, reported).entries, std::memory_order_relaxed);
         });
         peakGrowth = std::max(peakGrowth, bench::peakResidentBytes() - before);
         benchmark::DoNotOptimize(counted.load());
@@ -126,15 +128,16 @@ double pairedRatio(int pairs)
     engine::ToolRun run;
     run.executable = "/bin/cat";
     run.arguments = {g_lines.string()};
+    run.reading = &engine::InfoZip::unzipReading;
     std::vector<double> ratios;
     for (int i = 0; i < pairs; ++i) {
         const auto t0 = std::chrono::steady_clock::now();
         bench::runPipelineToDevNull({"/bin/cat", g_lines.string()}, {"/bin/cat"});
         const auto t1 = std::chrono::steady_clock::now();
         std::atomic<long long> counted{0};
-        engine::ProgressParser parser(engine::ProgressParser::Family::infoZip);
+        std::int64_t reported = 0;
         engine::ProcessRunner::run(run, [&](std::string_view line) {
-            counted.fetch_add(parser.read(line).entries, std::memory_order_relaxed);
+            counted.fetch_add(run.reading->progress(line, reported).entries, std::memory_order_relaxed);
         });
         const auto t2 = std::chrono::steady_clock::now();
         ratios.push_back(std::chrono::duration<double>(t2 - t1).count() /

@@ -1,7 +1,7 @@
 // tarvo-lister's lines ("TYPE SIZE FLAGS PATH[ LINK]", fields escaped as "\" and two hex digits),
-// added one by one to a listing by ArchiveCatalog::readListerLine.
+// added one by one to a listing by TarvoLister::readLine.
 #include "FuzzCheck.h"
-#include "engine/archive/ArchiveCatalog.h"
+#include "engine/adapters/TarvoLister.h"
 
 #include <cstdint>
 
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t entries = listing.entries.size();
         const std::size_t links = listing.links.size();
         const bool encrypted = listing.isEncrypted;
-        if (!ArchiveCatalog::readListerLine(line, listing)) {
+        if (!TarvoLister::readLine(line, listing)) {
             require(listing.entries.size() == entries && listing.links.size() == links &&
                         listing.isEncrypted == encrypted,
                     "a line that is no entry leaves the listing as it was");

@@ -1,7 +1,7 @@
-// lsar's JSON listing, read by ArchiveCatalog::parse. Output it cannot read must fail as an
+// lsar's JSON listing, read by Unar::parseListing. Output it cannot read must fail as an
 // ArchiveError; the listing it returns must hold together.
 #include "FuzzCheck.h"
-#include "engine/archive/ArchiveCatalog.h"
+#include "engine/adapters/Unar.h"
 #include "engine/vocabulary/ArchiveError.h"
 
 #include <cstdint>
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     ArchiveListing listing;
     try {
-        listing = ArchiveCatalog::parse(tarvo::fuzz::asText(data, size));
+        listing = Unar::parseListing(tarvo::fuzz::asText(data, size));
     } catch (const ArchiveError&) {
         return 0;
     } catch (const std::exception& error) {

@@ -1,7 +1,7 @@
-// The lines of `bsdtar -tv`, read one by one by ArchiveCatalog::parseTarLine as the listing of a
+// The lines of `bsdtar -tv`, read one by one by Tar::parseListLine as the listing of a
 // .tar.zst is: a hard link's target is looked up among the paths listed before it.
 #include "FuzzCheck.h"
-#include "engine/archive/ArchiveCatalog.h"
+#include "engine/adapters/Tar.h"
 
 #include <cstdint>
 #include <string>
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::unordered_set<std::string> listed;
     const auto isListed = [&](const std::string& path) { return listed.contains(path); };
     tarvo::fuzz::forEachLine(tarvo::fuzz::asText(data, size), [&](std::string_view line) {
-        ArchiveEntry entry = ArchiveCatalog::parseTarLine(line, isListed);
+        ArchiveEntry entry = Tar::parseListLine(line, isListed);
         // The size is read from digits alone, so a negative one can only be an overflow.
         require(entry.byteSize >= 0, "no negative entry size");
         if (!entry.path.empty()) {

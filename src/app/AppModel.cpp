@@ -1,7 +1,7 @@
 #include "AppModel.h"
 
 #include "engine/l10n/L10n.h"
-#include "engine/tools/ProgressParser.h"
+#include "engine/tools/ProgressStep.h"
 #include "engine/tools/ToolLocator.h"
 #include "engine/util/AppPaths.h"
 #include "engine/util/Uuid.h"

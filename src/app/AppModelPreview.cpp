@@ -389,9 +389,14 @@ QCoro::Task<QList<QUrl>> AppModel::unpackForDrag(std::string itemID, std::vector
                                             password = password.toStdString(), encoding, session] {
             std::vector<fs::path> unpacked;
             for (const ArchiveEntry& entry : entries) {
-                unpacked.push_back(ArchiveEngine::extractEntryInto(archive, entry.path, folder, tools, password,
-                                                                   RunControl{session, {}}, entry.isDirectory,
-                                                                   encoding));
+                unpacked.push_back(ArchiveEngine::extractEntry({.archive = archive,
+                                                                .entry = entry.path,
+                                                                .tools = tools,
+                                                                .password = password,
+                                                                .control = RunControl{session, {}},
+                                                                .isDirectory = entry.isDirectory,
+                                                                .encoding = encoding,
+                                                                .directory = folder}));
             }
             return unpacked;
         });
@@ -488,7 +493,13 @@ QCoro::Task<> AppModel::extractFile(Work work, std::string path, std::string pas
 
     auto job = runJob([archive, path, tools = m_tools, password, encoding,
                        control = RunControl{session, progressHandler()}, isDirectory] {
-        return ArchiveEngine::extractEntry(archive, path, tools, password, control, isDirectory, encoding);
+        return ArchiveEngine::extractEntry({.archive = archive,
+                                            .entry = path,
+                                            .tools = tools,
+                                            .password = password,
+                                            .control = control,
+                                            .isDirectory = isDirectory,
+                                            .encoding = encoding});
     });
     const fs::path result = co_await job;
     if (!self) {

@@ -6,7 +6,8 @@
 #include "engine/archive/ArchiveSafety.h"
 #include "engine/l10n/L10n.h"
 #include "engine/tools/FileWalk.h"
-#include "engine/tools/ProgressParser.h"
+#include "engine/tools/ProgressStep.h"
+#include "engine/tools/ToolLocator.h"
 #include "engine/util/FileSystem.h"
 #include "engine/util/LegacyNames.h"
 #include "engine/util/TextUtil.h"
@@ -371,8 +372,12 @@ public:
             const RunControl control{m_watch.newSession(), [&](const ProgressStep& step) { progress.step(step); },
                                      [&](int count) { leftOut = count; }};
             const fs::path result =
-                m_options.entry ? ArchiveEngine::extractEntry(archive, *m_options.entry, tools, password(), control, {},
-                                                              m_options.encoding)
+                m_options.entry ? ArchiveEngine::extractEntry({.archive = archive,
+                                                               .entry = *m_options.entry,
+                                                               .tools = tools,
+                                                               .password = password(),
+                                                               .control = control,
+                                                               .encoding = m_options.encoding})
                                 : ArchiveEngine::extract(archive, tools, password(), control, m_options.encoding);
             progress.clear();
             m_output << result.string() << '\n' << std::flush;

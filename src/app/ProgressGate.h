@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/tools/ProgressParser.h"
+#include "engine/tools/ProgressStep.h"
 
 #include <functional>
 #include <memory>

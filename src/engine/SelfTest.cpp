@@ -138,7 +138,7 @@ public:
         expect(tarGz.filename().string().starts_with("NotesPack"), "name mismatch: " + tarGz.filename().string());
         text = readText(unpack(tarGz) / "a.txt");
         expect(text == "hello", "tar mismatch: " + text);
-        text = readText(ArchiveEngine::extractEntry(tarGz, "Notes/a.txt", m_tools, std::nullopt, {}));
+        text = readText(ArchiveEngine::extractEntry({.archive = tarGz, .entry = "Notes/a.txt", .tools = m_tools}));
         expect(text == "hello", "entry mismatch: " + text);
 
         const ArchiveEntry samples[] = {

@@ -2,6 +2,7 @@
 #include "engine/archive/ArchiveCatalog.h"
 #include "engine/archive/ArchiveEngine.h"
 #include "engine/tools/ProcessRunner.h"
+#include "engine/tools/ToolLocator.h"
 #include "engine/vocabulary/ArchiveError.h"
 
 #include <gtest/gtest.h>
@@ -192,13 +193,15 @@ TEST_F(BadInput, AnEntryDraggedOutIsNeverALink)
     bsdtar({"-cf", (dir / "archives" / "links.tar").string(), "Docs", "invoice.pdf"}, dir / "src");
     const fs::path archive = dir / "archives" / "links.tar";
     fs::create_directories(dir / "drag");
-    EXPECT_THROW(ArchiveEngine::extractEntryInto(archive, "invoice.pdf", dir / "drag", tools, std::nullopt, {}),
+    EXPECT_THROW(ArchiveEngine::extractEntry(
+                     {.archive = archive, .entry = "invoice.pdf", .tools = tools, .directory = dir / "drag"}),
                  ArchiveError);
-    const fs::path folder = ArchiveEngine::extractEntryInto(archive, "Docs", dir / "drag", tools, std::nullopt, {});
+    const fs::path folder =
+        ArchiveEngine::extractEntry({.archive = archive, .entry = "Docs", .tools = tools, .directory = dir / "drag"});
     EXPECT_EQ(readFile(folder / "a.txt"), "alpha");
     EXPECT_FALSE(fs::exists(fs::symlink_status(folder / "key.txt")));
     // Unpacked beside the archive, a link stays what the archive holds.
-    const fs::path beside = ArchiveEngine::extractEntry(archive, "Docs", tools, std::nullopt, {});
+    const fs::path beside = ArchiveEngine::extractEntry({.archive = archive, .entry = "Docs", .tools = tools});
     EXPECT_TRUE(fs::is_symlink(beside / "key.txt"));
 }
 
@@ -233,7 +236,7 @@ TEST_F(BadInput, UnsafeEntryPathsAndThousandsOfEntries)
 
     for (const char* unsafe : {"../x", "/etc/passwd", "Many/../.."}) {
         try {
-            ArchiveEngine::extractEntry(archive, unsafe, tools, std::nullopt, {});
+            ArchiveEngine::extractEntry({.archive = archive, .entry = unsafe, .tools = tools});
             ADD_FAILURE() << unsafe;
         } catch (const ArchiveError& error) {
             EXPECT_EQ(error.errorCase(), ArchiveError::Case::entryCannotBeExtracted) << unsafe;
@@ -247,7 +250,7 @@ TEST_F(BadInput, UnsafeEntryPathsAndThousandsOfEntries)
     ProcessRunner::run(sevenZip);
     for (const char* name : {"many.zip", "many.7z"}) {
         try {
-            ArchiveEngine::extractEntry(dir / "archives" / name, "Many/nope.txt", tools, std::nullopt, {});
+            ArchiveEngine::extractEntry({.archive = dir / "archives" / name, .entry = "Many/nope.txt", .tools = tools});
             ADD_FAILURE() << name;
         } catch (const ArchiveError& error) {
             EXPECT_EQ(error.errorCase(), ArchiveError::Case::entryCannotBeExtracted) << name;

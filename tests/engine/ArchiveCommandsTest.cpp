@@ -1,6 +1,13 @@
 #include "TestSupport.h"
+#include "engine/adapters/InfoZip.h"
+#include "engine/adapters/Rarlab.h"
+#include "engine/adapters/SevenZip.h"
+#include "engine/adapters/Tar.h"
+#include "engine/adapters/TarvoLister.h"
+#include "engine/adapters/Unar.h"
 #include "engine/archive/ArchiveEngine.h"
 #include "engine/vocabulary/ArchiveError.h"
+#include "engine/vocabulary/Housekeeping.h"
 
 #include <gtest/gtest.h>
 
@@ -16,37 +23,106 @@ using tarvo::test::writeFile;
 using tarvo::test::writeScript;
 using Args = std::vector<std::string>;
 
-TEST(ArchiveCommands, CreationCommandLines)
+namespace {
+
+// What follows the first "--", where the tool reads everything as a name.
+Args operands(const ToolRun& run)
 {
-    const auto normal = CompressionLevel::normal;
-    const auto maximum = CompressionLevel::maximum;
-    // zip's exclusions come before "--", after which everything is a name.
-    EXPECT_EQ(ArchiveEngine::zipArguments("/o/A.zip", {"a.txt", "-T.txt"}, "pw", normal, true),
-              (Args{"-r", "-y", "-6", "-e", "/o/A.zip", "-x", "*.DS_Store", "*__MACOSX*", "*.AppleDouble",
-                    "*.AppleDouble/*", "*.Spotlight-V100*", "*.Trashes*", "*.fseventsd*", "--", "a.txt", "-T.txt"}));
-    EXPECT_EQ(ArchiveEngine::zipArguments("/o/A.zip", {"x"}, std::nullopt, CompressionLevel::fast, false),
-              (Args{"-r", "-y", "-1", "/o/A.zip", "--", "x"}));
+    const auto dashes = std::find(run.arguments.begin(), run.arguments.end(), "--");
+    EXPECT_NE(dashes, run.arguments.end()) << run.executable;
+    return dashes == run.arguments.end() ? Args{} : Args(dashes + 1, run.arguments.end());
+}
 
-    EXPECT_EQ(ArchiveEngine::tarArguments("/o/A.tar.gz", {"@x", "--help"}, maximum, true),
-              (Args{"-czvf", "/o/A.tar.gz", "--options", "gzip:compression-level=9", "--exclude", ".DS_Store",
-                    "--exclude", "__MACOSX", "--exclude", ".AppleDouble", "--exclude", ".Spotlight-V100", "--exclude",
-                    ".Trashes", "--exclude", ".fseventsd", "--", "./@x", "--help"}));
-    EXPECT_EQ(ArchiveEngine::tarArguments("/o/A.tar.gz", {"@x"}, normal, false, {"/usr/bin/tar", false, std::nullopt}),
-              (Args{"-cf", "/o/A.tar.gz", "-I", "gzip -6", "--", "@x"}));
-    EXPECT_EQ(
-        ArchiveEngine::tarArguments("/o/A.tar.gz", {"@x"}, maximum, false, {"/usr/bin/bsdtar", true, "/usr/bin/pigz"}),
-        (Args{"-cvf", "/o/A.tar.gz", "--use-compress-program", "/usr/bin/pigz -9 -b 1024", "--", "./@x"}));
+bool hasArgumentHolding(const ToolRun& run, std::string_view text)
+{
+    return std::any_of(run.arguments.begin(), run.arguments.end(),
+                       [&](const std::string& argument) { return argument.find(text) != std::string::npos; });
+}
 
-    EXPECT_EQ(ArchiveEngine::rarArguments("/o/A.rar", {"n"}, "pw", normal, true),
-              (Args{"a", "-r", "-y", "-ol", "-m3", "-hp", "-x*.DS_Store", "-x__MACOSX", "-x.AppleDouble",
-                    "-x.Spotlight-V100", "-x.Trashes", "-x.fseventsd", "/o/A.rar", "--", "n"}));
+} // namespace
 
-    EXPECT_EQ(ArchiveEngine::sevenZipArguments("/o/A.7z", {"n", "m"}, std::nullopt, maximum, false),
-              (Args{"a", "-y", "-bso1", "-bsp1", "-snl", "-spd", "-mx9", "/o/A.7z", "--", "n", "m"}));
-    EXPECT_EQ(
-        ArchiveEngine::sevenZipArguments("/o/A.7z", {"-n"}, "pw", normal, true),
-        (Args{"a", "-y", "-bso1", "-bsp1", "-snl", "-spd", "-mx5", "-p", "-mhe=on", "-xr!.DS_Store", "-xr!__MACOSX",
-              "-xr!.AppleDouble", "-xr!.Spotlight-V100", "-xr!.Trashes", "-xr!.fseventsd", "/o/A.7z", "--", "-n"}));
+// Every tool's command lines: a name like "-x" or "@list" stays a name (after "--", or quoted where
+// the tool has no "--"), a name is never read as a pattern, and a password is never an argument
+// but for unar and lsar, which have no other way.
+TEST(ToolCommands, OperandsStayNamesAndPasswordsStayOff)
+{
+    const std::string secret = "s3cret";
+    const Args names = {"-x", "@list", "--help", "a[1]*?.txt"};
+    const CreateCommand create{"/o/-A", names, CompressionLevel::maximum, secret, true};
+    const TarTool bsdtar{"/usr/bin/bsdtar", true, std::nullopt};
+    const TarTool gnuTar{"/usr/bin/tar", false, "/usr/bin/pigz"};
+    const std::pair<ToolRun, Args> creations[] = {
+        {InfoZip::create(create, "/o/.tarvo-scratch"), names},
+        {SevenZip::create("/usr/bin/7zz", create), names},
+        {Rarlab::create("/r/rar", create), names},
+        // bsdtar reads "@name" as an archive to copy in, even after "--".
+        {Tar::create(bsdtar, create), {"-x", "./@list", "--help", "a[1]*?.txt"}},
+        {Tar::create(gnuTar, create), names},
+    };
+    for (const auto& [run, expected] : creations) {
+        SCOPED_TRACE(run.executable.string());
+        EXPECT_EQ(operands(run), expected);
+        // The archive and the housekeeping names are said before "--", as options.
+        const Args options(run.arguments.begin(), run.arguments.end() - static_cast<long>(expected.size()));
+        EXPECT_NE(std::find(options.begin(), options.end(), "/o/-A"), options.end());
+        for (const HousekeepingItem& item : kHousekeeping) {
+            EXPECT_TRUE(std::any_of(options.begin(), options.end(), [&](const std::string& option) {
+                return option.find(item.name) != std::string::npos;
+            })) << item.name;
+        }
+    }
+    // A password reaches the tools that protect archives by their own routes, never as an argument.
+    for (const ToolRun& run : {creations[0].first, creations[1].first, creations[2].first}) {
+        EXPECT_FALSE(hasArgumentHolding(run, secret)) << run.executable;
+        EXPECT_EQ(run.terminalAnswer.value_or(run.standardInput.value_or("")),
+                  run.passwordRoute == PasswordRoute::standardInput ? secret + "\n" : secret);
+        EXPECT_EQ(run.redact, secret);
+    }
+    EXPECT_FALSE(InfoZip::create({"/o/A", names, CompressionLevel::fast, std::nullopt, false}, "/s").terminalAnswer);
+
+    const ExtractCommand extract{"/in/-a[1].zip", "/out", "-x[1]*", false, {4, 5}, secret};
+    const ExtractCommand quotable{"/in/-a[1].rar", "/out", "-x[1]", true, {}, secret};
+    EXPECT_EQ(operands(SevenZip::extract("/usr/bin/7zz", extract)), (Args{"/in/-a[1].zip", "-x[1]*"}));
+    EXPECT_TRUE(hasArgumentHolding(SevenZip::extract("/usr/bin/7zz", extract), "-spd")) << "names taken literally";
+    EXPECT_EQ(operands(Tar::extract(bsdtar, ArchiveKind::tar, extract)), Args{"-x\\[1\\]\\*"});
+    EXPECT_EQ(operands(Tar::extractOther("/usr/bin/bsdtar", extract)), Args{"-x\\[1\\]\\*"});
+    const ToolRun gnu = Tar::extract(gnuTar, ArchiveKind::tarGz, extract);
+    EXPECT_EQ(operands(gnu), Args{"-x[1]*"});
+    EXPECT_TRUE(hasArgumentHolding(gnu, "--no-wildcards"));
+    EXPECT_EQ(operands(Rarlab::extract("/r/unrar", quotable)), (Args{"/in/-a[1].rar", "-x[1]/*", "/out/"}));
+    EXPECT_TRUE(Rarlab::cannotQuote("/in/a.rar", "-x[1]*") && Rarlab::cannotQuote("/in/a.rar", "@x") &&
+                Rarlab::cannotQuote("/in/a?.rar", std::nullopt));
+    EXPECT_FALSE(Rarlab::cannotQuote("/in/-a[1].rar", "-x[1]"));
+    // unzip knows no "--": both names are quoted as its patterns read them.
+    const ToolRun unzip = InfoZip::extract(extract);
+    EXPECT_EQ(unzip.arguments, (Args{"-o", "/in/-a[[]1].zip", "[-]x[[]1][*]", "-d", "/out"}));
+    // unar reads names as patterns: it is given the entry's numbers.
+    const ToolRun unar = Unar::extract("/usr/bin/unar", extract);
+    EXPECT_EQ(operands(unar), (Args{"/in/-a[1].zip", "4", "5"}));
+    EXPECT_TRUE(hasArgumentHolding(unar, "-indexes"));
+    for (const ToolRun& run :
+         {SevenZip::extract("/usr/bin/7zz", extract), Tar::extractOther("/usr/bin/bsdtar", extract),
+          Rarlab::extract("/r/unrar", quotable), unzip}) {
+        EXPECT_FALSE(hasArgumentHolding(run, secret)) << run.executable;
+    }
+
+    // Tests and listings: the archive after "--" where the tool takes it, its password off the line.
+    const std::filesystem::path archive = "/in/-a.7z";
+    EXPECT_EQ(operands(SevenZip::test("/usr/bin/7zz", archive, secret)), Args{"/in/-a.7z"});
+    EXPECT_EQ(operands(SevenZip::list("/usr/bin/7zz", archive, secret)), Args{"/in/-a.7z"});
+    EXPECT_EQ(operands(SevenZip::readEntry("/usr/bin/7zz", archive, "-l", secret)), (Args{"/in/-a.7z", "-l"}));
+    EXPECT_EQ(operands(TarvoLister::list("/l/tarvo-lister", "zip", archive, "CP437")), Args{"/in/-a.7z"});
+    EXPECT_EQ(operands(TarvoLister::detect("/l/tarvo-lister", archive, {})), Args{"/in/-a.7z"});
+    EXPECT_EQ(operands(Tar::testStream("/usr/bin/gzip", archive)), Args{"/in/-a.7z"});
+    EXPECT_EQ(operands(Tar::decompress("/usr/bin/gzip", archive)), Args{"/in/-a.7z"});
+    EXPECT_EQ(InfoZip::test("/in/-a[1].zip", secret).arguments, (Args{"-t", "/in/-a[[]1].zip"}));
+    for (const ToolRun& run : {SevenZip::test("/usr/bin/7zz", archive, secret), InfoZip::test(archive, secret),
+                               SevenZip::list("/usr/bin/7zz", archive, secret)}) {
+        EXPECT_FALSE(hasArgumentHolding(run, secret)) << run.executable;
+    }
+    EXPECT_EQ(operands(Unar::test("/usr/bin/lsar", archive, secret)), Args{"/in/-a.7z"});
+    EXPECT_EQ(operands(Unar::list("/usr/bin/lsar", archive, secret)), Args{"/in/-a.7z"});
+    EXPECT_EQ(Unar::list("/usr/bin/lsar", archive, secret).redact, secret);
 }
 
 // Every tar with pigz or with gzip writes what gzip and bsdtar read.
@@ -68,7 +144,8 @@ TEST(ArchiveCommands, TarGzThroughPigzOrGzipIsPlainGzip)
         const std::string archive = (dir / ("out" + std::to_string(i) + ".tar.gz")).string();
         Args command = {tars[i].path.string()};
         for (std::string& argument :
-             ArchiveEngine::tarArguments(archive, {(dir / "in").string()}, CompressionLevel::normal, false, tars[i])) {
+             Tar::create(tars[i], {archive, {(dir / "in").string()}, CompressionLevel::normal, std::nullopt, false})
+                 .arguments) {
             command.push_back(std::move(argument));
         }
         EXPECT_EQ(runProgram(command).status, 0);
@@ -81,10 +158,10 @@ TEST(ArchiveCommands, TarGzThroughPigzOrGzipIsPlainGzip)
 
 TEST(ArchiveCommands, LiteralEntryPatterns)
 {
-    EXPECT_EQ(ArchiveEngine::unzipLiteral("a[1].txt"), "a[[]1].txt");
-    EXPECT_EQ(ArchiveEngine::unzipLiteral("-x/*?\\"), "[-]x/[*][?]\\\\");
-    EXPECT_EQ(ArchiveEngine::unzipLiteral("a-b"), "a-b");
-    EXPECT_EQ(ArchiveEngine::tarLiteral("a[1]*?\\.txt"), "a\\[1\\]\\*\\?\\\\.txt");
+    EXPECT_EQ(InfoZip::literal("a[1].txt"), "a[[]1].txt");
+    EXPECT_EQ(InfoZip::literal("-x/*?\\"), "[-]x/[*][?]\\\\");
+    EXPECT_EQ(InfoZip::literal("a-b"), "a-b");
+    EXPECT_EQ(Tar::literal("a[1]*?\\.txt"), "a\\[1\\]\\*\\?\\\\.txt");
     // A blank password is no password.
     EXPECT_EQ(ArchiveEngine::normalized("   "), std::nullopt);
 }
@@ -156,7 +233,8 @@ TEST(FakeRarTools, RarCreationAndUnrarExtraction)
     ArchiveEngine::extract(archive, support, std::nullopt, {});
     EXPECT_EQ(recorded("unrar.args")[3], "-p-");
     // A single file needs no listing; unrar gets the entry before the destination.
-    const auto entry = ArchiveEngine::extractEntry(archive, "docs/a.txt", support, std::nullopt, {}, false);
+    const auto entry = ArchiveEngine::extractEntry(
+        {.archive = archive, .entry = "docs/a.txt", .tools = support, .isDirectory = false});
     EXPECT_EQ(entry, dir / "in" / "Report 3" / "docs/a.txt");
     EXPECT_EQ(recorded("unrar.args")[6], "docs/a.txt");
 

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "engine/archive/ArchiveCatalog.h"
 #include "engine/archive/ArchiveEngine.h"
+#include "engine/tools/ToolLocator.h"
 #include "engine/vocabulary/ArchiveError.h"
 
 #include <algorithm>
@@ -104,7 +105,8 @@ TEST_F(Kinds, EveryNewKindExtractsAndLists)
     }
     // Its one entry is named after it, as the lister shows it, blanks around it too.
     fs::copy_file(single / "notes.txt.gz", single / " lead.txt.gz");
-    const fs::path lead = ArchiveEngine::extractEntry(single / " lead.txt.gz", " lead.txt", tools, {}, {});
+    const fs::path lead =
+        ArchiveEngine::extractEntry({.archive = single / " lead.txt.gz", .entry = " lead.txt", .tools = tools});
     EXPECT_EQ(readFile(lead), "hello");
     fs::remove(lead);
     fs::remove(single / " lead.txt.gz");

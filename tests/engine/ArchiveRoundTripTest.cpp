@@ -2,6 +2,7 @@
 #include "engine/archive/ArchiveCatalog.h"
 #include "engine/archive/ArchiveEngine.h"
 #include "engine/l10n/L10n.h"
+#include "engine/tools/ToolLocator.h"
 #include "engine/vocabulary/ArchiveError.h"
 
 #include <atomic>
@@ -119,12 +120,14 @@ TEST_F(RoundTrip, EveryFormatKeepsAwkwardNamesProtectsAndLeavesHousekeepingOut)
         EXPECT_FALSE(fs::exists(result / "Old" / ".AppleDouble"));
 
         for (const std::string entry : {"Pack/a[1].txt", "Pack/*.txt", "Pack/-T.txt"}) {
-            const fs::path taken = ArchiveEngine::extractEntry(archive, entry, c.support, password, {});
+            const fs::path taken = ArchiveEngine::extractEntry(
+                {.archive = archive, .entry = entry, .tools = c.support, .password = password});
             EXPECT_EQ(readFile(taken), fs::path(entry).filename().string()) << entry;
             EXPECT_EQ(namesIn(taken.parent_path()).size(), 1u) << entry << " brought company";
             fs::remove_all(taken.parent_path().parent_path());
         }
-        const fs::path folder = ArchiveEngine::extractEntry(archive, "Pack/Photos", c.support, password, {});
+        const fs::path folder = ArchiveEngine::extractEntry(
+            {.archive = archive, .entry = "Pack/Photos", .tools = c.support, .password = password});
         EXPECT_EQ(readFile(folder / "Photos" / "a.jpg"), "jpg");
         fs::remove_all(folder.parent_path().parent_path());
         fs::remove_all(result);
@@ -373,13 +376,15 @@ TEST_F(RoundTrip, RarFilesReadThroughUnar)
     const fs::path result = ArchiveEngine::extract(subdirs, support, std::nullopt, {});
     EXPECT_EQ(namesIn(result), (Names{"dir1", "dir2", "empty", "with space", "üȵĩöḋè"}));
     EXPECT_FALSE(readFile(result / "with space" / "long fn.txt").empty());
-    const fs::path folder = ArchiveEngine::extractEntry(subdirs, "sub/with space", support, std::nullopt, {});
+    const fs::path folder =
+        ArchiveEngine::extractEntry({.archive = subdirs, .entry = "sub/with space", .tools = support});
     EXPECT_EQ(namesIn(folder), Names{"long fn.txt"});
     EXPECT_EQ(namesIn(folder.parent_path()), Names{"with space"});
 
     // With RARLAB's unrar present, a folder entry still goes to unar, which picks it exactly.
     support.extractor = tarvo::test::writeScript(dir / "bin" / "unrar", "exit 9");
-    EXPECT_EQ(namesIn(ArchiveEngine::extractEntry(subdirs, "sub/dir1", support, std::nullopt, {})), Names{"file1.txt"});
+    EXPECT_EQ(namesIn(ArchiveEngine::extractEntry({.archive = subdirs, .entry = "sub/dir1", .tools = support})),
+              Names{"file1.txt"});
     support.extractor = support.unar;
 
     for (const char* name : {"rar5-psw.rar", "rar5-hpsw.rar"}) {

@@ -1,4 +1,5 @@
-#include "engine/archive/ArchiveCatalog.h"
+#include "engine/adapters/Tar.h"
+#include "engine/adapters/Unar.h"
 #include "engine/l10n/L10n.h"
 #include "engine/vocabulary/ArchiveError.h"
 
@@ -12,7 +13,7 @@ namespace {
 std::string failureMessage(std::string_view output)
 {
     try {
-        ArchiveCatalog::parse(output);
+        Unar::parseListing(output);
     } catch (const ArchiveError& error) {
         EXPECT_EQ(error.tool(), "lsar");
         EXPECT_EQ(error.status(), 1);
@@ -26,7 +27,7 @@ std::string failureMessage(std::string_view output)
 
 TEST(ArchiveCatalog, ReadsTheListersJson)
 {
-    const ArchiveListing listing = ArchiveCatalog::parse(R"({
+    const ArchiveListing listing = Unar::parseListing(R"({
         "lsarFormatVersion": 2,
         "lsarContents": [
             {"XADFileName": "Photos", "XADIsDirectory": 1, "XADIndex": 0, "XADSolidObject": {"a": [1, 2]}},
@@ -46,13 +47,12 @@ TEST(ArchiveCatalog, ReadsTheListersJson)
     // Only named entries count towards the encrypted flag.
     EXPECT_FALSE(listing.isEncrypted);
 
-    EXPECT_TRUE(
-        ArchiveCatalog::parse(R"({"lsarProperties": {"XADIsEncrypted": true}, "lsarContents": []})").isEncrypted);
-    EXPECT_TRUE(ArchiveCatalog::parse(R"({"lsarContents": [{"XADFileName": "a", "XADIsEncrypted": 1}]})").isEncrypted);
-    EXPECT_TRUE(ArchiveCatalog::parse(R"({"lsarFormatVersion": 2})").entries.empty());
+    EXPECT_TRUE(Unar::parseListing(R"({"lsarProperties": {"XADIsEncrypted": true}, "lsarContents": []})").isEncrypted);
+    EXPECT_TRUE(Unar::parseListing(R"({"lsarContents": [{"XADFileName": "a", "XADIsEncrypted": 1}]})").isEncrypted);
+    EXPECT_TRUE(Unar::parseListing(R"({"lsarFormatVersion": 2})").entries.empty());
     // Contents that are not all objects count as no contents.
-    EXPECT_TRUE(ArchiveCatalog::parse(R"({"lsarContents": [{"XADFileName": "a"}, 5]})").entries.empty());
-    const ArchiveListing failed = ArchiveCatalog::parse(R"({"lsarFormatVersion": 2, "lsarError": 15})");
+    EXPECT_TRUE(Unar::parseListing(R"({"lsarContents": [{"XADFileName": "a"}, 5]})").entries.empty());
+    const ArchiveListing failed = Unar::parseListing(R"({"lsarFormatVersion": 2, "lsarError": 15})");
     EXPECT_EQ(failed.listerError, 15);
     EXPECT_FALSE(failed.hasContents);
 }
@@ -72,7 +72,7 @@ TEST(ArchiveCatalog, UnreadableOutputBecomesAClearFailure)
 TEST(ArchiveCatalog, ReadsBsdtarsListingLines)
 {
     const auto entry = [](std::string_view line) {
-        const ArchiveEntry read = ArchiveCatalog::parseTarLine(line);
+        const ArchiveEntry read = Tar::parseListLine(line);
         return std::tuple(read.path, read.byteSize, read.isDirectory);
     };
     EXPECT_EQ(entry("drwxr-xr-x  0 root   root        0 Dec  7 08:41 esc/"), std::tuple("esc", 0, true));
@@ -86,8 +86,7 @@ TEST(ArchiveCatalog, ReadsBsdtarsListingLines)
     EXPECT_EQ(entry("-rw-r--r--  0 root root 9223372036854775808 Dec  7 10:40 big"), std::tuple("big", 0, false));
     // The target of a hard link is an entry already listed; the same words may be in either name.
     const auto listed = [](const std::string& path) { return path == "./f link to g"; };
-    EXPECT_EQ(ArchiveCatalog::parseTarLine("hrw-r--r-- 0 u g 0 Dec 7 08:41 ./h2 link to ./f link to g", listed).path,
-              "./h2");
+    EXPECT_EQ(Tar::parseListLine("hrw-r--r-- 0 u g 0 Dec 7 08:41 ./h2 link to ./f link to g", listed).path, "./h2");
 }
 
 TEST(ArchiveEntry, Symbols)

@@ -1,10 +1,12 @@
 // Tarvo's own lister against lsar, the memory ceiling on every lister, and the safety report.
 #include "TestSupport.h"
+#include "engine/adapters/TarvoLister.h"
 #include "engine/archive/ArchiveCatalog.h"
 #include "engine/archive/ArchiveEngine.h"
 #include "engine/archive/ArchiveSafety.h"
 #include "engine/l10n/L10n.h"
 #include "engine/tools/ProcessRunner.h"
+#include "engine/tools/ToolLocator.h"
 #include "engine/util/LegacyNames.h"
 #include "engine/util/TextUtil.h"
 #include "engine/vocabulary/ArchiveError.h"
@@ -61,14 +63,14 @@ double secondsSince(std::chrono::steady_clock::time_point start)
 TEST(ArchiveCatalog, ReadsTheOwnListersLines)
 {
     ArchiveListing listing;
-    EXPECT_TRUE(ArchiveCatalog::readListerLine("f 12 - new\\0aline\\20with\\5cslash", listing));
-    EXPECT_TRUE(ArchiveCatalog::readListerLine("d - - Photos/", listing));
-    EXPECT_TRUE(ArchiveCatalog::readListerLine("l 9 - Photos/up ../../etc", listing));
-    EXPECT_TRUE(ArchiveCatalog::readListerLine("h 0 e -T.txt new\\0aline\\20with\\5cslash", listing));
+    EXPECT_TRUE(TarvoLister::readLine("f 12 - new\\0aline\\20with\\5cslash", listing));
+    EXPECT_TRUE(TarvoLister::readLine("d - - Photos/", listing));
+    EXPECT_TRUE(TarvoLister::readLine("l 9 - Photos/up ../../etc", listing));
+    EXPECT_TRUE(TarvoLister::readLine("h 0 e -T.txt new\\0aline\\20with\\5cslash", listing));
     // Not entries: too few fields, a long type, a size beyond 64 bits (read as unknown).
-    EXPECT_FALSE(ArchiveCatalog::readListerLine("f 1 -", listing));
-    EXPECT_FALSE(ArchiveCatalog::readListerLine("file 1 - x", listing));
-    EXPECT_TRUE(ArchiveCatalog::readListerLine("f 99999999999999999999 - big \\zz", listing));
+    EXPECT_FALSE(TarvoLister::readLine("f 1 -", listing));
+    EXPECT_FALSE(TarvoLister::readLine("file 1 - x", listing));
+    EXPECT_TRUE(TarvoLister::readLine("f 99999999999999999999 - big \\zz", listing));
     const std::vector<ArchiveEntry> expected = {{"new\nline with\\slash", 12, false},
                                                 {"Photos", 0, true},
                                                 {"Photos/up", 9, false},
@@ -196,7 +198,8 @@ TEST_F(Listing, LegacyZipNamesReadAlikeInTheListingTheExtractionAndTheTest)
         const fs::path folder = ArchiveEngine::extract(archive, own, std::nullopt, {});
         EXPECT_EQ(tarvo::test::readFile(folder / (c.shown + ".txt")), "hello");
         fs::remove_all(folder);
-        const fs::path one = ArchiveEngine::extractEntry(archive, file, own, std::nullopt, {}, false);
+        const fs::path one =
+            ArchiveEngine::extractEntry({.archive = archive, .entry = file, .tools = own, .isDirectory = false});
         EXPECT_EQ(tarvo::test::readFile(one), "hello");
         fs::remove_all(one.parent_path().parent_path());
         EXPECT_TRUE(ArchiveEngine::test(archive, own, std::nullopt, {}).sound);
@@ -275,7 +278,7 @@ TEST_F(Listing, ListersStayUnderTheirMemoryCeiling)
     const std::vector<std::function<void()>> roads = {
         [&] { ArchiveCatalog::list(dir / "a" / "grows.7z", "", own); },
         [&] { ArchiveCatalog::list(dir / "a" / "grows.7z", "", lsarOnly); },
-        [&] { ArchiveEngine::extractEntry(dir / "a" / "grows.7z", "grows", unarOnly, std::nullopt, {}); },
+        [&] { ArchiveEngine::extractEntry({.archive = dir / "a" / "grows.7z", .entry = "grows", .tools = unarOnly}); },
         [&] { ArchiveEngine::extract(dir / "a" / "grows.7z", unarOnly, std::nullopt, {}); },
     };
     for (std::size_t i = 0; i < roads.size(); ++i) {

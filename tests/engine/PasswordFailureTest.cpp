@@ -1,11 +1,14 @@
-#include "engine/tools/PasswordFailure.h"
-
 #include "TestSupport.h"
+#include "engine/adapters/InfoZip.h"
+#include "engine/adapters/Rarlab.h"
+#include "engine/adapters/SevenZip.h"
+#include "engine/adapters/Unar.h"
 #include "engine/tools/ProcessRunner.h"
 #include "engine/vocabulary/ArchiveError.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace tarvo::engine;
 using tarvo::test::TempDir;
@@ -24,69 +27,82 @@ const char* const kTreacherousNames[] = {
     "This archive requires a password to unpack. Use the -p option to provide one.",
 };
 
+// A real tool, read with its home's words.
 ToolRun tool(const char* name, Args arguments, std::set<std::int32_t> success = {0})
 {
+    const std::map<std::string_view, const OutputReading*> readings = {
+        {"zip", &InfoZip::zipReading}, {"unzip", &InfoZip::unzipReading}, {"7zz", &SevenZip::reading},
+        {"unar", &Unar::unarReading},  {"lsar", &Unar::lsarReading},
+    };
     ToolRun run;
     run.executable = std::filesystem::path("/usr/bin") / name;
     run.arguments = std::move(arguments);
     run.successCodes = std::move(success);
+    run.reading = readings.at(name);
     return run;
+}
+
+bool says(const OutputReading& reading, std::string_view line)
+{
+    return reading.passwordFailure && reading.passwordFailure(line);
 }
 
 } // namespace
 
 TEST(PasswordFailure, RecognisesEachToolsOwnWordsAndNotNames)
 {
-    using Family = PasswordFailure::Family;
     struct Line
     {
-        Family family;
+        const OutputReading& reading;
         const char* text;
     };
     const Line failures[] = {
-        {Family::unzip, "skipping: d/wrong password.txt    incorrect password"},
-        {Family::unzip, "SKIPPING: D/PLAIN.TXT             UNABLE TO GET PASSWORD"},
-        {Family::unzip, "unable to get password"},
-        {Family::unzip, "(may instead be incorrect password)"},
-        {Family::sevenZip, "Cannot open encrypted archive. Wrong password?"},
-        {Family::sevenZip, "ERROR: henc.7z : Cannot open encrypted archive. Wrong password?"},
-        {Family::sevenZip, "ERROR: Data Error in encrypted file. Wrong password? : d/plain.txt"},
-        {Family::sevenZip, "ERROR: CRC Failed in encrypted file. Wrong password? : a.bin"},
-        {Family::sevenZip, "ERROR: Wrong password : src/a.txt"},
-        {Family::unar, "d/wrong password.txt  (6 B)... Failed! (Missing or wrong password)"},
-        {Family::unar, "Archive parsing failed! (Missing or wrong password.)"},
-        {Family::unar, "/x/henc.7z: This archive requires a password to unpack. Use the -p option to provide one."},
-        {Family::unrar, "The specified password is incorrect."},
-        {Family::unrar, "Checksum error in the encrypted file notes.txt. Corrupt file or wrong password."},
-        {Family::unrar, "Incorrect password for notes.txt"},
+        {InfoZip::unzipReading, "skipping: d/wrong password.txt    incorrect password"},
+        {InfoZip::unzipReading, "SKIPPING: D/PLAIN.TXT             UNABLE TO GET PASSWORD"},
+        {InfoZip::unzipReading, "unable to get password"},
+        {InfoZip::unzipReading, "(may instead be incorrect password)"},
+        {SevenZip::reading, "Cannot open encrypted archive. Wrong password?"},
+        {SevenZip::reading, "ERROR: henc.7z : Cannot open encrypted archive. Wrong password?"},
+        {SevenZip::reading, "ERROR: Data Error in encrypted file. Wrong password? : d/plain.txt"},
+        {SevenZip::reading, "ERROR: CRC Failed in encrypted file. Wrong password? : a.bin"},
+        {SevenZip::reading, "ERROR: Wrong password : src/a.txt"},
+        {Unar::unarReading, "d/wrong password.txt  (6 B)... Failed! (Missing or wrong password)"},
+        {Unar::unarReading, "Archive parsing failed! (Missing or wrong password.)"},
+        {Unar::lsarReading,
+         "/x/henc.7z: This archive requires a password to unpack. Use the -p option to provide one."},
+        {Rarlab::reading, "The specified password is incorrect."},
+        {Rarlab::reading, "Checksum error in the encrypted file notes.txt. Corrupt file or wrong password."},
+        {Rarlab::reading, "Incorrect password for notes.txt"},
     };
     for (const Line& line : failures) {
-        EXPECT_TRUE(PasswordFailure::matchesLine(line.text, line.family)) << line.text;
-        EXPECT_TRUE(PasswordFailure::matchesLine(line.text, Family::any)) << line.text;
+        EXPECT_TRUE(says(line.reading, line.text)) << line.text;
     }
-    // The same words inside names, as each tool prints them when it succeeds.
+    // The same words inside names, as each tool prints them when it succeeds, and another tool's
+    // words, which this tool never prints.
     const Line names[] = {
-        {Family::none, "adding: wrong password.txt (stored 0%)"},
-        {Family::unzip, "extracting: out/skipping:  incorrect password"},
-        {Family::unzip, "Archive:  /home/u/unable to get password"},
-        {Family::sevenZip, "Creating archive: /tmp/x : Cannot open encrypted archive. Wrong password?"},
-        {Family::sevenZip, "+ ERROR: Data Error in encrypted file. Wrong password? : x"},
-        {Family::sevenZip, "- x/This archive requires a password to unpack. Use the -p option to provide one."},
-        {Family::unar, "Failed! (Missing or wrong password)  (6 B)... OK."},
-        {Family::unar,
+        {InfoZip::zipReading, "adding: wrong password.txt (stored 0%)"},
+        {InfoZip::zipReading, "skipping: d/wrong password.txt    incorrect password"},
+        {InfoZip::unzipReading, "extracting: out/skipping:  incorrect password"},
+        {InfoZip::unzipReading, "Archive:  /home/u/unable to get password"},
+        {InfoZip::unzipReading, "Incorrect password for notes.txt"},
+        {SevenZip::reading, "Creating archive: /tmp/x : Cannot open encrypted archive. Wrong password?"},
+        {SevenZip::reading, "+ ERROR: Data Error in encrypted file. Wrong password? : x"},
+        {SevenZip::reading, "- x/This archive requires a password to unpack. Use the -p option to provide one."},
+        {SevenZip::reading, "Path = /tmp/wrong password.7z"},
+        {Unar::unarReading, "Failed! (Missing or wrong password)  (6 B)... OK."},
+        {Unar::lsarReading,
          "\"XADFileName\": \"This archive requires a password to unpack. Use the -p option to provide one.\","},
-        {Family::unar, "Successfully extracted to \"/x/Failed! (Missing or wrong password)\"."},
-        {Family::unrar, "Extracting  Incorrect password for x     OK"},
-        {Family::any, "wrong password"},
-        {Family::any, "Path = /tmp/wrong password.7z"},
+        {Unar::unarReading, "Successfully extracted to \"/x/Failed! (Missing or wrong password)\"."},
+        {Unar::unarReading, "ERROR: Wrong password : src/a.txt"},
+        {Rarlab::reading, "Extracting  Incorrect password for x     OK"},
+        {Rarlab::reading, "wrong password"},
     };
     for (const Line& line : names) {
-        EXPECT_FALSE(PasswordFailure::matchesLine(line.text, line.family)) << line.text;
+        EXPECT_FALSE(says(line.reading, line.text)) << line.text;
     }
-    EXPECT_EQ(PasswordFailure::familyOf("lsar"), Family::unar);
-    EXPECT_EQ(PasswordFailure::familyOf("7z"), Family::sevenZip);
-    EXPECT_EQ(PasswordFailure::familyOf("bsdtar"), Family::none);
-    EXPECT_EQ(PasswordFailure::familyOf("fake-tool"), Family::any);
+    // unar's and lsar's words stand beside names: they count only when the tool failed.
+    EXPECT_TRUE(Unar::unarReading.passwordWordsNeedFailure && Unar::lsarReading.passwordWordsNeedFailure);
+    EXPECT_FALSE(SevenZip::reading.passwordWordsNeedFailure || InfoZip::unzipReading.passwordWordsNeedFailure);
 }
 
 // Real tools: names full of password words succeed; wrong and missing passwords are recognised.

@@ -1,10 +1,15 @@
 #include "engine/tools/ProcessRunner.h"
 
 #include "TestSupport.h"
+#include "engine/adapters/InfoZip.h"
+#include "engine/adapters/SevenZip.h"
+#include "engine/adapters/Tar.h"
+#include "engine/adapters/Unar.h"
 #include "engine/vocabulary/ArchiveError.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
+#include <map>
 #include <random>
 #include <system_error>
 #include <thread>
@@ -23,11 +28,21 @@ namespace {
 class ProcessRunnerTest : public ::testing::Test
 {
 protected:
+    // A stand-in for a tool, read with that tool's words when it names one.
     ToolRun script(std::string_view name, std::string_view body, std::set<std::int32_t> success = {0})
     {
+        const std::map<std::string_view, const OutputReading*> readings = {
+            {"7zz", &SevenZip::reading},
+            {"bsdtar", &Tar::bsdtarReading},
+            {"unzip", &InfoZip::unzipReading},
+            {"unar", &Unar::unarReading},
+        };
         ToolRun run;
         run.executable = writeScript(dir / name, body);
         run.successCodes = std::move(success);
+        if (const auto reading = readings.find(name); reading != readings.end()) {
+            run.reading = reading->second;
+        }
         return run;
     }
 

@@ -1,6 +1,10 @@
 #include "TestSupport.h"
+#include "engine/adapters/InfoZip.h"
+#include "engine/adapters/Rarlab.h"
+#include "engine/adapters/SevenZip.h"
+#include "engine/adapters/Tar.h"
+#include "engine/adapters/Unar.h"
 #include "engine/tools/FileWalk.h"
-#include "engine/tools/ProgressParser.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -55,12 +59,13 @@ TEST(FileWalk, UnreadableFoldersAddNothing)
     std::filesystem::permissions(dir / "closed", std::filesystem::perms::owner_all);
 }
 
-TEST(ProgressParser, EachToolFamilysReports)
+// What each tool's lines say of the job's advance, read by the tool's own words.
+TEST(ToolProgress, EachToolsReports)
 {
     // 7-Zip: a percentage, then its running count of finished files when there is one.
-    ProgressParser sevenZip(ProgressParser::familyOf("7zz"));
+    std::int64_t counted = 0;
     const auto step = [&](std::string_view line) {
-        const ProgressStep got = sevenZip.read(line);
+        const ProgressStep got = SevenZip::reading.progress(line, counted);
         return std::pair(static_cast<long long>(got.entries), got.percent);
     };
     EXPECT_EQ(step("0%"), std::pair(0LL, 0));
@@ -71,31 +76,35 @@ TEST(ProgressParser, EachToolFamilysReports)
     for (const char* line : {"Scanning the drive:", "0M Scan /tmp", "101% 9", "%", "1234567890123456789012% 1"}) {
         EXPECT_EQ(step(line), std::pair(0LL, -1)) << line;
     }
+    EXPECT_TRUE(SevenZip::reading.redrawsProgress);
 
-    ProgressParser tar(ProgressParser::familyOf("bsdtar"));
-    EXPECT_EQ(tar.read("a Photos/cover.png").entries, 1);
-    EXPECT_EQ(tar.read("x -a b.txt").entries, 1);
-    EXPECT_EQ(tar.read("bsdtar: Error exit delayed from previous errors.").entries, 0);
-    EXPECT_EQ(tar.read("A x").entries, 0);
-    EXPECT_EQ(tar.read("x Photos/").entries, 0);
-    using Family = ProgressParser::Family;
-    EXPECT_TRUE(ProgressParser::onlyNamesEntry(Family::tar, "x a b.txt"));
-    EXPECT_FALSE(ProgressParser::onlyNamesEntry(Family::tar, "x up/pwned.txt: Cannot extract through symlink"));
-    EXPECT_FALSE(ProgressParser::onlyNamesEntry(Family::infoZip, "x a b.txt"));
-    ProgressParser unar(ProgressParser::familyOf("unar"));
-    EXPECT_EQ(unar.read("test1.bin  (4096 B)... OK.").entries, 1);
-    EXPECT_EQ(unar.read("test1.bin  (4096 B)... Failed!").entries, 0);
-}
+    const auto entries = [](const OutputReading& reading, std::string_view line) {
+        std::int64_t none = 0;
+        return reading.progress(line, none).entries;
+    };
+    EXPECT_EQ(entries(Tar::bsdtarReading, "a Photos/cover.png"), 1);
+    EXPECT_EQ(entries(Tar::bsdtarReading, "x -a b.txt"), 1);
+    EXPECT_EQ(entries(Tar::bsdtarReading, "bsdtar: Error exit delayed from previous errors."), 0);
+    EXPECT_EQ(entries(Tar::bsdtarReading, "A x"), 0);
+    EXPECT_EQ(entries(Tar::bsdtarReading, "x Photos/"), 0);
+    EXPECT_TRUE(Tar::bsdtarReading.onlyNamesEntry("x a b.txt"));
+    EXPECT_FALSE(Tar::bsdtarReading.onlyNamesEntry("x up/pwned.txt: Cannot extract through symlink"));
+    EXPECT_EQ(InfoZip::unzipReading.onlyNamesEntry, nullptr);
+    EXPECT_EQ(entries(Unar::unarReading, "test1.bin  (4096 B)... OK."), 1);
+    EXPECT_EQ(entries(Unar::unarReading, "test1.bin  (4096 B)... Failed!"), 0);
 
-TEST(ProgressParser, CountsTheLinesThatNameOneEntry)
-{
+    // zip, unzip, rar and unrar name one handled entry per line.
     for (const char* line :
-         {"adding: a.txt (deflated 3%)", "Adding    notes/a.txt     OK", "updating: b", "inflating: /x/a.txt",
-          "extracting: a.txt", "creating: dir/", "EXTRACTING  x.rar", "extracting from x.rar"}) {
-        EXPECT_TRUE(ProgressParser::counts(line)) << line;
+         {"adding: a.txt (deflated 3%)", "updating: b", "inflating: /x/a.txt", "extracting: a.txt", "creating: dir/"}) {
+        EXPECT_EQ(entries(InfoZip::unzipReading, line), 1) << line;
+        EXPECT_EQ(entries(Rarlab::reading, line), 0) << line;
+    }
+    for (const char* line : {"Adding    notes/a.txt     OK", "EXTRACTING  x.rar", "extracting from x.rar"}) {
+        EXPECT_EQ(entries(Rarlab::reading, line), 1) << line;
     }
     for (const char* line :
          {"Archive:  x.zip", "linking: a -> b", "adding", "extract: a", "x a.txt", "", "  adding: indented"}) {
-        EXPECT_FALSE(ProgressParser::counts(line)) << line;
+        EXPECT_EQ(entries(InfoZip::zipReading, line), 0) << line;
+        EXPECT_EQ(entries(Rarlab::reading, line), 0) << line;
     }
 }

@@ -1,10 +1,8 @@
 #pragma once
 
 #include "engine/tools/ArchiveSession.h"
-#include "engine/tools/ProcessRunner.h"
-#include "engine/tools/ProgressParser.h"
+#include "engine/tools/ProgressStep.h"
 #include "engine/tools/RarSupport.h"
-#include "engine/tools/ToolLocator.h"
 #include "engine/vocabulary/ArchiveFormat.h"
 #include "engine/vocabulary/CompressionLevel.h"
 
@@ -43,6 +41,24 @@ struct CompressRequest
     RunControl control;
 };
 
+// One file or folder to take out of an archive, with everything below it.
+struct EntryRequest
+{
+    std::filesystem::path archive = {};
+    // The entry's path as the listing shows it.
+    std::string entry = {};
+    RarSupport tools = {};
+    std::optional<std::string> password = {};
+    RunControl control = {};
+    // Whether it is a folder, when the caller knows it from a listing; otherwise the engine lists.
+    std::optional<bool> isDirectory = {};
+    // What a ZIP's names that are not UTF-8 are read in; empty: detected, as the listing detects it.
+    std::string encoding = {};
+    // Where its new folder is made; none: beside the archive. What is unpacked into a folder of the
+    // caller's goes to another program (a drag out), and keeps no symbolic link.
+    std::optional<std::filesystem::path> directory = {};
+};
+
 // What a test of an archive found.
 struct TestReport
 {
@@ -68,49 +84,13 @@ public:
     // Creation: the new archive's path.
     static std::filesystem::path compress(const CompressRequest& request);
 
-    static void compressZip(const std::vector<std::filesystem::path>& sources, const std::filesystem::path& destination,
-                            const std::optional<std::string>& password, CompressionLevel level, bool skipJunk,
-                            const RunControl& control);
-    static void compressTarGz(const std::vector<std::filesystem::path>& sources,
-                              const std::filesystem::path& destination, CompressionLevel level, bool skipJunk,
-                              const RunControl& control);
-    static void compressRar(const std::vector<std::filesystem::path>& sources, const std::filesystem::path& destination,
-                            const std::filesystem::path& tool, const std::optional<std::string>& password,
-                            CompressionLevel level, bool skipJunk, const RunControl& control);
-    static void compressSevenZip(const std::vector<std::filesystem::path>& sources,
-                                 const std::filesystem::path& destination, const std::filesystem::path& tool,
-                                 const std::optional<std::string>& password, CompressionLevel level, bool skipJunk,
-                                 const RunControl& control);
-
     // Links or copies items from several folders into a fresh private ".tarvo-XXXXXX" folder in
     // `directory`, renaming clashes.
     static std::filesystem::path stage(const std::vector<std::filesystem::path>& sources,
                                        const std::filesystem::path& directory,
                                        const std::shared_ptr<ArchiveSession>& session = {});
-    // Fails with destinationInsideSource when the archive would land inside a folder it packs.
-    static void validate(const std::filesystem::path& destination, const std::vector<std::filesystem::path>& sources);
     // Trimmed; blank means no password.
     static std::optional<std::string> normalized(std::optional<std::string_view> password);
-    // Whether a name is one of the housekeeping files left out on request.
-    static bool isHousekeeping(std::string_view name);
-
-    // The tools' command lines. Operands never read as options or as wildcard patterns.
-    static std::vector<std::string> zipArguments(const std::filesystem::path& destination,
-                                                 const std::vector<std::string>& names,
-                                                 const std::optional<std::string>& password, CompressionLevel level,
-                                                 bool skipJunk);
-    static std::vector<std::string> tarArguments(const std::filesystem::path& destination,
-                                                 const std::vector<std::string>& names, CompressionLevel level,
-                                                 bool skipJunk,
-                                                 const TarTool& tar = {"/usr/bin/bsdtar", true, std::nullopt});
-    static std::vector<std::string> rarArguments(const std::filesystem::path& destination,
-                                                 const std::vector<std::string>& names,
-                                                 const std::optional<std::string>& password, CompressionLevel level,
-                                                 bool skipJunk);
-    static std::vector<std::string> sevenZipArguments(const std::filesystem::path& destination,
-                                                      const std::vector<std::string>& names,
-                                                      const std::optional<std::string>& password,
-                                                      CompressionLevel level, bool skipJunk);
 
     // Extraction into a new folder beside the archive, named after it: the folder's path. A folder
     // that holds nothing but one folder is lifted one level.
@@ -119,17 +99,9 @@ public:
     static std::filesystem::path extract(const std::filesystem::path& archive, const RarSupport& support,
                                          const std::optional<std::string>& password, const RunControl& control,
                                          std::string_view encoding = {});
-    // One file or folder (with everything in it) into such a folder: the path of the extracted
-    // entry. `isDirectory` when the caller knows it from a listing; otherwise the engine lists.
-    static std::filesystem::path extractEntry(const std::filesystem::path& archive, std::string_view entryPath,
-                                              const RarSupport& support, const std::optional<std::string>& password,
-                                              const RunControl& control, std::optional<bool> isDirectory = {},
-                                              std::string_view encoding = {});
-    // The same, with the new folder made in `directory` instead of beside the archive.
-    static std::filesystem::path extractEntryInto(const std::filesystem::path& archive, std::string_view entryPath,
-                                                  const std::filesystem::path& directory, const RarSupport& support,
-                                                  const std::optional<std::string>& password, const RunControl& control,
-                                                  std::optional<bool> isDirectory = {}, std::string_view encoding = {});
+    // One file or folder (with everything in it) into such a folder, or into a new folder in the
+    // request's own: the path of the extracted entry.
+    static std::filesystem::path extractEntry(const EntryRequest& request);
 
     // Reads every member's data through without writing anything. Throws as extraction does for a
     // wrong password, a cancel, a missing tool or a file that is no archive.
@@ -138,11 +110,6 @@ public:
                            std::string_view encoding = {});
 
     static void flattenSingleRoot(const std::filesystem::path& folder);
-
-    // unzip's pattern that matches exactly this entry name.
-    static std::string unzipLiteral(std::string_view name);
-    // bsdtar's pattern that matches exactly this entry name.
-    static std::string tarLiteral(std::string_view name);
 };
 
 } // namespace tarvo::engine

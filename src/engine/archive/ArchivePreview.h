@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ArchiveEntry.h"
 #include "ArchiveSafety.h"
+#include "engine/vocabulary/ArchiveEntry.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,7 +1,12 @@
 #include "ArchiveCatalog.h"
 #include "ArchiveEngine.h"
 #include "JobTools.h"
+#include "engine/adapters/InfoZip.h"
+#include "engine/adapters/SevenZip.h"
+#include "engine/adapters/Tar.h"
+#include "engine/adapters/Unar.h"
 #include "engine/l10n/L10n.h"
+#include "engine/tools/ProcessRunner.h"
 #include "engine/util/TextUtil.h"
 #include "engine/vocabulary/ArchiveError.h"
 
@@ -22,22 +27,21 @@ struct Outcome
 
 // Runs a checking tool to its end, whatever its exit status: the status and the output are the
 // verdict. A cancel, a password failure or a tool that cannot start is thrown.
-Outcome check(const fs::path& tool, std::vector<std::string> arguments, const std::optional<std::string>& password,
-              PasswordRoute route, const RunControl& control)
+Outcome check(ToolRun tool, const RunControl& control)
 {
     Outcome outcome;
-    const ToolRun run = jobRun(tool, std::move(arguments), password, route, control);
+    const ToolRun run = controlled(std::move(tool), control);
     outcome.captured = ProcessRunner::captureWithStatus(
         run, [&](std::string_view line) { outcome.lines.emplace_back(trimmed(line)); });
     return outcome;
 }
 
-fs::path systemTool(const char* name)
+fs::path systemTool(std::string_view name)
 {
     const fs::path path = fs::path("/usr/bin") / name;
     if (!ToolLocator::isExecutableFile(path)) {
         throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory),
-                                std::string("cannot start ") + name);
+                                "cannot start " + std::string(name));
     }
     return path;
 }
@@ -56,12 +60,7 @@ std::vector<std::string> unzipDamaged(const Outcome& outcome, const fs::path& ar
                                       const std::optional<std::string>& password, const RarSupport& support,
                                       const RunControl& control, std::string_view encoding)
 {
-    std::vector<std::string> failing;
-    for (const std::string& line : outcome.lines) {
-        if (line.starts_with("testing: ") && !line.ends_with(" OK")) {
-            failing.push_back(line.substr(9));
-        }
-    }
+    const std::vector<std::string> failing = InfoZip::failedTests(outcome.lines);
     std::vector<std::string> names;
     if (failing.empty()) {
         return names;
@@ -89,17 +88,11 @@ std::vector<std::string> unzipDamaged(const Outcome& outcome, const fs::path& ar
 TestReport testSevenZip(const fs::path& tool, const fs::path& archive, const std::optional<std::string>& password,
                         const RunControl& control)
 {
-    // Without a password, a bare "-p" keeps 7-Zip from asking for one, so that it says it needs one.
-    std::vector<std::string> arguments = {"t", "-y", "-bso1", "-bse1", "-bsp0"};
-    if (!password) {
-        arguments.push_back("-p");
-    }
-    arguments.insert(arguments.end(), {"--", archive.string()});
-    const Outcome outcome = check(tool, std::move(arguments), password, PasswordRoute::standardInput, control);
+    const Outcome outcome = check(SevenZip::test(tool, archive, password), control);
     TestReport report;
     for (const std::string& line : outcome.lines) {
-        if (const auto colon = line.find(" : "); line.starts_with("ERROR: ") && colon != std::string::npos) {
-            addOnce(report.damaged, line.substr(colon + 3));
+        if (auto damaged = SevenZip::damagedEntry(line)) {
+            addOnce(report.damaged, std::move(*damaged));
         }
     }
     report.sound = report.damaged.empty() && outcome.captured.status == 0;
@@ -109,8 +102,7 @@ TestReport testSevenZip(const fs::path& tool, const fs::path& archive, const std
 TestReport testZip(const fs::path& archive, const std::optional<std::string>& password, const RarSupport& support,
                    const RunControl& control, std::string_view encoding)
 {
-    const Outcome outcome = check("/usr/bin/unzip", {"-t", ArchiveEngine::unzipLiteral(archive.string())}, password,
-                                  PasswordRoute::terminal, control);
+    const Outcome outcome = check(InfoZip::test(archive, password), control);
     // 81: members unzip cannot read (AES, newer methods), which 7-Zip reads, as for extraction.
     if (outcome.captured.status == 81 && support.sevenZip) {
         return testSevenZip(*support.sevenZip, archive, password, control);
@@ -126,20 +118,13 @@ TestReport testZip(const fs::path& archive, const std::optional<std::string>& pa
 TestReport testLsar(const fs::path& tool, const fs::path& archive, const std::optional<std::string>& password,
                     const RunControl& control)
 {
-    std::vector<std::string> arguments = {"-t"};
-    if (password) {
-        arguments.insert(arguments.end(), {"-p", *password});
-    }
-    arguments.push_back("--");
-    arguments.push_back(archive.string());
-    const Outcome outcome = check(tool, std::move(arguments), password, PasswordRoute::argument, control);
+    const Outcome outcome = check(Unar::test(tool, archive, password), control);
     TestReport report;
     bool wrongPassword = false;
     for (const std::string& line : outcome.lines) {
-        const auto dots = line.rfind("... ");
-        if (dots != std::string::npos && line.substr(dots + 4) != "OK.") {
-            wrongPassword = wrongPassword || line.substr(dots + 4) == "Wrong password!";
-            addOnce(report.damaged, line.substr(0, dots));
+        if (auto read = Unar::readTestLine(line); read && read->verdict != "OK.") {
+            wrongPassword = wrongPassword || read->verdict == "Wrong password!";
+            addOnce(report.damaged, std::move(read->name));
         }
     }
     // As for unar: the verdict counts only when lsar failed, which no name can bring about.
@@ -150,39 +135,17 @@ TestReport testLsar(const fs::path& tool, const fs::path& archive, const std::op
     return report;
 }
 
-const char* decompressorOf(ArchiveKind kind)
-{
-    switch (kind) {
-    case ArchiveKind::tarGz:
-    case ArchiveKind::gzip:
-        return "gzip";
-    case ArchiveKind::tarXz:
-    case ArchiveKind::xz:
-        return "xz";
-    case ArchiveKind::tarBz2:
-    case ArchiveKind::bzip2:
-        return "bzip2";
-    case ArchiveKind::tarZst:
-    case ArchiveKind::zstd:
-        return "zstd";
-    default:
-        return nullptr;
-    }
-}
-
 // The compressed stream by its own tool (its checksums cover every byte), then every header by tar,
 // which reads through the whole stream. tar goes on after a damaged header with a warning and may
 // still exit 0; the entry it listed last is the one it was reading.
 TestReport testTar(ArchiveKind kind, const fs::path& archive, const RunControl& control)
 {
     TestReport report;
-    if (const char* name = decompressorOf(kind)) {
-        const Outcome stream =
-            check(systemTool(name), {"-t", "--", archive.string()}, std::nullopt, PasswordRoute::argument, control);
+    if (const std::string_view compressor = Tar::compressorOf(kind); !compressor.empty()) {
+        const Outcome stream = check(Tar::testStream(systemTool(compressor), archive), control);
         report.sound = stream.captured.status == 0;
     }
-    const TarTool tar = requireSystemTar();
-    const Outcome listed = check(tar.path, {"-tf", archive.string()}, std::nullopt, PasswordRoute::argument, control);
+    const Outcome listed = check(Tar::test(requireSystemTar(), archive), control);
     const std::string& message = listed.captured.message;
     const bool headersSound = listed.captured.status == 0 && message.find("Damaged") == std::string::npos &&
                               message.find("Retrying") == std::string::npos &&
@@ -250,8 +213,7 @@ TestReport ArchiveEngine::test(const fs::path& archive, const RarSupport& suppor
     case ArchiveKind::xz:
     case ArchiveKind::bzip2:
     case ArchiveKind::zstd: {
-        const Outcome outcome = check(systemTool(decompressorOf(kind)), {"-t", "--", archive.string()}, std::nullopt,
-                                      PasswordRoute::argument, control);
+        const Outcome outcome = check(Tar::testStream(systemTool(Tar::compressorOf(kind)), archive), control);
         TestReport report;
         report.sound = outcome.captured.status == 0;
         if (!report.sound) {

@@ -1,56 +1,32 @@
 #include "JobTools.h"
 
+#include "engine/tools/ProcessRunner.h"
 #include "engine/util/FileSystem.h"
+#include "engine/vocabulary/ArchiveError.h"
 #include "engine/vocabulary/NameFactory.h"
 
 #include <system_error>
 
 namespace tarvo::engine {
 
-ToolRun jobRun(const std::filesystem::path& executable, std::vector<std::string> arguments,
-               const std::optional<std::string>& password, PasswordRoute route, const RunControl& control)
+ToolRun controlled(ToolRun run, const RunControl& control)
 {
-    ToolRun run;
-    run.executable = executable;
-    run.arguments = std::move(arguments);
     run.session = control.session;
     run.watch = control.watch;
-    run.redact = password.value_or(std::string());
-    if (password) {
-        switch (route) {
-        case PasswordRoute::argument:
-            break;
-        case PasswordRoute::standardInput:
-            run.standardInput = *password + "\n";
-            break;
-        case PasswordRoute::terminal:
-        case PasswordRoute::newOnTerminal:
-            run.terminalAnswer = *password;
-            // One prompt more than the tool should need: see ToolRun.
-            run.terminalPrompts = route == PasswordRoute::terminal ? 2 : 3;
-            break;
-        }
-    }
     return run;
 }
 
-void runTool(const std::filesystem::path& executable, std::vector<std::string> arguments,
-             const std::optional<std::filesystem::path>& folder, std::set<std::int32_t> success,
-             const std::optional<std::string>& password, PasswordRoute route, const RunControl& control,
-             std::optional<std::uint64_t> memoryCeiling, std::optional<std::vector<std::string>> environment)
+void runTool(ToolRun run, const RunControl& control)
 {
-    ToolRun run = jobRun(executable, std::move(arguments), password, route, control);
-    run.memoryCeiling = memoryCeiling;
-    run.environment = std::move(environment);
-    run.currentDirectory = folder;
-    run.successCodes = std::move(success);
-    if (!control.onProgress) {
+    run = controlled(std::move(run), control);
+    if (!control.onProgress || !run.reading || !run.reading->progress) {
         ProcessRunner::run(run);
         return;
     }
-    ProgressParser parser(ProgressParser::familyOf(executable.filename().string()));
+    const auto progress = run.reading->progress;
+    std::int64_t counted = 0;
     ProcessRunner::run(run, [&](std::string_view line) {
-        const ProgressStep step = parser.read(line);
+        const ProgressStep step = progress(line, counted);
         if (step.entries > 0 || step.percent >= 0) {
             control.onProgress(step);
         }
@@ -78,6 +54,31 @@ TarTool requireSystemTar()
         throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory), "cannot start tar");
     }
     return *tar;
+}
+
+void checkArchive(const std::filesystem::path& archive)
+{
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(archive, error);
+    if (!std::filesystem::exists(status)) {
+        throw std::filesystem::filesystem_error("cannot open the archive", archive,
+                                                error ? error
+                                                      : std::make_error_code(std::errc::no_such_file_or_directory));
+    }
+    // A folder, a pipe, a socket or a device: no tool is handed it. A pipe would keep a tool, or
+    // Tarvo, waiting for ever; a device would be read to its end.
+    if (!std::filesystem::is_regular_file(status)) {
+        throw ArchiveError(ArchiveError::Case::notAnArchive);
+    }
+}
+
+ArchiveKind requireKind(const std::filesystem::path& archive)
+{
+    const auto kind = ArchiveKind::from(archive);
+    if (!kind) {
+        throw ArchiveError(ArchiveError::Case::notAnArchive);
+    }
+    return *kind;
 }
 
 } // namespace tarvo::engine

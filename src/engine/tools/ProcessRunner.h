@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ArchiveSession.h"
+#include "ToolRun.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -13,44 +13,6 @@
 #include <vector>
 
 namespace tarvo::engine {
-
-// One start of an external tool: always by absolute path and with the complete argument list,
-// never through a shell.
-struct ToolRun
-{
-    std::filesystem::path executable;
-    std::vector<std::string> arguments;
-    // Absent: the child inherits the application's working folder.
-    std::optional<std::filesystem::path> currentDirectory;
-    // Exit statuses that count as success; callers pass {0} or {0, 1}.
-    std::set<std::int32_t> successCodes{0};
-    // Written to the child's standard input, which is then closed. Absent: standard input is
-    // /dev/null, so that a tool asking for a password gets end of file instead of waiting.
-    std::optional<std::string> standardInput;
-    // Present: the tool asks for a password on its terminal, as zip -e, unzip, rar and unrar do.
-    // It gets a pseudo-terminal of its own as standard input and controlling terminal, and each
-    // time it waits there with echo off the runner types this answer, at most `terminalPrompts`
-    // times: a tool that asks once more is stopped, and the run ends as a wrong password. Thus the
-    // password is never on a command line, where any user of the machine could read it.
-    std::optional<std::string> terminalAnswer;
-    int terminalPrompts = 1;
-    // Present: the child's standard output goes to this new file (never an existing one) instead
-    // of being read as lines.
-    std::optional<std::filesystem::path> standardOutputFile;
-    // Absent: the child gets toolEnvironment(), never the variables through which users configure
-    // the tools (UNZIP, ZIPOPT, GZIP, TAR_OPTIONS, ...).
-    std::optional<std::vector<std::string>> environment;
-    // Absent: the run cannot be cancelled.
-    std::shared_ptr<ArchiveSession> session;
-    // Masked as "••••" wherever it appears in an error message (callers pass the password).
-    std::string redact;
-    // Present: called every few hundredths of a second while the tool runs. What it throws stops the
-    // tool and ends the run with that error (a file system running full, say).
-    std::function<void()> watch;
-    // Present: the most address space the child may take, in bytes. A run that fails after using a
-    // good part of it is reported as having run out of memory.
-    std::optional<std::uint64_t> memoryCeiling;
-};
 
 // Starts, feeds, watches and judges the external tools. Blocking; safe to call from any thread.
 //

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace tarvo::engine {
 
@@ -225,6 +226,32 @@ std::string replacingAll(std::string_view text, std::string_view needle, std::st
         result.append(replacement);
         start = found + needle.size();
     }
+}
+
+std::string_view nextField(std::string_view& rest) noexcept
+{
+    const std::size_t start = rest.find_first_not_of(' ');
+    if (start == std::string_view::npos) {
+        rest = {};
+        return {};
+    }
+    rest.remove_prefix(start);
+    const std::size_t end = rest.find(' ');
+    const std::string_view field = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    return field;
+}
+
+std::int64_t decimalSize(std::string_view digits) noexcept
+{
+    std::int64_t bytes = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9' || bytes > (std::numeric_limits<std::int64_t>::max() - 9) / 10) {
+            return 0;
+        }
+        bytes = bytes * 10 + (c - '0');
+    }
+    return bytes;
 }
 
 } // namespace tarvo::engine

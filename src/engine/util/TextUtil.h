@@ -148,4 +148,9 @@ std::size_t utf8SequenceLength(std::string_view text) noexcept;
 // Every occurrence of `needle` replaced (literally, case-sensitively).
 std::string replacingAll(std::string_view text, std::string_view needle, std::string_view replacement);
 
+// Splits off the next field of a line of blank-separated fields; empty at the line's end.
+std::string_view nextField(std::string_view& rest) noexcept;
+// A size as a lister prints it in decimal digits; 0 when it is none or beyond 64 bits.
+std::int64_t decimalSize(std::string_view digits) noexcept;
+
 } // namespace tarvo::engine

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/archive/ArchiveEntry.h"
+#include "engine/vocabulary/ArchiveEntry.h"
 
 #include <QMimeData>
 #include <QPointer>

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "engine/vocabulary/CompressionLevel.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvo::engine {
+
+// What a command line that creates an archive says, whichever tool's.
+struct CreateCommand
+{
+    // The file the tool writes.
+    std::filesystem::path archive;
+    // What it packs, named from the folder it runs in. Never read as options or as patterns.
+    std::vector<std::string> names;
+    CompressionLevel level = CompressionLevel::normal;
+    // Handed over by the tool's own route; none: the archive is not protected.
+    std::optional<std::string> password;
+    // The housekeeping items are left out.
+    bool skipJunk = true;
+};
+
+// What a command line that unpacks says, whichever tool's.
+struct ExtractCommand
+{
+    std::filesystem::path archive;
+    // The folder the tool writes into.
+    std::filesystem::path destination;
+    // One entry, named as the archive stores it, with everything below it; none: everything.
+    std::optional<std::string> entry;
+    bool entryIsDirectory = false;
+    // unar's numbers of the entry and of everything below it, from lsar's listing.
+    std::vector<std::int64_t> indexes;
+    std::optional<std::string> password;
+};
+
+} // namespace tarvo::engine

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "ArchiveEngine.h"
+#include "engine/tools/ArchiveSession.h"
+#include "engine/tools/RarSupport.h"
+#include "engine/vocabulary/ArchiveKind.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <future>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tarvo::engine {
+
+// What an archive's listing says it unpacks to: its files' sizes added up, and its entries.
+struct Declared
+{
+    std::int64_t bytes = 0;
+    std::int64_t entries = 0;
+};
+
+// The declared size, listed beside the extraction rather than before it, so that it costs no time:
+// from a quick listing by Tarvo's own lister where it reads the kind; none when it cannot tell. A
+// listing that fails leaves the extraction to fail or succeed on its own. It runs under a session
+// of its own (a session runs one tool at a time), which follows the job's.
+class DeclaredListing
+{
+public:
+    DeclaredListing(ArchiveKind kind, const std::filesystem::path& archive, const RarSupport& support,
+                    const std::optional<std::string>& password, std::shared_ptr<ArchiveSession> job);
+    ~DeclaredListing();
+    DeclaredListing(const DeclaredListing&) = delete;
+    DeclaredListing& operator=(const DeclaredListing&) = delete;
+
+    // What it told, once it is done; nothing before.
+    std::optional<Declared> ifReady();
+    std::optional<Declared> wait();
+
+private:
+    void follow();
+    std::optional<Declared> value();
+
+    std::shared_ptr<ArchiveSession> m_job;
+    std::shared_ptr<ArchiveSession> m_own = std::make_shared<ArchiveSession>();
+    std::future<std::optional<Declared>> m_result;
+    std::optional<std::optional<Declared>> m_value;
+};
+
+// Keeps an extraction from filling its file system: it may not take the free space below a reserve
+// of 1 GiB, or 5 % of a smaller file system, nor below half of what was free when it began.
+class SpaceGuard
+{
+public:
+    // `declared`: what the archive's listing says it unpacks to, when known. Writing far more than
+    // that stops the tool as well.
+    explicit SpaceGuard(const std::filesystem::path& folder, std::shared_ptr<DeclaredListing> declared = {});
+
+    bool exhausted() const;
+    void check() const;
+    // A copy of `control` whose tools are stopped when the guard says so.
+    RunControl guarding(const RunControl& control) const;
+
+private:
+    std::optional<std::uint64_t> available() const;
+
+    std::filesystem::path m_folder;
+    std::shared_ptr<DeclaredListing> m_declared;
+    std::uint64_t m_start = 0;
+    std::uint64_t m_floor = 0;
+};
+
+} // namespace tarvo::engine
