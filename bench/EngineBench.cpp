@@ -446,8 +446,8 @@ void listing(const fs::path& scratch)
             for (std::size_t i = 0; i < raws.size(); ++i) {
                 rawTimes[i].push_back(seconds([&] { runRaw(raws[i].second, scratch); }));
             }
-            tarvoTimes.push_back(
-                seconds([&] { entries = engine::ArchiveCatalog::list(archive, "", tools).entries.size(); }));
+            tarvoTimes.push_back(seconds(
+                [&] { entries = engine::ArchiveCatalog::list({.archive = archive, .tools = tools}).entries.size(); }));
         }
         const double peak = peakGrowth("--list-memory", archive, scratch) * 1e6;
         double fastest = 1e9;
@@ -492,7 +492,7 @@ int main(int argc, char** argv)
         bench::resetPeakResident();
         engine::SafetyWalk safety;
         std::int64_t count = 0;
-        engine::ArchiveCatalog::list(argv[2], "", engine::ToolLocator::rarSupport(), {},
+        engine::ArchiveCatalog::list({.archive = argv[2], .tools = engine::ToolLocator::rarSupport()},
                                      [&](const engine::ArchiveEntry& entry, const engine::ArchiveListing::Link* link) {
                                          ++count;
                                          safety.add(entry, link ? &link->target : nullptr, link && link->hard);
@@ -507,7 +507,7 @@ int main(int argc, char** argv)
         // The child of the listing's memory measurement: how far one listing raises the peak.
         const std::int64_t before = bench::residentBytes();
         bench::resetPeakResident();
-        engine::ArchiveCatalog::list(argv[2], "", engine::ToolLocator::rarSupport());
+        engine::ArchiveCatalog::list({.archive = argv[2], .tools = engine::ToolLocator::rarSupport()});
         std::printf("%lld\n", static_cast<long long>(bench::peakResidentBytes() - before));
         return 0;
     }

@@ -203,7 +203,7 @@ int main(int argc, char** argv)
         for (int i = 0; i < 5; ++i) {
             QElapsedTimer clock;
             clock.start();
-            engine::ArchiveCatalog::list(big, "", engine::ToolLocator::rarSupport());
+            engine::ArchiveCatalog::list({.archive = big, .tools = engine::ToolLocator::rarSupport()});
             listings.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
 
             std::unique_ptr<FirstPaint> paint;

@@ -47,7 +47,7 @@ ArchivePreviewItem listedWithReport(const fs::path& archive, const std::string& 
     ArchivePreviewItem listed;
     SafetyWalk walk;
     const ArchiveListing listing = ArchiveCatalog::list(
-        archive, password, tools, session,
+        {.archive = archive, .password = password, .tools = tools, .session = session, .encoding = encoding},
         [&](const ArchiveEntry& entry, const ArchiveListing::Link* link) {
             walk.add(entry, link ? &link->target : nullptr, link && link->hard);
             ++listed.entryCount;
@@ -55,8 +55,7 @@ ArchivePreviewItem listedWithReport(const fs::path& archive, const std::string& 
             if (listed.entries.size() < ArchivePreviewItem::kHeldEntries) {
                 listed.entries.push_back(entry);
             }
-        },
-        encoding);
+        });
     listed.needsPassword = listing.isEncrypted;
     listed.nameEncoding = listing.nameEncoding;
     listed.safety = walk.report(archive);

@@ -439,20 +439,24 @@ public:
             return nlohmann::json(value).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         };
         try {
-            const ArchiveListing listing = ArchiveCatalog::list(
-                archive, m_password, ToolLocator::rarSupport(), m_watch.newSession(),
-                [&](const ArchiveEntry& entry, const ArchiveListing::Link* link) {
-                    if (!m_options.json) {
-                        m_output << entry.path << '\n';
-                        return;
-                    }
-                    safety.add(entry, link ? &link->target : nullptr, link && link->hard);
-                    m_output << (opened ? "," : "");
-                    open();
-                    m_output << "{\"isDirectory\":" << (entry.isDirectory ? "true" : "false")
-                             << ",\"path\":" << text(entry.path) << ",\"size\":" << entry.byteSize << '}';
-                },
-                m_options.encoding);
+            const ArchiveListing listing =
+                ArchiveCatalog::list({.archive = archive,
+                                      .password = m_password,
+                                      .tools = ToolLocator::rarSupport(),
+                                      .session = m_watch.newSession(),
+                                      .encoding = m_options.encoding},
+                                     [&](const ArchiveEntry& entry, const ArchiveListing::Link* link) {
+                                         if (!m_options.json) {
+                                             m_output << entry.path << '\n';
+                                             return;
+                                         }
+                                         safety.add(entry, link ? &link->target : nullptr, link && link->hard);
+                                         m_output << (opened ? "," : "");
+                                         open();
+                                         m_output << "{\"isDirectory\":" << (entry.isDirectory ? "true" : "false")
+                                                  << ",\"path\":" << text(entry.path) << ",\"size\":" << entry.byteSize
+                                                  << '}';
+                                     });
             if (m_options.json) {
                 open();
                 const SafetyReport report = safety.report(archive);

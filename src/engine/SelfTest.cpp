@@ -111,7 +111,7 @@ public:
 
         const fs::path protectedZip = pack({notes}, ArchiveFormat::zip, kPassword);
         if (m_tools.lister) {
-            const ArchiveListing listing = ArchiveCatalog::list(protectedZip, "", m_tools);
+            const ArchiveListing listing = ArchiveCatalog::list({.archive = protectedZip, .tools = m_tools});
             bool named = false;
             for (const ArchiveEntry& entry : listing.entries) {
                 named = named || entry.path.find("a.txt") != std::string::npos;

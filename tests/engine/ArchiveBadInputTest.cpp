@@ -136,7 +136,7 @@ TEST_F(BadInput, HostileAndBrokenArchivesWriteNothingOutsideAndLeaveNothingBehin
 
     // The lister says plainly that text is no archive.
     try {
-        ArchiveCatalog::list(dir / "archives" / "text.zip", "", tools);
+        ArchiveCatalog::list({.archive = dir / "archives" / "text.zip", .tools = tools});
         ADD_FAILURE() << "text listed as an archive";
     } catch (const ArchiveError& error) {
         EXPECT_EQ(error.errorCase(), ArchiveError::Case::notAnArchive);
@@ -232,7 +232,8 @@ TEST_F(BadInput, UnsafeEntryPathsAndThousandsOfEntries)
     }
     bsdtar({"-acf", (dir / "archives" / "many.zip").string(), "Many"}, dir / "src");
     const fs::path archive = dir / "archives" / "many.zip";
-    EXPECT_EQ(ArchiveCatalog::list(archive, "", tools).entries.size(), 3031u); // 3000 files, 30 folders and Many
+    EXPECT_EQ(ArchiveCatalog::list({.archive = archive, .tools = tools}).entries.size(),
+              3031u); // 3000 files, 30 folders and Many
 
     for (const char* unsafe : {"../x", "/etc/passwd", "Many/../.."}) {
         try {

@@ -76,7 +76,7 @@ TEST_F(Kinds, EveryNewKindExtractsAndLists)
     make({"zip", "-qr", (out / "t.jar").string(), "Tree"}, src);
     for (const auto& archive : fs::directory_iterator(out)) {
         SCOPED_TRACE(archive.path().filename().string());
-        const ArchiveListing listing = ArchiveCatalog::list(archive.path(), "", tools);
+        const ArchiveListing listing = ArchiveCatalog::list({.archive = archive.path(), .tools = tools});
         const bool listed = std::any_of(listing.entries.begin(), listing.entries.end(),
                                         [](const ArchiveEntry& entry) { return entry.path == "Tree/sub/[x]*.txt"; });
         EXPECT_TRUE(listed);
@@ -95,7 +95,7 @@ TEST_F(Kinds, EveryNewKindExtractsAndLists)
     make({"zstd", "-q", "notes.txt"}, single);
     for (const char* name : {"notes.txt.gz", "notes.txt.xz", "notes.txt.bz2", "notes.txt.zst"}) {
         SCOPED_TRACE(name);
-        const ArchiveListing listing = ArchiveCatalog::list(single / name, "", tools);
+        const ArchiveListing listing = ArchiveCatalog::list({.archive = single / name, .tools = tools});
         ASSERT_EQ(listing.entries.size(), 1U);
         EXPECT_EQ(listing.entries.front().path, "notes.txt");
         const fs::path result = extract(single / name);
@@ -122,7 +122,8 @@ TEST_F(Kinds, EveryNewKindExtractsAndLists)
     writeFile(single / "fake.zst", "plain text");
     const auto before = namesIn(single);
     EXPECT_EQ(failure([&] { extract(single / "fake.gz"); }), ArchiveError::Case::notAnArchive);
-    EXPECT_EQ(failure([&] { ArchiveCatalog::list(single / "fake.zst", "", tools); }), ArchiveError::Case::notAnArchive);
+    EXPECT_EQ(failure([&] { ArchiveCatalog::list({.archive = single / "fake.zst", .tools = tools}); }),
+              ArchiveError::Case::notAnArchive);
     EXPECT_EQ(namesIn(single), before);
     EXPECT_EQ(tarball, readFile(single / "backup.gz"));
 }

@@ -98,11 +98,13 @@ TEST_F(RoundTrip, EveryFormatKeepsAwkwardNamesProtectsAndLeavesHousekeepingOut)
         // Header encryption hides the names: without the right password the listing asks for it.
         if (password && c.format == ArchiveFormat::sevenZip) {
             for (const char* wrong : {"", "wrong"}) {
-                EXPECT_EQ(failure([&] { ArchiveCatalog::list(archive, wrong, c.support); }),
-                          ArchiveError::Case::wrongPassword);
+                EXPECT_EQ(
+                    failure([&] { ArchiveCatalog::list({.archive = archive, .password = wrong, .tools = c.support}); }),
+                    ArchiveError::Case::wrongPassword);
             }
         }
-        const ArchiveListing listing = ArchiveCatalog::list(archive, password.value_or(""), c.support);
+        const ArchiveListing listing =
+            ArchiveCatalog::list({.archive = archive, .password = password.value_or(""), .tools = c.support});
         EXPECT_EQ(listing.isEncrypted, password.has_value());
         EXPECT_NE(std::find(listing.entries.begin(), listing.entries.end(), ArchiveEntry{"Pack/a[1].txt", 8, false}),
                   listing.entries.end());
@@ -146,7 +148,7 @@ TEST_F(RoundTrip, EveryFormatKeepsAwkwardNamesProtectsAndLeavesHousekeepingOut)
     RarSupport noLister = tools;
     noLister.lister.reset();
     noLister.entryLister.reset();
-    EXPECT_THROW(ArchiveCatalog::list(dir / "out" / "R1x.zip", "", noLister), ArchiveError);
+    EXPECT_THROW(ArchiveCatalog::list({.archive = dir / "out" / "R1x.zip", .tools = noLister}), ArchiveError);
 }
 
 TEST_F(RoundTrip, NamingStagingAndValidation)
@@ -316,7 +318,8 @@ TEST_F(RoundTrip, NoPasswordOnACommandLineButUnars)
     CommandLineWatch watch(secret);
     for (ArchiveFormat format : {ArchiveFormat::zip, ArchiveFormat::sevenZip}) {
         const fs::path archive = pack({dir / "Big"}, format, secret);
-        EXPECT_TRUE(ArchiveCatalog::list(archive, secret, tools, {}).isEncrypted) << format.rawValue();
+        EXPECT_TRUE(ArchiveCatalog::list({.archive = archive, .password = secret, .tools = tools}).isEncrypted)
+            << format.rawValue();
         EXPECT_EQ(readFile(ArchiveEngine::extract(archive, tools, secret, {}) / "note.txt"), "note");
         // A wrong answer ends as a wrong password; the tool is never left waiting for another.
         EXPECT_EQ(failure([&] { ArchiveEngine::extract(archive, tools, "wrong", {}); }),
@@ -398,6 +401,6 @@ TEST_F(RoundTrip, RarFilesReadThroughUnar)
                   (Names{"stest1.txt", "stest2.txt"}))
             << name;
     }
-    EXPECT_EQ(failure([&] { ArchiveCatalog::list(dir / "rar" / "rar5-hpsw.rar", "", support); }),
+    EXPECT_EQ(failure([&] { ArchiveCatalog::list({.archive = dir / "rar" / "rar5-hpsw.rar", .tools = support}); }),
               ArchiveError::Case::wrongPassword);
 }

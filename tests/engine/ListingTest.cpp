@@ -102,8 +102,8 @@ TEST_F(Listing, OwnListerAgreesWithLsarOnAwkwardNames)
 
     for (const char* name : {"x.zip", "x.tar.gz", "x.7z", "enc.7z"}) {
         SCOPED_TRACE(name);
-        ArchiveListing mine = ArchiveCatalog::list(dir / "a" / name, "", own);
-        ArchiveListing theirs = ArchiveCatalog::list(dir / "a" / name, "", lsarOnly);
+        ArchiveListing mine = ArchiveCatalog::list({.archive = dir / "a" / name, .tools = own});
+        ArchiveListing theirs = ArchiveCatalog::list({.archive = dir / "a" / name, .tools = lsarOnly});
         // lsar reads a backslash in a 7Z name as a separator, while 7zz unpacks it as part of the name
         // (libarchive stops at enc.7z's encrypted link, so lsar lists that one either way).
         for (ArchiveListing* listing : {&mine, &theirs}) {
@@ -124,32 +124,35 @@ TEST_F(Listing, OwnListerAgreesWithLsarOnAwkwardNames)
     // lsar asks for the password of a ZipCrypto ZIP before it lists anything; Tarvo's lister lists
     // it and marks it protected (an encrypted link's size is what it takes stored). Encrypted
     // headers go to lsar, with the password typed.
-    const ArchiveListing protectedZip = ArchiveCatalog::list(dir / "a" / "enc.zip", "", own);
-    const ArchiveListing plainZip = ArchiveCatalog::list(dir / "a" / "x.zip", "", own);
+    const ArchiveListing protectedZip = ArchiveCatalog::list({.archive = dir / "a" / "enc.zip", .tools = own});
+    const ArchiveListing plainZip = ArchiveCatalog::list({.archive = dir / "a" / "x.zip", .tools = own});
     EXPECT_TRUE(protectedZip.isEncrypted);
     ASSERT_EQ(protectedZip.entries.size(), plainZip.entries.size());
     for (std::size_t i = 0; i < plainZip.entries.size(); ++i) {
         EXPECT_EQ(protectedZip.entries[i].path, plainZip.entries[i].path);
     }
-    EXPECT_EQ(failureOf([&] { ArchiveCatalog::list(dir / "a" / "hidden.7z", "", own); }),
+    EXPECT_EQ(failureOf([&] { ArchiveCatalog::list({.archive = dir / "a" / "hidden.7z", .tools = own}); }),
               ArchiveError::Case::wrongPassword);
-    EXPECT_EQ(failureOf([&] { ArchiveCatalog::list(dir / "a" / "hidden.7z", "wrong", own); }),
+    EXPECT_EQ(failureOf([&] {
+                  ArchiveCatalog::list({.archive = dir / "a" / "hidden.7z", .password = "wrong", .tools = own});
+              }),
               ArchiveError::Case::wrongPassword);
-    EXPECT_EQ(ArchiveCatalog::list(dir / "a" / "hidden.7z", "secret", own).entries.size(),
-              ArchiveCatalog::list(dir / "a" / "x.7z", "", own).entries.size());
+    EXPECT_EQ(
+        ArchiveCatalog::list({.archive = dir / "a" / "hidden.7z", .password = "secret", .tools = own}).entries.size(),
+        ArchiveCatalog::list({.archive = dir / "a" / "x.7z", .tools = own}).entries.size());
     // A tar's names in another encoding than UTF-8 are lsar's to guess; should lsar fail on them,
     // the own listing stands, its bytes shown as lsar shows what it cannot read.
     writeFile(dir / "latin" / "caf\xe9.txt", "x");
     tool("/usr/bin/bsdtar", {"-cf", archives + "/latin.tar", "."}, dir / "latin");
     RarSupport failingLsar = own;
     failingLsar.lister = tarvo::test::writeScript(dir / "bin" / "lsar", "exit 1\n");
-    const ArchiveListing latin = ArchiveCatalog::list(dir / "a" / "latin.tar", "", failingLsar);
+    const ArchiveListing latin = ArchiveCatalog::list({.archive = dir / "a" / "latin.tar", .tools = failingLsar});
     ASSERT_EQ(latin.entries.size(), 2u);
     EXPECT_EQ(latin.entries[1].path, "./caf%e9.txt");
     EXPECT_EQ(latin.entries[1].storedPath, "./caf\xe9.txt");
     // Not an archive, under either lister.
     writeFile(dir / "a" / "text.zip", "just text");
-    EXPECT_EQ(failureOf([&] { ArchiveCatalog::list(dir / "a" / "text.zip", "", own); }),
+    EXPECT_EQ(failureOf([&] { ArchiveCatalog::list({.archive = dir / "a" / "text.zip", .tools = own}); }),
               ArchiveError::Case::notAnArchive);
 }
 
@@ -191,7 +194,7 @@ TEST_F(Listing, LegacyZipNamesReadAlikeInTheListingTheExtractionAndTheTest)
             writeFile(archive, bytes);
         }
         const std::string file = c.shown + "/" + c.shown + ".txt";
-        const ArchiveListing listing = ArchiveCatalog::list(archive, "", own);
+        const ArchiveListing listing = ArchiveCatalog::list({.archive = archive, .tools = own});
         EXPECT_EQ(listing.nameEncoding, c.encoding);
         ASSERT_EQ(listing.entries.size(), 2u);
         EXPECT_EQ(listing.entries[1].path, file);
@@ -209,7 +212,7 @@ TEST_F(Listing, LegacyZipNamesReadAlikeInTheListingTheExtractionAndTheTest)
     for (const char* chosen : {"KOI8-R", "Shift-JIS"}) {
         SCOPED_TRACE(chosen);
         const fs::path archive = dir / "a" / "cp1251.zip";
-        const ArchiveListing listing = ArchiveCatalog::list(archive, "", own, {}, false, chosen);
+        const ArchiveListing listing = ArchiveCatalog::list({.archive = archive, .tools = own, .encoding = chosen});
         EXPECT_EQ(listing.nameEncoding, chosen);
         ASSERT_EQ(listing.entries.size(), 2u);
         EXPECT_NE(listing.entries[0].path, "Привет мир");
@@ -234,7 +237,8 @@ TEST_F(Listing, LegacyZipNamesReadAlikeInTheListingTheExtractionAndTheTest)
     zip.currentDirectory = dir / "long";
     zip.environment = std::vector<std::string>{"LC_ALL=C"};
     ProcessRunner::run(zip);
-    const ArchiveListing cut = ArchiveCatalog::list(dir / "a" / "long.zip", "", own, {}, false, "Windows-1251");
+    const ArchiveListing cut =
+        ArchiveCatalog::list({.archive = dir / "a" / "long.zip", .tools = own, .encoding = "Windows-1251"});
     ASSERT_EQ(cut.entries.size(), 1u);
     EXPECT_EQ(cut.entries[0].path.size(), 254u); // 125 letters and ".txt"
     EXPECT_TRUE(cut.entries[0].path.ends_with("П.txt"));
@@ -258,7 +262,7 @@ TEST_F(Listing, ListersStayUnderTheirMemoryCeiling)
     fake.lister = growing;
     auto start = std::chrono::steady_clock::now();
     try {
-        ArchiveCatalog::list(dir / "a" / "any.rar", "", fake);
+        ArchiveCatalog::list({.archive = dir / "a" / "any.rar", .tools = fake});
         ADD_FAILURE() << "listed";
     } catch (const ArchiveError& error) {
         EXPECT_EQ(error.errorCase(), ArchiveError::Case::toolFailed);
@@ -276,8 +280,8 @@ TEST_F(Listing, ListersStayUnderTheirMemoryCeiling)
     unarOnly.sevenZip.reset();
     const auto before = namesIn(dir / "a");
     const std::vector<std::function<void()>> roads = {
-        [&] { ArchiveCatalog::list(dir / "a" / "grows.7z", "", own); },
-        [&] { ArchiveCatalog::list(dir / "a" / "grows.7z", "", lsarOnly); },
+        [&] { ArchiveCatalog::list({.archive = dir / "a" / "grows.7z", .tools = own}); },
+        [&] { ArchiveCatalog::list({.archive = dir / "a" / "grows.7z", .tools = lsarOnly}); },
         [&] { ArchiveEngine::extractEntry({.archive = dir / "a" / "grows.7z", .entry = "grows", .tools = unarOnly}); },
         [&] { ArchiveEngine::extract(dir / "a" / "grows.7z", unarOnly, std::nullopt, {}); },
     };
@@ -303,15 +307,16 @@ TEST_F(Listing, AStreamedListingHoldsNothingAndKeepsItsOrderAndLinks)
     std::int64_t count = 0;
     std::string last;
     SafetyWalk safety;
-    const ArchiveListing listing = ArchiveCatalog::list(
-        dir / "a" / "many.tar", "", fake, {}, [&](const ArchiveEntry& entry, const ArchiveListing::Link* link) {
-            EXPECT_EQ(link != nullptr, entry.path == "up") << entry.path;
-            if (++count == 250000) {
-                EXPECT_EQ(entry.path, "d/250000");
-            }
-            last = entry.path;
-            safety.add(entry, link ? &link->target : nullptr, link && link->hard);
-        });
+    const ArchiveListing listing =
+        ArchiveCatalog::list({.archive = dir / "a" / "many.tar", .tools = fake},
+                             [&](const ArchiveEntry& entry, const ArchiveListing::Link* link) {
+                                 EXPECT_EQ(link != nullptr, entry.path == "up") << entry.path;
+                                 if (++count == 250000) {
+                                     EXPECT_EQ(entry.path, "d/250000");
+                                 }
+                                 last = entry.path;
+                                 safety.add(entry, link ? &link->target : nullptr, link && link->hard);
+                             });
     EXPECT_EQ(count, 250002);
     EXPECT_EQ(last, "up/passwd");
     EXPECT_TRUE(listing.entries.empty() && listing.links.empty());
@@ -324,7 +329,7 @@ TEST_F(Listing, AStreamedListingHoldsNothingAndKeepsItsOrderAndLinks)
     writeFile(dir / "bin" / "lister.fail", "");
     count = 0;
     EXPECT_EQ(failureOf([&] {
-                  ArchiveCatalog::list(dir / "a" / "many.tar", "", fake, {},
+                  ArchiveCatalog::list({.archive = dir / "a" / "many.tar", .tools = fake},
                                        [&](const ArchiveEntry&, const ArchiveListing::Link*) { ++count; });
               }),
               ArchiveError::Case::toolFailed);
@@ -392,7 +397,8 @@ TEST_F(Listing, SafetyReportOnHostileArchivesAndABomb)
              src);
         SCOPED_TRACE(suffix);
         const fs::path archive = dir / "a" / ("hostile" + std::string(suffix));
-        const SafetyReport report = ArchiveSafety::inspect(ArchiveCatalog::list(archive, "", own), archive);
+        const SafetyReport report =
+            ArchiveSafety::inspect(ArchiveCatalog::list({.archive = archive, .tools = own}), archive);
         EXPECT_EQ(report.entries, 3);
         EXPECT_EQ(report.entriesOutside, 2);
         EXPECT_EQ(report.linksOutside, 1);
@@ -401,11 +407,14 @@ TEST_F(Listing, SafetyReportOnHostileArchivesAndABomb)
     // Headers encrypted: 7-Zip lists it, the password on its standard input, and reads each link's target.
     tool(own.sevenZip->string(), {"a", "-bso0", "-psecret", "-mhe=on", "-snl", archives + "/locked.7z", "abs", "up"},
          src);
-    const SafetyReport locked =
-        ArchiveSafety::inspect(ArchiveCatalog::list(dir / "a" / "locked.7z", "secret", own), dir / "a" / "locked.7z");
+    const SafetyReport locked = ArchiveSafety::inspect(
+        ArchiveCatalog::list({.archive = dir / "a" / "locked.7z", .password = "secret", .tools = own}),
+        dir / "a" / "locked.7z");
     EXPECT_EQ(locked.entries, 2);
     EXPECT_EQ(locked.linksOutside, 1);
-    EXPECT_EQ(failureOf([&] { ArchiveCatalog::list(dir / "a" / "locked.7z", "wrong", own); }),
+    EXPECT_EQ(failureOf([&] {
+                  ArchiveCatalog::list({.archive = dir / "a" / "locked.7z", .password = "wrong", .tools = own});
+              }),
               ArchiveError::Case::wrongPassword);
     {
         std::ofstream zeros(src / "zeros.bin");
@@ -413,7 +422,7 @@ TEST_F(Listing, SafetyReportOnHostileArchivesAndABomb)
     fs::resize_file(src / "zeros.bin", 1'100'000'000); // sparse: no disk used
     tool("/usr/bin/bsdtar", {"--zstd", "-cf", archives + "/bomb.tar.zst", "zeros.bin"}, src);
     const fs::path bomb = dir / "a" / "bomb.tar.zst";
-    const SafetyReport report = ArchiveSafety::inspect(ArchiveCatalog::list(bomb, "", own), bomb);
+    const SafetyReport report = ArchiveSafety::inspect(ArchiveCatalog::list({.archive = bomb, .tools = own}), bomb);
     EXPECT_EQ(report.unpackedBytes, 1'100'000'000);
     EXPECT_TRUE(report.unpacksHundredfold) << fs::file_size(bomb);
     EXPECT_EQ(report.entriesOutside + report.linksOutside, 0);
@@ -427,7 +436,8 @@ TEST_F(Listing, SafetyReportOnHostileArchivesAndABomb)
         singles.push_back("z.bin.zst");
     }
     for (const std::string& name : singles) {
-        EXPECT_EQ(ArchiveSafety::inspect(ArchiveCatalog::list(src / name, "", own), src / name).unpackedBytes,
+        EXPECT_EQ(ArchiveSafety::inspect(ArchiveCatalog::list({.archive = src / name, .tools = own}), src / name)
+                      .unpackedBytes,
                   3'000'000)
             << name;
     }

@@ -393,27 +393,27 @@ ArchiveListing listArchive(const ListingJob& job, bool unarNumbers)
     }
 }
 
-ListingJob jobFor(const std::filesystem::path& archive, std::string_view password, const RarSupport& support,
-                  const std::shared_ptr<ArchiveSession>& session, std::string_view encoding)
+ListingJob jobFor(const ListRequest& request)
 {
-    return {archive, ArchiveKind::from(archive), std::string(trimmed(password)), support, session,
-            nullptr, std::string(encoding)};
+    return {request.archive,
+            ArchiveKind::from(request.archive),
+            std::string(trimmed(request.password)),
+            request.tools,
+            request.session,
+            nullptr,
+            request.encoding};
 }
 
 } // namespace
 
-ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::string_view password,
-                                    const RarSupport& support, const std::shared_ptr<ArchiveSession>& session,
-                                    bool unarNumbers, std::string_view encoding)
+ArchiveListing ArchiveCatalog::list(const ListRequest& request)
 {
-    return listArchive(jobFor(archive, password, support, session, encoding), unarNumbers);
+    return listArchive(jobFor(request), request.unarNumbers);
 }
 
-ArchiveListing ArchiveCatalog::list(const std::filesystem::path& archive, std::string_view password,
-                                    const RarSupport& support, const std::shared_ptr<ArchiveSession>& session,
-                                    const EntrySink& sink, std::string_view encoding)
+ArchiveListing ArchiveCatalog::list(const ListRequest& request, const EntrySink& sink)
 {
-    ListingJob job = jobFor(archive, password, support, session, encoding);
+    ListingJob job = jobFor(request);
     job.sink = &sink;
     ArchiveListing listing = listArchive(job, false);
     handOn(listing, sink);

@@ -15,6 +15,20 @@
 
 namespace tarvo::engine {
 
+// An archive to list, and how.
+struct ListRequest
+{
+    std::filesystem::path archive = {};
+    // As typed; blank: none.
+    std::string password = {};
+    RarSupport tools = {};
+    std::shared_ptr<ArchiveSession> session = {};
+    // The listing must carry unar's entry numbers, which only lsar knows; a streamed one carries none.
+    bool unarNumbers = false;
+    // What a ZIP's names that are not UTF-8 are read in; empty: detected.
+    std::string encoding = {};
+};
+
 // Lists what an archive holds. ZIP, 7Z and the tar family go to Tarvo's own lister (tarvo-lister,
 // on libarchive), which is many times faster than lsar; lsar stays for what only it reads: RAR
 // (libarchive does not tell its encrypted entries), archives whose headers are encrypted, single
@@ -26,11 +40,7 @@ public:
     // Fails with toolFailed (no lister, unreadable output, out of memory), wrongPassword (a
     // protected archive, header-encrypted ones included, listed without its password or with a
     // wrong one), notAnArchive (no lister recognises an archive), cancelled, or a launch error.
-    // `unarNumbers`: the listing must carry unar's entry numbers, which only lsar knows.
-    // `encoding`: what a ZIP's names that are not UTF-8 are read in; empty: detected.
-    static ArchiveListing list(const std::filesystem::path& archive, std::string_view password,
-                               const RarSupport& support, const std::shared_ptr<ArchiveSession>& session = {},
-                               bool unarNumbers = false, std::string_view encoding = {});
+    static ArchiveListing list(const ListRequest& request);
 
     // Takes each entry, in the lister's order, with its link when it is one.
     using EntrySink = std::function<void(const ArchiveEntry& entry, const ArchiveListing::Link* link)>;
@@ -38,9 +48,7 @@ public:
     // of millions of entries costs little memory: the listing returned holds none, nor links or
     // numbers. Tarvo's own lister and bsdtar stream; lsar's entries come when it is done. The first
     // entries are held back a while, so that another lister can still take over from one that fails.
-    static ArchiveListing list(const std::filesystem::path& archive, std::string_view password,
-                               const RarSupport& support, const std::shared_ptr<ArchiveSession>& session,
-                               const EntrySink& sink, std::string_view encoding = {});
+    static ArchiveListing list(const ListRequest& request, const EntrySink& sink);
 
     // The legacy encoding a listing reads a ZIP's names in: `encoding` when given, else the one
     // detected; empty when the names need none, for other kinds, and without Tarvo's own lister

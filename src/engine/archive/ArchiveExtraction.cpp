@@ -291,8 +291,12 @@ fs::path ArchiveEngine::extractEntry(const EntryRequest& request)
     // Only lsar knows unar's numbers; everything else Tarvo's own lister tells as well.
     const bool needNumbers = viaUnar || rarMayNeedUnar;
     if (needListing && (support.lister || (support.entryLister && !needNumbers))) {
-        readListing(selection, ArchiveCatalog::list(path, secret.value_or(""), support, control.session, needNumbers,
-                                                    selection.encoding));
+        readListing(selection, ArchiveCatalog::list({.archive = path,
+                                                     .password = secret.value_or(""),
+                                                     .tools = support,
+                                                     .session = control.session,
+                                                     .unarNumbers = needNumbers,
+                                                     .encoding = selection.encoding}));
         if (!selection.found) {
             throw cannotExtract;
         }

@@ -56,17 +56,14 @@ void addOnce(std::vector<std::string>& names, std::string name)
 // unzip pads a name to a column before its verdict: the entry is the longest listed name that the
 // line begins with, followed by a space or the line's end (a name may hold runs of spaces itself).
 // unzip prints a name in a legacy encoding as stored, and the entry is named as the listing shows it.
-std::vector<std::string> unzipDamaged(const Outcome& outcome, const fs::path& archive,
-                                      const std::optional<std::string>& password, const RarSupport& support,
-                                      const RunControl& control, std::string_view encoding)
+std::vector<std::string> unzipDamaged(const Outcome& outcome, const ListRequest& listed)
 {
     const std::vector<std::string> failing = InfoZip::failedTests(outcome.lines);
     std::vector<std::string> names;
     if (failing.empty()) {
         return names;
     }
-    const ArchiveListing listing =
-        ArchiveCatalog::list(archive, password.value_or(std::string()), support, control.session, false, encoding);
+    const ArchiveListing listing = ArchiveCatalog::list(listed);
     for (const std::string& rest : failing) {
         std::string best;
         std::size_t bestLength = 0;
@@ -108,7 +105,11 @@ TestReport testZip(const fs::path& archive, const std::optional<std::string>& pa
         return testSevenZip(*support.sevenZip, archive, password, control);
     }
     TestReport report;
-    report.damaged = unzipDamaged(outcome, archive, password, support, control, encoding);
+    report.damaged = unzipDamaged(outcome, {.archive = archive,
+                                            .password = password.value_or(std::string()),
+                                            .tools = support,
+                                            .session = control.session,
+                                            .encoding = std::string(encoding)});
     // 1 is a warning (such as bytes before the archive) with every member read and sound.
     report.sound = report.damaged.empty() && outcome.captured.status <= 1;
     return report;

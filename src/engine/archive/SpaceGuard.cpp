@@ -30,14 +30,15 @@ std::optional<Declared> declaredSize(ArchiveKind kind, const fs::path& archive, 
     quick.lister.reset();
     Declared declared;
     try {
-        ArchiveCatalog::list(archive, password.value_or(""), quick, session,
-                             [&](const ArchiveEntry& entry, const ArchiveListing::Link*) {
-                                 ++declared.entries;
-                                 if (!entry.isDirectory && entry.byteSize > 0 &&
-                                     declared.bytes <= std::numeric_limits<std::int64_t>::max() - entry.byteSize) {
-                                     declared.bytes += entry.byteSize;
-                                 }
-                             });
+        ArchiveCatalog::list(
+            {.archive = archive, .password = password.value_or(""), .tools = quick, .session = session},
+            [&](const ArchiveEntry& entry, const ArchiveListing::Link*) {
+                ++declared.entries;
+                if (!entry.isDirectory && entry.byteSize > 0 &&
+                    declared.bytes <= std::numeric_limits<std::int64_t>::max() - entry.byteSize) {
+                    declared.bytes += entry.byteSize;
+                }
+            });
     } catch (const ArchiveError& error) {
         if (error.errorCase() == ArchiveError::Case::cancelled) {
             throw;

@@ -53,10 +53,21 @@ std::string readableOnDisk(int folder, const std::string& name, std::string_view
     return name;
 }
 
-// One folder of makeSafe's walk, read through its descriptor (which it takes over): no path is
-// resolved twice, and none through a link. Without `keepLinks`, symbolic links are left out too.
-void makeSafeBelow(int folder, const fs::path& shown, SafeResult& result, std::set<std::pair<dev_t, ino_t>>& linked,
-                   std::string_view encoding, bool keepLinks)
+// makeSafe's walk: what it found so far, and how it treats names and links.
+struct SafeWalk
+{
+    SafeResult result;
+    // Files with several names seen so far, so that their bytes count once.
+    std::set<std::pair<dev_t, ino_t>> linked;
+    std::string_view encoding;
+    bool keepLinks = true;
+
+    void below(int folder, const fs::path& shown);
+};
+
+// One folder of the walk, read through its descriptor (which it takes over): no path is resolved
+// twice, and none through a link. Without `keepLinks`, symbolic links are left out too.
+void SafeWalk::below(int folder, const fs::path& shown)
 {
     constexpr mode_t kUnsafe = S_IWGRP | S_IWOTH | S_ISUID | S_ISGID;
     const auto fail = [&](const std::string& name) {
@@ -109,14 +120,14 @@ void makeSafeBelow(int folder, const fs::path& shown, SafeResult& result, std::s
             }
             continue;
         }
-        const int below = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (below < 0) {
+        const int inner = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (inner < 0) {
             if (errno == EACCES) {
                 continue; // a folder stored without permission to read it stays as it is
             }
             fail(name);
         }
-        makeSafeBelow(below, shown / name, result, linked, encoding, keepLinks);
+        below(inner, shown / name);
     }
 }
 
@@ -135,15 +146,14 @@ bool isHidden(const fs::path& path)
 
 SafeResult makeSafe(const fs::path& folder, std::string_view encoding, bool keepLinks)
 {
-    SafeResult result;
-    std::set<std::pair<dev_t, ino_t>> linked;
+    SafeWalk walk{{}, {}, encoding, keepLinks};
     const int top = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (top < 0) {
         throw fs::filesystem_error("cannot check what was unpacked", folder,
                                    std::error_code(errno, std::generic_category()));
     }
-    makeSafeBelow(top, folder, result, linked, encoding, keepLinks);
-    return result;
+    walk.below(top, folder);
+    return walk.result;
 }
 
 fs::perms plainFolderMode()
