@@ -65,6 +65,15 @@ bool passwordFailure(std::string_view line) noexcept
                                                          endsWithIgnoringCase(line, "  unable to get password"));
 }
 
+ToolRun infoZipRun(std::string_view tool, const OutputReading& reading, PasswordRoute route)
+{
+    ToolRun run;
+    run.executable = tool;
+    run.reading = &reading;
+    run.passwordRoute = route;
+    return run;
+}
+
 } // namespace
 
 const OutputReading InfoZip::zipReading = {nullptr, false, progress, false, nullptr};
@@ -72,10 +81,7 @@ const OutputReading InfoZip::unzipReading = {passwordFailure, false, progress, f
 
 ToolRun InfoZip::create(const CreateCommand& command, const std::filesystem::path& scratch)
 {
-    ToolRun run;
-    run.executable = kZip;
-    run.reading = &zipReading;
-    run.passwordRoute = PasswordRoute::newOnTerminal;
+    ToolRun run = infoZipRun(kZip, zipReading, PasswordRoute::newOnTerminal);
     run.successCodes = {0, 1};
     run.arguments = {"-b", scratch.string(), "-r", "-y", std::string(command.level.zipSwitch())};
     if (command.password) {
@@ -96,10 +102,7 @@ ToolRun InfoZip::create(const CreateCommand& command, const std::filesystem::pat
 
 ToolRun InfoZip::extract(const ExtractCommand& command)
 {
-    ToolRun run;
-    run.executable = kUnzip;
-    run.reading = &unzipReading;
-    run.passwordRoute = PasswordRoute::terminal;
+    ToolRun run = infoZipRun(kUnzip, unzipReading, PasswordRoute::terminal);
     run.successCodes = {0, 1};
     // unzip reads wildcards in the archive's name too: Report[1].zip would open Report1.zip.
     run.arguments = {"-o", literal(command.archive.string())};
@@ -114,10 +117,7 @@ ToolRun InfoZip::extract(const ExtractCommand& command)
 
 ToolRun InfoZip::test(const std::filesystem::path& archive, const std::optional<std::string>& password)
 {
-    ToolRun run;
-    run.executable = kUnzip;
-    run.reading = &unzipReading;
-    run.passwordRoute = PasswordRoute::terminal;
+    ToolRun run = infoZipRun(kUnzip, unzipReading, PasswordRoute::terminal);
     run.arguments = {"-t", literal(archive.string())};
     run.givePassword(password);
     return run;

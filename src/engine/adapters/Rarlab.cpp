@@ -37,17 +37,24 @@ bool passwordFailure(std::string_view line) noexcept
            endsWithIgnoringCase(line, ". corrupt file or wrong password.");
 }
 
+// Both tools count 1, a warning, as success.
+ToolRun rarlabRun(const std::filesystem::path& tool, PasswordRoute route)
+{
+    ToolRun run;
+    run.executable = tool;
+    run.reading = &Rarlab::reading;
+    run.passwordRoute = route;
+    run.successCodes = {0, 1};
+    return run;
+}
+
 } // namespace
 
 const OutputReading Rarlab::reading = {passwordFailure, false, progress, false, nullptr};
 
 ToolRun Rarlab::create(const std::filesystem::path& rar, const CreateCommand& command)
 {
-    ToolRun run;
-    run.executable = rar;
-    run.reading = &reading;
-    run.passwordRoute = PasswordRoute::newOnTerminal;
-    run.successCodes = {0, 1};
+    ToolRun run = rarlabRun(rar, PasswordRoute::newOnTerminal);
     // "-ol" stores links as links, as zip -y and tar do, instead of what they point to.
     run.arguments = {"a", "-r", "-y", "-ol", std::string(command.level.rarSwitch())};
     if (command.password) {
@@ -68,11 +75,7 @@ ToolRun Rarlab::create(const std::filesystem::path& rar, const CreateCommand& co
 
 ToolRun Rarlab::extract(const std::filesystem::path& unrar, const ExtractCommand& command)
 {
-    ToolRun run;
-    run.executable = unrar;
-    run.reading = &reading;
-    run.passwordRoute = PasswordRoute::terminal;
-    run.successCodes = {0, 1};
+    ToolRun run = rarlabRun(unrar, PasswordRoute::terminal);
     std::string target = command.destination.string();
     if (!target.ends_with('/')) {
         target += '/';

@@ -24,6 +24,23 @@ bool passwordFailure(std::string_view line) noexcept
            endsWithIgnoringCase(line, "this archive requires a password to unpack. use the -p option to provide one.");
 }
 
+// lsar in `mode` with the password, which it takes only as an argument, then "--" and the archive.
+ToolRun lsarRun(const std::filesystem::path& lsar, const char* mode, const std::filesystem::path& archive,
+                const std::optional<std::string>& password)
+{
+    ToolRun run;
+    run.executable = lsar;
+    run.reading = &Unar::lsarReading;
+    run.arguments = {mode};
+    if (password) {
+        run.arguments.insert(run.arguments.end(), {"-p", *password});
+    }
+    // "--": an archive whose name begins with "-" is still an archive, not a switch.
+    run.arguments.insert(run.arguments.end(), {"--", archive.string()});
+    run.givePassword(password);
+    return run;
+}
+
 } // namespace
 
 const OutputReading Unar::unarReading = {passwordFailure, true, progress, false, nullptr};
@@ -65,32 +82,14 @@ ToolRun Unar::decompress(const std::filesystem::path& unar, const std::filesyste
 ToolRun Unar::test(const std::filesystem::path& lsar, const std::filesystem::path& archive,
                    const std::optional<std::string>& password)
 {
-    ToolRun run;
-    run.executable = lsar;
-    run.reading = &lsarReading;
-    run.arguments = {"-t"};
-    if (password) {
-        run.arguments.insert(run.arguments.end(), {"-p", *password});
-    }
-    run.arguments.insert(run.arguments.end(), {"--", archive.string()});
-    run.givePassword(password);
-    return run;
+    return lsarRun(lsar, "-t", archive, password);
 }
 
 ToolRun Unar::list(const std::filesystem::path& lsar, const std::filesystem::path& archive,
                    const std::optional<std::string>& password)
 {
-    ToolRun run;
-    run.executable = lsar;
-    run.reading = &lsarReading;
-    run.arguments = {"-json"};
-    if (password) {
-        run.arguments.insert(run.arguments.end(), {"-p", *password});
-    }
-    // "--": an archive whose name begins with "-" is still an archive, not a switch.
-    run.arguments.insert(run.arguments.end(), {"--", std::filesystem::absolute(archive).string()});
+    ToolRun run = lsarRun(lsar, "-json", std::filesystem::absolute(archive), password);
     run.memoryCeiling = memoryCeiling(archive);
-    run.givePassword(password);
     return run;
 }
 
