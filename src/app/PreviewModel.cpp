@@ -1,11 +1,12 @@
-// The extract preview: list the archives first, then extract everything or one entry.
-#include "AppModel.h"
+// The extract preview: list the archives first, test them, then extract everything or one entry.
+#include "PreviewModel.h"
+
 #include "ModelWorkers.h"
 #include "engine/archive/ArchiveCatalog.h"
 #include "engine/archive/ArchiveEngine.h"
 #include "engine/archive/ArchiveSafety.h"
 #include "engine/l10n/L10n.h"
-#include "engine/util/FileSystem.h"
+#include "engine/util/AppPaths.h"
 #include "engine/util/Uuid.h"
 #include "engine/vocabulary/ArchiveError.h"
 #include "engine/vocabulary/ArchiveKind.h"
@@ -24,19 +25,6 @@ namespace {
 QString qtext(const std::string& text)
 {
     return QString::fromStdString(text);
-}
-
-const ArchivePreviewItem* findItem(const std::optional<ExtractPreview>& preview, const std::string& id)
-{
-    if (!preview) {
-        return nullptr;
-    }
-    for (const ArchivePreviewItem& item : preview->items) {
-        if (item.id == id) {
-            return &item;
-        }
-    }
-    return nullptr;
 }
 
 // A listing and what it tells before extracting; run on a worker, as it reads the disk's free space.
@@ -74,23 +62,68 @@ void takeListing(ArchivePreviewItem& item, ArchivePreviewItem&& listed)
     item.nameEncoding = listed.nameEncoding;
 }
 
-bool isBlank(const QString& text)
-{
-    return text.trimmed().isEmpty();
-}
-
 } // namespace
 
-QCoro::Task<> AppModel::presentPreview(Work work)
+PreviewModel::PreviewModel(Queue queue, QObject* parent)
+    : QObject(parent)
+    , m_queue(std::move(queue))
 {
-    QPointer<AppModel> self(this);
-    const std::vector<fs::path> archives = archivesIn(work);
-    setBanner(Banner::working(qtext(L10n::text(Text::readingArchive))));
-    const JobSession current(*this);
-    const std::shared_ptr<ArchiveSession>& session = current.session();
+    // Listings, a test and drags may run side by side.
+    m_workers.setMaxThreadCount(4);
+    // What drags unpacked in a run that ended without cleaning up goes at the start of the next.
+    const fs::path dragRoot = AppPaths::cacheDirectory() / "drag";
+    m_dragSpace = std::make_unique<ScratchSpace>(dragRoot);
+    m_workers.start([dragRoot] { ScratchSpace::sweep(dragRoot); });
+}
 
+PreviewModel::~PreviewModel()
+{
+    for (const auto& session : {m_listingSession, m_testSession}) {
+        if (session) {
+            session->cancel();
+        }
+    }
+    for (const auto& session : m_dragSessions) {
+        session->cancel();
+    }
+    // Then the drag space goes with everything unpacked in it.
+    m_workers.waitForDone();
+}
+
+void PreviewModel::setTools(RarSupport tools)
+{
+    m_tools = std::move(tools);
+}
+
+void PreviewModel::setQueueWorking(bool working)
+{
+    m_queueWorking = working;
+}
+
+const ArchivePreviewItem* PreviewModel::item(const std::string& itemID) const
+{
+    if (!m_extractPreview) {
+        return nullptr;
+    }
+    for (const ArchivePreviewItem& item : m_extractPreview->items) {
+        if (item.id == itemID) {
+            return &item;
+        }
+    }
+    return nullptr;
+}
+
+void PreviewModel::setNotice(std::optional<QString> notice)
+{
+    assign(m_notice, std::move(notice), &PreviewModel::noticeChanged);
+}
+
+QCoro::Task<> PreviewModel::present(Presentation presentation)
+{
+    QPointer<PreviewModel> self(this);
+    const std::shared_ptr<ArchiveSession> session = presentation.session;
     std::vector<ArchivePreviewItem> items;
-    for (const fs::path& archive : archives) {
+    for (const fs::path& archive : presentation.archives) {
         if (session->isCancelled()) {
             throw ArchiveError(ArchiveError::Case::cancelled);
         }
@@ -125,30 +158,41 @@ QCoro::Task<> AppModel::presentPreview(Work work)
     }
 
     releaseDragFolders();
-    assign(m_previewPasswords, {}, &AppModel::previewPasswordsChanged);
-    assign(m_previewNotice, std::optional<QString>(), &AppModel::previewNoticeChanged);
+    assign(m_passwords, {}, &PreviewModel::passwordsChanged);
+    setNotice(std::nullopt);
     assign(m_extractPreview, std::optional<ExtractPreview>(ExtractPreview{makeUuid(), std::move(items)}),
-           &AppModel::extractPreviewChanged);
-    setBanner(Banner::idle());
+           &PreviewModel::extractPreviewChanged);
+    if (presentation.askForPasswords) {
+        setNotice(qtext(L10n::text(Text::enterPasswordForProtected)));
+    }
 }
 
-void AppModel::setPreviewPassword(const std::string& itemID, const QString& password)
+void PreviewModel::setPassword(const std::string& itemID, const QString& password)
 {
-    auto passwords = m_previewPasswords;
+    auto passwords = m_passwords;
     passwords[itemID] = password;
-    assign(m_previewPasswords, std::move(passwords), &AppModel::previewPasswordsChanged);
-    assign(m_previewNotice, std::optional<QString>(), &AppModel::previewNoticeChanged);
+    assign(m_passwords, std::move(passwords), &PreviewModel::passwordsChanged);
+    setNotice(std::nullopt);
 }
 
-QString AppModel::typedPassword(const std::string& itemID) const
+QString PreviewModel::typedPassword(const std::string& itemID) const
 {
-    const auto typed = m_previewPasswords.find(itemID);
-    return typed == m_previewPasswords.end() ? QString() : typed->second;
+    const auto typed = m_passwords.find(itemID);
+    return typed == m_passwords.end() ? QString() : typed->second;
 }
 
-void AppModel::setPreviewEncoding(const std::string& itemID, const std::string& encoding)
+bool PreviewModel::lacksPassword(const ArchivePreviewItem& item)
 {
-    if (m_listingID || m_testingID || findItem(m_extractPreview, itemID) == nullptr) {
+    if (!item.needsPassword || !typedPassword(item.id).trimmed().isEmpty()) {
+        return false;
+    }
+    setNotice(qtext(L10n::text(Text::enterPasswordForProtected)));
+    return true;
+}
+
+void PreviewModel::setEncoding(const std::string& itemID, const std::string& encoding)
+{
+    if (m_listingID || m_testingID || item(itemID) == nullptr) {
         return;
     }
     ExtractPreview preview = *m_extractPreview;
@@ -157,42 +201,39 @@ void AppModel::setPreviewEncoding(const std::string& itemID, const std::string& 
             item.chosenEncoding = encoding;
         }
     }
-    assign(m_extractPreview, std::optional<ExtractPreview>(std::move(preview)), &AppModel::extractPreviewChanged);
+    assign(m_extractPreview, std::optional<ExtractPreview>(std::move(preview)), &PreviewModel::extractPreviewChanged);
     // A verdict naming entries in the former reading would no longer match the list.
-    if (m_previewTests.erase(itemID) > 0) {
-        Q_EMIT previewTestsChanged();
+    if (m_tests.erase(itemID) > 0) {
+        Q_EMIT testsChanged();
     }
     refreshListing(itemID);
 }
 
-void AppModel::refreshListing(const std::string& itemID)
+void PreviewModel::refreshListing(const std::string& itemID)
 {
     if (m_listingID) {
         return;
     }
-    const ArchivePreviewItem* item = findItem(m_extractPreview, itemID);
+    const ArchivePreviewItem* item = this->item(itemID);
     if (item == nullptr) {
         return;
     }
     const std::string password = typedPassword(itemID).toStdString();
     const std::string encoding = item->chosenEncoding;
     const fs::path archive = item->url;
-    if (!m_session) {
-        m_listingSession = std::make_shared<ArchiveSession>();
-    }
-    assign(m_listingID, std::optional<std::string>(itemID), &AppModel::listingIDChanged);
-    assign(m_previewNotice, std::optional<QString>(), &AppModel::previewNoticeChanged);
+    m_listingSession = std::make_shared<ArchiveSession>();
+    assign(m_listingID, std::optional<std::string>(itemID), &PreviewModel::listingIDChanged);
+    setNotice(std::nullopt);
     relist(itemID, archive, password, encoding);
 }
 
-QCoro::Task<> AppModel::relist(std::string itemID, fs::path archive, std::string password, std::string encoding)
+QCoro::Task<> PreviewModel::relist(std::string itemID, fs::path archive, std::string password, std::string encoding)
 {
-    QPointer<AppModel> self(this);
+    QPointer<PreviewModel> self(this);
     std::exception_ptr failure;
     ArchivePreviewItem listed;
     try {
-        auto listing = runOn(&m_workers, [archive, password, encoding, tools = m_tools,
-                                          session = m_session ? m_session : m_listingSession] {
+        auto listing = runOn(&m_workers, [archive, password, encoding, tools = m_tools, session = m_listingSession] {
             return listedWithReport(archive, password, tools, session, encoding);
         });
         listed = co_await listing;
@@ -204,7 +245,7 @@ QCoro::Task<> AppModel::relist(std::string itemID, fs::path archive, std::string
     }
     m_listingSession.reset();
     if (!failure) {
-        if (findItem(m_extractPreview, itemID) != nullptr) {
+        if (item(itemID) != nullptr) {
             ExtractPreview preview = *m_extractPreview;
             for (ArchivePreviewItem& item : preview.items) {
                 if (item.id == itemID) {
@@ -214,33 +255,29 @@ QCoro::Task<> AppModel::relist(std::string itemID, fs::path archive, std::string
                 }
             }
             assign(m_extractPreview, std::optional<ExtractPreview>(std::move(preview)),
-                   &AppModel::extractPreviewChanged);
+                   &PreviewModel::extractPreviewChanged);
         }
     } else {
         try {
             std::rethrow_exception(failure);
         } catch (const std::exception& error) {
-            const std::optional<QString> notice =
-                isCancellation(error) ? std::nullopt : std::optional<QString>(qtext(describeError(error)));
-            assign(m_previewNotice, notice, &AppModel::previewNoticeChanged);
+            setNotice(isCancellation(error) ? std::nullopt : std::optional<QString>(qtext(describeError(error))));
         } catch (...) {
-            assign(m_previewNotice, std::optional<QString>(qtext(L10n::text(Text::somethingWentWrong))),
-                   &AppModel::previewNoticeChanged);
+            setNotice(qtext(L10n::text(Text::somethingWentWrong)));
         }
     }
-    assign(m_listingID, std::optional<std::string>(), &AppModel::listingIDChanged);
+    assign(m_listingID, std::optional<std::string>(), &PreviewModel::listingIDChanged);
 }
 
-void AppModel::confirmExtract()
+void PreviewModel::confirmExtract()
 {
     if (!m_extractPreview) {
         return;
     }
     for (const ArchivePreviewItem& item : m_extractPreview->items) {
-        const auto typed = m_previewPasswords.find(item.id);
-        if (item.needsPassword && (typed == m_previewPasswords.end() || typed->second.isEmpty())) {
-            assign(m_previewNotice, std::optional<QString>(qtext(L10n::text(Text::enterPasswordForProtected))),
-                   &AppModel::previewNoticeChanged);
+        const auto typed = m_passwords.find(item.id);
+        if (item.needsPassword && (typed == m_passwords.end() || typed->second.isEmpty())) {
+            setNotice(qtext(L10n::text(Text::enterPasswordForProtected)));
             return;
         }
     }
@@ -249,8 +286,8 @@ void AppModel::confirmExtract()
     long long planned = 0;
     std::vector<fs::path> urls;
     for (const ArchivePreviewItem& item : m_extractPreview->items) {
-        const auto typed = m_previewPasswords.find(item.id);
-        const std::string password = typed == m_previewPasswords.end() ? std::string() : typed->second.toStdString();
+        const auto typed = m_passwords.find(item.id);
+        const std::string password = typed == m_passwords.end() ? std::string() : typed->second.toStdString();
         // The same archive twice: a typed password wins over an empty one.
         auto& slot = passwords[item.url.string()];
         if (slot.empty()) {
@@ -262,12 +299,14 @@ void AppModel::confirmExtract()
         planned += item.fileCount;
         urls.push_back(item.url);
     }
-    closePreview();
-    enqueuePaths(std::move(urls), true, WorkAction::extractConfirmed(std::move(passwords), std::move(encodings)),
-                 planned);
+    close();
+    m_queue({.paths = std::move(urls),
+             .interactive = true,
+             .action = WorkAction::extractConfirmed(std::move(passwords), std::move(encodings)),
+             .plannedFiles = planned});
 }
 
-QString AppModel::PreviewTest::verdict() const
+QString PreviewModel::TestOutcome::verdict() const
 {
     if (report) {
         return qtext(testVerdict(*report));
@@ -281,27 +320,27 @@ QString AppModel::PreviewTest::verdict() const
     }
 }
 
-void AppModel::testArchive(const std::string& itemID)
+void PreviewModel::testArchive(const std::string& itemID)
 {
     if (m_testingID || m_listingID) {
         return;
     }
-    const ArchivePreviewItem* item = findItem(m_extractPreview, itemID);
+    const ArchivePreviewItem* item = this->item(itemID);
     if (item == nullptr) {
         return;
     }
     const std::string password = typedPassword(itemID).toStdString();
     m_testSession = std::make_shared<ArchiveSession>();
     m_testingID = itemID;
-    m_previewTests.erase(itemID);
-    Q_EMIT previewTestsChanged();
+    m_tests.erase(itemID);
+    Q_EMIT testsChanged();
     retest(itemID, item->url, password, item->chosenEncoding);
 }
 
-QCoro::Task<> AppModel::retest(std::string itemID, fs::path archive, std::string password, std::string encoding)
+QCoro::Task<> PreviewModel::retest(std::string itemID, fs::path archive, std::string password, std::string encoding)
 {
-    QPointer<AppModel> self(this);
-    PreviewTest result;
+    QPointer<PreviewModel> self(this);
+    TestOutcome result;
     bool cancelled = false;
     try {
         auto testing = runOn(&m_workers, [archive, password, encoding, tools = m_tools, session = m_testSession] {
@@ -322,13 +361,13 @@ QCoro::Task<> AppModel::retest(std::string itemID, fs::path archive, std::string
     }
     m_testSession.reset();
     m_testingID.reset();
-    if (!cancelled && findItem(m_extractPreview, itemID) != nullptr) {
-        m_previewTests[itemID] = result;
+    if (!cancelled && item(itemID) != nullptr) {
+        m_tests[itemID] = result;
     }
-    Q_EMIT previewTestsChanged();
+    Q_EMIT testsChanged();
 }
 
-void AppModel::closePreview()
+void PreviewModel::close()
 {
     // A test of an archive no longer shown is of no use: stop its tool.
     if (m_testSession) {
@@ -336,171 +375,23 @@ void AppModel::closePreview()
         m_testSession.reset();
     }
     m_testingID.reset();
-    m_previewTests.clear();
-    Q_EMIT previewTestsChanged();
+    m_tests.clear();
+    Q_EMIT testsChanged();
     releaseDragFolders();
-    assign(m_extractPreview, std::optional<ExtractPreview>(), &AppModel::extractPreviewChanged);
-    assign(m_previewPasswords, {}, &AppModel::previewPasswordsChanged);
-    assign(m_previewNotice, std::optional<QString>(), &AppModel::previewNoticeChanged);
-    assign(m_listingID, std::optional<std::string>(), &AppModel::listingIDChanged);
+    assign(m_extractPreview, std::optional<ExtractPreview>(), &PreviewModel::extractPreviewChanged);
+    assign(m_passwords, {}, &PreviewModel::passwordsChanged);
+    setNotice(std::nullopt);
+    assign(m_listingID, std::optional<std::string>(), &PreviewModel::listingIDChanged);
 }
 
-void AppModel::extractOne(const ArchivePreviewItem& item, const ArchiveEntry& entry)
+void PreviewModel::extractOne(const ArchivePreviewItem& item, const ArchiveEntry& entry)
 {
-    if (m_isWorking) {
+    if (m_queueWorking || lacksPassword(item)) {
         return;
     }
-    const QString password = typedPassword(item.id);
-    if (item.needsPassword && isBlank(password)) {
-        assign(m_previewNotice, std::optional<QString>(qtext(L10n::text(Text::enterPasswordForProtected))),
-               &AppModel::previewNoticeChanged);
-        return;
-    }
-    enqueuePaths({item.url}, true, WorkAction::extractFile(entry.path, password.toStdString(), item.chosenEncoding), 0);
-}
-
-QCoro::Task<QList<QUrl>> AppModel::unpackForDrag(std::string itemID, std::vector<ArchiveEntry> entries)
-{
-    QPointer<AppModel> self(this);
-    const ArchivePreviewItem* item = findItem(m_extractPreview, itemID);
-    if (item == nullptr || entries.empty()) {
-        co_return {};
-    }
-    const QString password = typedPassword(itemID);
-    if (item->needsPassword && isBlank(password)) {
-        assign(m_previewNotice, std::optional<QString>(qtext(L10n::text(Text::enterPasswordForProtected))),
-               &AppModel::previewNoticeChanged);
-        co_return {};
-    }
-    const fs::path archive = item->url;
-    const std::string encoding = item->chosenEncoding;
-    const auto session = std::make_shared<ArchiveSession>();
-    m_dragSessions.push_back(session);
-    assign(m_unpackingID, std::optional<std::string>(itemID), &AppModel::unpackingIDChanged);
-    assign(m_previewNotice, std::optional<QString>(), &AppModel::previewNoticeChanged);
-
-    fs::path folder;
-    std::vector<fs::path> paths;
-    std::exception_ptr failure;
-    try {
-        // Made here, on the main thread, so that the preview's closing finds every folder.
-        folder = m_dragSpace->makeFolder();
-        auto unpacking = runOn(&m_workers, [archive, entries, folder, tools = m_tools,
-                                            password = password.toStdString(), encoding, session] {
-            std::vector<fs::path> unpacked;
-            for (const ArchiveEntry& entry : entries) {
-                unpacked.push_back(ArchiveEngine::extractEntryInto(archive, entry.path, folder, tools, password,
-                                                                   RunControl{session, {}}, entry.isDirectory,
-                                                                   encoding));
-            }
-            return unpacked;
-        });
-        paths = co_await unpacking;
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self) {
-        co_return {};
-    }
-    std::erase(m_dragSessions, session);
-    if (m_unpackingID == itemID) {
-        assign(m_unpackingID, std::optional<std::string>(), &AppModel::unpackingIDChanged);
-    }
-    const bool cancelled = session->isCancelled();
-    if (!folder.empty()) {
-        // What a drop may still be copying stays as long as the preview; the rest goes now.
-        if (failure || cancelled) {
-            removeLater({folder});
-        } else {
-            m_dragFolders.push_back(folder);
-        }
-    }
-    if (failure) {
-        try {
-            std::rethrow_exception(failure);
-        } catch (const std::exception& error) {
-            if (!isCancellation(error) && findItem(m_extractPreview, itemID) != nullptr) {
-                assign(m_previewNotice, std::optional<QString>(qtext(describeError(error))),
-                       &AppModel::previewNoticeChanged);
-            }
-        } catch (...) {
-        }
-        co_return {};
-    }
-    if (cancelled) {
-        co_return {};
-    }
-    QList<QUrl> urls;
-    for (const fs::path& path : paths) {
-        urls << QUrl::fromLocalFile(QString::fromStdString(path.string()));
-    }
-    co_return urls;
-}
-
-void AppModel::releaseDragFolders()
-{
-    for (const auto& session : m_dragSessions) {
-        session->cancel();
-    }
-    m_dragSessions.clear();
-    removeLater(std::exchange(m_dragFolders, {}));
-}
-
-void AppModel::removeLater(std::vector<fs::path> folders)
-{
-    if (folders.empty()) {
-        return;
-    }
-    // A large entry takes a while to delete: the window goes on meanwhile.
-    m_workers.start([folders = std::move(folders)] {
-        for (const fs::path& folder : folders) {
-            removeTree(folder);
-        }
-    });
-}
-
-QCoro::Task<> AppModel::extractFile(Work work, std::string path, std::string password, std::string encoding)
-{
-    QPointer<AppModel> self(this);
-    if (work.urls.empty()) {
-        throw ArchiveError(ArchiveError::Case::notAnArchive);
-    }
-    const fs::path archive = work.urls.front();
-    setBanner(Banner::working(qtext(L10n::extracting(fs::path(path).filename().string()))));
-    beginProgress(1);
-    const JobSession current(*this);
-    const std::shared_ptr<ArchiveSession>& session = current.session();
-
-    // What the preview listed tells the engine whether the entry is a folder, sparing a second listing.
-    std::optional<bool> isDirectory;
-    if (m_extractPreview) {
-        for (const ArchivePreviewItem& item : m_extractPreview->items) {
-            if (item.url != archive) {
-                continue;
-            }
-            for (const ArchiveEntry& entry : item.entries) {
-                if (entry.path == path) {
-                    isDirectory = entry.isDirectory;
-                }
-            }
-        }
-    }
-
-    auto job = runJob([archive, path, tools = m_tools, password, encoding,
-                       control = RunControl{session, progressHandler()}, isDirectory] {
-        return ArchiveEngine::extractEntry(archive, path, tools, password, control, isDirectory, encoding);
-    });
-    const fs::path result = co_await job;
-    if (!self) {
-        co_return;
-    }
-
-    const auto kind = ArchiveKind::from(archive);
-    ArchiveRecord done = ArchiveRecord::make(JobKind::extract, kind ? kind->format() : m_format,
-                                             result.filename().string(), result.string(), true);
-    done.kindTitle = kind ? kind->titleBeyondFormat() : "";
-    record(std::move(done));
-    succeed(qtext(L10n::made(result.filename().string())), work.interactive, {result});
+    m_queue({.paths = {item.url},
+             .interactive = true,
+             .action = WorkAction::extractFile(entry.path, typedPassword(item.id).toStdString(), item.chosenEncoding)});
 }
 
 } // namespace tarvo::app
