@@ -103,14 +103,15 @@ QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
         co_return;
     }
 
-    // The settings as they are now; edits in the window from here on are for the next job.
+    // The settings as they are now; edits in the window from here on are for the next job. The name
+    // and password are the request's own, taken when it was queued.
     const JobSession current(*this);
     const std::shared_ptr<ArchiveSession>& session = current.session();
     CompressRequest request;
     request.items = work.paths;
     request.format = format;
-    request.name = m_archiveName.toStdString();
-    request.password = m_archivePassword.toStdString();
+    request.name = work.archiveName;
+    request.password = work.archivePassword;
     request.level = m_level;
     request.skipJunk = m_skipJunk;
     request.directory = *directory;

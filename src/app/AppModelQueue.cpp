@@ -25,7 +25,13 @@ void AppModel::enqueue(WorkRequest request)
     if (request.paths.empty()) {
         return;
     }
-    m_queue.push_back(Work{std::move(request)});
+    Work work{std::move(request)};
+    // A new archive's name and password are those in the window now, as the request is made, not
+    // when its job starts: typing there afterwards, for the next batch or while jobs run, never
+    // changes a request already made. The settings are read when the job starts.
+    work.archiveName = m_archiveName.toStdString();
+    work.archivePassword = m_archivePassword.toStdString();
+    m_queue.push_back(std::move(work));
     if (m_draining) {
         return;
     }

@@ -23,9 +23,13 @@ struct WorkRequest
     bool operator==(const WorkRequest&) const = default;
 };
 
-// One queued request, as the queue took it: its paths absolute and clean.
+// One queued request, as the queue took it: its paths absolute and clean, and what the main window
+// held for a new archive at that moment.
 struct Work : WorkRequest
 {
+    std::string archiveName{};
+    std::string archivePassword{};
+
     bool operator==(const Work&) const = default;
 };
 

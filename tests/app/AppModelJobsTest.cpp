@@ -110,6 +110,31 @@ TEST_F(ModelTest, DestinationPanelChoosesTheFolderOrCancelsTheJobQuietly)
     EXPECT_TRUE(fs::exists(work() / "in/Quarterly- Q1.zip"));
 }
 
+// A request waiting in the queue keeps the name and password of the moment it was made; what is typed
+// afterwards is for the next one.
+TEST_F(ModelTest, AWaitingCompressionKeepsTheNameAndPasswordTypedWhenItWasQueued)
+{
+    if (auto missing = missingTool({"zip", "unzip"})) {
+        GTEST_SKIP() << missing.value() << " is not installed";
+    }
+    writeFile(work() / "a.txt", "a");
+    writeFile(work() / "b.txt", "b");
+    auto model = makeModel();
+    model->enqueue({.paths = {work() / "a.txt"}, .interactive = false, .action = WorkAction::compress()});
+    ASSERT_TRUE(model->isWorking());
+    model->setArchiveName(QStringLiteral("Trip"));
+    model->setArchivePassword(QStringLiteral("secret"));
+    model->enqueue({.paths = {work() / "b.txt"}, .interactive = false, .action = WorkAction::compress()});
+    model->setArchiveName(QStringLiteral("Other"));
+    model->setArchivePassword(QStringLiteral("changed"));
+    ASSERT_TRUE(waitIdle(*model));
+
+    EXPECT_EQ(namesIn(work()), (std::vector<std::string>{"Trip.zip", "a.txt", "a.zip", "b.txt"}));
+    const std::string archive = (work() / "Trip.zip").string();
+    EXPECT_EQ(runProgram({"/usr/bin/unzip", "-P", "secret", "-p", archive, "b.txt"}).output, "b");
+    EXPECT_NE(runProgram({"/usr/bin/unzip", "-P", "changed", "-p", archive, "b.txt"}).status, 0);
+}
+
 TEST_F(ModelTest, HistoryKeepsTheFortyNewestRecords)
 {
     std::vector<ArchiveRecord> old;
