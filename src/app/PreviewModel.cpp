@@ -9,11 +9,9 @@
 #include "engine/util/AppPaths.h"
 #include "engine/util/Uuid.h"
 #include "engine/vocabulary/ArchiveError.h"
-#include "engine/vocabulary/ArchiveKind.h"
 #include "engine/vocabulary/ErrorText.h"
 
 #include <QPointer>
-#include <tuple>
 
 namespace tarvo::app {
 
