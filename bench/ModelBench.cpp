@@ -6,6 +6,7 @@
 #include "FakePlatform.h"
 #include "ModelBenchSupport.h"
 #include "app/AppModel.h"
+#include "app/PreviewModel.h"
 #include "engine/tools/ToolLocator.h"
 
 #include <QCoreApplication>
@@ -51,17 +52,19 @@ int main(int argc, char** argv)
     std::ofstream(home / "input.txt") << "x";
 
     test::FakePlatform fakes;
+    // Nothing here extracts from the preview.
+    const auto noExtraction = [](app::WorkRequest) {};
     bool ok = true;
     {
-        app::AppModel model({fakes.platform(), settingsFile});
+        app::PreviewModel preview(noExtraction);
+        app::AppModel model(preview, {fakes.platform(), settingsFile});
         model.setFormat(engine::ArchiveFormat::sevenZip);
         long long highest = 0;
-        QObject::connect(&model, &app::AppModel::progressDoneChanged,
-                         [&] { highest = std::max(highest, model.progressDone()); });
+        QObject::connect(&model, &app::AppModel::progressChanged,
+                         [&] { highest = std::max(highest, model.progress().done); });
 
         bench::StallProbe probe;
-        model.enqueue({QUrl::fromLocalFile(QString::fromStdString((home / "input.txt").string()))}, false,
-                      engine::WorkAction::compress());
+        model.enqueue({.paths = {home / "input.txt"}, .interactive = false, .action = engine::WorkAction::compress()});
         QObject::connect(&model, &app::AppModel::drained, &application, &QCoreApplication::quit);
         QTimer::singleShot(120000, &application, &QCoreApplication::quit);
         application.exec();
@@ -98,7 +101,8 @@ int main(int argc, char** argv)
         QElapsedTimer timer;
         timer.start();
         {
-            app::AppModel model({fakes.platform(), settingsFile});
+            app::PreviewModel preview(noExtraction);
+            app::AppModel model(preview, {fakes.platform(), settingsFile});
             if (model.records().size() != 40) {
                 std::cerr << "history not loaded\n";
                 ok = false;

@@ -13,6 +13,7 @@
 #include "ModelBenchSupport.h"
 #include "app/AppModel.h"
 #include "app/AppRuntime.h"
+#include "app/PreviewModel.h"
 #include "engine/archive/ArchiveCatalog.h"
 #include "engine/tools/ToolLocator.h"
 #include "ui/preview/ExtractPreviewDialog.h"
@@ -90,7 +91,7 @@ int startupChild(int argc, char** argv, long long launched)
         return 1;
     }
     {
-        ui::Windows windows(model);
+        ui::Windows windows(model, app::AppRuntime::preview());
         windows.openMain();
         FirstPaint paint(windows.mainWindow(), [launched] {
             std::cout << static_cast<double>(monotonicNanoseconds() - launched) / 1e6 << std::endl;
@@ -174,8 +175,11 @@ int main(int argc, char** argv)
 
     test::FakePlatform fakes;
     {
-        app::AppModel model({fakes.platform(), QString::fromStdString((home / "config/Tarvo/Tarvo.conf").string())});
-        ui::Windows windows(model);
+        // Nothing here extracts from the preview.
+        app::PreviewModel previewModel([](app::WorkRequest) {});
+        app::AppModel model(previewModel,
+                            {fakes.platform(), QString::fromStdString((home / "config/Tarvo/Tarvo.conf").string())});
+        ui::Windows windows(model, previewModel);
         windows.openMain();
         ui::MainWindow* main = windows.mainWindow();
         QElapsedTimer wait;
@@ -207,8 +211,8 @@ int main(int argc, char** argv)
             listings.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
 
             std::unique_ptr<FirstPaint> paint;
-            auto connection = QObject::connect(&model, &app::AppModel::extractPreviewChanged, [&] {
-                if (model.extractPreview() && !paint) {
+            auto connection = QObject::connect(&previewModel, &app::PreviewModel::extractPreviewChanged, [&] {
+                if (previewModel.extractPreview() && !paint) {
                     QTimer::singleShot(0, [&] {
                         paint = std::make_unique<FirstPaint>(main->preview(), [&] {
                             bigPreviews.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
@@ -218,12 +222,11 @@ int main(int argc, char** argv)
                 }
             });
             clock.restart();
-            model.enqueue({QUrl::fromLocalFile(QString::fromStdString(big.string()))}, true,
-                          engine::WorkAction::extract());
+            model.enqueue({.paths = {big}, .interactive = true, .action = engine::WorkAction::extract()});
             QTimer::singleShot(60000, &application, &QCoreApplication::quit);
             application.exec();
             QObject::disconnect(connection);
-            model.closePreview();
+            previewModel.close();
             QCoreApplication::processEvents();
         }
         const double listing = bench::median(listings);
@@ -236,8 +239,8 @@ int main(int argc, char** argv)
         for (int i = 0; i < 5; ++i) {
             QElapsedTimer clock;
             std::unique_ptr<FirstPaint> paint;
-            auto connection = QObject::connect(&model, &app::AppModel::extractPreviewChanged, [&] {
-                if (model.extractPreview() && !paint) {
+            auto connection = QObject::connect(&previewModel, &app::PreviewModel::extractPreviewChanged, [&] {
+                if (previewModel.extractPreview() && !paint) {
                     clock.start();
                     // The dialog is made by the same signal; watch it once it exists.
                     QTimer::singleShot(0, [&] {
@@ -248,14 +251,14 @@ int main(int argc, char** argv)
                     });
                 }
             });
-            model.enqueue({QUrl::fromLocalFile(QString::fromStdString((files / "one.zip").string())),
-                           QUrl::fromLocalFile(QString::fromStdString((files / "two.zip").string()))},
-                          true, engine::WorkAction::extract());
+            model.enqueue({.paths = {files / "one.zip", files / "two.zip"},
+                           .interactive = true,
+                           .action = engine::WorkAction::extract()});
             QTimer::singleShot(60000, &application, &QCoreApplication::quit);
             application.exec();
             QObject::disconnect(connection);
             if (i + 1 < 5) {
-                model.closePreview();
+                previewModel.close();
                 QCoreApplication::processEvents();
             }
         }
@@ -285,19 +288,18 @@ int main(int argc, char** argv)
                   << " switches; target 50 ms)\n";
         ok = ok && slowest < 50.0;
         model.setLanguage(engine::AppLanguage::english);
-        model.closePreview();
+        previewModel.close();
         QCoreApplication::processEvents();
 
         // A chatty tool with the window shown.
         model.setFormat(engine::ArchiveFormat::sevenZip);
         long long highest = 0;
-        QObject::connect(&model, &app::AppModel::progressDoneChanged,
-                         [&] { highest = std::max(highest, model.progressDone()); });
+        QObject::connect(&model, &app::AppModel::progressChanged,
+                         [&] { highest = std::max(highest, model.progress().done); });
         QObject::connect(&model, &app::AppModel::drained, &application, &QCoreApplication::quit);
         std::ofstream(files / "input.txt") << "x";
         bench::StallProbe probe;
-        model.enqueue({QUrl::fromLocalFile(QString::fromStdString((files / "input.txt").string()))}, false,
-                      engine::WorkAction::compress());
+        model.enqueue({.paths = {files / "input.txt"}, .interactive = false, .action = engine::WorkAction::compress()});
         QTimer::singleShot(120000, &application, &QCoreApplication::quit);
         application.exec();
         std::cout << "200,000 progress lines with the window shown: longest event-loop stall " << probe.longest()

@@ -3,7 +3,6 @@
 #include "engine/l10n/L10n.h"
 #include "engine/tools/ProgressStep.h"
 #include "engine/tools/ToolLocator.h"
-#include "engine/util/AppPaths.h"
 #include "engine/util/Uuid.h"
 
 #include <QMetaObject>
@@ -34,28 +33,31 @@ constexpr std::chrono::milliseconds kBannerResetDelay{2400};
 
 } // namespace
 
-AppModel::AppModel(Options options, QObject* parent)
+AppModel::AppModel(PreviewModel& preview, Options options, QObject* parent)
     : QObject(parent)
     , m_language(AppLanguage::matchingSystem())
     , m_bannerToken(makeUuid())
     , m_progressGate(std::make_shared<ProgressGate>())
+    , m_preview(preview)
     , m_platform(std::move(options.platform))
 {
     m_settings = options.settingsFile.isEmpty()
                      ? std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                                    QStringLiteral("Tarvo"), QStringLiteral("Tarvo"))
                      : std::make_unique<QSettings>(options.settingsFile, QSettings::IniFormat);
-    // A tool run holds a worker for its whole length; a re-listing may run beside a job.
+    // A tool run holds a worker for its whole length.
     m_workers.setMaxThreadCount(4);
-    // What drags unpacked in a run that ended without cleaning up goes at the start of the next.
-    const std::filesystem::path dragRoot = AppPaths::cacheDirectory() / "drag";
-    m_dragSpace = std::make_unique<ScratchSpace>(dragRoot);
-    m_workers.start([dragRoot] { ScratchSpace::sweep(dragRoot); });
 
     loadSettings();
     loadHistory();
     m_tools = ToolLocator::rarSupport();
-    refreshLoginStatus();
+    readLoginStatus();
+
+    // What the preview needs of the queue's state.
+    m_preview.setTools(m_tools);
+    connect(this, &AppModel::toolsChanged, &m_preview, [this] { m_preview.setTools(m_tools); });
+    connect(this, &AppModel::isWorkingChanged, &m_preview, [this] { m_preview.setQueueWorking(m_isWorking); });
+    connect(this, &AppModel::languageChanged, &m_preview, &PreviewModel::languageChanged);
 
     auto relay = std::make_shared<TickRelay>();
     relay->model = this;
@@ -94,15 +96,9 @@ AppModel::~AppModel()
 {
     // Tools still running must not post ticks to a model that is gone.
     m_progressGate->setHandler([](const ProgressStep&) {});
-    for (const auto& session : {m_session, m_listingSession, m_testSession}) {
-        if (session) {
-            session->cancel();
-        }
+    if (m_session) {
+        m_session->cancel();
     }
-    for (const auto& session : m_dragSessions) {
-        session->cancel();
-    }
-    // Then the drag space goes with everything unpacked in it.
     m_workers.waitForDone();
 }
 
@@ -151,7 +147,7 @@ void AppModel::setLanguage(AppLanguage language)
     L10n::setLanguage(language);
     assign(m_language, language, &AppModel::languageChanged);
     persist();
-    refreshLoginStatus();
+    readLoginStatus();
 }
 
 void AppModel::setArchivePassword(const QString& password)
@@ -166,7 +162,7 @@ void AppModel::setArchiveName(const QString& name)
 
 void AppModel::dismissAlert()
 {
-    assign(m_alertMessage, std::optional<QString>(), &AppModel::alertMessageChanged);
+    assign(m_alert, std::optional<Alert>(), &AppModel::alertChanged);
 }
 
 std::optional<double> AppModel::progressFraction() const
@@ -175,12 +171,12 @@ std::optional<double> AppModel::progressFraction() const
         return std::nullopt;
     }
     double fraction = -1;
-    if (m_progressTotal >= 1) {
-        fraction = static_cast<double>(m_progressDone) / static_cast<double>(m_progressTotal);
+    if (m_progress.total >= 1) {
+        fraction = static_cast<double>(m_progress.done) / static_cast<double>(m_progress.total);
     }
     // A tool's own percentage is of its whole run, so it is the job's only when the job is one run.
-    if (m_progressPercent >= 0 && m_progressIsOneRun) {
-        fraction = std::max(fraction, m_progressPercent / 100.0);
+    if (m_progress.percent >= 0 && m_progressIsOneRun) {
+        fraction = std::max(fraction, m_progress.percent / 100.0);
     }
     if (fraction < 0) {
         return std::nullopt;
@@ -193,9 +189,7 @@ void AppModel::cancel()
     if (m_session) {
         m_session->cancel();
     }
-    for (const auto& session : m_dragSessions) {
-        session->cancel();
-    }
+    m_preview.stopUnpacking();
 }
 
 std::function<void(const ProgressStep&)> AppModel::progressHandler() const
@@ -218,7 +212,7 @@ void AppModel::addProgress(long long ticks, int percent)
         setPercent(percent);
     }
     if (ticks > 0) {
-        setProgress(m_progressDone + ticks, m_progressTotal);
+        setProgress(m_progress.done + ticks, m_progress.total);
     }
 }
 
@@ -233,13 +227,12 @@ void AppModel::flushProgress()
 
 void AppModel::setPercent(int percent)
 {
-    assign(m_progressPercent, percent, &AppModel::progressPercentChanged);
+    assign(m_progress, Progress{m_progress.done, m_progress.total, percent}, &AppModel::progressChanged);
 }
 
 void AppModel::setProgress(long long done, long long total)
 {
-    assign(m_progressTotal, total, &AppModel::progressTotalChanged);
-    assign(m_progressDone, done, &AppModel::progressDoneChanged);
+    assign(m_progress, Progress{done, total, m_progress.percent}, &AppModel::progressChanged);
 }
 
 void AppModel::setBanner(Banner banner)
@@ -247,10 +240,9 @@ void AppModel::setBanner(Banner banner)
     assign(m_banner, std::move(banner), &AppModel::bannerChanged);
 }
 
-void AppModel::setAlert(const QString& text, bool offersRarInstall)
+void AppModel::setAlert(Alert alert)
 {
-    assign(m_alertOffersRarInstall, offersRarInstall, &AppModel::alertOffersRarInstallChanged);
-    assign(m_alertMessage, std::optional<QString>(text), &AppModel::alertMessageChanged);
+    assign(m_alert, std::optional<Alert>(std::move(alert)), &AppModel::alertChanged);
 }
 
 void AppModel::setWorking(bool working)

@@ -1,16 +1,15 @@
 #pragma once
 
 #include "Banner.h"
+#include "PreviewModel.h"
 #include "ProgressGate.h"
 #include "Work.h"
 #include "engine/archive/ArchiveEngine.h"
-#include "engine/archive/ArchivePreview.h"
 #include "engine/history/ArchiveRecord.h"
 #include "engine/l10n/AppLanguage.h"
 #include "engine/tools/ArchiveSession.h"
 #include "engine/tools/ProcessRunner.h"
 #include "engine/tools/RarSupport.h"
-#include "engine/util/ScratchSpace.h"
 #include "engine/vocabulary/ArchiveFormat.h"
 #include "engine/vocabulary/CompressionLevel.h"
 #include "engine/vocabulary/JobKind.h"
@@ -21,11 +20,9 @@
 #include <QString>
 #include <QStringList>
 #include <QThreadPool>
-#include <QUrl>
 #include <deque>
 #include <exception>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <qcoro/qcorotask.h>
@@ -35,16 +32,33 @@ class QSettings;
 
 namespace tarvo::app {
 
-// The application's one model: settings, history, what the windows show, and the queue of jobs.
-// Lives on the main thread; tools run off it.
+// The application's model: settings, history, what the main window and the tray show, and the queue
+// of jobs. The extract preview has a model of its own beside it, which the queue's jobs fill and
+// which hands its extractions back to the queue. Lives on the main thread; tools run off it.
 class AppModel : public QObject
 {
 public:
+    // What went wrong, for a person waiting at a window.
+    struct Alert
+    {
+        QString text;
+        bool offersRarInstall = false; // the settings window can install the missing tool
+
+        bool operator==(const Alert&) const = default;
+    };
+    // How far the running job is.
+    struct Progress
+    {
+        qint64 done = 0;
+        qint64 total = 0; // 0 when unknown
+        // What the running tool last said of its own advance, -1 when it says nothing.
+        int percent = -1;
+
+        bool operator==(const Progress&) const = default;
+    };
     using Records = std::vector<engine::ArchiveRecord>;
     using OptionalText = std::optional<QString>;
-    using OptionalPreview = std::optional<engine::ExtractPreview>;
-    using PreviewPasswords = std::map<std::string, QString>;
-    using OptionalID = std::optional<std::string>;
+    using OptionalAlert = std::optional<Alert>;
 
 private:
     Q_OBJECT
@@ -58,20 +72,13 @@ private:
     Q_PROPERTY(QString archiveName READ archiveName WRITE setArchiveName NOTIFY archiveNameChanged)
     Q_PROPERTY(Records records READ records NOTIFY recordsChanged)
     Q_PROPERTY(tarvo::app::Banner banner READ banner NOTIFY bannerChanged)
-    Q_PROPERTY(OptionalText alertMessage READ alertMessage NOTIFY alertMessageChanged)
-    Q_PROPERTY(bool alertOffersRarInstall READ alertOffersRarInstall NOTIFY alertOffersRarInstallChanged)
+    Q_PROPERTY(OptionalAlert alert READ alert NOTIFY alertChanged)
     Q_PROPERTY(bool isWorking READ isWorking NOTIFY isWorkingChanged)
     Q_PROPERTY(bool isInstallingTools READ isInstallingTools NOTIFY isInstallingToolsChanged)
     Q_PROPERTY(tarvo::engine::RarSupport tools READ tools NOTIFY toolsChanged)
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
     Q_PROPERTY(OptionalText loginNote READ loginNote NOTIFY loginNoteChanged)
-    Q_PROPERTY(OptionalPreview extractPreview READ extractPreview NOTIFY extractPreviewChanged)
-    Q_PROPERTY(PreviewPasswords previewPasswords READ previewPasswords NOTIFY previewPasswordsChanged)
-    Q_PROPERTY(OptionalText previewNotice READ previewNotice NOTIFY previewNoticeChanged)
-    Q_PROPERTY(OptionalID listingID READ listingID NOTIFY listingIDChanged)
-    Q_PROPERTY(qint64 progressDone READ progressDone NOTIFY progressDoneChanged)
-    Q_PROPERTY(qint64 progressTotal READ progressTotal NOTIFY progressTotalChanged)
-    Q_PROPERTY(int progressPercent READ progressPercent NOTIFY progressPercentChanged)
+    Q_PROPERTY(Progress progress READ progress NOTIFY progressChanged)
 
 public:
     struct Options
@@ -81,7 +88,8 @@ public:
         QString settingsFile;
     };
 
-    explicit AppModel(Options options, QObject* parent = nullptr);
+    // `preview` outlives the model.
+    AppModel(PreviewModel& preview, Options options, QObject* parent = nullptr);
     ~AppModel() override;
 
     // Settings. Each assignment writes all six settings, even an unchanged one.
@@ -109,41 +117,19 @@ public:
 
     const std::vector<engine::ArchiveRecord>& records() const { return m_records; }
     const Banner& banner() const { return m_banner; }
-    const std::optional<QString>& alertMessage() const { return m_alertMessage; }
+    const std::optional<Alert>& alert() const { return m_alert; }
     void dismissAlert();
-    bool alertOffersRarInstall() const { return m_alertOffersRarInstall; }
     bool isWorking() const { return m_isWorking; }
     bool isInstallingTools() const { return m_isInstallingTools; }
     const engine::RarSupport& tools() const { return m_tools; }
     bool launchAtLogin() const { return m_launchAtLogin; }
     const std::optional<QString>& loginNote() const { return m_loginNote; }
-    const std::optional<engine::ExtractPreview>& extractPreview() const { return m_extractPreview; }
-    const std::map<std::string, QString>& previewPasswords() const { return m_previewPasswords; }
-    const std::optional<QString>& previewNotice() const { return m_previewNotice; }
-    const std::optional<std::string>& listingID() const { return m_listingID; }
-    // What testing an archive of the preview found, by item, kept as found: its sentence is made
-    // in the interface language of the moment it is shown.
-    struct PreviewTest
-    {
-        std::optional<engine::TestReport> report; // absent when the test failed
-        std::exception_ptr failure;
-        bool sound = false;
-
-        QString verdict() const;
-    };
-    const std::map<std::string, PreviewTest>& previewTests() const { return m_previewTests; }
-    // The item being tested, one at a time.
-    const std::optional<std::string>& testingID() const { return m_testingID; }
-    qint64 progressDone() const { return m_progressDone; }
-    qint64 progressTotal() const { return m_progressTotal; }
-    // What the running tool last said of its own advance, -1 when it says nothing.
-    int progressPercent() const { return m_progressPercent; }
+    const Progress& progress() const { return m_progress; }
     // For a progress bar: none while idle or when the total is unknown; never 1 while a job runs.
     std::optional<double> progressFraction() const;
 
-    // Intake. Only local files reach the queue.
-    void enqueue(const QList<QUrl>& urls, bool interactive, const engine::WorkAction& action,
-                 long long plannedFiles = 0);
+    // Intake. The request's paths are cleaned here, once.
+    void enqueue(WorkRequest request);
     void handleFinder(const QString& action, const QStringList& paths);
     // The desktop file's actions ("tarvo --finder ACTION PATH..."): an empty selection, or one
     // without an archive to extract or test, is said in the alert; the rest goes to handleFinder.
@@ -151,31 +137,12 @@ public:
     // Files handed to "tarvo PATH...": a drop on the main window, refused as a drop is.
     void open(const QStringList& paths);
     // Whether a drop on the main window is taken now: not while a job runs or the preview is open.
-    bool acceptsDrop() const { return !m_isWorking && !m_extractPreview; }
-    void pickAndCompress();
-    void pickAndExtract();
+    bool acceptsDrop() const;
+    // The open panel for files to compress or archives to extract, whose choice is queued; not while
+    // a job runs.
+    void pick(engine::JobKind kind);
     // Stops the running job's tool and any unpacking for a drag; queued jobs still run.
     void cancel();
-
-    // The preview sheet. A typed password clears the notice.
-    void setPreviewPassword(const std::string& itemID, const QString& password);
-    void refreshListing(const std::string& itemID);
-    // Reads the item's archive through with the password typed for it, writing nothing.
-    void testArchive(const std::string& itemID);
-    // Reads the archive's names in `encoding` (empty: the one detected) and lists it again at once;
-    // extracting and testing from the preview then read them so too. Not while it is listed or tested.
-    void setPreviewEncoding(const std::string& itemID, const std::string& encoding);
-    void confirmExtract();
-    void extractOne(const engine::ArchivePreviewItem& item, const engine::ArchiveEntry& entry);
-    // The sheet's Cancel.
-    void closePreview();
-    // Entries of the item dragged out of the preview, unpacked with its typed password into a
-    // private folder of their own: their file URLs, or none when they could not be unpacked (the
-    // notice says why). The folder stays until the preview closes or Tarvo quits, since the drop
-    // target may still be copying from it after the drop.
-    QCoro::Task<QList<QUrl>> unpackForDrag(std::string itemID, std::vector<engine::ArchiveEntry> entries);
-    // The item whose entries are being unpacked for a drag.
-    const std::optional<std::string>& unpackingID() const { return m_unpackingID; }
 
     // History.
     void remove(const engine::ArchiveRecord& record);
@@ -185,18 +152,15 @@ public:
 
     // Login item.
     void setLaunchAtLogin(bool enabled);
-    void refreshLoginStatus();
     // The file managers' items for this user: the failure's text, or none when they were added.
     std::optional<QString> addToFileManager();
 
-    // Looks for the tools again, off the main thread (the settings window does it when shown).
-    void refreshTools();
-    // Tool installation from the settings window.
-    void installRarTools();
-    void installSevenZip();
-
-    // The progress hook handed to the tools; callable from any thread.
-    std::function<void(const engine::ProgressStep&)> progressHandler() const;
+    // Reads again what may have changed outside Tarvo: the login item's status, and the tools, looked
+    // for off the main thread (the settings window does it when shown).
+    void refreshFromSystem();
+    // Installs the tools that make archives of this format, from the settings window: RARLAB's for
+    // RAR, 7-Zip through Homebrew for 7Z.
+    void installToolsFor(engine::ArchiveFormat format);
 
 Q_SIGNALS:
     void formatChanged();
@@ -210,23 +174,13 @@ Q_SIGNALS:
     void archiveNameChanged();
     void recordsChanged();
     void bannerChanged();
-    void alertMessageChanged();
-    void alertOffersRarInstallChanged();
+    void alertChanged();
     void isWorkingChanged();
     void isInstallingToolsChanged();
     void toolsChanged();
     void launchAtLoginChanged();
     void loginNoteChanged();
-    void extractPreviewChanged();
-    void previewPasswordsChanged();
-    void previewNoticeChanged();
-    void listingIDChanged();
-    // previewTests or testingID changed.
-    void previewTestsChanged();
-    void unpackingIDChanged();
-    void progressDoneChanged();
-    void progressTotalChanged();
-    void progressPercentChanged();
+    void progressChanged();
     // A job left the queue and the queue is empty again.
     void drained();
 
@@ -243,11 +197,9 @@ private:
     }
 
     // Queue.
-    void enqueuePaths(std::vector<std::filesystem::path> paths, bool interactive, engine::WorkAction action,
-                      long long plannedFiles);
     QCoro::Task<> drain();
     QCoro::Task<> perform(Work work);
-    QCoro::Task<> pick(platform::OpenRequest request, engine::WorkAction action);
+    QCoro::Task<> queueChosen(platform::OpenRequest request, engine::WorkAction action);
     // `oneRun`: the job is one tool run, so the tool's percentage is the job's.
     void beginProgress(long long total, bool oneRun = true);
     void addProgress(long long ticks, int percent);
@@ -255,9 +207,11 @@ private:
     void flushProgress();
     void scheduleBannerReset();
     void setBanner(Banner banner);
-    void setAlert(const QString& text, bool offersRarInstall);
+    void setAlert(Alert alert);
     void setWorking(bool working);
     void setProgress(long long done, long long total);
+    // The progress hook handed to the tools; callable from any thread.
+    std::function<void(const engine::ProgressStep&)> progressHandler() const;
 
     // Jobs.
     QCoro::Task<> compress(Work work, engine::ArchiveFormat format);
@@ -270,7 +224,7 @@ private:
                 engine::ArchiveFormat format);
     // A failure in the banner, the alert when a person waits, and a notification in the background.
     void showFailure(const QString& text, bool interactive, bool offersInstall = false);
-    QCoro::Task<std::optional<std::filesystem::path>> destinationDirectory(std::vector<std::filesystem::path> urls,
+    QCoro::Task<std::optional<std::filesystem::path>> destinationDirectory(std::vector<std::filesystem::path> paths,
                                                                            bool interactive);
     // The running job's session: the model's session from the guard's making until it goes, however
     // the job ends, so that Cancel reaches the job's tools and nothing after it. A local of the job's
@@ -298,23 +252,17 @@ private:
     void announce(const QString& text);
     void revealPaths(const std::vector<std::filesystem::path>& paths);
 
-    // Preview.
-    QCoro::Task<> presentPreview(Work work);
-    QCoro::Task<> relist(std::string itemID, std::filesystem::path archive, std::string password, std::string encoding);
-    QCoro::Task<> retest(std::string itemID, std::filesystem::path archive, std::string password, std::string encoding);
-    // The password typed in the preview for this item, or an empty one.
-    QString typedPassword(const std::string& itemID) const;
+    // Lists the archives in the preview, as a job of the queue: Cancel reaches the listing.
+    QCoro::Task<> presentPreview(PreviewModel::Presentation presentation);
+    // One entry out of the preview's archive.
     QCoro::Task<> extractFile(Work work, std::string path, std::string password, std::string encoding);
-    // Stops the unpacking for drags and removes what they unpacked.
-    void releaseDragFolders();
-    // Removes the folders on a worker.
-    void removeLater(std::vector<std::filesystem::path> folders);
 
     // Persistence.
     void loadSettings();
     void loadHistory();
     void persist();
     void saveHistory();
+    void readLoginStatus();
 
     // Tool installation.
     QCoro::Task<> relocateTools();
@@ -332,23 +280,13 @@ private:
     QString m_archiveName;
     std::vector<engine::ArchiveRecord> m_records;
     Banner m_banner;
-    std::optional<QString> m_alertMessage;
-    bool m_alertOffersRarInstall = false;
+    std::optional<Alert> m_alert;
     bool m_isWorking = false;
     bool m_isInstallingTools = false;
     engine::RarSupport m_tools;
     bool m_launchAtLogin = false;
     std::optional<QString> m_loginNote;
-    std::optional<engine::ExtractPreview> m_extractPreview;
-    std::map<std::string, QString> m_previewPasswords;
-    std::optional<QString> m_previewNotice;
-    std::optional<std::string> m_listingID;
-    std::map<std::string, PreviewTest> m_previewTests;
-    std::optional<std::string> m_testingID;
-    std::optional<std::string> m_unpackingID;
-    qint64 m_progressDone = 0;
-    qint64 m_progressTotal = 0;
-    int m_progressPercent = -1;
+    Progress m_progress;
     bool m_progressIsOneRun = true;
 
     // Private state.
@@ -357,21 +295,14 @@ private:
     bool m_ready = false;
     std::string m_bannerToken;
     std::shared_ptr<engine::ArchiveSession> m_session;
-    // A re-listing started while no job runs, so that quitting can stop it.
-    std::shared_ptr<engine::ArchiveSession> m_listingSession;
-    std::shared_ptr<engine::ArchiveSession> m_testSession;
-    // Where drags out of the preview unpack: the sessions still unpacking, and the folders that hold
-    // what they unpacked for the preview on show.
-    std::unique_ptr<engine::ScratchSpace> m_dragSpace;
-    std::vector<std::shared_ptr<engine::ArchiveSession>> m_dragSessions;
-    std::vector<std::filesystem::path> m_dragFolders;
     std::shared_ptr<ProgressGate> m_progressGate;
     // Takes the ticks counted on the tools' threads that have not reached the model yet.
     std::function<long long()> m_flushTicks;
 
+    PreviewModel& m_preview;
     platform::Platform m_platform;
     std::unique_ptr<QSettings> m_settings;
-    // Tool runs block a worker each; a listing in the preview may run beside a job.
+    // A job's tool runs block a worker each.
     QThreadPool m_workers;
 };
 

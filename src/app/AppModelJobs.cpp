@@ -71,9 +71,9 @@ std::string failureText(const fs::path& archive, const std::exception& error)
 
 } // namespace
 
-QCoro::Task<std::optional<fs::path>> AppModel::destinationDirectory(std::vector<fs::path> urls, bool interactive)
+QCoro::Task<std::optional<fs::path>> AppModel::destinationDirectory(std::vector<fs::path> paths, bool interactive)
 {
-    const fs::path folder = urls.front().parent_path();
+    const fs::path folder = paths.front().parent_path();
     if (!interactive || !m_askForDestination) {
         co_return folder;
     }
@@ -97,32 +97,33 @@ QCoro::Task<std::optional<fs::path>> AppModel::destinationDirectory(std::vector<
 QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
 {
     QPointer<AppModel> self(this);
-    auto destination = destinationDirectory(work.urls, work.interactive);
+    auto destination = destinationDirectory(work.paths, work.interactive);
     const std::optional<fs::path> directory = co_await destination;
     if (!self || !directory) {
         co_return;
     }
 
-    // The settings as they are now; edits in the window from here on are for the next job.
+    // The settings as they are now; edits in the window from here on are for the next job. The name
+    // and password are the request's own, taken when it was queued.
     const JobSession current(*this);
     const std::shared_ptr<ArchiveSession>& session = current.session();
     CompressRequest request;
-    request.items = work.urls;
+    request.items = work.paths;
     request.format = format;
-    request.name = m_archiveName.toStdString();
-    request.password = m_archivePassword.toStdString();
+    request.name = work.archiveName;
+    request.password = work.archivePassword;
     request.level = m_level;
     request.skipJunk = m_skipJunk;
     request.directory = *directory;
     request.tools = m_tools;
     request.control = RunControl{session, progressHandler()};
 
-    setBanner(Banner::working(qtext(L10n::compressing(ArchiveNames::archiveBase(request.name, work.urls)))));
+    setBanner(Banner::working(qtext(L10n::compressing(ArchiveNames::archiveBase(request.name, work.paths)))));
 
     // The walk can take a while on a large tree: it runs beside the interface, which meanwhile
     // shows no stale progress and can cancel.
     beginProgress(0);
-    auto counting = runOn(&m_workers, [urls = work.urls] { return FileWalk::count(urls); });
+    auto counting = runOn(&m_workers, [paths = work.paths] { return FileWalk::count(paths); });
     const long long total = co_await counting;
     if (!self) {
         co_return;
@@ -226,9 +227,9 @@ QCoro::Task<> AppModel::extract(Work work, WorkAction::Passwords passwords, Work
             revealPaths(results);
         }
         if (!failures.empty()) {
-            setAlert(qtext(failures.front()), false);
+            setAlert({.text = qtext(failures.front())});
         } else if (const int count = leftOut->load(); count > 0) {
-            setAlert(qtext(L10n::text(Text::specialFilesLeftOut)).arg(count), false);
+            setAlert({.text = qtext(L10n::text(Text::specialFilesLeftOut)).arg(count)});
         }
     }
     succeed(qtext(L10n::made(results.empty() ? L10n::text(Text::done) : fileName(results.front()))), false, {});
@@ -294,13 +295,11 @@ QCoro::Task<> AppModel::test(Work work)
     }
 
     if (!locked.empty()) {
-        auto preview = presentPreview(Work{locked, work.interactive, WorkAction::extract(), 0});
+        auto preview = presentPreview({.archives = locked, .askForPasswords = true});
         co_await preview;
         if (!self) {
             co_return;
         }
-        assign(m_previewNotice, std::optional<QString>(qtext(L10n::text(Text::enterPasswordForProtected))),
-               &AppModel::previewNoticeChanged);
     }
     if (!failures.empty()) {
         std::string text;
@@ -311,6 +310,64 @@ QCoro::Task<> AppModel::test(Work work)
     } else if (const std::size_t sound = archives.size() - locked.size(); sound > 0) {
         succeed(qtext(L10n::text(sound == 1 ? Text::testFoundNoErrors : Text::testFoundNoErrorsInAny)), false, {});
     }
+}
+
+QCoro::Task<> AppModel::presentPreview(PreviewModel::Presentation presentation)
+{
+    QPointer<AppModel> self(this);
+    setBanner(Banner::working(qtext(L10n::text(Text::readingArchive))));
+    const JobSession current(*this);
+    presentation.session = current.session();
+    auto listing = m_preview.present(std::move(presentation));
+    co_await listing;
+    if (self) {
+        setBanner(Banner::idle());
+    }
+}
+
+QCoro::Task<> AppModel::extractFile(Work work, std::string path, std::string password, std::string encoding)
+{
+    QPointer<AppModel> self(this);
+    if (work.paths.empty()) {
+        throw ArchiveError(ArchiveError::Case::notAnArchive);
+    }
+    const fs::path archive = work.paths.front();
+    setBanner(Banner::working(qtext(L10n::extracting(fs::path(path).filename().string()))));
+    beginProgress(1);
+    const JobSession current(*this);
+    const std::shared_ptr<ArchiveSession>& session = current.session();
+
+    // What the preview listed tells the engine whether the entry is a folder, sparing a second listing.
+    std::optional<bool> isDirectory;
+    if (const auto& preview = m_preview.extractPreview()) {
+        for (const ArchivePreviewItem& item : preview->items) {
+            if (item.url != archive) {
+                continue;
+            }
+            for (const ArchiveEntry& entry : item.entries) {
+                if (entry.path == path) {
+                    isDirectory = entry.isDirectory;
+                }
+            }
+        }
+    }
+
+    auto job = runJob([archive, path, tools = m_tools, password, encoding,
+                       control = RunControl{session, progressHandler()}, isDirectory] {
+        return ArchiveEngine::extractEntry({.archive = archive,
+                                            .entry = path,
+                                            .tools = tools,
+                                            .password = password,
+                                            .control = control,
+                                            .isDirectory = isDirectory,
+                                            .encoding = encoding});
+    });
+    const fs::path result = co_await job;
+    if (!self) {
+        co_return;
+    }
+    record(extractionRecord(archive, m_format, fileName(result), result.string(), true));
+    succeed(qtext(L10n::made(fileName(result))), work.interactive, {result});
 }
 
 void AppModel::report(std::exception_ptr error, const Work& work, std::optional<JobKind> kind, ArchiveFormat format)
@@ -332,8 +389,8 @@ void AppModel::report(std::exception_ptr error, const Work& work, std::optional<
     if (!kind) {
         return;
     }
-    const std::string title = work.urls.empty() ? L10n::text(Text::failed) : fileName(work.urls.front());
-    const std::string path = work.urls.empty() ? std::string() : work.urls.front().string();
+    const std::string title = work.paths.empty() ? L10n::text(Text::failed) : fileName(work.paths.front());
+    const std::string path = work.paths.empty() ? std::string() : work.paths.front().string();
     ArchiveRecord failed = ArchiveRecord::make(*kind, format, title, path, false);
     if (const auto archiveKind = ArchiveKind::from(path); archiveKind && *kind == JobKind::extract) {
         failed.kindTitle = archiveKind->titleBeyondFormat();
@@ -345,7 +402,7 @@ void AppModel::showFailure(const QString& text, bool interactive, bool offersIns
 {
     setBanner(Banner::failure(text));
     if (interactive) {
-        setAlert(text, offersInstall);
+        setAlert({.text = text, .offersRarInstall = offersInstall});
     }
     announce(text);
 }

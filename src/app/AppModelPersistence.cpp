@@ -116,12 +116,12 @@ void AppModel::reveal(const ArchiveRecord& record)
 void AppModel::setLaunchAtLogin(bool enabled)
 {
     if (const std::optional<QString> error = m_platform.loginItem->setEnabled(enabled)) {
-        setAlert(*error, false);
+        setAlert({.text = *error});
     }
-    refreshLoginStatus();
+    readLoginStatus();
 }
 
-void AppModel::refreshLoginStatus()
+void AppModel::readLoginStatus()
 {
     const auto status = m_platform.loginItem->status();
     using Status = platform::LoginItem::Status;

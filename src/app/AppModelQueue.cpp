@@ -15,27 +15,23 @@ namespace tarvo::app {
 using namespace engine;
 namespace fs = std::filesystem;
 
-void AppModel::enqueue(const QList<QUrl>& urls, bool interactive, const WorkAction& action, long long plannedFiles)
+void AppModel::enqueue(WorkRequest request)
 {
-    std::vector<fs::path> paths;
-    for (const QUrl& url : urls) {
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) {
-            paths.emplace_back(url.toLocalFile().toStdString());
-        }
-    }
-    enqueuePaths(std::move(paths), interactive, action, plannedFiles);
-}
-
-void AppModel::enqueuePaths(std::vector<fs::path> paths, bool interactive, WorkAction action, long long plannedFiles)
-{
-    // "Photos/" means the folder Photos: its name and the folder that holds it must be right.
-    for (fs::path& path : paths) {
+    // "Photos/" means the folder Photos: its name and the folder that holds it must be right. Cleaned
+    // here, as the request arrives, and nowhere after.
+    for (fs::path& path : request.paths) {
         path = cleanPath(path);
     }
-    if (paths.empty()) {
+    if (request.paths.empty()) {
         return;
     }
-    m_queue.push_back(Work{std::move(paths), interactive, std::move(action), plannedFiles});
+    Work work{std::move(request)};
+    // A new archive's name and password are those in the window now, as the request is made, not
+    // when its job starts: typing there afterwards, for the next batch or while jobs run, never
+    // changes a request already made. The settings are read when the job starts.
+    work.archiveName = m_archiveName.toStdString();
+    work.archivePassword = m_archivePassword.toStdString();
+    m_queue.push_back(std::move(work));
     if (m_draining) {
         return;
     }
@@ -74,7 +70,7 @@ QCoro::Task<> AppModel::perform(Work work)
     try {
         switch (work.action.kind()) {
         case WorkAction::Kind::extractFile: {
-            const fs::path first = work.urls.empty() ? fs::path("/") : work.urls.front();
+            const fs::path first = work.paths.empty() ? fs::path("/") : work.paths.front();
             const auto archiveKind = ArchiveKind::from(first);
             failureFormat = archiveKind ? archiveKind->format() : m_format;
             auto job = extractFile(work, work.action.entryPath(), work.action.password(), work.action.encoding());
@@ -93,14 +89,14 @@ QCoro::Task<> AppModel::perform(Work work)
         case WorkAction::Kind::automatic:
         case WorkAction::Kind::compress:
         case WorkAction::Kind::extract: {
-            const DropIntent intent = DropIntent::resolve(work.urls, m_format, work.action);
+            const DropIntent intent = DropIntent::resolve(work.paths, m_format, work.action);
             if (intent.kind() == DropIntent::Kind::compress) {
                 kind = JobKind::compress;
                 failureFormat = intent.format();
                 auto job = compress(work, intent.format());
                 co_await job;
             } else {
-                auto job = presentPreview(work);
+                auto job = presentPreview({.archives = archivesIn(work)});
                 co_await job;
             }
             break;
@@ -157,7 +153,7 @@ void AppModel::handleFinder(const QString& action, const QStringList& paths)
     const WorkAction workAction = action == QStringLiteral("extract") ? WorkAction::extract()
                                   : action == QStringLiteral("test")  ? WorkAction::test()
                                                                       : WorkAction::compress();
-    enqueuePaths(std::move(existing), true, workAction, 0);
+    enqueue({.paths = std::move(existing), .interactive = true, .action = workAction});
 }
 
 void AppModel::handleDesktopAction(const QString& action, const QStringList& paths)
@@ -165,7 +161,7 @@ void AppModel::handleDesktopAction(const QString& action, const QStringList& pat
     if (action != QStringLiteral("extract") && action != QStringLiteral("test")) {
         if (paths.isEmpty()) {
             m_platform.desktop->showMainWindow();
-            setAlert(QString::fromStdString(L10n::text(Text::nothingToCompress)), false);
+            setAlert({.text = QString::fromStdString(L10n::text(Text::nothingToCompress))});
             return;
         }
         handleFinder(action, paths);
@@ -179,7 +175,7 @@ void AppModel::handleDesktopAction(const QString& action, const QStringList& pat
     }
     if (archives.isEmpty()) {
         m_platform.desktop->showMainWindow();
-        setAlert(QString::fromStdString(ArchiveError(ArchiveError::Case::notAnArchive).errorDescription()), false);
+        setAlert({.text = QString::fromStdString(ArchiveError(ArchiveError::Case::notAnArchive).errorDescription())});
         return;
     }
     handleFinder(action, archives);
@@ -189,42 +185,40 @@ void AppModel::open(const QStringList& paths)
 {
     m_platform.desktop->showMainWindow();
     if (acceptsDrop()) {
-        enqueuePaths(existingItems(paths), true, WorkAction::automatic(), 0);
+        enqueue({.paths = existingItems(paths), .interactive = true, .action = WorkAction::automatic()});
     }
 }
 
-void AppModel::pickAndCompress()
+bool AppModel::acceptsDrop() const
+{
+    return !m_isWorking && !m_preview.extractPreview();
+}
+
+void AppModel::pick(JobKind kind)
 {
     if (m_isWorking) {
         return;
     }
     platform::OpenRequest request;
-    request.message = QString::fromStdString(L10n::text(Text::whatToCompress));
-    request.acceptLabel = QString::fromStdString(L10n::text(Text::choose));
     request.files = true;
-    request.folders = true;
     request.multiple = true;
-    pick(std::move(request), WorkAction::compress());
-}
-
-void AppModel::pickAndExtract()
-{
-    if (m_isWorking) {
+    if (kind == JobKind::compress) {
+        request.message = QString::fromStdString(L10n::text(Text::whatToCompress));
+        request.acceptLabel = QString::fromStdString(L10n::text(Text::choose));
+        request.folders = true;
+        queueChosen(std::move(request), WorkAction::compress());
         return;
     }
-    platform::OpenRequest request;
     request.message = QString::fromStdString(L10n::text(Text::whichArchiveToExtract));
     request.acceptLabel = QString::fromStdString(L10n::text(Text::extract));
-    request.files = true;
     request.folders = false;
-    request.multiple = true;
     for (std::string_view pattern : ArchiveKind::namePatterns()) {
         request.nameFilters.push_back(QString::fromUtf8(pattern.data(), static_cast<qsizetype>(pattern.size())));
     }
-    pick(std::move(request), WorkAction::extract());
+    queueChosen(std::move(request), WorkAction::extract());
 }
 
-QCoro::Task<> AppModel::pick(platform::OpenRequest request, WorkAction action)
+QCoro::Task<> AppModel::queueChosen(platform::OpenRequest request, WorkAction action)
 {
     QPointer<AppModel> self(this);
     auto dialogs = m_platform.dialogs;
@@ -239,7 +233,7 @@ QCoro::Task<> AppModel::pick(platform::OpenRequest request, WorkAction action)
             paths.emplace_back(path.toStdString());
         }
     }
-    enqueuePaths(std::move(paths), true, std::move(action), 0);
+    enqueue({.paths = std::move(paths), .interactive = true, .action = std::move(action)});
 }
 
 } // namespace tarvo::app

@@ -47,12 +47,13 @@ QCoro::Task<RarSupport> installSevenZipWith(std::filesystem::path brew)
 
 } // namespace
 
-void AppModel::refreshTools()
+void AppModel::refreshFromSystem()
 {
     // An installation ends with a lookup of its own; an earlier one finishing after it would undo it.
     if (!m_isInstallingTools) {
         relocateTools();
     }
+    readLoginStatus();
 }
 
 QCoro::Task<> AppModel::relocateTools()
@@ -65,23 +66,19 @@ QCoro::Task<> AppModel::relocateTools()
     }
 }
 
-void AppModel::installRarTools()
+void AppModel::installToolsFor(ArchiveFormat format)
 {
-    if (m_isInstallingTools) {
+    if (m_isInstallingTools || (format != ArchiveFormat::rar && format != ArchiveFormat::sevenZip)) {
         return;
     }
-    assign(m_isInstallingTools, true, &AppModel::isInstallingToolsChanged);
-    finishInstallation(installRar());
-}
-
-void AppModel::installSevenZip()
-{
-    if (m_isInstallingTools) {
+    if (format == ArchiveFormat::rar) {
+        assign(m_isInstallingTools, true, &AppModel::isInstallingToolsChanged);
+        finishInstallation(installRar());
         return;
     }
     if (!m_tools.brew) {
         const auto error = ArchiveError::toolFailed("brew", 1, L10n::text(Text::homebrewNotFoundLinux));
-        setAlert(QString::fromStdString(error.errorDescription()), false);
+        setAlert({.text = QString::fromStdString(error.errorDescription())});
         return;
     }
     assign(m_isInstallingTools, true, &AppModel::isInstallingToolsChanged);
@@ -106,7 +103,7 @@ QCoro::Task<> AppModel::finishInstallation(QCoro::Task<RarSupport> installation)
     if (tools) {
         assign(m_tools, *tools, &AppModel::toolsChanged);
     } else {
-        setAlert(failure.value_or(QString()), false);
+        setAlert({.text = failure.value_or(QString())});
     }
     assign(m_isInstallingTools, false, &AppModel::isInstallingToolsChanged);
 }

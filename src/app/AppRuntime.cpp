@@ -1,6 +1,7 @@
 #include "AppRuntime.h"
 
 #include "AppModel.h"
+#include "PreviewModel.h"
 #include "platform/freedesktop/LinuxPlatform.h"
 
 #include <QCoreApplication>
@@ -12,6 +13,8 @@ namespace {
 
 struct Runtime
 {
+    // The preview's model outlives the application model, which presents into it.
+    std::unique_ptr<PreviewModel> preview;
     std::unique_ptr<AppModel> model;
     std::function<void()> openMain;
     std::function<void()> openAbout;
@@ -32,21 +35,40 @@ void call(const std::function<void()>& opener)
     }
 }
 
+void makeModels(Runtime& shared)
+{
+    if (shared.model) {
+        return;
+    }
+    // The preview's extractions go to the application model's queue.
+    shared.preview = std::make_unique<PreviewModel>([](WorkRequest request) {
+        if (const Runtime& current = runtime(); current.model) {
+            current.model->enqueue(std::move(request));
+        }
+    });
+    shared.model = std::make_unique<AppModel>(
+        *shared.preview, AppModel::Options{platform::linuxPlatform([] { AppRuntime::openMain(); }), QString()});
+}
+
 } // namespace
 
 AppModel& AppRuntime::model()
 {
-    Runtime& shared = runtime();
-    if (!shared.model) {
-        shared.model = std::make_unique<AppModel>(
-            AppModel::Options{platform::linuxPlatform([] { AppRuntime::openMain(); }), QString()});
-    }
-    return *shared.model;
+    makeModels(runtime());
+    return *runtime().model;
+}
+
+PreviewModel& AppRuntime::preview()
+{
+    makeModels(runtime());
+    return *runtime().preview;
 }
 
 void AppRuntime::shutdown()
 {
-    runtime().model.reset();
+    Runtime& shared = runtime();
+    shared.model.reset();
+    shared.preview.reset();
 }
 
 void AppRuntime::openMain()

@@ -5,14 +5,17 @@
 namespace tarvo::app {
 
 class AppModel;
+class PreviewModel;
 
-// What the whole process shares: the one model and the ways to open the windows. Main thread only.
+// What the whole process shares: the models and the ways to open the windows. Main thread only.
 class AppRuntime
 {
 public:
-    // Created on first use, with the desktop's own facilities; needs the application object.
+    // Created together on first use of either, with the desktop's own facilities; they need the
+    // application object.
     static AppModel& model();
-    // Deletes the model: its running tool is stopped and its partial output removed first.
+    static PreviewModel& preview();
+    // Deletes the models: their running tools are stopped and their partial output removed first.
     static void shutdown();
 
     // Each does nothing until the windows install it.

@@ -4,29 +4,54 @@
 #include "engine/vocabulary/ArchiveKind.h"
 #include "engine/vocabulary/WorkAction.h"
 
+#include <QList>
+#include <QUrl>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace tarvo::app {
 
-// One queued request.
-struct Work
+// What is asked of the queue.
+struct WorkRequest
 {
-    std::vector<std::filesystem::path> urls; // absolute paths of local files
-    bool interactive = false;                // a person waits at a window: panels, alerts, reveal
+    std::vector<std::filesystem::path> paths{}; // local files, cleaned when the request arrives
+    bool interactive = false;                   // a person waits at a window: panels, alerts, reveal
     engine::WorkAction action = engine::WorkAction::automatic();
     long long plannedFiles = 0; // expected progress ticks of an extraction; 0 when unknown
 
+    bool operator==(const WorkRequest&) const = default;
+};
+
+// One queued request, as the queue took it: its paths absolute and clean, and what the main window
+// held for a new archive at that moment.
+struct Work : WorkRequest
+{
+    std::string archiveName{};
+    std::string archivePassword{};
+
     bool operator==(const Work&) const = default;
 };
+
+// The local files among dropped or handed URLs; only they reach the queue.
+inline std::vector<std::filesystem::path> localFiles(const QList<QUrl>& urls)
+{
+    std::vector<std::filesystem::path> paths;
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) {
+            paths.emplace_back(url.toLocalFile().toStdString());
+        }
+    }
+    return paths;
+}
 
 // The archives among a job's items, in order; the other items are passed over. None is an error.
 inline std::vector<std::filesystem::path> archivesIn(const Work& work)
 {
     std::vector<std::filesystem::path> archives;
-    for (const auto& url : work.urls) {
-        if (engine::ArchiveKind::from(url)) {
-            archives.push_back(url);
+    for (const auto& path : work.paths) {
+        if (engine::ArchiveKind::from(path)) {
+            archives.push_back(path);
         }
     }
     if (archives.empty()) {

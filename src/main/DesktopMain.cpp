@@ -192,7 +192,7 @@ int runDesktop(int argc, char** argv)
     AppModel& model = AppRuntime::model();
     int status = 0;
     {
-        ui::Windows windows(model);
+        ui::Windows windows(model, AppRuntime::preview());
         listen(bus, model);
         ui::TrayController tray(model);
         tray.start();

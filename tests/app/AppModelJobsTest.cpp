@@ -26,7 +26,7 @@ TEST_F(ModelTest, CompressingAFolderNamesTheArchiveAfterItAndNeverOverwrites)
     auto model = makeModel();
     fakes.desktop->active = false;
 
-    model->enqueue(urls({work() / "Photos"}), true, WorkAction::automatic());
+    model->enqueue({.paths = {work() / "Photos"}, .interactive = true, .action = WorkAction::automatic()});
     ASSERT_TRUE(waitIdle(*model));
     // From a file manager or a shell, with a trailing slash: still beside the folder.
     model->handleFinder(QStringLiteral("compress"), {QString::fromStdString((work() / "Photos").string() + "/")});
@@ -46,7 +46,7 @@ TEST_F(ModelTest, CompressingAFolderNamesTheArchiveAfterItAndNeverOverwrites)
     // In the background each success is announced.
     EXPECT_EQ(fakes.notifier->bodies,
               (std::vector<QString>{QStringLiteral("Ready: Photos.zip"), QStringLiteral("Ready: Photos 2.zip")}));
-    EXPECT_FALSE(model->alertMessage());
+    EXPECT_FALSE(alertText(*model));
 }
 
 // With the setting on, a new archive is tested; one that fails is kept, and the alert and the
@@ -59,21 +59,20 @@ TEST_F(ModelTest, VerifyingKeepsADamagedArchiveAndSaysSo)
                                          "prev=$a; done\n");
     auto model = makeModel();
     model->setVerifyAfterCreating(true);
-    model->enqueue(urls({work() / "a.txt"}), true, WorkAction::compress());
+    model->enqueue({.paths = {work() / "a.txt"}, .interactive = true, .action = WorkAction::compress()});
     ASSERT_TRUE(waitIdle(*model));
     ASSERT_EQ(model->records().size(), 1U);
     EXPECT_TRUE(model->records()[0].succeeded);
-    EXPECT_FALSE(model->alertMessage());
+    EXPECT_FALSE(alertText(*model));
 
     model->setFormat(ArchiveFormat::sevenZip);
-    model->enqueue(urls({work() / "a.txt"}), true, WorkAction::compress());
+    model->enqueue({.paths = {work() / "a.txt"}, .interactive = true, .action = WorkAction::compress()});
     ASSERT_TRUE(waitIdle(*model));
     ASSERT_EQ(model->records().size(), 2U);
     EXPECT_FALSE(model->records()[0].succeeded);
     EXPECT_EQ(model->records()[0].outputPath, (work() / "a.7z").string());
     EXPECT_TRUE(fs::exists(work() / "a.7z"));
-    EXPECT_EQ(model->alertMessage(),
-              QStringLiteral("The archive was made, but its test found damage. Damaged: a.txt."));
+    EXPECT_EQ(alertText(*model), QStringLiteral("The archive was made, but its test found damage. Damaged: a.txt."));
     EXPECT_TRUE(makeModel()->verifyAfterCreating()) << "the setting was not kept";
 }
 
@@ -86,7 +85,7 @@ TEST_F(ModelTest, DestinationPanelChoosesTheFolderOrCancelsTheJobQuietly)
     model->setArchiveName(QStringLiteral("Quarterly: Q1"));
 
     // Cancelled: no banner change, no record, no file.
-    model->enqueue(urls({work() / "in/report.txt"}), true, WorkAction::compress());
+    model->enqueue({.paths = {work() / "in/report.txt"}, .interactive = true, .action = WorkAction::compress()});
     ASSERT_TRUE(waitIdle(*model));
     ASSERT_EQ(fakes.dialogs->requests.size(), 1U);
     EXPECT_EQ(fakes.dialogs->requests[0].startDirectory, QString::fromStdString((work() / "in").string()));
@@ -98,17 +97,42 @@ TEST_F(ModelTest, DestinationPanelChoosesTheFolderOrCancelsTheJobQuietly)
 
     fakes.dialogs->answers.push_back(QStringList{QString::fromStdString((work() / "elsewhere").string())});
     QSignalSpy banners(model.get(), &AppModel::bannerChanged);
-    model->enqueue(urls({work() / "in/report.txt"}), true, WorkAction::compress());
+    model->enqueue({.paths = {work() / "in/report.txt"}, .interactive = true, .action = WorkAction::compress()});
     ASSERT_TRUE(waitIdle(*model));
     // The typed name, cleaned, labels the banner and names the archive.
     ASSERT_GE(banners.count(), 2);
     EXPECT_EQ(namesIn(work() / "elsewhere"), std::vector<std::string>{"Quarterly- Q1.zip"});
 
     // A job from the tray panel never asks.
-    model->enqueue(urls({work() / "in/report.txt"}), false, WorkAction::compress());
+    model->enqueue({.paths = {work() / "in/report.txt"}, .interactive = false, .action = WorkAction::compress()});
     ASSERT_TRUE(waitIdle(*model));
     EXPECT_EQ(fakes.dialogs->requests.size(), 2U);
     EXPECT_TRUE(fs::exists(work() / "in/Quarterly- Q1.zip"));
+}
+
+// A request waiting in the queue keeps the name and password of the moment it was made; what is typed
+// afterwards is for the next one.
+TEST_F(ModelTest, AWaitingCompressionKeepsTheNameAndPasswordTypedWhenItWasQueued)
+{
+    if (auto missing = missingTool({"zip", "unzip"})) {
+        GTEST_SKIP() << missing.value() << " is not installed";
+    }
+    writeFile(work() / "a.txt", "a");
+    writeFile(work() / "b.txt", "b");
+    auto model = makeModel();
+    model->enqueue({.paths = {work() / "a.txt"}, .interactive = false, .action = WorkAction::compress()});
+    ASSERT_TRUE(model->isWorking());
+    model->setArchiveName(QStringLiteral("Trip"));
+    model->setArchivePassword(QStringLiteral("secret"));
+    model->enqueue({.paths = {work() / "b.txt"}, .interactive = false, .action = WorkAction::compress()});
+    model->setArchiveName(QStringLiteral("Other"));
+    model->setArchivePassword(QStringLiteral("changed"));
+    ASSERT_TRUE(waitIdle(*model));
+
+    EXPECT_EQ(namesIn(work()), (std::vector<std::string>{"Trip.zip", "a.txt", "a.zip", "b.txt"}));
+    const std::string archive = (work() / "Trip.zip").string();
+    EXPECT_EQ(runProgram({"/usr/bin/unzip", "-P", "secret", "-p", archive, "b.txt"}).output, "b");
+    EXPECT_NE(runProgram({"/usr/bin/unzip", "-P", "changed", "-p", archive, "b.txt"}).status, 0);
 }
 
 TEST_F(ModelTest, HistoryKeepsTheFortyNewestRecords)
@@ -123,7 +147,7 @@ TEST_F(ModelTest, HistoryKeepsTheFortyNewestRecords)
     auto model = makeModel();
     ASSERT_EQ(model->records(), old);
 
-    model->enqueue(urls({work() / "new.txt"}), false, WorkAction::compress());
+    model->enqueue({.paths = {work() / "new.txt"}, .interactive = false, .action = WorkAction::compress()});
     ASSERT_TRUE(waitIdle(*model));
     const auto saved = HistoryStore::load(historyFile());
     ASSERT_EQ(saved.size(), 40U);
@@ -144,8 +168,10 @@ TEST_F(ModelTest, ExtractionRecordsEachArchiveAndReportsTheFirstFailure)
     makeZip(work() / "third.zip", work() / "src/three.txt");
     auto model = makeModel();
 
-    model->enqueue(urls({work() / "first.zip", work() / "second.zip", work() / "third.zip", work() / "src/one.txt"}),
-                   true, WorkAction::extractConfirmed({}));
+    model->enqueue(
+        {.paths = {work() / "first.zip", work() / "second.zip", work() / "third.zip", work() / "src/one.txt"},
+         .interactive = true,
+         .action = WorkAction::extractConfirmed({})});
     ASSERT_TRUE(waitIdle(*model));
 
     ASSERT_EQ(model->records().size(), 3U);
@@ -156,9 +182,9 @@ TEST_F(ModelTest, ExtractionRecordsEachArchiveAndReportsTheFirstFailure)
     EXPECT_FALSE(model->records()[1].succeeded);
     EXPECT_EQ(model->records()[0].title, "third");
     EXPECT_EQ(model->banner(), Banner::success(QStringLiteral("Ready: first")));
-    ASSERT_TRUE(model->alertMessage());
-    EXPECT_FALSE(model->alertMessage()->isEmpty());
-    EXPECT_FALSE(model->alertOffersRarInstall());
+    ASSERT_TRUE(alertText(*model));
+    EXPECT_FALSE(alertText(*model)->isEmpty());
+    EXPECT_FALSE(model->alert()->offersRarInstall);
     ASSERT_EQ(fakes.reveal->revealed.size(), 1U);
     EXPECT_EQ(fakes.reveal->revealed[0].size(), 2);
     EXPECT_EQ(readFile(work() / "first/one.txt"), "1");
@@ -166,25 +192,26 @@ TEST_F(ModelTest, ExtractionRecordsEachArchiveAndReportsTheFirstFailure)
     // One archive that fails: its own record and the job's.
     fakes.desktop->active = false;
     model->dismissAlert();
-    model->enqueue(urls({work() / "second.zip"}), true, WorkAction::extractConfirmed({}));
+    model->enqueue({.paths = {work() / "second.zip"}, .interactive = true, .action = WorkAction::extractConfirmed({})});
     ASSERT_TRUE(waitIdle(*model));
     ASSERT_EQ(model->records().size(), 5U);
     EXPECT_FALSE(model->records()[0].succeeded);
     EXPECT_FALSE(model->records()[1].succeeded);
     EXPECT_EQ(model->records()[0].kind, JobKind::extract);
     EXPECT_EQ(model->banner().kind, Banner::Kind::failure);
-    ASSERT_TRUE(model->alertMessage());
-    EXPECT_EQ(*model->alertMessage(), model->banner().text);
+    ASSERT_TRUE(alertText(*model));
+    EXPECT_EQ(*alertText(*model), model->banner().text);
     ASSERT_EQ(fakes.notifier->bodies.size(), 1U);
     EXPECT_EQ(fakes.notifier->bodies[0], model->banner().text);
 
     // Tool words that do not name the archive are led by its name.
     writeFile(work() / "fourth.tar.xz", "not a tarball either");
-    model->enqueue(urls({work() / "fourth.tar.xz"}), true, WorkAction::extractConfirmed({}));
+    model->enqueue(
+        {.paths = {work() / "fourth.tar.xz"}, .interactive = true, .action = WorkAction::extractConfirmed({})});
     ASSERT_TRUE(waitIdle(*model));
-    ASSERT_TRUE(model->alertMessage());
-    EXPECT_TRUE(model->alertMessage()->startsWith(QStringLiteral("fourth.tar.xz: bsdtar: ")))
-        << model->alertMessage()->toStdString();
+    ASSERT_TRUE(alertText(*model));
+    EXPECT_TRUE(alertText(*model)->startsWith(QStringLiteral("fourth.tar.xz: bsdtar: ")))
+        << alertText(*model)->toStdString();
 
     // A pipe in the archive is left out of the result, and the person is told.
     model->dismissAlert();
@@ -193,10 +220,11 @@ TEST_F(ModelTest, ExtractionRecordsEachArchiveAndReportsTheFirstFailure)
                           (work() / "fifth.tar.xz").string(), "pipe", "one.txt"})
                   .status,
               0);
-    model->enqueue(urls({work() / "fifth.tar.xz"}), true, WorkAction::extractConfirmed({}));
+    model->enqueue(
+        {.paths = {work() / "fifth.tar.xz"}, .interactive = true, .action = WorkAction::extractConfirmed({})});
     ASSERT_TRUE(waitIdle(*model));
-    ASSERT_TRUE(model->alertMessage());
-    EXPECT_EQ(*model->alertMessage(), QStringLiteral("Special files left out (pipes, sockets, devices): 1."));
+    ASSERT_TRUE(alertText(*model));
+    EXPECT_EQ(*alertText(*model), QStringLiteral("Special files left out (pipes, sockets, devices): 1."));
     EXPECT_EQ(readFile(work() / "fifth/one.txt"), "1");
     EXPECT_FALSE(fs::exists(fs::symlink_status(work() / "fifth/pipe")));
 }
@@ -238,7 +266,7 @@ TEST_F(ModelTest, FinderTestNamesTheDamagedArchiveWritesNothingAndRecordsNothing
     EXPECT_TRUE(model->isWorking());
     ASSERT_TRUE(waitIdle(*model));
     const QString damaged = QStringLiteral("damaged.zip: Damaged: report.txt.");
-    EXPECT_EQ(model->alertMessage(), damaged);
+    EXPECT_EQ(alertText(*model), damaged);
     EXPECT_EQ(model->banner(), Banner::failure(damaged));
 
     model->dismissAlert();
@@ -248,22 +276,22 @@ TEST_F(ModelTest, FinderTestNamesTheDamagedArchiveWritesNothingAndRecordsNothing
     model->handleFinder(QStringLiteral("test"), {path("sound.zip"), path("also sound.zip")});
     ASSERT_TRUE(waitIdle(*model));
     EXPECT_EQ(model->banner(), Banner::success(QStringLiteral("No errors found in any of the archives.")));
-    EXPECT_FALSE(model->alertMessage());
+    EXPECT_FALSE(alertText(*model));
 
     // As for extracting: a selection without an archive is said in the alert.
     model->handleDesktopAction(QStringLiteral("test"), {path("notes.txt")});
-    EXPECT_EQ(model->alertMessage(), QStringLiteral("That is not a ZIP, RAR, 7Z, or tar.gz archive."));
+    EXPECT_EQ(alertText(*model), QStringLiteral("That is not a ZIP, RAR, 7Z, or tar.gz archive."));
     EXPECT_FALSE(model->isWorking());
     model->dismissAlert();
 
     model->handleFinder(QStringLiteral("test"), {path("locked.zip")});
     ASSERT_TRUE(waitIdle(*model));
-    EXPECT_FALSE(model->alertMessage());
-    ASSERT_TRUE(model->extractPreview());
-    ASSERT_EQ(model->extractPreview()->items.size(), 1U);
-    EXPECT_EQ(model->extractPreview()->items[0].url, work() / "locked.zip");
-    EXPECT_TRUE(model->extractPreview()->items[0].needsPassword);
-    EXPECT_EQ(model->previewNotice(), QStringLiteral("Enter the password for the protected archive."));
+    EXPECT_FALSE(alertText(*model));
+    ASSERT_TRUE(preview().extractPreview());
+    ASSERT_EQ(preview().extractPreview()->items.size(), 1U);
+    EXPECT_EQ(preview().extractPreview()->items[0].url, work() / "locked.zip");
+    EXPECT_TRUE(preview().extractPreview()->items[0].needsPassword);
+    EXPECT_EQ(preview().notice(), QStringLiteral("Enter the password for the protected archive."));
 
     EXPECT_TRUE(model->records().empty());
     EXPECT_FALSE(fs::exists(historyFile()));
@@ -279,26 +307,27 @@ TEST_F(ModelTest, MissingToolsOfferTheSettingsOnlyToAPersonWaiting)
     }
     model->setFormat(ArchiveFormat::rar);
 
-    model->enqueue(urls({work() / "a.txt"}), false, WorkAction::compress());
+    model->enqueue({.paths = {work() / "a.txt"}, .interactive = false, .action = WorkAction::compress()});
     ASSERT_TRUE(waitIdle(*model));
-    EXPECT_FALSE(model->alertMessage());
+    EXPECT_FALSE(alertText(*model));
     ASSERT_EQ(model->records().size(), 1U);
     EXPECT_EQ(model->records()[0].format, ArchiveFormat::rar);
     EXPECT_EQ(model->records()[0].title, "a.txt");
     EXPECT_EQ(model->banner().kind, Banner::Kind::failure);
 
-    model->enqueue(urls({work() / "a.txt"}), true, WorkAction::compress());
+    model->enqueue({.paths = {work() / "a.txt"}, .interactive = true, .action = WorkAction::compress()});
     ASSERT_TRUE(waitIdle(*model));
-    ASSERT_TRUE(model->alertMessage());
-    EXPECT_TRUE(model->alertOffersRarInstall());
-    EXPECT_EQ(*model->alertMessage(), model->banner().text);
+    ASSERT_TRUE(alertText(*model));
+    EXPECT_TRUE(model->alert()->offersRarInstall);
+    EXPECT_EQ(*alertText(*model), model->banner().text);
 
     // An extraction request with no archive among its items fails as an extraction.
-    model->enqueue(urls({work() / "a.txt"}), true, WorkAction::extractConfirmed({}));
+    model->enqueue({.paths = {work() / "a.txt"}, .interactive = true, .action = WorkAction::extractConfirmed({})});
     ASSERT_TRUE(waitIdle(*model));
     EXPECT_EQ(model->records()[0].kind, JobKind::extract);
     EXPECT_EQ(model->records()[0].format, ArchiveFormat::rar); // the model's format
-    EXPECT_FALSE(model->alertOffersRarInstall());
+    ASSERT_TRUE(model->alert());
+    EXPECT_FALSE(model->alert()->offersRarInstall);
 }
 
 } // namespace

@@ -123,7 +123,7 @@ TEST_F(ModelTest, AnUnreadableHistoryStartsEmptyAndIsKeptForRecovery)
     EXPECT_TRUE(model->records().empty());
     EXPECT_EQ(readFile(historyFile()), foreign); // untouched until the first save
 
-    model->enqueue(urls({work() / "a.txt"}), false, WorkAction::compress());
+    model->enqueue({.paths = {work() / "a.txt"}, .interactive = false, .action = WorkAction::compress()});
     ASSERT_TRUE(waitIdle(*model));
     EXPECT_EQ(HistoryStore::load(historyFile()).size(), 1U);
     EXPECT_EQ(readFile(historyFile().string() + ".bad"), foreign);
@@ -149,8 +149,8 @@ TEST_F(ModelTest, LoginItemFollowsWhatTheSystemReports)
     fakes.loginItem->failure = QStringLiteral("Read-only file system");
     model->setLaunchAtLogin(true);
     EXPECT_FALSE(model->launchAtLogin());
-    EXPECT_EQ(model->alertMessage(), QStringLiteral("Read-only file system"));
-    EXPECT_FALSE(model->alertOffersRarInstall());
+    ASSERT_EQ(alertText(*model), QStringLiteral("Read-only file system"));
+    EXPECT_FALSE(model->alert()->offersRarInstall);
 }
 
 // Everything the model writes or says, searched for the archive password.
@@ -169,38 +169,38 @@ TEST_F(ModelTest, ThePasswordNeverLeavesTheJob)
     std::vector<QString> texts;
     auto keep = [&] {
         texts.push_back(model->banner().text);
-        texts.push_back(model->alertMessage().value_or(QString()));
-        texts.push_back(model->previewNotice().value_or(QString()));
+        texts.push_back(alertText(*model).value_or(QString()));
+        texts.push_back(preview().notice().value_or(QString()));
     };
     QObject::connect(model.get(), &AppModel::bannerChanged, keep);
-    QObject::connect(model.get(), &AppModel::alertMessageChanged, keep);
-    QObject::connect(model.get(), &AppModel::previewNoticeChanged, keep);
+    QObject::connect(model.get(), &AppModel::alertChanged, keep);
+    QObject::connect(&preview(), &app::PreviewModel::noticeChanged, keep);
 
     model->setArchivePassword(password);
     model->setFormat(ArchiveFormat::sevenZip); // writes the settings
-    model->enqueue(urls({work() / "Secret"}), true, WorkAction::compress());
+    model->enqueue({.paths = {work() / "Secret"}, .interactive = true, .action = WorkAction::compress()});
     ASSERT_TRUE(waitIdle(*model));
-    ASSERT_TRUE(model->alertMessage());
+    ASSERT_TRUE(alertText(*model));
     // 7-Zip reads it from standard input, not from its command line; echoed back, it is masked.
-    EXPECT_TRUE(model->alertMessage()->contains(QStringLiteral("-p -mhe=on")));
-    EXPECT_TRUE(model->alertMessage()->contains(QStringLiteral("read \u2022\u2022\u2022\u2022")))
-        << model->alertMessage()->toStdString();
+    EXPECT_TRUE(alertText(*model)->contains(QStringLiteral("-p -mhe=on")));
+    EXPECT_TRUE(alertText(*model)->contains(QStringLiteral("read \u2022\u2022\u2022\u2022")))
+        << alertText(*model)->toStdString();
 
     model->setFormat(ArchiveFormat::zip);
-    model->enqueue(urls({work() / "Secret"}), true, WorkAction::compress());
+    model->enqueue({.paths = {work() / "Secret"}, .interactive = true, .action = WorkAction::compress()});
     ASSERT_TRUE(waitIdle(*model));
     ASSERT_TRUE(fs::exists(work() / "Secret.zip"));
 
     // A wrong password typed in the preview, on listing and on extraction.
-    model->enqueue(urls({work() / "Secret.zip"}), true, WorkAction::extract());
+    model->enqueue({.paths = {work() / "Secret.zip"}, .interactive = true, .action = WorkAction::extract()});
     ASSERT_TRUE(waitIdle(*model));
-    ASSERT_TRUE(model->extractPreview());
-    const auto item = model->extractPreview()->items.front();
+    ASSERT_TRUE(preview().extractPreview());
+    const auto item = preview().extractPreview()->items.front();
     ASSERT_TRUE(item.needsPassword);
-    model->setPreviewPassword(item.id, password + "x");
-    model->refreshListing(item.id);
-    ASSERT_TRUE(spinUntil([&] { return !model->listingID(); }));
-    model->confirmExtract();
+    preview().setPassword(item.id, password + "x");
+    preview().refreshListing(item.id);
+    ASSERT_TRUE(spinUntil([&] { return !preview().listingID(); }));
+    preview().confirmExtract();
     ASSERT_TRUE(waitIdle(*model));
     EXPECT_EQ(model->banner().text, QStringLiteral("Wrong password."));
     EXPECT_GE(model->records().size(), 2U);

@@ -33,13 +33,15 @@ TEST_F(ModelTest, QueueRunsJobsOneAtATimeInArrivalOrder)
     model->setFormat(ArchiveFormat::sevenZip);
     QSignalSpy workingChanges(model.get(), &AppModel::isWorkingChanged);
 
-    model->enqueue(urls({work() / "a.txt"}), true, WorkAction::automatic());
+    model->enqueue({.paths = {work() / "a.txt"}, .interactive = true, .action = WorkAction::automatic()});
     EXPECT_TRUE(model->isWorking());
     EXPECT_TRUE(fakes.inhibitor->held);
     // Queued while the first runs, one of them from the tray panel (not interactive).
-    model->enqueue(urls({work() / "b.txt"}), false, WorkAction::compress());
-    model->enqueue({QUrl(QStringLiteral("https://example.com/c.txt"))}, true, WorkAction::compress());
-    model->enqueue(urls({work() / "c.txt"}), true, WorkAction::compress());
+    model->enqueue({.paths = {work() / "b.txt"}, .interactive = false, .action = WorkAction::compress()});
+    model->enqueue({.paths = app::localFiles({QUrl(QStringLiteral("https://example.com/c.txt"))}),
+                    .interactive = true,
+                    .action = WorkAction::compress()});
+    model->enqueue({.paths = {work() / "c.txt"}, .interactive = true, .action = WorkAction::compress()});
     ASSERT_TRUE(waitIdle(*model));
 
     std::vector<std::string> order;
@@ -59,11 +61,13 @@ TEST_F(ModelTest, QueueRunsJobsOneAtATimeInArrivalOrder)
     EXPECT_EQ(fakes.inhibitor->begun, 1);
     EXPECT_EQ(fakes.inhibitor->ended, 1);
     EXPECT_FALSE(fakes.inhibitor->held);
-    EXPECT_EQ(model->progressDone(), 0);
-    EXPECT_EQ(model->progressTotal(), 0);
+    EXPECT_EQ(model->progress().done, 0);
+    EXPECT_EQ(model->progress().total, 0);
 
     // Nothing local: nothing queued, nothing changes.
-    model->enqueue({QUrl(QStringLiteral("https://example.com/x"))}, true, WorkAction::compress());
+    model->enqueue({.paths = app::localFiles({QUrl(QStringLiteral("https://example.com/x"))}),
+                    .interactive = true,
+                    .action = WorkAction::compress()});
     EXPECT_FALSE(model->isWorking());
 }
 
@@ -75,8 +79,8 @@ TEST_F(ModelTest, CancellingACompressionLeavesNoTraceAndTheNextJobRuns)
     auto model = makeModel();
     model->setFormat(ArchiveFormat::sevenZip);
 
-    model->enqueue(urls({work() / "slow.txt"}), true, WorkAction::compress());
-    model->enqueue(urls({work() / "quick.txt"}), true, WorkAction::compress());
+    model->enqueue({.paths = {work() / "slow.txt"}, .interactive = true, .action = WorkAction::compress()});
+    model->enqueue({.paths = {work() / "quick.txt"}, .interactive = true, .action = WorkAction::compress()});
     ASSERT_TRUE(spinUntil([&] { return !lines(log).empty(); }));
     EXPECT_EQ(model->banner(), Banner::working(QStringLiteral("Archiving slow")));
     QSignalSpy banners(model.get(), &AppModel::bannerChanged);
@@ -93,7 +97,7 @@ TEST_F(ModelTest, CancellingACompressionLeavesNoTraceAndTheNextJobRuns)
         EXPECT_EQ(name.rfind(".tarvo-", 0), std::string::npos) << name;
     }
     EXPECT_TRUE(fakes.notifier->bodies.empty());
-    EXPECT_FALSE(model->alertMessage());
+    EXPECT_FALSE(alertText(*model));
 }
 
 TEST_F(ModelTest, CancellingAnExtractionKeepsTheRecordsAlreadyMade)
@@ -108,8 +112,9 @@ TEST_F(ModelTest, CancellingAnExtractionKeepsTheRecordsAlreadyMade)
     writeFile(work() / "slow.7z", "not read: the stand-in only waits");
     auto model = makeModel();
 
-    model->enqueue(urls({work() / "first.zip", work() / "slow.7z"}), true,
-                   WorkAction::extractConfirmed({{(work() / "first.zip").string(), ""}}));
+    model->enqueue({.paths = {work() / "first.zip", work() / "slow.7z"},
+                    .interactive = true,
+                    .action = WorkAction::extractConfirmed({{(work() / "first.zip").string(), ""}})});
     ASSERT_TRUE(spinUntil([&] { return !lines(log).empty(); }));
     EXPECT_EQ(model->banner(), Banner::working(QStringLiteral("Extracting slow.7z")));
     model->cancel();
@@ -129,12 +134,12 @@ TEST_F(ModelTest, SuccessBannerClearsItself2400MillisecondsAfterTheLatestSuccess
     writeFile(work() / "two.txt", "2");
     auto model = makeModel();
 
-    model->enqueue(urls({work() / "one.txt"}), true, WorkAction::compress());
+    model->enqueue({.paths = {work() / "one.txt"}, .interactive = true, .action = WorkAction::compress()});
     ASSERT_TRUE(waitIdle(*model));
     EXPECT_EQ(model->banner(), Banner::success(QStringLiteral("Ready: one.zip")));
     fakes.clock->advance(std::chrono::milliseconds(1000));
 
-    model->enqueue(urls({work() / "two.txt"}), true, WorkAction::compress());
+    model->enqueue({.paths = {work() / "two.txt"}, .interactive = true, .action = WorkAction::compress()});
     ASSERT_TRUE(waitIdle(*model));
     EXPECT_EQ(model->banner(), Banner::success(QStringLiteral("Ready: two.zip")));
     fakes.clock->advance(std::chrono::milliseconds(1400)); // the first success's time is up
@@ -145,7 +150,7 @@ TEST_F(ModelTest, SuccessBannerClearsItself2400MillisecondsAfterTheLatestSuccess
     EXPECT_EQ(model->banner(), Banner::idle());
 
     // A failure stays.
-    model->enqueue(urls({work() / "missing.txt"}), true, WorkAction::compress());
+    model->enqueue({.paths = {work() / "missing.txt"}, .interactive = true, .action = WorkAction::compress()});
     ASSERT_TRUE(waitIdle(*model));
     EXPECT_EQ(model->banner(), Banner::failure(QStringLiteral("There is nothing to archive.")));
     fakes.clock->advance(std::chrono::milliseconds(10000));
@@ -174,9 +179,9 @@ TEST_F(ModelTest, FinderIntakeAndOpenPanels)
 
     // The desktop file's actions say in the alert why nothing happens.
     model->handleDesktopAction(QStringLiteral("compress"), {});
-    EXPECT_EQ(model->alertMessage(), QStringLiteral("There is nothing to compress."));
+    EXPECT_EQ(alertText(*model), QStringLiteral("There is nothing to compress."));
     model->handleDesktopAction(QStringLiteral("extract"), {QString::fromStdString((work() / "Notes.txt").string())});
-    EXPECT_EQ(model->alertMessage(), QStringLiteral("That is not a ZIP, RAR, 7Z, or tar.gz archive."));
+    EXPECT_EQ(alertText(*model), QStringLiteral("That is not a ZIP, RAR, 7Z, or tar.gz archive."));
     model->dismissAlert();
     EXPECT_FALSE(model->isWorking());
     fakes.desktop->shown = 0;
@@ -188,25 +193,25 @@ TEST_F(ModelTest, FinderIntakeAndOpenPanels)
     // Files opened with Tarvo are refused while a job runs, as a drop on the window is.
     model->open({QString::fromStdString((work() / "Notes.txt").string())});
     // A panel is refused while a job runs.
-    model->pickAndCompress();
-    model->pickAndExtract();
+    model->pick(JobKind::compress);
+    model->pick(JobKind::extract);
     EXPECT_TRUE(fakes.dialogs->requests.empty());
     ASSERT_TRUE(waitIdle(*model));
     EXPECT_TRUE(fs::exists(work() / "Notes.zip"));
     EXPECT_EQ(model->records().size(), 1U);
 
     // A cancelled panel changes nothing; a chosen file is compressed.
-    model->pickAndCompress();
+    model->pick(JobKind::compress);
     ASSERT_EQ(fakes.dialogs->requests.size(), 1U);
     EXPECT_TRUE(fakes.dialogs->requests[0].folders);
     EXPECT_EQ(fakes.dialogs->requests[0].message, QStringLiteral("What to compress"));
     EXPECT_FALSE(model->isWorking());
     fakes.dialogs->answers.push_back(QStringList{QString::fromStdString((work() / "Notes.txt").string())});
-    model->pickAndCompress();
+    model->pick(JobKind::compress);
     ASSERT_TRUE(waitIdle(*model));
     EXPECT_TRUE(fs::exists(work() / "Notes 2.zip"));
 
-    model->pickAndExtract();
+    model->pick(JobKind::extract);
     ASSERT_EQ(fakes.dialogs->requests.size(), 3U);
     EXPECT_FALSE(fakes.dialogs->requests[2].folders);
     EXPECT_EQ(fakes.dialogs->requests[2].acceptLabel, QStringLiteral("Extract"));
@@ -227,17 +232,19 @@ TEST_F(ModelTest, ProgressCountsEveryToolLineExactly)
     auto model = makeModel();
     long long highest = 0;
     long long total = 0;
-    QObject::connect(model.get(), &AppModel::progressDoneChanged, [&] {
-        if (model->progressDone() > 0) {
-            highest = std::max(highest, model->progressDone());
-            total = model->progressTotal();
+    QObject::connect(model.get(), &AppModel::progressChanged, [&] {
+        if (model->progress().done > 0) {
+            highest = std::max(highest, model->progress().done);
+            total = model->progress().total;
         }
         EXPECT_LE(model->progressFraction().value_or(0), 0.99);
     });
 
     // 300 files and their folder: unzip reports each once.
-    model->enqueue(urls({work() / "many.zip"}), true,
-                   WorkAction::extractConfirmed({{(work() / "many.zip").string(), ""}}), 300);
+    model->enqueue({.paths = {work() / "many.zip"},
+                    .interactive = true,
+                    .action = WorkAction::extractConfirmed({{(work() / "many.zip").string(), ""}}),
+                    .plannedFiles = 300});
     ASSERT_TRUE(waitIdle(*model));
     EXPECT_EQ(highest, 301);
     EXPECT_EQ(total, 300);
@@ -253,10 +260,11 @@ namespace {
 TEST_F(ModelTest, ObservedFieldsNotifyOnlyWhenTheyChange)
 {
     auto model = makeModel();
-    const QMetaObject* meta = model->metaObject();
-    EXPECT_EQ(meta->propertyCount() - meta->propertyOffset(), 24);
-    for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
-        EXPECT_TRUE(meta->property(i).hasNotifySignal()) << meta->property(i).name();
+    for (const auto& [meta, count] : {std::pair{model->metaObject(), 17}, std::pair{preview().metaObject(), 4}}) {
+        EXPECT_EQ(meta->propertyCount() - meta->propertyOffset(), count) << meta->className();
+        for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
+            EXPECT_TRUE(meta->property(i).hasNotifySignal()) << meta->property(i).name();
+        }
     }
     QSignalSpy names(model.get(), &app::AppModel::archiveNameChanged);
     model->setArchiveName(QStringLiteral("Trip"));

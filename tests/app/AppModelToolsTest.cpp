@@ -4,6 +4,7 @@ namespace tarvo::test {
 namespace {
 
 using app::AppModel;
+using engine::ArchiveFormat;
 namespace fs = std::filesystem;
 
 TEST_F(ModelTest, SevenZipInstallationThroughHomebrew)
@@ -14,11 +15,11 @@ TEST_F(ModelTest, SevenZipInstallationThroughHomebrew)
     }
     // No brew: the message at once, and no installation ever starts.
     QSignalSpy installing(model.get(), &AppModel::isInstallingToolsChanged);
-    model->installSevenZip();
+    model->installToolsFor(ArchiveFormat::sevenZip);
     EXPECT_EQ(installing.count(), 0);
-    ASSERT_TRUE(model->alertMessage());
-    EXPECT_TRUE(model->alertMessage()->startsWith(QStringLiteral("Homebrew was not found.")));
-    EXPECT_FALSE(model->alertOffersRarInstall());
+    ASSERT_TRUE(alertText(*model));
+    EXPECT_TRUE(alertText(*model)->startsWith(QStringLiteral("Homebrew was not found.")));
+    EXPECT_FALSE(model->alert()->offersRarInstall);
     model->dismissAlert();
 
     // A brew that puts 7zz into a searched folder; a second click while it runs is ignored.
@@ -26,23 +27,22 @@ TEST_F(ModelTest, SevenZipInstallationThroughHomebrew)
     const fs::path calls = installFakeTool("installing-brew", toolDirectory() / "brew").string() + ".calls";
     model = makeModel();
     ASSERT_TRUE(model->tools().brew);
-    model->installSevenZip();
+    model->installToolsFor(ArchiveFormat::sevenZip);
     EXPECT_TRUE(model->isInstallingTools());
-    model->installSevenZip();
-    model->installRarTools();
+    model->installToolsFor(ArchiveFormat::sevenZip);
+    model->installToolsFor(ArchiveFormat::rar);
     ASSERT_TRUE(spinUntil([&] { return !model->isInstallingTools(); }));
     EXPECT_EQ(readFile(calls), "install sevenzip\n");
     EXPECT_EQ(model->tools().sevenZip, toolDirectory() / "7zz");
-    EXPECT_FALSE(model->alertMessage());
+    EXPECT_FALSE(alertText(*model));
 
     // A failing brew: its output in the alert, the tools as they were.
     writeScript(toolDirectory() / "brew", "echo 'Error: sevenzip: no bottle available!' >&2\nexit 1\n");
     const auto before = model->tools();
-    model->installSevenZip();
+    model->installToolsFor(ArchiveFormat::sevenZip);
     ASSERT_TRUE(spinUntil([&] { return !model->isInstallingTools(); }));
-    ASSERT_TRUE(model->alertMessage());
-    EXPECT_TRUE(model->alertMessage()->contains(QStringLiteral("no bottle available")))
-        << model->alertMessage()->toStdString();
+    ASSERT_TRUE(alertText(*model));
+    EXPECT_TRUE(alertText(*model)->contains(QStringLiteral("no bottle available"))) << alertText(*model)->toStdString();
     EXPECT_EQ(model->tools(), before);
 }
 
@@ -52,12 +52,12 @@ TEST_F(ModelTest, RarInstallationFailureReachesTheAlert)
     ScopedEnv site("TARVO_RARLAB_URL", std::string("http://127.0.0.1:9"));
     auto model = makeModel();
     const auto before = model->tools();
-    model->installRarTools();
+    model->installToolsFor(ArchiveFormat::rar);
     EXPECT_TRUE(model->isInstallingTools());
     ASSERT_TRUE(spinUntil([&] { return !model->isInstallingTools(); }, 30000));
-    ASSERT_TRUE(model->alertMessage());
-    EXPECT_FALSE(model->alertMessage()->isEmpty());
-    EXPECT_FALSE(model->alertOffersRarInstall());
+    ASSERT_TRUE(alertText(*model));
+    EXPECT_FALSE(alertText(*model)->isEmpty());
+    EXPECT_FALSE(model->alert()->offersRarInstall);
     EXPECT_EQ(model->tools(), before);
     EXPECT_FALSE(fs::exists(toolDirectory() / "rar"));
 }

@@ -4,6 +4,7 @@
 #include "TestBus.h"
 #include "TestSupport.h"
 #include "app/AppModel.h"
+#include "app/PreviewModel.h"
 #include "platform/freedesktop/DBusNotifier.h"
 
 #include <gtest/gtest.h>
@@ -26,14 +27,14 @@ TEST(ModelNotifications, OnlyWhileAnotherApplicationIsActive)
     FakePlatform fakes;
     platform::Platform platform = fakes.platform();
     platform.notifier = std::make_shared<platform::DBusNotifier>();
-    app::AppModel model({platform, QString::fromStdString((home / "Tarvo.conf").string())});
+    app::PreviewModel preview([](app::WorkRequest) {});
+    app::AppModel model(preview, {platform, QString::fromStdString((home / "Tarvo.conf").string())});
     FakeService server(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("notifications")),
                        name, QStringLiteral("/org/freedesktop/Notifications"),
                        [](const QDBusMessage&) { return QVariantList{1u}; });
     ASSERT_TRUE(server.registered());
     const auto runJob = [&](const fs::path& item) {
-        model.enqueue({QUrl::fromLocalFile(QString::fromStdString(item.string()))}, true,
-                      engine::WorkAction::compress());
+        model.enqueue({.paths = {item}, .interactive = true, .action = engine::WorkAction::compress()});
         return spinUntil([&] { return !model.isWorking(); }, 60000);
     };
 

@@ -64,13 +64,14 @@ protected:
 TEST_F(PreviewDragTest, RowsUnpackWhenTheDropAsksOnceAndGoWithThePreview)
 {
     auto model = makeModel();
-    model->enqueue(urls({work() / "plain.zip", work() / "locked.zip"}), true, WorkAction::extract());
+    model->enqueue(
+        {.paths = {work() / "plain.zip", work() / "locked.zip"}, .interactive = true, .action = WorkAction::extract()});
     ASSERT_TRUE(waitIdle(*model));
-    auto preview = std::make_unique<ui::ExtractPreviewDialog>(*model, nullptr);
-    preview->show();
-    ASSERT_EQ(preview->sections().size(), 2U);
-    ui::PreviewSection* plain = preview->sections()[0];
-    ui::PreviewSection* locked = preview->sections()[1];
+    auto dialog = std::make_unique<ui::ExtractPreviewDialog>(preview(), nullptr);
+    dialog->show();
+    ASSERT_EQ(dialog->sections().size(), 2U);
+    ui::PreviewSection* plain = dialog->sections()[0];
+    ui::PreviewSection* locked = dialog->sections()[1];
 
     // Starting a drag offers files and unpacks nothing.
     const auto notes = drag(plain, {QStringLiteral("notes.txt")});
@@ -95,10 +96,10 @@ TEST_F(PreviewDragTest, RowsUnpackWhenTheDropAsksOnceAndGoWithThePreview)
 
     // A protected archive: no files without its password or with a wrong one, and the notice says why.
     EXPECT_TRUE(drag(locked, {QStringLiteral("notes.txt")})->urls().isEmpty());
-    EXPECT_EQ(model->previewNotice(), QStringLiteral("Enter the password for the protected archive."));
+    EXPECT_EQ(preview().notice(), QStringLiteral("Enter the password for the protected archive."));
     QTest::keyClicks(locked->passwordField(), QStringLiteral("wrong"));
     EXPECT_TRUE(drag(locked, {QStringLiteral("notes.txt")})->urls().isEmpty());
-    EXPECT_EQ(model->previewNotice(), QStringLiteral("Wrong password."));
+    EXPECT_EQ(preview().notice(), QStringLiteral("Wrong password."));
     // The failed drag's folder goes at once, off the main thread.
     EXPECT_TRUE(spinUntil([&] { return dragFolders().size() == 2U; }));
     locked->passwordField()->clear();
@@ -106,13 +107,14 @@ TEST_F(PreviewDragTest, RowsUnpackWhenTheDropAsksOnceAndGoWithThePreview)
     const QList<QUrl> unlocked = drag(locked, {QStringLiteral("notes.txt")})->urls();
     ASSERT_EQ(unlocked.size(), 1);
     EXPECT_EQ(readFile(local(unlocked[0])), "plain");
-    EXPECT_FALSE(model->previewNotice());
+    EXPECT_FALSE(preview().notice());
 
     // Closing the preview removes what the drags unpacked; quitting, the rest of the space.
-    preview->reject();
+    dialog->reject();
     EXPECT_TRUE(spinUntil([&] { return dragFolders().empty(); }));
-    preview.reset();
+    dialog.reset();
     model.reset();
+    m_previews.clear();
     EXPECT_TRUE(fs::is_empty(m_home / "cache/Tarvo/drag"));
 }
 

@@ -116,7 +116,7 @@ TEST_F(WindowsTest, DropsQueueLocalFilesOnlyAndNeverWhileAJobRuns)
     // waits to be stopped.
     writeScript(toolDirectory() / "7zz", "printf '  5%% 1 + a.txt\\b\\b\\b 40%% 1 + b.txt\\b'\nexec sleep 60\n");
     auto model = makeModel();
-    ui::MainWindow window(*model, {});
+    ui::MainWindow window(*model, preview(), {});
     window.show();
     ui::DropStageView* stage = window.stage();
 
@@ -140,9 +140,9 @@ TEST_F(WindowsTest, DropsQueueLocalFilesOnlyAndNeverWhileAJobRuns)
         writeFile(work() / "four" / name, name);
     }
     EXPECT_TRUE(drop(stage, urls({work() / "four"})));
-    ASSERT_TRUE(spinUntil([&] { return model->progressDone() == 1; }));
+    ASSERT_TRUE(spinUntil([&] { return model->progress().done == 1; }));
     // The bar follows 7-Zip's percentage where it is ahead of the count of files.
-    ASSERT_TRUE(spinUntil([&] { return model->progressPercent() == 40; }));
+    ASSERT_TRUE(spinUntil([&] { return model->progress().percent == 40; }));
     EXPECT_DOUBLE_EQ(model->progressFraction().value_or(0), 0.4);
     auto* cancel = named<QPushButton>(stage, QStringLiteral("Cancel"));
     ASSERT_TRUE(cancel != nullptr && cancel->isVisible());
@@ -164,7 +164,7 @@ TEST_F(WindowsTest, DropsQueueLocalFilesOnlyAndNeverWhileAJobRuns)
 TEST_F(WindowsTest, OptionsBindBothWaysAndTheNotesFollowThem)
 {
     auto model = makeModel();
-    ui::MainWindow window(*model, {});
+    ui::MainWindow window(*model, preview(), {});
     window.show();
     auto* name = named<QLineEdit>(&window, QStringLiteral("Archive name"));
     auto* password = named<QLineEdit>(&window, QStringLiteral("Password, if needed"));
@@ -206,7 +206,7 @@ TEST_F(WindowsTest, AFailedJobsAlertOffersTheSettings)
         GTEST_SKIP() << "rar is installed here";
     }
     int settingsOpened = 0;
-    ui::MainWindow window(*model, {[&] { ++settingsOpened; }, {}, {}});
+    ui::MainWindow window(*model, preview(), {[&] { ++settingsOpened; }, {}, {}});
     window.show();
     model->setFormat(ArchiveFormat::rar);
     writeFile(work() / "a.txt", "a");
@@ -218,11 +218,11 @@ TEST_F(WindowsTest, AFailedJobsAlertOffersTheSettings)
 
     EXPECT_TRUE(window.isVisible());
     ASSERT_TRUE(window.alert() != nullptr && window.alert()->isVisible());
-    EXPECT_EQ(window.alert()->informativeText(), *model->alertMessage());
+    EXPECT_EQ(window.alert()->informativeText(), *alertText(*model));
     ASSERT_TRUE(window.alertSettingsButton() != nullptr);
     window.alertSettingsButton()->click();
     EXPECT_EQ(settingsOpened, 1);
-    EXPECT_FALSE(model->alertMessage());
+    EXPECT_FALSE(alertText(*model));
 }
 
 TEST_F(WindowsTest, ThePreviewListsEachArchiveWithItsOwnPassword)
@@ -234,7 +234,7 @@ TEST_F(WindowsTest, ThePreviewListsEachArchiveWithItsOwnPassword)
     pack("zip -qr many.zip many && zip -qr -P one first.zip Docs && zip -qr -P two second.zip Docs && "
          "ln -s /etc up && bsdtar -czPf hostile.tar.gz -s ',^Docs/a.txt,../evil.txt,' Docs/a.txt up");
     auto model = makeModel();
-    ui::MainWindow window(*model, {});
+    ui::MainWindow window(*model, preview(), {});
     window.show();
     ASSERT_TRUE(drop(window.stage(), urls({work() / "many.zip", work() / "first.zip", work() / "second.zip",
                                            work() / "hostile.tar.gz"})));
@@ -243,33 +243,33 @@ TEST_F(WindowsTest, ThePreviewListsEachArchiveWithItsOwnPassword)
     ASSERT_TRUE(spinUntil([&] { return window.preview() != nullptr; }));
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.findChildren<ui::ExtractPreviewDialog*>().size(), 1);
-    ui::ExtractPreviewDialog* preview = window.preview();
-    ASSERT_EQ(preview->sections().size(), 4U);
-    EXPECT_TRUE(preview->isVisible());
+    ui::ExtractPreviewDialog* dialog = window.preview();
+    ASSERT_EQ(dialog->sections().size(), 4U);
+    EXPECT_TRUE(dialog->isVisible());
     // What the listing found before anything is written, only where there is something to tell.
-    EXPECT_EQ(preview->sections()[3]->safetyNote()->text(),
+    EXPECT_EQ(dialog->sections()[3]->safetyNote()->text(),
               QStringLiteral("Entries outside the folder (../ or a full path): 1. They will not be written there.\n"
                              "Links pointing outside the folder: 1."));
-    EXPECT_TRUE(preview->sections()[3]->safetyNote()->isVisible());
-    EXPECT_FALSE(preview->sections()[0]->safetyNote()->isVisible());
+    EXPECT_TRUE(dialog->sections()[3]->safetyNote()->isVisible());
+    EXPECT_FALSE(dialog->sections()[0]->safetyNote()->isVisible());
     // A drop while the preview waits would replace it unseen.
     EXPECT_FALSE(drop(window.stage(), urls({work() / "Docs/a.txt"})));
 
-    ui::PreviewSection* many = preview->sections()[0];
+    ui::PreviewSection* many = dialog->sections()[0];
     EXPECT_EQ(many->entries()->model()->rowCount(), ui::EntryListModel::kShownEntries);
     EXPECT_TRUE(shows(many, QStringLiteral("200 of 5001")));
     EXPECT_FALSE(many->passwordField()->isVisible());
 
-    ui::PreviewSection* first = preview->sections()[1];
-    ui::PreviewSection* second = preview->sections()[2];
+    ui::PreviewSection* first = dialog->sections()[1];
+    ui::PreviewSection* second = dialog->sections()[2];
     QTest::keyClicks(first->passwordField(), QStringLiteral("one"));
     EXPECT_TRUE(second->passwordField()->text().isEmpty());
-    EXPECT_EQ(model->previewPasswords().size(), 1U);
-    EXPECT_EQ(model->previewPasswords().at(first->itemID()), QStringLiteral("one"));
+    EXPECT_EQ(preview().passwords().size(), 1U);
+    EXPECT_EQ(preview().passwords().at(first->itemID()), QStringLiteral("one"));
 
     // A language switch with the preview open rewrites it at once.
     model->setLanguage(engine::AppLanguage::german);
-    EXPECT_EQ(preview->extractButton()->text(), QStringLiteral("Entpacken"));
+    EXPECT_EQ(dialog->extractButton()->text(), QStringLiteral("Entpacken"));
     model->setLanguage(engine::AppLanguage::english);
 
     // A double-click takes out that one entry; the preview stays.
@@ -282,9 +282,9 @@ TEST_F(WindowsTest, ThePreviewListsEachArchiveWithItsOwnPassword)
     EXPECT_TRUE(window.preview() != nullptr);
 
     // Escape closes it and forgets the passwords.
-    QTest::keyClick(preview, Qt::Key_Escape);
-    EXPECT_FALSE(model->extractPreview());
-    EXPECT_TRUE(model->previewPasswords().empty());
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    EXPECT_FALSE(preview().extractPreview());
+    EXPECT_TRUE(preview().passwords().empty());
     EXPECT_TRUE(spinUntil([&] { return window.preview() == nullptr; }));
 }
 
@@ -312,7 +312,7 @@ TEST_F(WindowsTest, HistoryRowsAndTheTrayPanelShowTheNewestRecords)
     ASSERT_EQ(fakes.reveal->revealed.size(), 1U);
     // Gone from disk: handed on as it is, no error.
     EXPECT_EQ(fakes.reveal->revealed[0], QStringList{QString::fromStdString(records[0].outputPath)});
-    EXPECT_FALSE(model->alertMessage());
+    EXPECT_FALSE(alertText(*model));
 
     QListView* list = history.list();
     ASSERT_EQ(list->model()->rowCount(), 10);
@@ -373,7 +373,7 @@ TEST_F(WindowsTest, TheTrayIconDimsWhileJobsRunAndItsPanelQueuesDrops)
     EXPECT_FALSE(drop(panel, {QUrl(QStringLiteral("https://example.com/a.zip"))}));
     EXPECT_FALSE(model->isWorking());
     EXPECT_TRUE(drop(panel, urls({work() / "a.txt"})));
-    ASSERT_TRUE(spinUntil([&] { return model->progressDone() == 1; }));
+    ASSERT_TRUE(spinUntil([&] { return model->progress().done == 1; }));
     EXPECT_EQ(tray.iconOpacity(), ui::TrayController::kBusyOpacity);
     EXPECT_NEAR(strongestAlpha(tray.icon()), 0.45 * 255, 3);
 
@@ -385,14 +385,14 @@ TEST_F(WindowsTest, TheTrayIconDimsWhileJobsRunAndItsPanelQueuesDrops)
     ASSERT_EQ(model->records().size(), 1U);
     EXPECT_EQ(model->records()[0].format, ArchiveFormat::zip);
     EXPECT_TRUE(fs::exists(model->records()[0].outputPath));
-    EXPECT_FALSE(model->alertMessage());
+    EXPECT_FALSE(alertText(*model));
     EXPECT_EQ(tray.iconOpacity(), 1.0);
 }
 
 TEST_F(WindowsTest, AddToFileManagerSaysWhatItDid)
 {
     auto model = makeModel();
-    ui::Windows windows(*model);
+    ui::Windows windows(*model, preview());
     windows.openSettings();
     ui::SettingsWindow* settings = windows.settingsWindow();
     auto* add = named<QPushButton>(settings, QStringLiteral("Add to file manager"));
@@ -411,7 +411,7 @@ TEST_F(WindowsTest, AddToFileManagerSaysWhatItDid)
 TEST_F(WindowsTest, SettingsPersistAndALanguageSwitchRewritesOpenWindows)
 {
     auto model = makeModel();
-    ui::MainWindow window(*model, {});
+    ui::MainWindow window(*model, preview(), {});
     ui::SettingsWindow settings(*model, {});
     window.show();
     settings.show();

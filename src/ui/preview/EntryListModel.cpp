@@ -1,7 +1,7 @@
 #include "EntryListModel.h"
 
 #include "EntryMimeData.h"
-#include "app/AppModel.h"
+#include "app/PreviewModel.h"
 #include "ui/widgets/Icons.h"
 #include "ui/widgets/Style.h"
 
@@ -9,7 +9,7 @@
 
 namespace tarvo::ui {
 
-EntryListModel::EntryListModel(app::AppModel& model, std::string itemID, QObject* parent)
+EntryListModel::EntryListModel(app::PreviewModel& model, std::string itemID, QObject* parent)
     : QAbstractListModel(parent)
     , m_model(model)
     , m_itemID(std::move(itemID))

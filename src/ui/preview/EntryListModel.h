@@ -6,12 +6,12 @@
 #include <string>
 
 namespace tarvo::app {
-class AppModel;
+class PreviewModel;
 }
 
 namespace tarvo::ui {
 
-// The first entries of one archive of the preview, read from the application model by the item's id.
+// The first entries of one archive of the preview, read from the preview's model by the item's id.
 class EntryListModel : public QAbstractListModel
 {
 public:
@@ -23,7 +23,7 @@ public:
         SizeRole = Qt::UserRole + 1, // the formatted size; empty for folders
     };
 
-    EntryListModel(app::AppModel& model, std::string itemID, QObject* parent = nullptr);
+    EntryListModel(app::PreviewModel& model, std::string itemID, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -39,7 +39,7 @@ public:
     void reload();
 
 private:
-    app::AppModel& m_model;
+    app::PreviewModel& m_model;
     std::string m_itemID;
     int m_rows = 0;
 };

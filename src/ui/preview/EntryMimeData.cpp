@@ -1,6 +1,6 @@
 #include "EntryMimeData.h"
 
-#include "app/AppModel.h"
+#include "app/PreviewModel.h"
 
 #include <QCoreApplication>
 #include <QUrl>
@@ -29,7 +29,7 @@ QCoro::Task<> keep(QCoro::Task<QList<QUrl>> unpacking, std::shared_ptr<EntryUnpa
 
 } // namespace
 
-EntryMimeData::EntryMimeData(app::AppModel& model, std::string itemID, std::vector<engine::ArchiveEntry> entries)
+EntryMimeData::EntryMimeData(app::PreviewModel& model, std::string itemID, std::vector<engine::ArchiveEntry> entries)
     : m_model(&model)
     , m_itemID(std::move(itemID))
     , m_entries(std::move(entries))

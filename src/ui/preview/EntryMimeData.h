@@ -9,7 +9,7 @@
 #include <vector>
 
 namespace tarvo::app {
-class AppModel;
+class PreviewModel;
 }
 
 namespace tarvo::ui {
@@ -23,7 +23,7 @@ struct EntryUnpacking;
 class EntryMimeData : public QMimeData
 {
 public:
-    EntryMimeData(app::AppModel& model, std::string itemID, std::vector<engine::ArchiveEntry> entries);
+    EntryMimeData(app::PreviewModel& model, std::string itemID, std::vector<engine::ArchiveEntry> entries);
 
     QStringList formats() const override;
 
@@ -31,7 +31,7 @@ protected:
     QVariant retrieveData(const QString& mimeType, QMetaType type) const override;
 
 private:
-    QPointer<app::AppModel> m_model;
+    QPointer<app::PreviewModel> m_model;
     std::string m_itemID;
     std::vector<engine::ArchiveEntry> m_entries;
     // Shared with the unpacking, which may outlast a drag that the platform lets go of.

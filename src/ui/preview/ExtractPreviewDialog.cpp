@@ -1,7 +1,7 @@
 #include "ExtractPreviewDialog.h"
 
 #include "PreviewSection.h"
-#include "app/AppModel.h"
+#include "app/PreviewModel.h"
 #include "ui/widgets/Style.h"
 
 #include <QDialogButtonBox>
@@ -23,7 +23,7 @@ constexpr int kDialogWidth = 560;
 
 } // namespace
 
-ExtractPreviewDialog::ExtractPreviewDialog(app::AppModel& model, QWidget* parent)
+ExtractPreviewDialog::ExtractPreviewDialog(app::PreviewModel& model, QWidget* parent)
     : QDialog(parent)
     , m_model(model)
     , m_title(new QLabel(this))
@@ -56,7 +56,7 @@ ExtractPreviewDialog::ExtractPreviewDialog(app::AppModel& model, QWidget* parent
     m_extract->setAutoDefault(true);
     m_cancel->setAutoDefault(false);
     connect(m_cancel, &QPushButton::clicked, this, &ExtractPreviewDialog::reject);
-    connect(m_extract, &QPushButton::clicked, &m_model, &app::AppModel::confirmExtract);
+    connect(m_extract, &QPushButton::clicked, &m_model, &app::PreviewModel::confirmExtract);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 18, 20, 16);
@@ -70,10 +70,10 @@ ExtractPreviewDialog::ExtractPreviewDialog(app::AppModel& model, QWidget* parent
     layout->addSpacing(6);
     layout->addWidget(buttons);
 
-    connect(&m_model, &app::AppModel::extractPreviewChanged, this, &ExtractPreviewDialog::sync);
-    connect(&m_model, &app::AppModel::previewNoticeChanged, this, &ExtractPreviewDialog::updateNotice);
-    connect(&m_model, &app::AppModel::listingIDChanged, this, &ExtractPreviewDialog::refreshSections);
-    connect(&m_model, &app::AppModel::languageChanged, this, &ExtractPreviewDialog::retranslate);
+    connect(&m_model, &app::PreviewModel::extractPreviewChanged, this, &ExtractPreviewDialog::sync);
+    connect(&m_model, &app::PreviewModel::noticeChanged, this, &ExtractPreviewDialog::updateNotice);
+    connect(&m_model, &app::PreviewModel::listingIDChanged, this, &ExtractPreviewDialog::refreshSections);
+    connect(&m_model, &app::PreviewModel::languageChanged, this, &ExtractPreviewDialog::retranslate);
     updateNotice();
     sync();
     retranslate();
@@ -81,7 +81,7 @@ ExtractPreviewDialog::ExtractPreviewDialog(app::AppModel& model, QWidget* parent
 
 void ExtractPreviewDialog::reject()
 {
-    m_model.closePreview();
+    m_model.close();
     QDialog::reject();
 }
 
@@ -126,7 +126,7 @@ void ExtractPreviewDialog::refreshSections()
 
 void ExtractPreviewDialog::updateNotice()
 {
-    const auto& notice = m_model.previewNotice();
+    const auto& notice = m_model.notice();
     m_notice->setVisible(notice.has_value());
     m_notice->setText(notice.value_or(QString()));
 }

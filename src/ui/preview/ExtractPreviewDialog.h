@@ -10,7 +10,7 @@ class QScrollArea;
 class QVBoxLayout;
 
 namespace tarvo::app {
-class AppModel;
+class PreviewModel;
 }
 
 namespace tarvo::ui {
@@ -22,7 +22,7 @@ class PreviewSection;
 class ExtractPreviewDialog : public QDialog
 {
 public:
-    ExtractPreviewDialog(app::AppModel& model, QWidget* parent);
+    ExtractPreviewDialog(app::PreviewModel& model, QWidget* parent);
 
     const std::vector<PreviewSection*>& sections() const { return m_sections; }
     QPushButton* extractButton() const { return m_extract; }
@@ -37,7 +37,7 @@ private:
     void retranslate();
     void fitList();
 
-    app::AppModel& m_model;
+    app::PreviewModel& m_model;
     std::string m_previewID;
     std::vector<PreviewSection*> m_sections;
     QLabel* m_title;

@@ -2,7 +2,7 @@
 
 #include "EntryDelegate.h"
 #include "EntryListModel.h"
-#include "app/AppModel.h"
+#include "app/PreviewModel.h"
 #include "engine/l10n/L10n.h"
 #include "engine/util/LegacyNames.h"
 #include "ui/widgets/ElidedLabel.h"
@@ -66,7 +66,7 @@ QString safetyText(const engine::SafetyReport& report)
 
 } // namespace
 
-PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget* parent)
+PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWidget* parent)
     : QWidget(parent)
     , m_model(model)
     , m_itemID(std::move(itemID))
@@ -147,15 +147,14 @@ PreviewSection::PreviewSection(app::AppModel& model, std::string itemID, QWidget
     layout->addWidget(m_more);
 
     connect(m_password, &QLineEdit::textEdited, this,
-            [this](const QString& password) { m_model.setPreviewPassword(m_itemID, password); });
+            [this](const QString& password) { m_model.setPassword(m_itemID, password); });
     connect(m_showContents, &QPushButton::clicked, this, [this] { m_model.refreshListing(m_itemID); });
     connect(m_test, &QPushButton::clicked, this, [this] { m_model.testArchive(m_itemID); });
-    connect(m_encoding, &QComboBox::activated, this, [this](int index) {
-        m_model.setPreviewEncoding(m_itemID, m_encoding->itemData(index).toString().toStdString());
-    });
-    connect(&m_model, &app::AppModel::previewTestsChanged, this, &PreviewSection::refresh);
-    connect(&m_model, &app::AppModel::previewPasswordsChanged, this, &PreviewSection::updatePassword);
-    connect(&m_model, &app::AppModel::unpackingIDChanged, this, &PreviewSection::updateBusy);
+    connect(m_encoding, &QComboBox::activated, this,
+            [this](int index) { m_model.setEncoding(m_itemID, m_encoding->itemData(index).toString().toStdString()); });
+    connect(&m_model, &app::PreviewModel::testsChanged, this, &PreviewSection::refresh);
+    connect(&m_model, &app::PreviewModel::passwordsChanged, this, &PreviewSection::updatePassword);
+    connect(&m_model, &app::PreviewModel::unpackingIDChanged, this, &PreviewSection::updateBusy);
     connect(m_list, &QListView::doubleClicked, this, &PreviewSection::extract);
     connect(m_list, &QListView::customContextMenuRequested, this, &PreviewSection::showMenu);
     retranslate();
@@ -178,8 +177,8 @@ void PreviewSection::refresh()
     m_test->setEnabled(!m_model.listingID() && !m_model.testingID());
     m_encoding->setEnabled(!m_model.listingID() && !m_model.testingID());
     updateBusy();
-    const auto tested = m_model.previewTests().find(m_itemID);
-    const bool hasVerdict = !testing && tested != m_model.previewTests().end();
+    const auto tested = m_model.tests().find(m_itemID);
+    const bool hasVerdict = !testing && tested != m_model.tests().end();
     m_testSound->setVisible(hasVerdict && tested->second.sound);
     m_testDamaged->setVisible(hasVerdict && !tested->second.sound);
     const bool empty = !item->listingFailed && item->entryCount == 0;
@@ -204,7 +203,7 @@ void PreviewSection::retranslate()
         return;
     }
     m_message->setText(item->listingFailed ? text(Text::listingUnreadable) : text(Text::archiveHasNoFiles));
-    if (const auto tested = m_model.previewTests().find(m_itemID); tested != m_model.previewTests().end()) {
+    if (const auto tested = m_model.tests().find(m_itemID); tested != m_model.tests().end()) {
         (tested->second.sound ? m_testSound : m_testDamaged)->setText(tested->second.verdict());
     }
     updateEncoding(*item);
@@ -246,7 +245,7 @@ void PreviewSection::updateBusy()
 
 void PreviewSection::updatePassword()
 {
-    const auto& passwords = m_model.previewPasswords();
+    const auto& passwords = m_model.passwords();
     const auto typed = passwords.find(m_itemID);
     const QString password = typed == passwords.end() ? QString() : typed->second;
     if (m_password->text() != password) {

@@ -11,7 +11,7 @@ class QProgressBar;
 class QPushButton;
 
 namespace tarvo::app {
-class AppModel;
+class PreviewModel;
 }
 namespace tarvo::engine {
 struct ArchiveEntry;
@@ -27,7 +27,7 @@ class EntryListModel;
 class PreviewSection : public QWidget
 {
 public:
-    PreviewSection(app::AppModel& model, std::string itemID, QWidget* parent = nullptr);
+    PreviewSection(app::PreviewModel& model, std::string itemID, QWidget* parent = nullptr);
 
     const std::string& itemID() const { return m_itemID; }
     QListView* entries() const { return m_list; }
@@ -48,7 +48,7 @@ private:
     void extract(const QModelIndex& index);
     void extractEntry(const engine::ArchiveEntry& entry);
 
-    app::AppModel& m_model;
+    app::PreviewModel& m_model;
     std::string m_itemID;
     EntryListModel* m_rows;
     ElidedLabel* m_name;

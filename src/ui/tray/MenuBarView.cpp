@@ -97,8 +97,8 @@ MenuBarView::MenuBarView(app::AppModel& model, QWidget* parent)
     using app::AppModel;
     using app::AppRuntime;
     connect(m_open, &QPushButton::clicked, this, [] { AppRuntime::openMain(); });
-    connect(m_compress, &QPushButton::clicked, &m_model, &AppModel::pickAndCompress);
-    connect(m_extract, &QPushButton::clicked, &m_model, &AppModel::pickAndExtract);
+    connect(m_compress, &QPushButton::clicked, &m_model, [this] { m_model.pick(engine::JobKind::compress); });
+    connect(m_extract, &QPushButton::clicked, &m_model, [this] { m_model.pick(engine::JobKind::extract); });
     connect(m_about, &QPushButton::clicked, this, [] { AppRuntime::openAbout(); });
     connect(m_settings, &QPushButton::clicked, this, [] { AppRuntime::openSettings(); });
     connect(m_quit, &QPushButton::clicked, this, [] { AppRuntime::quit(); });

@@ -88,8 +88,9 @@ bool TrayPanel::take(const QMimeData* data)
     if (!hasLocalFile(data)) {
         return false;
     }
-    // The queue keeps only the local files among them.
-    m_model.enqueue(data->urls(), false, engine::WorkAction::compress(), 0);
+    // Only the local files among them reach the queue.
+    m_model.enqueue(
+        {.paths = app::localFiles(data->urls()), .interactive = false, .action = engine::WorkAction::compress()});
     return true;
 }
 

@@ -133,9 +133,7 @@ DropStageView::DropStageView(app::AppModel& model, QWidget* parent)
 
     connect(&m_model, &AppModel::bannerChanged, this, &DropStageView::updateTitle);
     connect(&m_model, &AppModel::isWorkingChanged, this, &DropStageView::updateWorking);
-    connect(&m_model, &AppModel::progressDoneChanged, this, &DropStageView::updateProgress);
-    connect(&m_model, &AppModel::progressTotalChanged, this, &DropStageView::updateProgress);
-    connect(&m_model, &AppModel::progressPercentChanged, this, &DropStageView::updateProgress);
+    connect(&m_model, &AppModel::progressChanged, this, &DropStageView::updateProgress);
     for (const Changed changed : {&AppModel::formatChanged, &AppModel::archivePasswordChanged, &AppModel::toolsChanged,
                                   &AppModel::askForDestinationChanged}) {
         connect(&m_model, changed, this, &DropStageView::updateNotes);
@@ -189,7 +187,7 @@ void DropStageView::dropEvent(QDropEvent* event)
         event->ignore();
         return;
     }
-    m_model.enqueue(files, true, engine::WorkAction::automatic(), 0);
+    m_model.enqueue({.paths = app::localFiles(files), .interactive = true, .action = engine::WorkAction::automatic()});
     event->acceptProposedAction();
 }
 
@@ -251,12 +249,13 @@ void DropStageView::updateProgress()
         m_progress->setRange(0, 0);
     }
     // Without a total, "0 of 0" would say nothing true: a running count says what is known.
-    const bool counted = m_model.progressTotal() > 0;
-    m_count->setVisible(counted || m_model.progressDone() > 0);
+    const app::AppModel::Progress& progress = m_model.progress();
+    const bool counted = progress.total > 0;
+    m_count->setVisible(counted || progress.done > 0);
     if (counted) {
-        m_count->setText(text(engine::L10n::progress(m_model.progressDone(), m_model.progressTotal())));
-    } else if (m_model.progressDone() > 0) {
-        m_count->setText(QString::number(m_model.progressDone()));
+        m_count->setText(text(engine::L10n::progress(progress.done, progress.total)));
+    } else if (progress.done > 0) {
+        m_count->setText(QString::number(progress.done));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "DropStageView.h"
 #include "app/AppModel.h"
+#include "app/PreviewModel.h"
 #include "engine/l10n/L10n.h"
 #include "ui/historylist/HistoryListView.h"
 #include "ui/preview/ExtractPreviewDialog.h"
@@ -40,9 +41,10 @@ QToolButton* makeToolButton(QWidget* parent)
 
 } // namespace
 
-MainWindow::MainWindow(app::AppModel& model, WindowActions actions, QWidget* parent)
+MainWindow::MainWindow(app::AppModel& model, app::PreviewModel& previewModel, WindowActions actions, QWidget* parent)
     : QWidget(parent)
     , m_model(model)
+    , m_previewModel(previewModel)
     , m_actions(std::move(actions))
     , m_compress(makeToolButton(this))
     , m_extract(makeToolButton(this))
@@ -100,18 +102,19 @@ MainWindow::MainWindow(app::AppModel& model, WindowActions actions, QWidget* par
     layout->addWidget(m_history, 1);
 
     using app::AppModel;
-    connect(m_compress, &QToolButton::clicked, &m_model, &AppModel::pickAndCompress);
-    connect(m_extract, &QToolButton::clicked, &m_model, &AppModel::pickAndExtract);
-    connect(m_chooseFiles, &QAction::triggered, &m_model, &AppModel::pickAndCompress);
-    connect(m_chooseArchive, &QAction::triggered, &m_model, &AppModel::pickAndExtract);
+    const auto pickFiles = [this] { m_model.pick(engine::JobKind::compress); };
+    const auto pickArchives = [this] { m_model.pick(engine::JobKind::extract); };
+    connect(m_compress, &QToolButton::clicked, &m_model, pickFiles);
+    connect(m_extract, &QToolButton::clicked, &m_model, pickArchives);
+    connect(m_chooseFiles, &QAction::triggered, &m_model, pickFiles);
+    connect(m_chooseArchive, &QAction::triggered, &m_model, pickArchives);
     connect(m_settings, &QAction::triggered, this,
             [this] { m_actions.openSettings ? m_actions.openSettings() : void(); });
     connect(m_about, &QAction::triggered, this, [this] { m_actions.openAbout ? m_actions.openAbout() : void(); });
     connect(m_quit, &QAction::triggered, this, [this] { m_actions.quit ? m_actions.quit() : void(); });
     connect(&m_model, &AppModel::isWorkingChanged, this, &MainWindow::updateWorking);
-    connect(&m_model, &AppModel::alertMessageChanged, this, &MainWindow::syncAlert);
-    connect(&m_model, &AppModel::alertOffersRarInstallChanged, this, &MainWindow::syncAlert);
-    connect(&m_model, &AppModel::extractPreviewChanged, this, &MainWindow::syncPreview);
+    connect(&m_model, &AppModel::alertChanged, this, &MainWindow::syncAlert);
+    connect(&m_previewModel, &app::PreviewModel::extractPreviewChanged, this, &MainWindow::syncPreview);
     connect(&m_model, &AppModel::languageChanged, this, &MainWindow::retranslate);
     retranslate();
     updateWorking();
@@ -178,8 +181,8 @@ void MainWindow::updateWorking()
 
 void MainWindow::syncAlert()
 {
-    const std::optional<QString>& message = m_model.alertMessage();
-    if (!message) {
+    const std::optional<app::AppModel::Alert>& wanted = m_model.alert();
+    if (!wanted) {
         dropAlert();
         return;
     }
@@ -189,7 +192,7 @@ void MainWindow::syncAlert()
         present();
         return;
     }
-    const bool offersSettings = m_model.alertOffersRarInstall();
+    const bool offersSettings = wanted->offersRarInstall;
     if (m_alert && (m_alertSettings != nullptr) != offersSettings) {
         dropAlert();
     }
@@ -214,10 +217,10 @@ void MainWindow::syncAlert()
                 m_actions.openSettings();
             }
         });
-        setAlertMessage(*message);
+        setAlertMessage(wanted->text);
         m_alert->open();
     } else {
-        setAlertMessage(*message);
+        setAlertMessage(wanted->text);
     }
 }
 
@@ -243,7 +246,7 @@ void MainWindow::dropAlert()
 
 void MainWindow::syncPreview()
 {
-    if (m_model.extractPreview()) {
+    if (m_previewModel.extractPreview()) {
         if (m_preview) {
             return;
         }
@@ -253,7 +256,7 @@ void MainWindow::syncPreview()
             present();
             return;
         }
-        m_preview = new ExtractPreviewDialog(m_model, this);
+        m_preview = new ExtractPreviewDialog(m_previewModel, this);
         m_preview->setAttribute(Qt::WA_DeleteOnClose);
         m_preview->open();
         // Over the middle of this window, once it is mapped: a window manager may have placed it by a

@@ -11,7 +11,8 @@ class QToolButton;
 
 namespace tarvo::app {
 class AppModel;
-}
+class PreviewModel;
+} // namespace tarvo::app
 
 namespace tarvo::ui {
 
@@ -28,11 +29,11 @@ struct WindowActions
 };
 
 // The main window: the toolbar, the drop stage and the history over the background, plus the alert
-// and the extract preview whenever the model holds one.
+// whenever the model holds one and the extract preview whenever the preview's model does.
 class MainWindow : public QWidget
 {
 public:
-    MainWindow(app::AppModel& model, WindowActions actions, QWidget* parent = nullptr);
+    MainWindow(app::AppModel& model, app::PreviewModel& previewModel, WindowActions actions, QWidget* parent = nullptr);
 
     DropStageView* stage() const { return m_stage; }
     HistoryListView* history() const { return m_history; }
@@ -58,6 +59,7 @@ private:
     void syncPreview();
 
     app::AppModel& m_model;
+    app::PreviewModel& m_previewModel;
     WindowActions m_actions;
     // Made in this order, which is also the order of the keyboard focus: toolbar, stage, history.
     QToolButton* m_compress;

@@ -200,8 +200,9 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
         m_fileManagerOutcome = m_model.addToFileManager().value_or(QString());
         retranslate();
     });
-    connect(m_installRar, &QPushButton::clicked, &m_model, &AppModel::installRarTools);
-    connect(m_installSevenZip, &QPushButton::clicked, &m_model, &AppModel::installSevenZip);
+    connect(m_installRar, &QPushButton::clicked, this, [this] { m_model.installToolsFor(engine::ArchiveFormat::rar); });
+    connect(m_installSevenZip, &QPushButton::clicked, this,
+            [this] { m_model.installToolsFor(engine::ArchiveFormat::sevenZip); });
     connect(&m_model, &AppModel::toolsChanged, this, &SettingsWindow::updateTools);
     connect(&m_model, &AppModel::isInstallingToolsChanged, this, &SettingsWindow::updateTools);
     connect(&m_model, &AppModel::loginNoteChanged, this, &SettingsWindow::updateLogin);
@@ -243,8 +244,7 @@ void SettingsWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     // Tools may have been installed or removed since, and the autostart entry edited by hand.
-    m_model.refreshTools();
-    m_model.refreshLoginStatus();
+    m_model.refreshFromSystem();
 }
 
 void SettingsWindow::retranslate()

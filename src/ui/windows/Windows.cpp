@@ -33,9 +33,10 @@ void present(QWidget* window, const QWidget* over = nullptr)
 
 } // namespace
 
-Windows::Windows(app::AppModel& model, QObject* parent)
+Windows::Windows(app::AppModel& model, app::PreviewModel& preview, QObject* parent)
     : QObject(parent)
     , m_model(model)
+    , m_preview(preview)
 {
     app::AppRuntime::setOpeners([this] { openMain(); }, [this] { openAbout(); }, [this] { openSettings(); });
     connect(&m_model, &app::AppModel::languageChanged, this, &Windows::loadQtTranslations);
@@ -81,7 +82,7 @@ AboutWindow* Windows::aboutWindow() const
 void Windows::openMain()
 {
     if (!m_main) {
-        m_main = new MainWindow(m_model,
+        m_main = new MainWindow(m_model, m_preview,
                                 {[this] { openSettings(); }, [this] { openAbout(); }, [] { app::AppRuntime::quit(); }});
     }
     m_main->present();

@@ -6,7 +6,8 @@
 
 namespace tarvo::app {
 class AppModel;
-}
+class PreviewModel;
+} // namespace tarvo::app
 
 namespace tarvo::ui {
 
@@ -19,7 +20,7 @@ class SettingsWindow;
 class Windows : public QObject
 {
 public:
-    explicit Windows(app::AppModel& model, QObject* parent = nullptr);
+    Windows(app::AppModel& model, app::PreviewModel& preview, QObject* parent = nullptr);
     ~Windows() override;
 
     void openMain();
@@ -36,6 +37,7 @@ private:
     void loadQtTranslations();
 
     app::AppModel& m_model;
+    app::PreviewModel& m_preview;
     QTranslator m_qtTexts;
     QPointer<MainWindow> m_main;
     QPointer<SettingsWindow> m_settings;

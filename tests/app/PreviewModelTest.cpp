@@ -4,7 +4,6 @@
 namespace tarvo::test {
 namespace {
 
-using app::AppModel;
 using app::Banner;
 using engine::ArchiveFormat;
 using engine::ArchivePreviewItem;
@@ -36,26 +35,25 @@ protected:
         ASSERT_EQ(runProgram(argv).status, 0) << command[0];
     }
 
-    const ArchivePreviewItem& item(const AppModel& model, std::size_t index)
-    {
-        return model.extractPreview()->items.at(index);
-    }
+    const ArchivePreviewItem& item(std::size_t index) const { return preview().extractPreview()->items.at(index); }
 
-    static bool waitListed(const AppModel& model)
+    bool waitListed() const
     {
-        return spinUntil([&] { return !model.listingID(); });
+        return spinUntil([&] { return !preview().listingID(); });
     }
 };
 
 TEST_F(PreviewTest, ExplicitExtractionListsOnlyTheArchives)
 {
     auto model = makeModel();
-    model->enqueue(urls({work() / "plain.zip", work() / "src/notes.txt"}), true, WorkAction::extract());
+    model->enqueue({.paths = {work() / "plain.zip", work() / "src/notes.txt"},
+                    .interactive = true,
+                    .action = WorkAction::extract()});
     ASSERT_TRUE(waitIdle(*model));
 
-    ASSERT_TRUE(model->extractPreview());
-    ASSERT_EQ(model->extractPreview()->items.size(), 1U);
-    const auto& listed = item(*model, 0);
+    ASSERT_TRUE(preview().extractPreview());
+    ASSERT_EQ(preview().extractPreview()->items.size(), 1U);
+    const auto& listed = item(0);
     EXPECT_EQ(listed.url, work() / "plain.zip");
     EXPECT_FALSE(listed.needsPassword);
     EXPECT_FALSE(listed.listingFailed);
@@ -64,10 +62,10 @@ TEST_F(PreviewTest, ExplicitExtractionListsOnlyTheArchives)
     EXPECT_TRUE(model->records().empty());
 
     // Text files only: a failed extraction, no preview.
-    model->closePreview();
-    model->enqueue(urls({work() / "src/notes.txt"}), true, WorkAction::extract());
+    preview().close();
+    model->enqueue({.paths = {work() / "src/notes.txt"}, .interactive = true, .action = WorkAction::extract()});
     ASSERT_TRUE(waitIdle(*model));
-    EXPECT_FALSE(model->extractPreview());
+    EXPECT_FALSE(preview().extractPreview());
     EXPECT_EQ(model->banner(), Banner::failure(QStringLiteral("That is not a ZIP, RAR, 7Z, or tar.gz archive.")));
     ASSERT_EQ(model->records().size(), 1U);
     EXPECT_EQ(model->records()[0].kind, JobKind::extract);
@@ -76,46 +74,47 @@ TEST_F(PreviewTest, ExplicitExtractionListsOnlyTheArchives)
 TEST_F(PreviewTest, ProtectedArchivesAskForAPasswordAndShowTheirContentsWithIt)
 {
     auto model = makeModel();
-    model->enqueue(urls({work() / "locked.zip", work() / "hidden.7z", work() / "plain.zip"}), true,
-                   WorkAction::extract());
+    model->enqueue({.paths = {work() / "locked.zip", work() / "hidden.7z", work() / "plain.zip"},
+                    .interactive = true,
+                    .action = WorkAction::extract()});
     ASSERT_TRUE(waitIdle(*model));
-    ASSERT_TRUE(model->extractPreview());
-    const std::string previewID = model->extractPreview()->id;
+    ASSERT_TRUE(preview().extractPreview());
+    const std::string previewID = preview().extractPreview()->id;
 
     // Entry encryption: names readable, the password still needed.
-    EXPECT_TRUE(item(*model, 0).needsPassword);
-    EXPECT_FALSE(item(*model, 0).listingFailed);
-    EXPECT_FALSE(item(*model, 0).entries.empty());
+    EXPECT_TRUE(item(0).needsPassword);
+    EXPECT_FALSE(item(0).listingFailed);
+    EXPECT_FALSE(item(0).entries.empty());
     // Header encryption: nothing readable without the password.
-    const std::string hiddenID = item(*model, 1).id;
-    EXPECT_TRUE(item(*model, 1).needsPassword);
-    EXPECT_TRUE(item(*model, 1).listingFailed);
-    EXPECT_TRUE(item(*model, 1).entries.empty());
+    const std::string hiddenID = item(1).id;
+    EXPECT_TRUE(item(1).needsPassword);
+    EXPECT_TRUE(item(1).listingFailed);
+    EXPECT_TRUE(item(1).entries.empty());
 
     // A wrong password: the notice says so and the item stays as it was.
-    model->setPreviewPassword(hiddenID, QStringLiteral("wrong"));
-    model->refreshListing(hiddenID);
-    ASSERT_TRUE(waitListed(*model));
-    EXPECT_EQ(model->previewNotice(), QStringLiteral("Wrong password."));
-    EXPECT_TRUE(item(*model, 1).listingFailed);
+    preview().setPassword(hiddenID, QStringLiteral("wrong"));
+    preview().refreshListing(hiddenID);
+    ASSERT_TRUE(waitListed());
+    EXPECT_EQ(preview().notice(), QStringLiteral("Wrong password."));
+    EXPECT_TRUE(item(1).listingFailed);
 
     // The right one, pressed twice quickly: one listing, and the entries appear.
-    model->setPreviewPassword(hiddenID, QStringLiteral("secret"));
-    QSignalSpy listings(model.get(), &AppModel::listingIDChanged);
-    model->refreshListing(hiddenID);
-    model->refreshListing(hiddenID);
-    ASSERT_TRUE(waitListed(*model));
+    preview().setPassword(hiddenID, QStringLiteral("secret"));
+    QSignalSpy listings(&preview(), &app::PreviewModel::listingIDChanged);
+    preview().refreshListing(hiddenID);
+    preview().refreshListing(hiddenID);
+    ASSERT_TRUE(waitListed());
     EXPECT_EQ(listings.count(), 2); // set once, cleared once
-    EXPECT_FALSE(model->previewNotice());
-    EXPECT_FALSE(item(*model, 1).listingFailed);
-    EXPECT_EQ(item(*model, 1).entries.size(), 3U);
-    EXPECT_EQ(model->extractPreview()->id, previewID);
+    EXPECT_FALSE(preview().notice());
+    EXPECT_FALSE(item(1).listingFailed);
+    EXPECT_EQ(item(1).entries.size(), 3U);
+    EXPECT_EQ(preview().extractPreview()->id, previewID);
 
     // A re-listing that ends after the sheet closed changes nothing.
-    model->refreshListing(item(*model, 2).id);
-    model->closePreview();
-    ASSERT_TRUE(waitListed(*model));
-    EXPECT_FALSE(model->extractPreview());
+    preview().refreshListing(item(2).id);
+    preview().close();
+    ASSERT_TRUE(waitListed());
+    EXPECT_FALSE(preview().extractPreview());
 }
 
 // The preview's Test: one archive at a time, with the password typed for it, its verdict kept by
@@ -123,37 +122,38 @@ TEST_F(PreviewTest, ProtectedArchivesAskForAPasswordAndShowTheirContentsWithIt)
 TEST_F(PreviewTest, TestingAnArchiveGivesItsVerdictWithItsPassword)
 {
     auto model = makeModel();
-    model->enqueue(urls({work() / "plain.zip", work() / "hidden.7z"}), true, WorkAction::extract());
+    model->enqueue(
+        {.paths = {work() / "plain.zip", work() / "hidden.7z"}, .interactive = true, .action = WorkAction::extract()});
     ASSERT_TRUE(waitIdle(*model));
-    ASSERT_TRUE(model->extractPreview());
-    const std::string plainID = item(*model, 0).id;
-    const std::string hiddenID = item(*model, 1).id;
-    const auto waitTested = [&] { return spinUntil([&] { return !model->testingID(); }); };
+    ASSERT_TRUE(preview().extractPreview());
+    const std::string plainID = item(0).id;
+    const std::string hiddenID = item(1).id;
+    const auto waitTested = [&] { return spinUntil([&] { return !preview().testingID(); }); };
 
-    model->testArchive(plainID);
-    EXPECT_EQ(model->testingID(), plainID);
-    model->testArchive(hiddenID); // while one runs, another waits for the button again
+    preview().testArchive(plainID);
+    EXPECT_EQ(preview().testingID(), plainID);
+    preview().testArchive(hiddenID); // while one runs, another waits for the button again
     ASSERT_TRUE(waitTested());
-    ASSERT_EQ(model->previewTests().size(), 1U);
-    EXPECT_TRUE(model->previewTests().at(plainID).sound);
-    EXPECT_EQ(model->previewTests().at(plainID).verdict(), QStringLiteral("No errors found."));
+    ASSERT_EQ(preview().tests().size(), 1U);
+    EXPECT_TRUE(preview().tests().at(plainID).sound);
+    EXPECT_EQ(preview().tests().at(plainID).verdict(), QStringLiteral("No errors found."));
 
-    model->setPreviewPassword(hiddenID, QStringLiteral("wrong"));
-    model->testArchive(hiddenID);
+    preview().setPassword(hiddenID, QStringLiteral("wrong"));
+    preview().testArchive(hiddenID);
     ASSERT_TRUE(waitTested());
-    EXPECT_FALSE(model->previewTests().at(hiddenID).sound);
-    EXPECT_EQ(model->previewTests().at(hiddenID).verdict(), QStringLiteral("Wrong password."));
-    model->setPreviewPassword(hiddenID, QStringLiteral("secret"));
-    model->testArchive(hiddenID);
+    EXPECT_FALSE(preview().tests().at(hiddenID).sound);
+    EXPECT_EQ(preview().tests().at(hiddenID).verdict(), QStringLiteral("Wrong password."));
+    preview().setPassword(hiddenID, QStringLiteral("secret"));
+    preview().testArchive(hiddenID);
     ASSERT_TRUE(waitTested());
-    EXPECT_TRUE(model->previewTests().at(hiddenID).sound);
+    EXPECT_TRUE(preview().tests().at(hiddenID).sound);
     // Said in the language of the moment, not of the test.
     model->setLanguage(engine::AppLanguage::german);
-    EXPECT_EQ(model->previewTests().at(plainID).verdict(), QStringLiteral("Keine Fehler gefunden."));
+    EXPECT_EQ(preview().tests().at(plainID).verdict(), QStringLiteral("Keine Fehler gefunden."));
     model->setLanguage(engine::AppLanguage::english);
 
-    model->closePreview();
-    EXPECT_TRUE(model->previewTests().empty());
+    preview().close();
+    EXPECT_TRUE(preview().tests().empty());
 }
 
 TEST_F(PreviewTest, AChosenNameEncodingListsAgainAndIsWhatLands)
@@ -163,20 +163,20 @@ TEST_F(PreviewTest, AChosenNameEncodingListsAgainAndIsWhatLands)
     writeFile(work() / "src" / stored, "hi");
     pack({"/usr/bin/env", "LC_ALL=C", "/usr/bin/zip", "-q", "../legacy.zip", stored});
     auto model = makeModel();
-    model->enqueue(urls({work() / "legacy.zip"}), true, WorkAction::extract());
+    model->enqueue({.paths = {work() / "legacy.zip"}, .interactive = true, .action = WorkAction::extract()});
     ASSERT_TRUE(waitIdle(*model));
-    ASSERT_TRUE(model->extractPreview());
-    const std::string id = item(*model, 0).id;
-    EXPECT_EQ(item(*model, 0).nameEncoding, "Windows-1251");
-    ASSERT_EQ(item(*model, 0).entries.size(), 1U);
-    EXPECT_EQ(item(*model, 0).entries[0].path, "Привет.txt");
+    ASSERT_TRUE(preview().extractPreview());
+    const std::string id = item(0).id;
+    EXPECT_EQ(item(0).nameEncoding, "Windows-1251");
+    ASSERT_EQ(item(0).entries.size(), 1U);
+    EXPECT_EQ(item(0).entries[0].path, "Привет.txt");
 
-    model->setPreviewEncoding(id, "KOI8-R");
-    ASSERT_TRUE(waitListed(*model));
-    EXPECT_EQ(item(*model, 0).chosenEncoding, "KOI8-R");
-    ASSERT_EQ(item(*model, 0).entries.size(), 1U);
-    EXPECT_EQ(item(*model, 0).entries[0].path, "оПХБЕР.txt");
-    model->confirmExtract();
+    preview().setEncoding(id, "KOI8-R");
+    ASSERT_TRUE(waitListed());
+    EXPECT_EQ(item(0).chosenEncoding, "KOI8-R");
+    ASSERT_EQ(item(0).entries.size(), 1U);
+    EXPECT_EQ(item(0).entries[0].path, "оПХБЕР.txt");
+    preview().confirmExtract();
     ASSERT_TRUE(waitIdle(*model));
     ASSERT_EQ(model->records().size(), 1U);
     EXPECT_EQ(readFile(fs::path(model->records()[0].outputPath) / "оПХБЕР.txt"), "hi");
@@ -185,22 +185,23 @@ TEST_F(PreviewTest, AChosenNameEncodingListsAgainAndIsWhatLands)
 TEST_F(PreviewTest, ConfirmingCollectsOnePasswordPerArchiveAndExtractsThemAll)
 {
     auto model = makeModel();
-    model->enqueue(urls({work() / "locked.zip", work() / "plain.zip"}), true, WorkAction::extract());
+    model->enqueue(
+        {.paths = {work() / "locked.zip", work() / "plain.zip"}, .interactive = true, .action = WorkAction::extract()});
     ASSERT_TRUE(waitIdle(*model));
-    const std::string lockedID = item(*model, 0).id;
+    const std::string lockedID = item(0).id;
 
-    model->confirmExtract();
-    EXPECT_EQ(model->previewNotice(), QStringLiteral("Enter the password for the protected archive."));
-    EXPECT_TRUE(model->extractPreview());
+    preview().confirmExtract();
+    EXPECT_EQ(preview().notice(), QStringLiteral("Enter the password for the protected archive."));
+    EXPECT_TRUE(preview().extractPreview());
     EXPECT_FALSE(model->isWorking());
 
-    model->setPreviewPassword(lockedID, QStringLiteral("secret"));
-    model->confirmExtract();
-    EXPECT_FALSE(model->extractPreview());
-    EXPECT_TRUE(model->previewPasswords().empty());
-    EXPECT_FALSE(model->previewNotice());
+    preview().setPassword(lockedID, QStringLiteral("secret"));
+    preview().confirmExtract();
+    EXPECT_FALSE(preview().extractPreview());
+    EXPECT_TRUE(preview().passwords().empty());
+    EXPECT_FALSE(preview().notice());
     ASSERT_TRUE(model->isWorking());
-    EXPECT_EQ(model->progressTotal(), 5); // two files in locked.zip, three in plain.zip
+    EXPECT_EQ(model->progress().total, 5); // two files in locked.zip, three in plain.zip
     ASSERT_TRUE(waitIdle(*model));
 
     EXPECT_EQ(readFile(work() / "locked/a.txt"), "alpha"); // the lone folder was lifted
@@ -214,24 +215,25 @@ TEST_F(PreviewTest, ConfirmingCollectsOnePasswordPerArchiveAndExtractsThemAll)
 TEST_F(PreviewTest, SingleEntriesComeOutThroughTheQueue)
 {
     auto model = makeModel();
-    model->enqueue(urls({work() / "locked.zip", work() / "plain.zip"}), true, WorkAction::extract());
+    model->enqueue(
+        {.paths = {work() / "locked.zip", work() / "plain.zip"}, .interactive = true, .action = WorkAction::extract()});
     ASSERT_TRUE(waitIdle(*model));
-    const ArchivePreviewItem locked = item(*model, 0);
-    const ArchivePreviewItem plain = item(*model, 1);
+    const ArchivePreviewItem locked = item(0);
+    const ArchivePreviewItem plain = item(1);
 
     // Spaces are no password for a single entry.
-    model->setPreviewPassword(locked.id, QStringLiteral("   "));
-    model->extractOne(locked, locked.entries.front());
-    EXPECT_EQ(model->previewNotice(), QStringLiteral("Enter the password for the protected archive."));
+    preview().setPassword(locked.id, QStringLiteral("   "));
+    preview().extractOne(locked, locked.entries.front());
+    EXPECT_EQ(preview().notice(), QStringLiteral("Enter the password for the protected archive."));
     EXPECT_FALSE(model->isWorking());
 
-    model->setPreviewPassword(locked.id, QStringLiteral("secret"));
+    preview().setPassword(locked.id, QStringLiteral("secret"));
     const auto entry = std::find_if(locked.entries.begin(), locked.entries.end(),
                                     [](const auto& candidate) { return candidate.path == "Docs/b.txt"; });
     ASSERT_NE(entry, locked.entries.end());
-    model->extractOne(locked, *entry);
+    preview().extractOne(locked, *entry);
     ASSERT_TRUE(waitIdle(*model));
-    EXPECT_TRUE(model->extractPreview()); // the sheet stays open
+    EXPECT_TRUE(preview().extractPreview()); // the sheet stays open
     ASSERT_EQ(model->records().size(), 1U);
     EXPECT_EQ(model->records()[0].kind, JobKind::extract);
     EXPECT_EQ(model->records()[0].format, ArchiveFormat::zip);
@@ -243,7 +245,7 @@ TEST_F(PreviewTest, SingleEntriesComeOutThroughTheQueue)
     EXPECT_EQ(fakes.reveal->revealed[0].front().toStdString(), model->records()[0].outputPath);
 
     // An entry path that would leave the folder is refused by name.
-    model->extractOne(plain, engine::ArchiveEntry{"../escape.txt", 1, false});
+    preview().extractOne(plain, engine::ArchiveEntry{"../escape.txt", 1, false});
     ASSERT_TRUE(waitIdle(*model));
     EXPECT_EQ(model->banner(), Banner::failure(QStringLiteral("That path cannot be extracted.")));
     EXPECT_EQ(model->records().size(), 2U);

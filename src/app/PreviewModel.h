@@ -1,0 +1,172 @@
+#pragma once
+
+#include "Work.h"
+#include "engine/archive/ArchiveEngine.h"
+#include "engine/archive/ArchivePreview.h"
+#include "engine/tools/ArchiveSession.h"
+#include "engine/tools/RarSupport.h"
+#include "engine/util/ScratchSpace.h"
+
+#include <QObject>
+#include <QString>
+#include <QThreadPool>
+#include <QUrl>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <qcoro/qcorotask.h>
+#include <string>
+#include <vector>
+
+namespace tarvo::app {
+
+// The extract preview: the archives listed before an extraction, the passwords typed for them, what
+// testing them found, and the rows dragged out of them. Lives on the main thread beside the
+// application model, whose queue lists the archives (`present`) and runs the extractions asked for
+// here. Tools run off the main thread.
+class PreviewModel : public QObject
+{
+public:
+    using OptionalPreview = std::optional<engine::ExtractPreview>;
+    using Passwords = std::map<std::string, QString>;
+    using OptionalText = std::optional<QString>;
+    using OptionalID = std::optional<std::string>;
+
+private:
+    Q_OBJECT
+    Q_PROPERTY(OptionalPreview extractPreview READ extractPreview NOTIFY extractPreviewChanged)
+    Q_PROPERTY(Passwords passwords READ passwords NOTIFY passwordsChanged)
+    Q_PROPERTY(OptionalText notice READ notice NOTIFY noticeChanged)
+    Q_PROPERTY(OptionalID listingID READ listingID NOTIFY listingIDChanged)
+
+public:
+    // The one way to the queue: extracting the previewed archives, or one entry of them, is asked
+    // of it as a request.
+    using Queue = std::function<void(WorkRequest)>;
+
+    explicit PreviewModel(Queue queue, QObject* parent = nullptr);
+    ~PreviewModel() override;
+
+    // What the sheet shows; none while it is closed.
+    const std::optional<engine::ExtractPreview>& extractPreview() const { return m_extractPreview; }
+    // By item; never stored.
+    const std::map<std::string, QString>& passwords() const { return m_passwords; }
+    const std::optional<QString>& notice() const { return m_notice; }
+    // The item being listed again, one at a time.
+    const std::optional<std::string>& listingID() const { return m_listingID; }
+    // What testing an archive found, by item, kept as found: its sentence is made in the interface
+    // language of the moment it is shown.
+    struct TestOutcome
+    {
+        std::optional<engine::TestReport> report; // absent when the test failed
+        std::exception_ptr failure;
+        bool sound = false;
+
+        QString verdict() const;
+    };
+    const std::map<std::string, TestOutcome>& tests() const { return m_tests; }
+    // The item being tested, one at a time.
+    const std::optional<std::string>& testingID() const { return m_testingID; }
+    // The item whose entries are being unpacked for a drag.
+    const std::optional<std::string>& unpackingID() const { return m_unpackingID; }
+
+    // The sheet. A typed password clears the notice.
+    void setPassword(const std::string& itemID, const QString& password);
+    void refreshListing(const std::string& itemID);
+    // Reads the item's archive through with the password typed for it, writing nothing.
+    void testArchive(const std::string& itemID);
+    // Reads the archive's names in `encoding` (empty: the one detected) and lists it again at once;
+    // extracting and testing from the preview then read them so too. Not while it is listed or tested.
+    void setEncoding(const std::string& itemID, const std::string& encoding);
+    // Closes the sheet and queues the extraction of every archive, each with its typed password.
+    void confirmExtract();
+    // Queues one entry's extraction; the sheet stays. Not while a job runs.
+    void extractOne(const engine::ArchivePreviewItem& item, const engine::ArchiveEntry& entry);
+    // The sheet's Cancel.
+    void close();
+    // Entries of the item dragged out of the preview, unpacked with its typed password into a
+    // private folder of their own: their file URLs, or none when they could not be unpacked (the
+    // notice says why). The folder stays until the preview closes or Tarvo quits, since the drop
+    // target may still be copying from it after the drop.
+    QCoro::Task<QList<QUrl>> unpackForDrag(std::string itemID, std::vector<engine::ArchiveEntry> entries);
+
+    // What the application model tells the preview and asks of it.
+    struct Presentation
+    {
+        std::vector<std::filesystem::path> archives{};
+        // The queued job's: Cancel stops the listing.
+        std::shared_ptr<engine::ArchiveSession> session{};
+        // A test found them protected: the notice asks for their passwords at once.
+        bool askForPasswords = false;
+    };
+    // Lists the archives and shows them in place of the preview before; throws when cancelled.
+    QCoro::Task<> present(Presentation presentation);
+    void setTools(engine::RarSupport tools);
+    void setQueueWorking(bool working);
+    // Stops the unpacking for drags (the main window's Cancel, quitting).
+    void stopUnpacking();
+
+Q_SIGNALS:
+    void extractPreviewChanged();
+    void passwordsChanged();
+    void noticeChanged();
+    void listingIDChanged();
+    // tests or testingID changed.
+    void testsChanged();
+    void unpackingIDChanged();
+    // The interface language changed: texts made from the preview read anew.
+    void languageChanged();
+
+private:
+    // Assigns and notifies only on a change.
+    template <typename T> void assign(T& field, T value, void (PreviewModel::*changed)())
+    {
+        if (field == value) {
+            return;
+        }
+        field = std::move(value);
+        Q_EMIT(this->*changed)();
+    }
+
+    const engine::ArchivePreviewItem* item(const std::string& itemID) const;
+    // The password typed in the preview for this item, or an empty one.
+    QString typedPassword(const std::string& itemID) const;
+    // A protected archive without a password typed: the notice asks for it.
+    bool lacksPassword(const engine::ArchivePreviewItem& item);
+    void setNotice(std::optional<QString> notice);
+    QCoro::Task<> relist(std::string itemID, std::filesystem::path archive, std::string password, std::string encoding);
+    QCoro::Task<> retest(std::string itemID, std::filesystem::path archive, std::string password, std::string encoding);
+    // Stops the unpacking for drags and removes what they unpacked.
+    void releaseDragFolders();
+    // Removes the folders on a worker.
+    void removeLater(std::vector<std::filesystem::path> folders);
+
+    // Observed state.
+    std::optional<engine::ExtractPreview> m_extractPreview;
+    std::map<std::string, QString> m_passwords;
+    std::optional<QString> m_notice;
+    std::optional<std::string> m_listingID;
+    std::map<std::string, TestOutcome> m_tests;
+    std::optional<std::string> m_testingID;
+    std::optional<std::string> m_unpackingID;
+
+    // Private state.
+    Queue m_queue;
+    engine::RarSupport m_tools;
+    bool m_queueWorking = false;
+    // A re-listing, so that quitting can stop it; a test, so that closing can too.
+    std::shared_ptr<engine::ArchiveSession> m_listingSession;
+    std::shared_ptr<engine::ArchiveSession> m_testSession;
+    // Where drags out of the preview unpack: the sessions still unpacking, and the folders that hold
+    // what they unpacked for the preview on show.
+    std::unique_ptr<engine::ScratchSpace> m_dragSpace;
+    std::vector<std::shared_ptr<engine::ArchiveSession>> m_dragSessions;
+    std::vector<std::filesystem::path> m_dragFolders;
+    // Listings, tests and drags each block a worker while their tool runs; they may run side by side.
+    QThreadPool m_workers;
+};
+
+} // namespace tarvo::app
