@@ -322,7 +322,7 @@ public:
         request.level = m_options.level;
         request.skipJunk = !m_options.keepJunk;
         request.directory =
-            m_options.outputDirectory ? fs::absolute(*m_options.outputDirectory) : items.front().parent_path();
+            m_options.outputDirectory ? cleanPath(*m_options.outputDirectory) : items.front().parent_path();
         request.tools = ToolLocator::rarSupport();
         const std::string label =
             L10n::compressing(m_options.name.empty() ? items.front().filename().string() : m_options.name);

@@ -182,12 +182,11 @@ fs::path ArchiveEngine::stage(const std::vector<fs::path>& sources, const fs::pa
 
 fs::path ArchiveEngine::compress(const CompressRequest& request)
 {
-    // Cleaned here, once: everything below takes the paths as they are.
     std::vector<fs::path> sources;
     for (const auto& item : request.items) {
         std::error_code error;
         if (fs::exists(item, error)) {
-            sources.push_back(cleanPath(item));
+            sources.push_back(item);
         }
     }
     // Nothing but housekeeping files left out on request is nothing to archive, not a tool error.
@@ -199,7 +198,7 @@ fs::path ArchiveEngine::compress(const CompressRequest& request)
     }
 
     const std::string base = ArchiveNames::archiveBase(request.name, sources);
-    const fs::path directory = cleanPath(request.directory);
+    const fs::path& directory = request.directory;
     const std::string extension(request.format.rawValue());
     validate(directory, sources);
 

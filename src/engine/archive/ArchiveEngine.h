@@ -75,6 +75,9 @@ std::string verifyFailure(const TestReport& report);
 
 // Creates and unpacks archives with the external tools. Blocking; safe to call from any thread.
 //
+// Paths are absolute and clean ("Photos", never "Photos/" or "a/../Photos"): the front ends clean
+// them once, where the work arrives, and everything here takes them as they are.
+//
 // Every operation that creates something removes it again before it passes an error on. Archives
 // and extraction folders are built under a hidden working name beside their destination and get
 // their final name only when complete, so that no half-written result ever carries it.
