@@ -11,6 +11,7 @@
 using namespace tarvo::engine;
 using tarvo::test::namesIn;
 using tarvo::test::readFile;
+using tarvo::test::runIn;
 using tarvo::test::runProgram;
 using tarvo::test::TempDir;
 using tarvo::test::writeFile;
@@ -32,15 +33,6 @@ protected:
         writeFile(dir / "src" / "Tree" / "-a b.txt", "first");
         writeFile(dir / "src" / "Tree" / "sub" / "[x]*.txt", "second");
         fs::create_directories(dir / "out");
-    }
-
-    // A tool run in `folder` that must succeed.
-    static void make(const std::vector<std::string>& argv, const fs::path& folder)
-    {
-        std::vector<std::string> command = {"/usr/bin/env", "-C", folder.string()};
-        command.insert(command.end(), argv.begin(), argv.end());
-        const auto result = runProgram(command);
-        ASSERT_EQ(result.status, 0) << argv.front() << ": " << result.errors;
     }
 
     static ArchiveError::Case failure(const std::function<void()>& job) { return tarvo::test::failureOf(job); }
@@ -68,12 +60,12 @@ TEST_F(Kinds, EveryNewKindExtractsAndLists)
     const fs::path src = dir / "src";
     const fs::path out = dir / "out";
     for (const char* name : {"t.tar", "t.tar.xz", "t.tbz2", "t.tar.zst"}) {
-        make({"bsdtar", "-acf", (out / name).string(), "Tree"}, src);
+        runIn(src, {"bsdtar", "-acf", (out / name).string(), "Tree"});
     }
     // bsdtar's -a does not know upper-case suffixes.
-    make({"bsdtar", "-cJf", (out / "t.TXZ").string(), "Tree"}, src);
-    make({"7zz", "a", "-tzip", "-mm=PPMd", "-bso0", (out / "t.zipx").string(), "Tree"}, src);
-    make({"zip", "-qr", (out / "t.jar").string(), "Tree"}, src);
+    runIn(src, {"bsdtar", "-cJf", (out / "t.TXZ").string(), "Tree"});
+    runIn(src, {"7zz", "a", "-tzip", "-mm=PPMd", "-bso0", (out / "t.zipx").string(), "Tree"});
+    runIn(src, {"zip", "-qr", (out / "t.jar").string(), "Tree"});
     for (const auto& archive : fs::directory_iterator(out)) {
         SCOPED_TRACE(archive.path().filename().string());
         const ArchiveListing listing = ArchiveCatalog::list({.archive = archive.path(), .tools = tools});
@@ -89,10 +81,10 @@ TEST_F(Kinds, EveryNewKindExtractsAndLists)
     // a tarball misnamed ".gz" stays the tar it is; a ".gz" that is not gzip is no archive.
     const fs::path single = dir / "single";
     writeFile(single / "notes.txt", "hello");
-    make({"gzip", "-k", "notes.txt"}, single);
-    make({"xz", "-k", "notes.txt"}, single);
-    make({"bzip2", "-k", "notes.txt"}, single);
-    make({"zstd", "-q", "notes.txt"}, single);
+    runIn(single, {"gzip", "-k", "notes.txt"});
+    runIn(single, {"xz", "-k", "notes.txt"});
+    runIn(single, {"bzip2", "-k", "notes.txt"});
+    runIn(single, {"zstd", "-q", "notes.txt"});
     for (const char* name : {"notes.txt.gz", "notes.txt.xz", "notes.txt.bz2", "notes.txt.zst"}) {
         SCOPED_TRACE(name);
         const ArchiveListing listing = ArchiveCatalog::list({.archive = single / name, .tools = tools});
@@ -110,7 +102,7 @@ TEST_F(Kinds, EveryNewKindExtractsAndLists)
     EXPECT_EQ(readFile(lead), "hello");
     fs::remove(lead);
     fs::remove(single / " lead.txt.gz");
-    make({"bsdtar", "-czf", (single / "backup.gz").string(), "notes.txt"}, single);
+    runIn(single, {"bsdtar", "-czf", (single / "backup.gz").string(), "notes.txt"});
     const std::string tarball = readFile(single / "backup.gz");
     const fs::path asFile = extract(single / "backup.gz");
     EXPECT_EQ(asFile, single / "backup");
@@ -132,21 +124,19 @@ TEST_F(Kinds, ASecondToolOnlyWhereTheFirstLacksTheMethod)
 {
     const fs::path src = dir / "src";
     const fs::path out = dir / "out";
-    make({"7zz", "a", "-tzip", "-mm=LZMA", "-bso0", (out / "lzma.zip").string(), "Tree"}, src);
-    make({"7zz", "a", "-tzip", "-mm=LZMA", "-psecret", "-bso0", (out / "locked lzma.zip").string(), "Tree"}, src);
-    make({"zip", "-qr", "-P", "secret", (out / "locked.zip").string(), "Tree"}, src);
-    make({"7zz", "a", "-tzip", "-mem=AES256", "-psecret", "-bso0", (out / "aes.zip").string(), "Tree"}, src);
+    runIn(src, {"7zz", "a", "-tzip", "-mm=LZMA", "-bso0", (out / "lzma.zip").string(), "Tree"});
+    runIn(src, {"7zz", "a", "-tzip", "-mm=LZMA", "-psecret", "-bso0", (out / "locked lzma.zip").string(), "Tree"});
+    runIn(src, {"7zz", "a", "-tzip", "-mem=AES256", "-psecret", "-bso0", (out / "aes.zip").string(), "Tree"});
 
     // unzip stops on LZMA members; 7-Zip unpacks the archive again into a fresh folder.
     expectTree(extract(out / "lzma.zip"));
     expectTree(extract(out / "locked lzma.zip", "secret"));
     expectTree(extract(out / "aes.zip", "secret"));
     const auto before = namesIn(out);
-    for (const char* name : {"locked lzma.zip", "locked.zip", "aes.zip"}) {
+    for (const char* name : {"locked lzma.zip", "aes.zip"}) {
         SCOPED_TRACE(name);
         EXPECT_EQ(failure([&] { extract(out / name, "wrong"); }), ArchiveError::Case::wrongPassword);
     }
-    EXPECT_EQ(ArchiveError(ArchiveError::Case::wrongPassword).errorDescription(), "Wrong password.");
     EXPECT_EQ(namesIn(out), before);
 
     // Without RARLAB's unrar, a RAR unar cannot read gets bsdtar; one it found damaged or protected
@@ -237,25 +227,4 @@ TEST_F(Kinds, SevenZipAndTarReportTheirProgressBothWays)
             EXPECT_EQ(unpacking.entries, 8);
         }
     }
-}
-
-// RAR is tested by lsar: a sound archive, one with a turned byte, and a wrong password.
-TEST(ArchiveTest, RarThroughLsar)
-{
-    const std::filesystem::path fixtures = std::filesystem::path(TARVO_FIXTURES_DIR) / "rar";
-    const RarSupport tools = ToolLocator::rarSupport();
-    if (!std::filesystem::exists(fixtures / "rar5-psw.rar") || !tools.lister) {
-        GTEST_SKIP() << "the RAR fixtures are not beside the project, or lsar is missing";
-    }
-    const std::filesystem::path sound = fixtures / "test_read_format_rar5_multiple_files.rar";
-    EXPECT_TRUE(ArchiveEngine::test(sound, tools, std::nullopt, {}).sound);
-    TempDir dir;
-    std::string bytes = readFile(sound);
-    for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 8; ++i) {
-        bytes[i] = static_cast<char>(bytes[i] ^ 0x55);
-    }
-    writeFile(dir / "bad.rar", bytes);
-    EXPECT_FALSE(ArchiveEngine::test(dir / "bad.rar", tools, std::nullopt, {}).sound);
-    EXPECT_EQ(tarvo::test::failureOf([&] { ArchiveEngine::test(fixtures / "rar5-psw.rar", tools, "wrong", {}); }),
-              ArchiveError::Case::wrongPassword);
 }

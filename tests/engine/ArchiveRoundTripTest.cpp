@@ -366,7 +366,7 @@ TEST_F(RoundTrip, FlatteningLiftsOnlyALoneRealFolder)
     EXPECT_EQ(ArchiveEngine::extract(archive, tools, std::nullopt, {}).filename(), "Twice 2");
 }
 
-TEST_F(RoundTrip, RarFilesReadThroughUnar)
+TEST_F(RoundTrip, RarFilesReadThroughUnarAndTestedThroughLsar)
 {
     const fs::path fixtures = fs::path(TARVO_FIXTURES_DIR) / "rar";
     if (!fs::exists(fixtures / "rar3-subdirs.rar")) {
@@ -402,5 +402,17 @@ TEST_F(RoundTrip, RarFilesReadThroughUnar)
             << name;
     }
     EXPECT_EQ(failure([&] { ArchiveCatalog::list({.archive = dir / "rar" / "rar5-hpsw.rar", .tools = support}); }),
+              ArchiveError::Case::wrongPassword);
+
+    // lsar tests: a sound archive, one with a turned byte, and a wrong password.
+    const fs::path sound = dir / "rar" / "test_read_format_rar5_multiple_files.rar";
+    EXPECT_TRUE(ArchiveEngine::test(sound, support, std::nullopt, {}).sound);
+    std::string bytes = readFile(sound);
+    for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 8; ++i) {
+        bytes[i] = static_cast<char>(bytes[i] ^ 0x55);
+    }
+    writeFile(dir / "bad.rar", bytes);
+    EXPECT_FALSE(ArchiveEngine::test(dir / "bad.rar", support, std::nullopt, {}).sound);
+    EXPECT_EQ(failure([&] { ArchiveEngine::test(dir / "rar" / "rar5-psw.rar", support, "wrong", {}); }),
               ArchiveError::Case::wrongPassword);
 }

@@ -5,7 +5,6 @@
 #include "engine/archive/ArchiveEngine.h"
 #include "engine/archive/ArchiveSafety.h"
 #include "engine/l10n/L10n.h"
-#include "engine/tools/ProcessRunner.h"
 #include "engine/tools/ToolLocator.h"
 #include "engine/util/LegacyNames.h"
 #include "engine/util/TextUtil.h"
@@ -19,6 +18,7 @@
 using namespace tarvo::engine;
 using tarvo::test::failureOf;
 using tarvo::test::namesIn;
+using tarvo::test::runIn;
 using tarvo::test::TempDir;
 using tarvo::test::writeFile;
 namespace fs = std::filesystem;
@@ -30,22 +30,13 @@ class Listing : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (const auto missing = tarvo::test::missingTool({"zip", "bsdtar", "7zz", "unar", "lsar"})) {
+        if (const auto missing = tarvo::test::missingTool({"zip", "bsdtar", "7zz", "unar", "lsar", "zstd"})) {
             GTEST_SKIP() << *missing;
         }
         own = ToolLocator::rarSupport();
         ASSERT_TRUE(own.entryLister) << "tarvo-lister not found";
         lsarOnly = own;
         lsarOnly.entryLister.reset();
-    }
-
-    void tool(const std::string& executable, const std::vector<std::string>& arguments, const fs::path& folder)
-    {
-        ToolRun run;
-        run.executable = executable;
-        run.arguments = arguments;
-        run.currentDirectory = folder;
-        ProcessRunner::run(run);
     }
 
     TempDir dir;
@@ -93,12 +84,11 @@ TEST_F(Listing, OwnListerAgreesWithLsarOnAwkwardNames)
     fs::create_symlink("../../outside", src / "out");
     const std::string archives = (dir / "a").string();
     fs::create_directories(archives);
-    tool("/usr/bin/zip", {"-qry", archives + "/x.zip", "."}, src);
-    tool("/usr/bin/zip", {"-qry", "-P", "secret", archives + "/enc.zip", "."}, src);
-    tool("/usr/bin/bsdtar", {"-czf", archives + "/x.tar.gz", "."}, src);
-    tool("/usr/bin/7zz", {"a", "-bso0", "-bsp0", "-snl", archives + "/x.7z", "."}, src);
-    tool("/usr/bin/7zz", {"a", "-bso0", "-bsp0", "-snl", "-psecret", archives + "/enc.7z", "."}, src);
-    tool("/usr/bin/7zz", {"a", "-bso0", "-bsp0", "-snl", "-psecret", "-mhe=on", archives + "/hidden.7z", "."}, src);
+    runIn(src, {"zip", "-qry", archives + "/x.zip", "."});
+    runIn(src, {"zip", "-qry", "-P", "secret", archives + "/enc.zip", "."});
+    runIn(src, {"bsdtar", "-czf", archives + "/x.tar.gz", "."});
+    runIn(src, {"7zz", "a", "-bso0", "-bsp0", "-snl", archives + "/x.7z", "."});
+    runIn(src, {"7zz", "a", "-bso0", "-bsp0", "-snl", "-psecret", archives + "/enc.7z", "."});
 
     for (const char* name : {"x.zip", "x.tar.gz", "x.7z", "enc.7z"}) {
         SCOPED_TRACE(name);
@@ -122,8 +112,7 @@ TEST_F(Listing, OwnListerAgreesWithLsarOnAwkwardNames)
         }
     }
     // lsar asks for the password of a ZipCrypto ZIP before it lists anything; Tarvo's lister lists
-    // it and marks it protected (an encrypted link's size is what it takes stored). Encrypted
-    // headers go to lsar, with the password typed.
+    // it and marks it protected (an encrypted link's size is what it takes stored).
     const ArchiveListing protectedZip = ArchiveCatalog::list({.archive = dir / "a" / "enc.zip", .tools = own});
     const ArchiveListing plainZip = ArchiveCatalog::list({.archive = dir / "a" / "x.zip", .tools = own});
     EXPECT_TRUE(protectedZip.isEncrypted);
@@ -131,19 +120,10 @@ TEST_F(Listing, OwnListerAgreesWithLsarOnAwkwardNames)
     for (std::size_t i = 0; i < plainZip.entries.size(); ++i) {
         EXPECT_EQ(protectedZip.entries[i].path, plainZip.entries[i].path);
     }
-    EXPECT_EQ(failureOf([&] { ArchiveCatalog::list({.archive = dir / "a" / "hidden.7z", .tools = own}); }),
-              ArchiveError::Case::wrongPassword);
-    EXPECT_EQ(failureOf([&] {
-                  ArchiveCatalog::list({.archive = dir / "a" / "hidden.7z", .password = "wrong", .tools = own});
-              }),
-              ArchiveError::Case::wrongPassword);
-    EXPECT_EQ(
-        ArchiveCatalog::list({.archive = dir / "a" / "hidden.7z", .password = "secret", .tools = own}).entries.size(),
-        ArchiveCatalog::list({.archive = dir / "a" / "x.7z", .tools = own}).entries.size());
     // A tar's names in another encoding than UTF-8 are lsar's to guess; should lsar fail on them,
     // the own listing stands, its bytes shown as lsar shows what it cannot read.
     writeFile(dir / "latin" / "caf\xe9.txt", "x");
-    tool("/usr/bin/bsdtar", {"-cf", archives + "/latin.tar", "."}, dir / "latin");
+    runIn(dir / "latin", {"bsdtar", "-cf", archives + "/latin.tar", "."});
     RarSupport failingLsar = own;
     failingLsar.lister = tarvo::test::writeScript(dir / "bin" / "lsar", "exit 1\n");
     const ArchiveListing latin = ArchiveCatalog::list({.archive = dir / "a" / "latin.tar", .tools = failingLsar});
@@ -179,12 +159,7 @@ TEST_F(Listing, LegacyZipNamesReadAlikeInTheListingTheExtractionAndTheTest)
         writeFile(src / c.stored / (c.stored + ".txt"), "hello");
         const fs::path archive = dir / "a" / c.archive;
         fs::create_directories(archive.parent_path());
-        ToolRun zip;
-        zip.executable = "/usr/bin/zip";
-        zip.arguments = {"-qr", archive.string(), "."};
-        zip.currentDirectory = src;
-        zip.environment = std::vector<std::string>{"LC_ALL=C"};
-        ProcessRunner::run(zip);
+        runIn(src, {"zip", "-qr", archive.string(), "."}, {"LC_ALL=C"});
         if (c.madeOnWindows) {
             // "Version made by" MS-DOS, for which unzip would turn the names into Latin-1.
             std::string bytes = tarvo::test::readFile(archive);
@@ -231,12 +206,7 @@ TEST_F(Listing, LegacyZipNamesReadAlikeInTheListingTheExtractionAndTheTest)
         longName += '\xcf';
     }
     writeFile(dir / "long" / (longName + ".txt"), "long");
-    ToolRun zip;
-    zip.executable = "/usr/bin/zip";
-    zip.arguments = {"-q", (dir / "a" / "long.zip").string(), longName + ".txt"};
-    zip.currentDirectory = dir / "long";
-    zip.environment = std::vector<std::string>{"LC_ALL=C"};
-    ProcessRunner::run(zip);
+    runIn(dir / "long", {"zip", "-q", (dir / "a" / "long.zip").string(), longName + ".txt"}, {"LC_ALL=C"});
     const ArchiveListing cut =
         ArchiveCatalog::list({.archive = dir / "a" / "long.zip", .tools = own, .encoding = "Windows-1251"});
     ASSERT_EQ(cut.entries.size(), 1u);
@@ -390,55 +360,41 @@ TEST_F(Listing, SafetyReportOnHostileArchivesAndABomb)
     fs::create_symlink("/etc", src / "up");
     const std::string archives = (dir / "a").string();
     fs::create_directories(archives);
+    const auto inspect = [&](const fs::path& archive, const std::string& password = {}) {
+        return ArchiveSafety::inspect(ArchiveCatalog::list({.archive = archive, .password = password, .tools = own}),
+                                      archive);
+    };
     for (const char* suffix : {".zip", ".tar.gz", ".7z"}) {
-        tool("/usr/bin/bsdtar",
-             {"-acPf", archives + "/hostile" + suffix, "-s", ",^evil,../../evil,", "-s", ",^abs,/tmp/abs,", "evil",
-              "abs", "up"},
-             src);
+        runIn(src, {"bsdtar", "-acPf", archives + "/hostile" + suffix, "-s", ",^evil,../../evil,", "-s",
+                    ",^abs,/tmp/abs,", "evil", "abs", "up"});
         SCOPED_TRACE(suffix);
-        const fs::path archive = dir / "a" / ("hostile" + std::string(suffix));
-        const SafetyReport report =
-            ArchiveSafety::inspect(ArchiveCatalog::list({.archive = archive, .tools = own}), archive);
+        const SafetyReport report = inspect(archives + "/hostile" + suffix);
         EXPECT_EQ(report.entries, 3);
         EXPECT_EQ(report.entriesOutside, 2);
         EXPECT_EQ(report.linksOutside, 1);
         EXPECT_TRUE(report.freeBytes.has_value());
     }
     // Headers encrypted: 7-Zip lists it, the password on its standard input, and reads each link's target.
-    tool(own.sevenZip->string(), {"a", "-bso0", "-psecret", "-mhe=on", "-snl", archives + "/locked.7z", "abs", "up"},
-         src);
-    const SafetyReport locked = ArchiveSafety::inspect(
-        ArchiveCatalog::list({.archive = dir / "a" / "locked.7z", .password = "secret", .tools = own}),
-        dir / "a" / "locked.7z");
+    runIn(src, {"7zz", "a", "-bso0", "-psecret", "-mhe=on", "-snl", archives + "/locked.7z", "abs", "up"});
+    const SafetyReport locked = inspect(archives + "/locked.7z", "secret");
     EXPECT_EQ(locked.entries, 2);
     EXPECT_EQ(locked.linksOutside, 1);
-    EXPECT_EQ(failureOf([&] {
-                  ArchiveCatalog::list({.archive = dir / "a" / "locked.7z", .password = "wrong", .tools = own});
-              }),
-              ArchiveError::Case::wrongPassword);
     {
         std::ofstream zeros(src / "zeros.bin");
     }
     fs::resize_file(src / "zeros.bin", 1'100'000'000); // sparse: no disk used
-    tool("/usr/bin/bsdtar", {"--zstd", "-cf", archives + "/bomb.tar.zst", "zeros.bin"}, src);
+    runIn(src, {"bsdtar", "--zstd", "-cf", archives + "/bomb.tar.zst", "zeros.bin"});
     const fs::path bomb = dir / "a" / "bomb.tar.zst";
-    const SafetyReport report = ArchiveSafety::inspect(ArchiveCatalog::list({.archive = bomb, .tools = own}), bomb);
+    const SafetyReport report = inspect(bomb);
     EXPECT_EQ(report.unpackedBytes, 1'100'000'000);
     EXPECT_TRUE(report.unpacksHundredfold) << fs::file_size(bomb);
     EXPECT_EQ(report.entriesOutside + report.linksOutside, 0);
 
     // One compressed file tells its size: gzip in its last four bytes, zstd in its frame headers.
     writeFile(src / "z.bin", std::string(3'000'000, '\0'));
-    tool("/usr/bin/gzip", {"-k", "z.bin"}, src);
-    std::vector<std::string> singles = {"z.bin.gz"};
-    if (fs::exists("/usr/bin/zstd")) {
-        tool("/usr/bin/zstd", {"-q", "z.bin"}, src);
-        singles.push_back("z.bin.zst");
-    }
-    for (const std::string& name : singles) {
-        EXPECT_EQ(ArchiveSafety::inspect(ArchiveCatalog::list({.archive = src / name, .tools = own}), src / name)
-                      .unpackedBytes,
-                  3'000'000)
-            << name;
+    runIn(src, {"gzip", "-k", "z.bin"});
+    runIn(src, {"zstd", "-q", "z.bin"});
+    for (const char* name : {"z.bin.gz", "z.bin.zst"}) {
+        EXPECT_EQ(inspect(src / name).unpackedBytes, 3'000'000) << name;
     }
 }

@@ -141,14 +141,8 @@ TEST(RealToolPasswords, NamesSucceedAndFailuresAreRecognised)
     // A new folder for every run: unar asks before it overwrites.
     int runs = 0;
     auto target = [&] { return (out / std::to_string(++runs)).string(); };
-    const auto failureOf = [](const ToolRun& run, bool capture = false) {
-        try {
-            capture ? (void)ProcessRunner::capture(run) : ProcessRunner::run(run);
-        } catch (const ArchiveError& error) {
-            return error.errorCase();
-        }
-        ADD_FAILURE() << run.executable << " succeeded";
-        return ArchiveError::Case::noInputs;
+    const auto failure = [](const ToolRun& run, bool capture = false) {
+        return tarvo::test::failureOf([&] { capture ? (void)ProcessRunner::capture(run) : ProcessRunner::run(run); });
     };
     const auto started = std::chrono::steady_clock::now();
     // unzip's wrong password exits 1, which extraction counts as success: the words decide.
@@ -164,10 +158,10 @@ TEST(RealToolPasswords, NamesSucceedAndFailuresAreRecognised)
         tool("unar", {"-no-directory", "-o", target(), "--", hidden}),
     };
     for (const ToolRun& run : wrong) {
-        EXPECT_EQ(failureOf(run), ArchiveError::Case::wrongPassword) << "row " << &run - wrong;
+        EXPECT_EQ(failure(run), ArchiveError::Case::wrongPassword) << "row " << &run - wrong;
     }
-    EXPECT_EQ(failureOf(tool("lsar", {"-json", "--", hidden}), true), ArchiveError::Case::wrongPassword);
+    EXPECT_EQ(failure(tool("lsar", {"-json", "--", hidden}), true), ArchiveError::Case::wrongPassword);
     // Without any -p 7zz would ask; with standard input at end of file it fails instead of waiting.
-    EXPECT_EQ(failureOf(tool("7zz", {"x", "-y", "-o" + target(), sevenZip})), ArchiveError::Case::toolFailed);
+    EXPECT_EQ(failure(tool("7zz", {"x", "-y", "-o" + target(), sevenZip})), ArchiveError::Case::toolFailed);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
 }

@@ -215,4 +215,13 @@ ProgramResult runProgram(const std::vector<std::string>& argv, std::string_view 
     return Program(argv, input, environment).wait();
 }
 
+void runIn(const std::filesystem::path& folder, const std::vector<std::string>& argv,
+           const std::vector<std::string>& environment)
+{
+    std::vector<std::string> command = {"/usr/bin/env", "-C", folder.string()};
+    command.insert(command.end(), argv.begin(), argv.end());
+    const ProgramResult result = runProgram(command, {}, environment);
+    EXPECT_EQ(result.status, 0) << argv.front() << ": " << result.errors;
+}
+
 } // namespace tarvo::test

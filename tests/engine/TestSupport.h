@@ -101,6 +101,10 @@ private:
 ProgramResult runProgram(const std::vector<std::string>& argv, std::string_view input = {},
                          const std::vector<std::string>& environment = {});
 
+// Runs a program found on the PATH in `folder`, to make what a test needs; a failure fails the test.
+void runIn(const std::filesystem::path& folder, const std::vector<std::string>& argv,
+           const std::vector<std::string>& environment = {});
+
 } // namespace tarvo::test
 
 namespace tarvo::engine {
