@@ -100,9 +100,6 @@ TEST(PasswordFailure, RecognisesEachToolsOwnWordsAndNotNames)
     for (const Line& line : names) {
         EXPECT_FALSE(says(line.reading, line.text)) << line.text;
     }
-    // unar's and lsar's words stand beside names: they count only when the tool failed.
-    EXPECT_TRUE(Unar::unarReading.passwordWordsNeedFailure && Unar::lsarReading.passwordWordsNeedFailure);
-    EXPECT_FALSE(SevenZip::reading.passwordWordsNeedFailure || InfoZip::unzipReading.passwordWordsNeedFailure);
 }
 
 // Real tools: names full of password words succeed; wrong and missing passwords are recognised.

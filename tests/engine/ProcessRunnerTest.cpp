@@ -32,10 +32,8 @@ protected:
     ToolRun script(std::string_view name, std::string_view body, std::set<std::int32_t> success = {0})
     {
         const std::map<std::string_view, const OutputReading*> readings = {
-            {"7zz", &SevenZip::reading},
-            {"bsdtar", &Tar::bsdtarReading},
-            {"unzip", &InfoZip::unzipReading},
-            {"unar", &Unar::unarReading},
+            {"7zz", &SevenZip::reading},  {"bsdtar", &Tar::bsdtarReading}, {"unzip", &InfoZip::unzipReading},
+            {"unar", &Unar::unarReading}, {"lsar", &Unar::lsarReading},
         };
         ToolRun run;
         run.executable = writeScript(dir / name, body);
@@ -116,10 +114,12 @@ TEST_F(ProcessRunnerTest, StatusSignalMaskPasswordWordsAndCapture)
     EXPECT_EQ(failure(run).errorCase(), ArchiveError::Case::wrongPassword);
     run = script("unzip", "echo '   skipping: a.txt  incorrect password'; seq 1 100; exit 1", {0, 1});
     EXPECT_EQ(failure(run).errorCase(), ArchiveError::Case::wrongPassword);
-    // unar's words share a line with a name the archive chose: they count only when unar fails.
+    // unar's and lsar's words share a line with a name the archive chose: they count only when the tool fails.
     const std::string forged = "echo '  x... Failed! (missing or wrong password)'; exit ";
-    EXPECT_NO_THROW(ProcessRunner::run(script("unar", forged + "0")));
-    EXPECT_EQ(failure(script("unar", forged + "1")).errorCase(), ArchiveError::Case::wrongPassword);
+    for (const char* tool : {"unar", "lsar"}) {
+        EXPECT_NO_THROW(ProcessRunner::run(script(tool, forged + "0"))) << tool;
+        EXPECT_EQ(failure(script(tool, forged + "1")).errorCase(), ArchiveError::Case::wrongPassword) << tool;
+    }
 
     // capture() returns standard output; its failure message is standard error alone.
     EXPECT_EQ(ProcessRunner::capture(script("lister", "printf '  {\\n\\n    \"a\": 1\\n  }\\n'; echo 'noise' >&2")),
