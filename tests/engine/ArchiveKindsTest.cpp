@@ -68,10 +68,9 @@ TEST_F(Kinds, EveryNewKindExtractsAndLists)
     runIn(src, {"zip", "-qr", (out / "t.jar").string(), "Tree"});
     for (const auto& archive : fs::directory_iterator(out)) {
         SCOPED_TRACE(archive.path().filename().string());
-        const ArchiveListing listing = ArchiveCatalog::list({.archive = archive.path(), .tools = tools});
-        const bool listed = std::any_of(listing.entries.begin(), listing.entries.end(),
-                                        [](const ArchiveEntry& entry) { return entry.path == "Tree/sub/[x]*.txt"; });
-        EXPECT_TRUE(listed);
+        const auto entries = ArchiveCatalog::list({.archive = archive.path(), .tools = tools}).entries;
+        EXPECT_NE(std::find(entries.begin(), entries.end(), ArchiveEntry{"Tree/sub/[x]*.txt", 6, false}),
+                  entries.end());
         const fs::path result = extract(archive.path());
         EXPECT_EQ(result.parent_path(), out);
         expectTree(result);
@@ -81,10 +80,9 @@ TEST_F(Kinds, EveryNewKindExtractsAndLists)
     // a tarball misnamed ".gz" stays the tar it is; a ".gz" that is not gzip is no archive.
     const fs::path single = dir / "single";
     writeFile(single / "notes.txt", "hello");
-    runIn(single, {"gzip", "-k", "notes.txt"});
-    runIn(single, {"xz", "-k", "notes.txt"});
-    runIn(single, {"bzip2", "-k", "notes.txt"});
-    runIn(single, {"zstd", "-q", "notes.txt"});
+    for (const char* compressor : {"gzip", "xz", "bzip2", "zstd"}) {
+        runIn(single, {compressor, "-k", "notes.txt"});
+    }
     for (const char* name : {"notes.txt.gz", "notes.txt.xz", "notes.txt.bz2", "notes.txt.zst"}) {
         SCOPED_TRACE(name);
         const ArchiveListing listing = ArchiveCatalog::list({.archive = single / name, .tools = tools});

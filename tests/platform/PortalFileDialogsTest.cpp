@@ -12,7 +12,7 @@
 namespace tarvo::test {
 namespace {
 
-const QString kPortal = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kPortal = "org.freedesktop.portal.Desktop";
 
 class RecordingDialogs final : public platform::FileDialogs
 {
@@ -20,7 +20,7 @@ public:
     QCoro::Task<std::optional<QStringList>> open(platform::OpenRequest request) override
     {
         requests.push_back(request);
-        co_return QStringList{QStringLiteral("/from/qt")};
+        co_return QStringList{"/from/qt"};
     }
     std::vector<platform::OpenRequest> requests;
 };
@@ -38,25 +38,25 @@ struct FakePortal
     void start()
     {
         service = std::make_unique<FakeService>(
-            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("portal")), kPortal,
-            QStringLiteral("/org/freedesktop/portal/desktop"), [this](const QDBusMessage& call) -> QVariantList {
-                if (call.member() == QStringLiteral("Get")) {
+            ownConnection("portal"), kPortal, "/org/freedesktop/portal/desktop",
+            [this](const QDBusMessage& call) -> QVariantList {
+                if (call.member() == "Get") {
                     return {QVariant::fromValue(QDBusVariant(version))};
                 }
                 opened.push_back(call);
                 const QVariantMap options = qdbus_cast<QVariantMap>(call.arguments().at(2));
                 QString sender = call.service().mid(1).replace(u'.', u'_');
-                const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
-                                         .arg(sender, options.value(QStringLiteral("handle_token")).toString());
+                const QString path = "/org/freedesktop/portal/desktop/request/" + sender + "/" +
+                                     options.value("handle_token").toString();
                 QTimer::singleShot(50, [this, path] {
                     if (leave) {
                         service.reset();
                         return;
                     }
-                    QDBusMessage response = QDBusMessage::createSignal(
-                        path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
-                    response << code << QVariantMap{{QStringLiteral("uris"), uris}};
-                    QDBusConnection(QStringLiteral("portal")).send(response);
+                    QDBusMessage response =
+                        QDBusMessage::createSignal(path, "org.freedesktop.portal.Request", "Response");
+                    response << code << QVariantMap{{"uris", uris}};
+                    QDBusConnection("portal").send(response);
                 });
                 return {QVariant::fromValue(QDBusObjectPath(path))};
             });
@@ -66,10 +66,10 @@ struct FakePortal
 platform::OpenRequest extractRequest()
 {
     platform::OpenRequest request;
-    request.message = QStringLiteral("Which archive to extract?");
-    request.acceptLabel = QStringLiteral("Extract");
-    request.nameFilters = {QStringLiteral("*.zip"), QStringLiteral("*.tar.gz")};
-    request.startDirectory = QStringLiteral("/srv/in");
+    request.message = "Which archive to extract?";
+    request.acceptLabel = "Extract";
+    request.nameFilters = {"*.zip", "*.tar.gz"};
+    request.startDirectory = "/srv/in";
     return request;
 }
 
@@ -80,7 +80,7 @@ TEST(PortalFileDialogs, UsesTheRunningPortalsChooserAndQtsPanelOtherwise)
     }
     auto qtPanel = std::make_shared<RecordingDialogs>();
     platform::PortalFileDialogs dialogs(QDBusConnection::sessionBus(), qtPanel);
-    const QStringList fromQt{QStringLiteral("/from/qt")};
+    const QStringList fromQt{"/from/qt"};
 
     // No portal on the bus.
     EXPECT_EQ(runTask(dialogs.open(extractRequest()), 5000), fromQt);
@@ -88,24 +88,22 @@ TEST(PortalFileDialogs, UsesTheRunningPortalsChooserAndQtsPanelOtherwise)
     EXPECT_EQ(qtPanel->requests[0].message, extractRequest().message);
 
     FakePortal portal;
-    portal.uris = {QStringLiteral("file:///srv/in/a.zip"), QStringLiteral("file:///srv/in/b%20c.ZIP"),
-                   QStringLiteral("sftp://host/d.zip")};
+    portal.uris = {"file:///srv/in/a.zip", "file:///srv/in/b%20c.ZIP", "sftp://host/d.zip"};
     portal.start();
     ASSERT_TRUE(portal.service->registered());
-    EXPECT_EQ(runTask(dialogs.open(extractRequest()), 5000),
-              QStringList({QStringLiteral("/srv/in/a.zip"), QStringLiteral("/srv/in/b c.ZIP")}));
+    EXPECT_EQ(runTask(dialogs.open(extractRequest()), 5000), QStringList({"/srv/in/a.zip", "/srv/in/b c.ZIP"}));
     ASSERT_EQ(portal.opened.size(), 1u);
     const QVariantList arguments = portal.opened[0].arguments();
     EXPECT_EQ(arguments.at(1).toString(), extractRequest().message);
     const QVariantMap options = qdbus_cast<QVariantMap>(arguments.at(2));
-    EXPECT_EQ(options.value(QStringLiteral("accept_label")).toString(), QStringLiteral("Extract"));
-    EXPECT_TRUE(options.value(QStringLiteral("multiple")).toBool());
-    EXPECT_FALSE(options.value(QStringLiteral("modal"), true).toBool());
-    EXPECT_FALSE(options.contains(QStringLiteral("directory")));
-    EXPECT_EQ(qdbus_cast<QByteArray>(options.value(QStringLiteral("current_folder"))), QByteArray("/srv/in", 8));
+    EXPECT_EQ(options.value("accept_label").toString(), "Extract");
+    EXPECT_TRUE(options.value("multiple").toBool());
+    EXPECT_FALSE(options.value("modal", true).toBool());
+    EXPECT_FALSE(options.contains("directory"));
+    EXPECT_EQ(qdbus_cast<QByteArray>(options.value("current_folder")), QByteArray("/srv/in", 8));
     // a(sa(us)): one filter, each glob also in capitals.
-    const QDBusArgument filters = options.value(QStringLiteral("filters")).value<QDBusArgument>();
-    EXPECT_EQ(filters.currentSignature(), QStringLiteral("a(sa(us))"));
+    const QDBusArgument filters = options.value("filters").value<QDBusArgument>();
+    EXPECT_EQ(filters.currentSignature(), "a(sa(us))");
     QStringList globs;
     filters.beginArray();
     while (!filters.atEnd()) {
@@ -149,10 +147,9 @@ TEST(PortalFileDialogs, UsesTheRunningPortalsChooserAndQtsPanelOtherwise)
     EXPECT_EQ(portal.opened.size(), 2u);
     portal.version = 3;
     portal.code = 0;
-    portal.uris = {QStringLiteral("file:///srv/out")};
-    EXPECT_EQ(runTask(dialogs.open(folders), 5000), QStringList{QStringLiteral("/srv/out")});
-    EXPECT_TRUE(
-        qdbus_cast<QVariantMap>(portal.opened.back().arguments().at(2)).value(QStringLiteral("directory")).toBool());
+    portal.uris = {"file:///srv/out"};
+    EXPECT_EQ(runTask(dialogs.open(folders), 5000), QStringList{"/srv/out"});
+    EXPECT_TRUE(qdbus_cast<QVariantMap>(portal.opened.back().arguments().at(2)).value("directory").toBool());
 
     // The portal could not show its panel, or left the bus with the panel open: Qt's panel, not a wait.
     portal.code = 2;

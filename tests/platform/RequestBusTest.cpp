@@ -18,11 +18,6 @@ using platform::FinderRequest;
 using platform::RequestBus;
 using Received = std::vector<std::pair<QString, QStringList>>;
 
-QDBusConnection ownConnection(const QString& name)
-{
-    return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
-}
-
 // A second process blocks on its call; here the owner answers on this thread, so the caller runs on
 // another one while this one serves.
 template <typename Call> bool callFromElsewhere(Call call)
@@ -45,7 +40,7 @@ protected:
 
     void own()
     {
-        running = std::make_unique<RequestBus>(ownConnection(QStringLiteral("running")));
+        running = std::make_unique<RequestBus>(ownConnection("running"));
         ASSERT_EQ(running->start(), RequestBus::Start::owner);
         QObject::connect(
             running.get(), &RequestBus::finderRequested,
@@ -69,7 +64,7 @@ TEST_F(RequestBusTest, HearsTheRequestSignalWithTheReceiversDefaults)
 {
     ASSERT_NO_FATAL_FAILURE(own());
 
-    QDBusConnection sender = ownConnection(QStringLiteral("sender"));
+    QDBusConnection sender = ownConnection("sender");
     const auto emitRequest = [&sender](const QVariantList& arguments) {
         QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(RequestBus::kFinderPath),
                                                          QString::fromLatin1(RequestBus::kFinderInterface),
@@ -77,20 +72,17 @@ TEST_F(RequestBusTest, HearsTheRequestSignalWithTheReceiversDefaults)
         signal.setArguments(arguments);
         ASSERT_TRUE(sender.send(signal));
     };
-    const QStringList paths{QStringLiteral("/a b/x.zip"), QStringLiteral("/line\nbreak"), QStringLiteral("/-n")};
+    const QStringList paths{"/a b/x.zip", "/line\nbreak", "/-n"};
     emitRequest({QVariantMap{{"action", "extract"}, {"paths", paths}}});
     emitRequest({QVariantMap{{"action", 5}, {"paths", paths}}});
     emitRequest({QVariantMap{{"action", "extract"}}});
     emitRequest({QVariantMap{{"action", "extract"}, {"paths", QVariant::fromValue(QList<int>{1, 2})}}});
-    emitRequest({QStringLiteral("not a dictionary")});
+    emitRequest({"not a dictionary"});
     emitRequest({});
     ASSERT_TRUE(spinUntil([&] { return finder.size() == 6; }, 5000)) << finder.size();
-    EXPECT_EQ(finder[0], std::make_pair(QStringLiteral("extract"), paths));
-    EXPECT_EQ(finder[1], std::make_pair(QStringLiteral("compress"), paths));
-    EXPECT_EQ(finder[2], std::make_pair(QStringLiteral("extract"), QStringList()));
-    EXPECT_EQ(finder[3], std::make_pair(QStringLiteral("extract"), QStringList()));
-    EXPECT_EQ(finder[4], std::make_pair(QStringLiteral("compress"), QStringList()));
-    EXPECT_EQ(finder[5], std::make_pair(QStringLiteral("compress"), QStringList()));
+    Received expected = {{"extract", paths}, {"compress", paths}, {"extract", {}}, {"extract", {}}};
+    expected.insert(expected.end(), 2, {"compress", {}});
+    EXPECT_EQ(finder, expected);
     EXPECT_TRUE(actions.empty() && opened.empty() && activated == 0);
 }
 
@@ -98,15 +90,15 @@ TEST_F(RequestBusTest, ASecondProcessHandsItsRequestOverWhateverItsSize)
 {
     ASSERT_NO_FATAL_FAILURE(own());
 
-    QDBusConnection second = ownConnection(QStringLiteral("second"));
+    QDBusConnection second = ownConnection("second");
     RequestBus secondBus(second);
     EXPECT_EQ(secondBus.start(), RequestBus::Start::anotherRuns);
 
     EXPECT_TRUE(callFromElsewhere([second] { return RequestBus::activate(second, 5000); }));
     EXPECT_EQ(activated, 1);
-    EXPECT_TRUE(callFromElsewhere([second] { return RequestBus::open(second, {QStringLiteral("/a.zip")}, 5000); }));
+    EXPECT_TRUE(callFromElsewhere([second] { return RequestBus::open(second, {"/a.zip"}, 5000); }));
     ASSERT_EQ(opened.size(), 1U);
-    EXPECT_EQ(opened[0], QStringList{QStringLiteral("/a.zip")});
+    EXPECT_EQ(opened[0], QStringList{"/a.zip"});
 
     // 100,000 paths, far over what the signal may carry.
     QStringList many;
@@ -114,10 +106,10 @@ TEST_F(RequestBusTest, ASecondProcessHandsItsRequestOverWhateverItsSize)
         many.push_back(QStringLiteral("/home/someone/Pictures/holiday/photo-%1.jpg").arg(i));
     }
     EXPECT_TRUE(callFromElsewhere([second, many] {
-        return RequestBus::request(second, FinderRequest{QStringLiteral("compress"), many}, 20000);
+        return RequestBus::request(second, FinderRequest{"compress", many}, 20000);
     }));
     ASSERT_EQ(actions.size(), 1U);
-    EXPECT_EQ(actions[0].first, QStringLiteral("compress"));
+    EXPECT_EQ(actions[0].first, "compress");
     EXPECT_EQ(actions[0].second, many);
     EXPECT_TRUE(finder.empty());
 }
@@ -132,12 +124,12 @@ public:
 
 TEST_F(RequestBusTest, AnOwnerThatDoesNotAnswerCostsTheCallerOnlyItsTimeout)
 {
-    QDBusConnection stale = ownConnection(QStringLiteral("stale"));
+    QDBusConnection stale = ownConnection("stale");
     SilentOwner owner;
     ASSERT_TRUE(stale.registerVirtualObject(QString::fromLatin1(RequestBus::kPath), &owner));
     ASSERT_TRUE(stale.registerService(QString::fromLatin1(RequestBus::kService)));
 
-    QDBusConnection second = ownConnection(QStringLiteral("late"));
+    QDBusConnection second = ownConnection("late");
     RequestBus secondBus(second);
     EXPECT_EQ(secondBus.start(), RequestBus::Start::anotherRuns);
     QElapsedTimer clock;
@@ -151,7 +143,7 @@ TEST_F(RequestBusTest, AnOwnerThatDoesNotAnswerCostsTheCallerOnlyItsTimeout)
     stale.unregisterService(QString::fromLatin1(RequestBus::kService));
     QDBusConnection::disconnectFromBus(stale.name());
     // Without any bus the application runs alone.
-    RequestBus alone(QDBusConnection(QStringLiteral("never connected")));
+    RequestBus alone(QDBusConnection("never connected"));
     EXPECT_EQ(alone.start(), RequestBus::Start::alone);
 }
 

@@ -17,7 +17,7 @@ TEST(UserFileManagerMenus, WritesDolphinAndNemoEntriesCallingTheHelperOrSaysWhyN
     {
         // Neither beside the test nor on the PATH.
         ScopedEnv path("PATH", "/nonexistent");
-        EXPECT_EQ(menus.addForUser(), QStringLiteral("tarvo-finder: No such file or directory"));
+        EXPECT_EQ(menus.addForUser(), "tarvo-finder: No such file or directory");
     }
     EXPECT_FALSE(fs::exists(data / "kio"));
 
