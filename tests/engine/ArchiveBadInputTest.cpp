@@ -8,11 +8,7 @@
 #include <sys/stat.h>
 
 using namespace tarvo::engine;
-using tarvo::test::namesIn;
-using tarvo::test::readFile;
-using tarvo::test::runIn;
-using tarvo::test::TempDir;
-using tarvo::test::writeFile;
+using namespace tarvo::test;
 namespace fs = std::filesystem;
 
 namespace {
@@ -22,7 +18,7 @@ class BadInput : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (const auto missing = tarvo::test::missingTool({"zip", "unzip", "bsdtar", "7zz", "unar", "lsar"})) {
+        if (const auto missing = missingTool({"zip", "unzip", "bsdtar", "7zz", "unar", "lsar"})) {
             GTEST_SKIP() << *missing;
         }
         tools = ToolLocator::rarSupport();
@@ -91,7 +87,7 @@ TEST_F(BadInput, HostileAndBrokenArchivesWriteNothingOutsideAndLeaveNothingBehin
         fs::copy_file(fixture, dir / "archives" / "evil.rar");
     }
     // Whatever the user's own tool settings say: UNZIP=-: would let unzip write "../".
-    const tarvo::test::ScopedEnv unzipOptions("UNZIP", "-:");
+    const ScopedEnv unzipOptions("UNZIP", "-:");
     for (const auto& archive : fs::directory_iterator(dir / "archives")) {
         extractSafely(archive.path());
     }
@@ -187,9 +183,8 @@ TEST_F(BadInput, AnArchiveThatUnpacksToMoreThanItDeclaresKeepsNothing)
     bytes.replace(22, 4, declared);
     bytes.replace(bytes.find("PK\x01\x02") + 24, 4, declared);
     writeFile(dir / "archives" / "liar.zip", bytes);
-    EXPECT_EQ(
-        tarvo::test::failureOf([&] { ArchiveEngine::extract(dir / "archives" / "liar.zip", tools, std::nullopt, {}); }),
-        ArchiveError::Case::unpacksBeyondDeclared);
+    EXPECT_EQ(failureOf([&] { ArchiveEngine::extract(dir / "archives" / "liar.zip", tools, std::nullopt, {}); }),
+              ArchiveError::Case::unpacksBeyondDeclared);
     EXPECT_EQ(namesIn(dir / "archives"), std::vector<std::string>{"liar.zip"});
 }
 
@@ -204,8 +199,7 @@ TEST_F(BadInput, UnsafeEntryPathsAndThousandsOfEntries)
               3031u); // 3000 files, 30 folders and Many
 
     const auto taking = [&](const fs::path& from, const char* entry) {
-        return tarvo::test::failureOf(
-            [&] { ArchiveEngine::extractEntry({.archive = from, .entry = entry, .tools = tools}); });
+        return failureOf([&] { ArchiveEngine::extractEntry({.archive = from, .entry = entry, .tools = tools}); });
     };
     for (const char* unsafe : {"../x", "/etc/passwd", "Many/../.."}) {
         EXPECT_EQ(taking(archive, unsafe), ArchiveError::Case::entryCannotBeExtracted) << unsafe;

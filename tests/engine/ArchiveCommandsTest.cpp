@@ -13,15 +13,7 @@
 #include <gtest/gtest.h>
 
 using namespace tarvo::engine;
-using tarvo::test::missingTool;
-using tarvo::test::noise;
-using tarvo::test::ProgramResult;
-using tarvo::test::readFile;
-using tarvo::test::runProgram;
-using tarvo::test::systemTool;
-using tarvo::test::TempDir;
-using tarvo::test::writeFile;
-using tarvo::test::writeScript;
+using namespace tarvo::test;
 using Args = std::vector<std::string>;
 
 namespace {
@@ -166,8 +158,8 @@ TEST(FakeRarTools, RarCreationAndUnrarExtraction)
     writeFile(dir / "in" / "Report.txt", "r");
     writeFile(dir / "in" / "*.txt", "star");
     writeFile(dir / "in" / "other.txt", "o");
-    const auto rar = tarvo::test::installFakeTool("recording-rar", dir / "bin" / "rar");
-    const auto unrar = tarvo::test::installFakeTool("recording-unrar", dir / "bin" / "unrar");
+    const auto rar = installFakeTool("recording-rar", dir / "bin" / "rar");
+    const auto unrar = installFakeTool("recording-unrar", dir / "bin" / "unrar");
     const auto recorded = [&](const char* name) {
         Args lines;
         std::istringstream text(readFile(dir / "bin" / name));
@@ -207,7 +199,7 @@ TEST(FakeRarTools, RarCreationAndUnrarExtraction)
     EXPECT_THROW(ArchiveEngine::compress(request), ArchiveError);
     std::filesystem::remove(rar.string() + ".status");
     EXPECT_FALSE(std::filesystem::exists(recorded("rar.pwd").front()));
-    for (const std::string& name : tarvo::test::namesIn(dir / "in")) {
+    for (const std::string& name : namesIn(dir / "in")) {
         EXPECT_FALSE(name.starts_with(".tarvo-")) << name;
     }
 
@@ -233,7 +225,7 @@ TEST(FakeRarTools, RarCreationAndUnrarExtraction)
 
     // A tool that asks again after a wrong answer is stopped, not left waiting.
     writeFile(unrar.string() + ".expected", "secret");
-    EXPECT_EQ(tarvo::test::failureOf([&] { ArchiveEngine::extract(archive, support, "bad", {}); }),
+    EXPECT_EQ(failureOf([&] { ArchiveEngine::extract(archive, support, "bad", {}); }),
               ArchiveError::Case::wrongPassword);
     EXPECT_FALSE(std::filesystem::exists(dir / "in" / "Report 4"));
     support.extractor.reset();

@@ -9,13 +9,7 @@
 #include <mutex>
 
 using namespace tarvo::engine;
-using tarvo::test::namesIn;
-using tarvo::test::readFile;
-using tarvo::test::runIn;
-using tarvo::test::runProgram;
-using tarvo::test::TempDir;
-using tarvo::test::writeFile;
-using tarvo::test::writeScript;
+using namespace tarvo::test;
 namespace fs = std::filesystem;
 
 namespace {
@@ -25,8 +19,7 @@ class Kinds : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (const auto missing =
-                tarvo::test::missingTool({"zip", "unzip", "bsdtar", "7zz", "unar", "lsar", "gzip", "xz", "zstd"})) {
+        if (const auto missing = missingTool({"zip", "unzip", "bsdtar", "7zz", "unar", "lsar", "gzip", "xz", "zstd"})) {
             GTEST_SKIP() << *missing;
         }
         tools = ToolLocator::rarSupport();
@@ -34,8 +27,6 @@ protected:
         writeFile(dir / "src" / "Tree" / "sub" / "[x]*.txt", "second");
         fs::create_directories(dir / "out");
     }
-
-    static ArchiveError::Case failure(const std::function<void()>& job) { return tarvo::test::failureOf(job); }
 
     fs::path extract(const fs::path& archive, const std::optional<std::string>& password = {},
                      const RunControl& control = {})
@@ -107,12 +98,12 @@ TEST_F(Kinds, EveryNewKindExtractsAndLists)
     EXPECT_EQ(runProgram({"/usr/bin/bsdtar", "-tf", asFile.string()}).output, "notes.txt\n");
     // Data after the compressed stream is no padding gzip can vouch for.
     writeFile(single / "junk.txt.gz", readFile(single / "notes.txt.gz") + "garbage");
-    EXPECT_EQ(failure([&] { extract(single / "junk.txt.gz"); }), ArchiveError::Case::toolFailed);
+    EXPECT_EQ(failureOf([&] { extract(single / "junk.txt.gz"); }), ArchiveError::Case::toolFailed);
     writeFile(single / "fake.gz", "plain text");
     writeFile(single / "fake.zst", "plain text");
     const auto before = namesIn(single);
-    EXPECT_EQ(failure([&] { extract(single / "fake.gz"); }), ArchiveError::Case::notAnArchive);
-    EXPECT_EQ(failure([&] { ArchiveCatalog::list({.archive = single / "fake.zst", .tools = tools}); }),
+    EXPECT_EQ(failureOf([&] { extract(single / "fake.gz"); }), ArchiveError::Case::notAnArchive);
+    EXPECT_EQ(failureOf([&] { ArchiveCatalog::list({.archive = single / "fake.zst", .tools = tools}); }),
               ArchiveError::Case::notAnArchive);
     EXPECT_EQ(namesIn(single), before);
     EXPECT_EQ(tarball, readFile(single / "backup.gz"));
@@ -133,7 +124,7 @@ TEST_F(Kinds, ASecondToolOnlyWhereTheFirstLacksTheMethod)
     const auto before = namesIn(out);
     for (const char* name : {"locked lzma.zip", "aes.zip"}) {
         SCOPED_TRACE(name);
-        EXPECT_EQ(failure([&] { extract(out / name, "wrong"); }), ArchiveError::Case::wrongPassword);
+        EXPECT_EQ(failureOf([&] { extract(out / name, "wrong"); }), ArchiveError::Case::wrongPassword);
     }
     EXPECT_EQ(namesIn(out), before);
 
@@ -152,7 +143,7 @@ TEST_F(Kinds, ASecondToolOnlyWhereTheFirstLacksTheMethod)
     fs::create_directories(rars);
     if (fs::exists(fixture)) {
         fs::copy_file(fixture, rars / "five.rar");
-        EXPECT_EQ(failure([&] { ArchiveEngine::extract(rars / "five.rar", withoutUnrar, std::nullopt, {}); }),
+        EXPECT_EQ(failureOf([&] { ArchiveEngine::extract(rars / "five.rar", withoutUnrar, std::nullopt, {}); }),
                   ArchiveError::Case::toolFailed);
         unarSaying("Attempted to read more data than was available");
         const fs::path result = ArchiveEngine::extract(rars / "five.rar", withoutUnrar, std::nullopt, {});
@@ -171,7 +162,7 @@ TEST_F(Kinds, ASecondToolOnlyWhereTheFirstLacksTheMethod)
                       "\" failed\ntest1.bin... Failed! (Attempted to read more data than was available)");
     }
     writeScript(failing, "echo 'x.bin  (6 B)... Failed! (Missing or wrong password)'\nexit 1\n");
-    EXPECT_EQ(failure([&] { ArchiveEngine::extract(rars / "broken.rar", withoutUnrar, "pw", {}); }),
+    EXPECT_EQ(failureOf([&] { ArchiveEngine::extract(rars / "broken.rar", withoutUnrar, "pw", {}); }),
               ArchiveError::Case::wrongPassword);
     EXPECT_EQ(namesIn(rars).size(), fs::exists(fixture) ? 2U : 1U);
 }
@@ -195,7 +186,7 @@ TEST_F(Kinds, SevenZipAndTarReportTheirProgressBothWays)
     };
     // Enough data that 7-Zip redraws its percentage while it packs.
     for (int i = 0; i < 8; ++i) {
-        writeFile(dir / "src" / "Big" / ("part" + std::to_string(i)), tarvo::test::noise(5'000'000));
+        writeFile(dir / "src" / "Big" / ("part" + std::to_string(i)), noise(5'000'000));
     }
     for (const ArchiveFormat format : {ArchiveFormat::sevenZip, ArchiveFormat::tarGz}) {
         SCOPED_TRACE(std::string(format.rawValue()));

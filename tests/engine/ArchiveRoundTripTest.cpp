@@ -16,11 +16,7 @@
 
 using namespace tarvo::engine;
 using namespace std::chrono_literals;
-using tarvo::test::namesIn;
-using tarvo::test::readFile;
-using tarvo::test::ScopedEnv;
-using tarvo::test::TempDir;
-using tarvo::test::writeFile;
+using namespace tarvo::test;
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
@@ -34,7 +30,7 @@ class RoundTrip : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (const auto missing = tarvo::test::missingTool({"zip", "unzip", "bsdtar", "7zz", "unar", "lsar"})) {
+        if (const auto missing = missingTool({"zip", "unzip", "bsdtar", "7zz", "unar", "lsar"})) {
             GTEST_SKIP() << *missing;
         }
         tools = ToolLocator::rarSupport();
@@ -61,8 +57,6 @@ protected:
                                         .tools = tools,
                                         .control = control});
     }
-
-    static ArchiveError::Case failure(const std::function<void()>& job) { return tarvo::test::failureOf(job); }
 
     TempDir dir;
     const ScopedEnv tmp{"TMPDIR", (dir / "tmp").string()};
@@ -91,16 +85,17 @@ TEST_F(RoundTrip, EveryFormatKeepsAwkwardNamesProtectsAndLeavesHousekeepingOut)
         std::optional<std::string> password;
         if (!c.password.empty() && c.format != ArchiveFormat::tarGz) {
             password = " " + c.password + " ";
-            EXPECT_EQ(failure([&] { ArchiveEngine::extract(archive, c.support, std::nullopt, {}); }),
+            EXPECT_EQ(failureOf([&] { ArchiveEngine::extract(archive, c.support, std::nullopt, {}); }),
                       ArchiveError::Case::wrongPassword);
             EXPECT_EQ(namesIn(dir / "out"), Names{archive.filename().string()}) << "a failed extraction left something";
         }
         // Header encryption hides the names: without the right password the listing asks for it.
         if (password && c.format == ArchiveFormat::sevenZip) {
             for (const char* wrong : {"", "wrong"}) {
-                EXPECT_EQ(
-                    failure([&] { ArchiveCatalog::list({.archive = archive, .password = wrong, .tools = c.support}); }),
-                    ArchiveError::Case::wrongPassword);
+                EXPECT_EQ(failureOf([&] {
+                              ArchiveCatalog::list({.archive = archive, .password = wrong, .tools = c.support});
+                          }),
+                          ArchiveError::Case::wrongPassword);
             }
         }
         const ArchiveListing listing =
@@ -205,7 +200,7 @@ TEST_F(RoundTrip, NamingStagingAndValidation)
     inside.items = {dir / "a"};
     for (const fs::path& target : {dir / "a" / "Docs", dir / "a"}) {
         inside.directory = target;
-        EXPECT_EQ(failure([&] { ArchiveEngine::compress(inside); }), ArchiveError::Case::destinationInsideSource);
+        EXPECT_EQ(failureOf([&] { ArchiveEngine::compress(inside); }), ArchiveError::Case::destinationInsideSource);
     }
     EXPECT_EQ(namesIn(dir / "a" / "Docs"), Names{"d.txt"});
     inside.items = {dir / "a" / "x.txt"};
@@ -213,8 +208,8 @@ TEST_F(RoundTrip, NamingStagingAndValidation)
 
     // Items that vanished are passed over; none left, or only housekeeping files, is nothing to archive.
     writeFile(dir / "junk" / ".DS_Store", "");
-    EXPECT_EQ(failure([&] { pack({dir / "gone"}, ArchiveFormat::zip); }), ArchiveError::Case::noInputs);
-    EXPECT_EQ(failure([&] { pack({dir / "junk" / ".DS_Store"}, ArchiveFormat::zip); }), ArchiveError::Case::noInputs);
+    EXPECT_EQ(failureOf([&] { pack({dir / "gone"}, ArchiveFormat::zip); }), ArchiveError::Case::noInputs);
+    EXPECT_EQ(failureOf([&] { pack({dir / "junk" / ".DS_Store"}, ArchiveFormat::zip); }), ArchiveError::Case::noInputs);
     EXPECT_EQ(pack({dir / "gone", dir / "b" / "x.txt"}, ArchiveFormat::zip).filename(), "x.zip");
 }
 
@@ -245,7 +240,7 @@ TEST_F(RoundTrip, CancellingRemovesThePartialArchiveAndTheStagingFolder)
             }
             control.session->cancel();
         });
-        EXPECT_EQ(failure([&] {
+        EXPECT_EQ(failureOf([&] {
                       pack({dir / "one" / "noise.bin", dir / "two" / "noise.bin"}, format, "", "", control);
                   }),
                   ArchiveError::Case::cancelled);
@@ -312,7 +307,7 @@ private:
 TEST_F(RoundTrip, NoPasswordOnACommandLineButUnars)
 {
     // Busy for a while, so that a tool's command line can be read while it runs.
-    writeFile(dir / "Big" / "noise.bin", tarvo::test::noise(16 << 20));
+    writeFile(dir / "Big" / "noise.bin", noise(16 << 20));
     writeFile(dir / "Big" / "note.txt", "note");
     const std::string secret = "Zq7-unlikely-secret";
     CommandLineWatch watch(secret);
@@ -322,7 +317,7 @@ TEST_F(RoundTrip, NoPasswordOnACommandLineButUnars)
             << format.rawValue();
         EXPECT_EQ(readFile(ArchiveEngine::extract(archive, tools, secret, {}) / "note.txt"), "note");
         // A wrong answer ends as a wrong password; the tool is never left waiting for another.
-        EXPECT_EQ(failure([&] { ArchiveEngine::extract(archive, tools, "wrong", {}); }),
+        EXPECT_EQ(failureOf([&] { ArchiveEngine::extract(archive, tools, "wrong", {}); }),
                   ArchiveError::Case::wrongPassword)
             << format.rawValue();
     }
@@ -385,7 +380,7 @@ TEST_F(RoundTrip, RarFilesReadThroughUnarAndTestedThroughLsar)
     EXPECT_EQ(namesIn(folder.parent_path()), Names{"with space"});
 
     // With RARLAB's unrar present, a folder entry still goes to unar, which picks it exactly.
-    support.extractor = tarvo::test::writeScript(dir / "bin" / "unrar", "exit 9");
+    support.extractor = writeScript(dir / "bin" / "unrar", "exit 9");
     EXPECT_EQ(namesIn(ArchiveEngine::extractEntry({.archive = subdirs, .entry = "sub/dir1", .tools = support})),
               Names{"file1.txt"});
     support.extractor = support.unar;
@@ -393,7 +388,7 @@ TEST_F(RoundTrip, RarFilesReadThroughUnarAndTestedThroughLsar)
     for (const char* name : {"rar5-psw.rar", "rar5-hpsw.rar"}) {
         const fs::path archive = dir / "rar" / name;
         for (const auto& wrong : {std::optional<std::string>("wrong"), std::optional<std::string>()}) {
-            EXPECT_EQ(failure([&] { ArchiveEngine::extract(archive, support, wrong, {}); }),
+            EXPECT_EQ(failureOf([&] { ArchiveEngine::extract(archive, support, wrong, {}); }),
                       ArchiveError::Case::wrongPassword)
                 << name;
         }
@@ -401,7 +396,7 @@ TEST_F(RoundTrip, RarFilesReadThroughUnarAndTestedThroughLsar)
                   (Names{"stest1.txt", "stest2.txt"}))
             << name;
     }
-    EXPECT_EQ(failure([&] { ArchiveCatalog::list({.archive = dir / "rar" / "rar5-hpsw.rar", .tools = support}); }),
+    EXPECT_EQ(failureOf([&] { ArchiveCatalog::list({.archive = dir / "rar" / "rar5-hpsw.rar", .tools = support}); }),
               ArchiveError::Case::wrongPassword);
 
     // lsar tests: a sound archive, one with a turned byte, and a wrong password.
@@ -413,6 +408,6 @@ TEST_F(RoundTrip, RarFilesReadThroughUnarAndTestedThroughLsar)
     }
     writeFile(dir / "bad.rar", bytes);
     EXPECT_FALSE(ArchiveEngine::test(dir / "bad.rar", support, std::nullopt, {}).sound);
-    EXPECT_EQ(failure([&] { ArchiveEngine::test(dir / "rar" / "rar5-psw.rar", support, "wrong", {}); }),
+    EXPECT_EQ(failureOf([&] { ArchiveEngine::test(dir / "rar" / "rar5-psw.rar", support, "wrong", {}); }),
               ArchiveError::Case::wrongPassword);
 }

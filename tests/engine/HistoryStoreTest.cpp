@@ -7,10 +7,7 @@
 #include <sys/resource.h>
 
 using namespace tarvo::engine;
-using tarvo::test::namesIn;
-using tarvo::test::readFile;
-using tarvo::test::TempDir;
-using tarvo::test::writeFile;
+using namespace tarvo::test;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
@@ -126,7 +123,7 @@ TEST(HistoryStore, LoadLeavesTheFileAloneAndSaveKeepsOneCopyOfAnUnusableOne)
 TEST(HistoryStore, LivesInTheDataFolder)
 {
     TempDir dir;
-    const tarvo::test::ScopedEnv dataHome("XDG_DATA_HOME", dir.path().string());
+    const ScopedEnv dataHome("XDG_DATA_HOME", dir.path().string());
     EXPECT_EQ(HistoryStore::fileURL(), dir / "Tarvo/history.json");
     EXPECT_TRUE(HistoryStore::load().empty());
     ASSERT_TRUE(HistoryStore::save({record("here")}));

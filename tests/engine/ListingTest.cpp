@@ -16,11 +16,7 @@
 #include <unistd.h>
 
 using namespace tarvo::engine;
-using tarvo::test::failureOf;
-using tarvo::test::namesIn;
-using tarvo::test::runIn;
-using tarvo::test::TempDir;
-using tarvo::test::writeFile;
+using namespace tarvo::test;
 namespace fs = std::filesystem;
 
 namespace {
@@ -30,7 +26,7 @@ class Listing : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (const auto missing = tarvo::test::missingTool({"zip", "bsdtar", "7zz", "unar", "lsar", "zstd"})) {
+        if (const auto missing = missingTool({"zip", "bsdtar", "7zz", "unar", "lsar", "zstd"})) {
             GTEST_SKIP() << *missing;
         }
         own = ToolLocator::rarSupport();
@@ -125,7 +121,7 @@ TEST_F(Listing, OwnListerAgreesWithLsarOnAwkwardNames)
     writeFile(dir / "latin" / "caf\xe9.txt", "x");
     runIn(dir / "latin", {"bsdtar", "-cf", archives + "/latin.tar", "."});
     RarSupport failingLsar = own;
-    failingLsar.lister = tarvo::test::writeScript(dir / "bin" / "lsar", "exit 1\n");
+    failingLsar.lister = writeScript(dir / "bin" / "lsar", "exit 1\n");
     const ArchiveListing latin = ArchiveCatalog::list({.archive = dir / "a" / "latin.tar", .tools = failingLsar});
     ASSERT_EQ(latin.entries.size(), 2u);
     EXPECT_EQ(latin.entries[1].path, "./caf%e9.txt");
@@ -162,7 +158,7 @@ TEST_F(Listing, LegacyZipNamesReadAlikeInTheListingTheExtractionAndTheTest)
         runIn(src, {"zip", "-qr", archive.string(), "."}, {"LC_ALL=C"});
         if (c.madeOnWindows) {
             // "Version made by" MS-DOS, for which unzip would turn the names into Latin-1.
-            std::string bytes = tarvo::test::readFile(archive);
+            std::string bytes = readFile(archive);
             for (auto at = bytes.find("PK\1\2"); at != std::string::npos; at = bytes.find("PK\1\2", at + 4)) {
                 bytes[at + 5] = 0;
             }
@@ -174,11 +170,11 @@ TEST_F(Listing, LegacyZipNamesReadAlikeInTheListingTheExtractionAndTheTest)
         ASSERT_EQ(listing.entries.size(), 2u);
         EXPECT_EQ(listing.entries[1].path, file);
         const fs::path folder = ArchiveEngine::extract(archive, own, std::nullopt, {});
-        EXPECT_EQ(tarvo::test::readFile(folder / (c.shown + ".txt")), "hello");
+        EXPECT_EQ(readFile(folder / (c.shown + ".txt")), "hello");
         fs::remove_all(folder);
         const fs::path one =
             ArchiveEngine::extractEntry({.archive = archive, .entry = file, .tools = own, .isDirectory = false});
-        EXPECT_EQ(tarvo::test::readFile(one), "hello");
+        EXPECT_EQ(readFile(one), "hello");
         fs::remove_all(one.parent_path().parent_path());
         EXPECT_TRUE(ArchiveEngine::test(archive, own, std::nullopt, {}).sound);
     }
@@ -213,7 +209,7 @@ TEST_F(Listing, LegacyZipNamesReadAlikeInTheListingTheExtractionAndTheTest)
     EXPECT_EQ(cut.entries[0].path.size(), 254u); // 125 letters and ".txt"
     EXPECT_TRUE(cut.entries[0].path.ends_with("П.txt"));
     const fs::path folder = ArchiveEngine::extract(dir / "a" / "long.zip", own, std::nullopt, {}, "Windows-1251");
-    EXPECT_EQ(tarvo::test::readFile(folder / cut.entries[0].path), "long");
+    EXPECT_EQ(readFile(folder / cut.entries[0].path), "long");
 
     EXPECT_EQ(nameEncodingNamed("shift_jis"), "Shift-JIS");
     EXPECT_EQ(nameEncodingNamed("cp1251"), "Windows-1251");
@@ -226,7 +222,7 @@ TEST_F(Listing, ListersStayUnderTheirMemoryCeiling)
 {
     ScopedLanguage english(AppLanguage::english);
     // A lister that grows without end: it fails at its ceiling, in seconds, and says so.
-    const fs::path growing = tarvo::test::writeScript(dir / "bin" / "lsar", "x=x\nwhile :; do x=\"$x$x\"; done\n");
+    const fs::path growing = writeScript(dir / "bin" / "lsar", "x=x\nwhile :; do x=\"$x$x\"; done\n");
     writeFile(dir / "a" / "any.rar", "Rar!");
     RarSupport fake = own;
     fake.lister = growing;
@@ -270,9 +266,9 @@ TEST_F(Listing, AStreamedListingHoldsNothingAndKeepsItsOrderAndLinks)
 {
     // A lister of 250,000 entries: a link to the outside, then a file through it, at the end.
     RarSupport fake = own;
-    fake.entryLister = tarvo::test::writeScript(
-        dir / "bin" / "lister", "seq 1 250000 | sed 's|^|f 1 - d/|'\necho 'l 0 - up /etc'\necho 'f 1 - up/passwd'\n"
-                                "[ -f \"$0.fail\" ] && exit 1; exit 0\n");
+    fake.entryLister = writeScript(dir / "bin" / "lister",
+                                   "seq 1 250000 | sed 's|^|f 1 - d/|'\necho 'l 0 - up /etc'\necho 'f 1 - up/passwd'\n"
+                                   "[ -f \"$0.fail\" ] && exit 1; exit 0\n");
     writeFile(dir / "a" / "many.tar", "");
     std::int64_t count = 0;
     std::string last;

@@ -6,8 +6,7 @@
 #include <gtest/gtest.h>
 
 using namespace tarvo::engine;
-using tarvo::test::TempDir;
-using tarvo::test::writeFile;
+using namespace tarvo::test;
 
 TEST(ArchiveNames, Stem)
 {

@@ -11,8 +11,7 @@
 #include <map>
 
 using namespace tarvo::engine;
-using tarvo::test::TempDir;
-using tarvo::test::writeFile;
+using namespace tarvo::test;
 using Args = std::vector<std::string>;
 
 namespace {
@@ -105,7 +104,7 @@ TEST(PasswordFailure, RecognisesEachToolsOwnWordsAndNotNames)
 // Real tools: names full of password words succeed; wrong and missing passwords are recognised.
 TEST(RealToolPasswords, NamesSucceedAndFailuresAreRecognised)
 {
-    if (const auto missing = tarvo::test::missingTool({"zip", "unzip", "7zz", "unar", "lsar"})) {
+    if (const auto missing = missingTool({"zip", "unzip", "7zz", "unar", "lsar"})) {
         GTEST_SKIP() << *missing;
     }
     TempDir dir;
@@ -131,7 +130,7 @@ TEST(RealToolPasswords, NamesSucceedAndFailuresAreRecognised)
     EXPECT_NE(listing.find("Failed! (Missing or wrong password)"), std::string::npos);
     for (const char* extractor : {"unzip", "7zz", "unar"}) {
         for (const char* name : kTreacherousNames) {
-            EXPECT_EQ(tarvo::test::readFile(out / extractor / folder / name), name) << extractor;
+            EXPECT_EQ(readFile(out / extractor / folder / name), name) << extractor;
         }
     }
 
@@ -139,7 +138,7 @@ TEST(RealToolPasswords, NamesSucceedAndFailuresAreRecognised)
     int runs = 0;
     auto target = [&] { return (out / std::to_string(++runs)).string(); };
     const auto failure = [](const ToolRun& run, bool capture = false) {
-        return tarvo::test::failureOf([&] { capture ? (void)ProcessRunner::capture(run) : ProcessRunner::run(run); });
+        return failureOf([&] { capture ? (void)ProcessRunner::capture(run) : ProcessRunner::run(run); });
     };
     const auto started = std::chrono::steady_clock::now();
     // unzip's wrong password exits 1, which extraction counts as success: the words decide.

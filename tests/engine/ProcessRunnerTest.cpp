@@ -17,10 +17,7 @@
 
 using namespace tarvo::engine;
 using namespace std::chrono_literals;
-using tarvo::test::processAlive;
-using tarvo::test::readFile;
-using tarvo::test::TempDir;
-using tarvo::test::writeScript;
+using namespace tarvo::test;
 using Lines = std::vector<std::string>;
 
 namespace {
@@ -155,9 +152,9 @@ TEST_F(ProcessRunnerTest, TheChildsSessionInputAndWorkingFolder)
                                   "(read answer < /dev/tty) 2>/dev/null && echo tty; exit 0");
     run.currentDirectory = dir / "work here";
     // Of the application's variables the tool gets the locale's, none that configure a tool.
-    tarvo::test::ScopedEnv locale("LC_ALL", "C.UTF-8");
-    tarvo::test::ScopedEnv unzip("UNZIP", "-:");
-    tarvo::test::ScopedEnv zip("ZIPOPT", "-9");
+    ScopedEnv locale("LC_ALL", "C.UTF-8");
+    ScopedEnv unzip("UNZIP", "-:");
+    ScopedEnv zip("ZIPOPT", "-9");
     int answer[2];
     ASSERT_EQ(::pipe(answer), 0);
     ASSERT_EQ(::write(answer[1], "typed\n", 6), 6);

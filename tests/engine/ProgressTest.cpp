@@ -10,8 +10,7 @@
 #include <unistd.h>
 
 using namespace tarvo::engine;
-using tarvo::test::TempDir;
-using tarvo::test::writeFile;
+using namespace tarvo::test;
 
 TEST(FileWalk, CountsTheFilesAJobWillPack)
 {

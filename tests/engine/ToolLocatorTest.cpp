@@ -6,9 +6,7 @@
 #include <gtest/gtest.h>
 
 using namespace tarvo::engine;
-using tarvo::test::ScopedEnv;
-using tarvo::test::TempDir;
-using tarvo::test::writeScript;
+using namespace tarvo::test;
 
 namespace {
 
@@ -44,7 +42,7 @@ TEST_F(ToolLocatorTest, TheToolFolderComesFirstAndNonExecutablesArePassedOver)
     EXPECT_EQ(ToolLocator::rarSupport().creator, tools / "rar");
 
     // A plain file of the tool's name does not stop the search.
-    tarvo::test::writeFile(tools / "lsar", "not a program");
+    writeFile(tools / "lsar", "not a program");
     const auto lsar = ToolLocator::executable("lsar");
     if (std::filesystem::exists("/usr/bin/lsar")) {
         EXPECT_EQ(lsar, std::filesystem::path("/usr/bin/lsar"));
