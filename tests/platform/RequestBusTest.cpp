@@ -33,7 +33,7 @@ class RequestBusTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (auto reason = sessionBusUnusable(QString::fromLatin1(RequestBus::kService))) {
+        if (auto reason = sessionBusUnusable(RequestBus::kService)) {
             GTEST_SKIP() << reason->toStdString();
         }
     }
@@ -66,9 +66,8 @@ TEST_F(RequestBusTest, HearsTheRequestSignalWithTheReceiversDefaults)
 
     QDBusConnection sender = ownConnection("sender");
     const auto emitRequest = [&sender](const QVariantList& arguments) {
-        QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(RequestBus::kFinderPath),
-                                                         QString::fromLatin1(RequestBus::kFinderInterface),
-                                                         QString::fromLatin1(RequestBus::kFinderMember));
+        QDBusMessage signal = QDBusMessage::createSignal(RequestBus::kFinderPath, RequestBus::kFinderInterface,
+                                                         RequestBus::kFinderMember);
         signal.setArguments(arguments);
         ASSERT_TRUE(sender.send(signal));
     };
@@ -97,8 +96,7 @@ TEST_F(RequestBusTest, ASecondProcessHandsItsRequestOverWhateverItsSize)
     EXPECT_TRUE(callFromElsewhere([second] { return RequestBus::activate(second, 5000); }));
     EXPECT_EQ(activated, 1);
     EXPECT_TRUE(callFromElsewhere([second] { return RequestBus::open(second, {"/a.zip"}, 5000); }));
-    ASSERT_EQ(opened.size(), 1U);
-    EXPECT_EQ(opened[0], QStringList{"/a.zip"});
+    EXPECT_EQ(opened, std::vector<QStringList>{{"/a.zip"}});
 
     // 100,000 paths, far over what the signal may carry.
     QStringList many;
@@ -108,9 +106,7 @@ TEST_F(RequestBusTest, ASecondProcessHandsItsRequestOverWhateverItsSize)
     EXPECT_TRUE(callFromElsewhere([second, many] {
         return RequestBus::request(second, FinderRequest{"compress", many}, 20000);
     }));
-    ASSERT_EQ(actions.size(), 1U);
-    EXPECT_EQ(actions[0].first, "compress");
-    EXPECT_EQ(actions[0].second, many);
+    EXPECT_EQ(actions, (Received{{"compress", many}}));
     EXPECT_TRUE(finder.empty());
 }
 
@@ -126,8 +122,8 @@ TEST_F(RequestBusTest, AnOwnerThatDoesNotAnswerCostsTheCallerOnlyItsTimeout)
 {
     QDBusConnection stale = ownConnection("stale");
     SilentOwner owner;
-    ASSERT_TRUE(stale.registerVirtualObject(QString::fromLatin1(RequestBus::kPath), &owner));
-    ASSERT_TRUE(stale.registerService(QString::fromLatin1(RequestBus::kService)));
+    ASSERT_TRUE(stale.registerVirtualObject(RequestBus::kPath, &owner));
+    ASSERT_TRUE(stale.registerService(RequestBus::kService));
 
     QDBusConnection second = ownConnection("late");
     RequestBus secondBus(second);
@@ -137,10 +133,10 @@ TEST_F(RequestBusTest, AnOwnerThatDoesNotAnswerCostsTheCallerOnlyItsTimeout)
     EXPECT_FALSE(callFromElsewhere([second] { return RequestBus::activate(second, 300); }));
     EXPECT_LT(clock.elapsed(), 3000);
     // A foreign owner without the object answers at once with an error.
-    stale.unregisterObject(QString::fromLatin1(RequestBus::kPath));
+    stale.unregisterObject(RequestBus::kPath);
     EXPECT_FALSE(callFromElsewhere([second] { return RequestBus::open(second, {}, 5000); }));
 
-    stale.unregisterService(QString::fromLatin1(RequestBus::kService));
+    stale.unregisterService(RequestBus::kService);
     QDBusConnection::disconnectFromBus(stale.name());
     // Without any bus the application runs alone.
     RequestBus alone(QDBusConnection("never connected"));
