@@ -1,5 +1,6 @@
 #include "platform/freedesktop/PortalFileDialogs.h"
 
+#include "FakePlatform.h"
 #include "TaskRunner.h"
 #include "TestBus.h"
 
@@ -13,17 +14,6 @@ namespace tarvo::test {
 namespace {
 
 const QString kPortal = "org.freedesktop.portal.Desktop";
-
-class RecordingDialogs final : public platform::FileDialogs
-{
-public:
-    QCoro::Task<std::optional<QStringList>> open(platform::OpenRequest request) override
-    {
-        requests.push_back(request);
-        co_return QStringList{"/from/qt"};
-    }
-    std::vector<platform::OpenRequest> requests;
-};
 
 // A portal whose chooser answers every OpenFile with `code` and `uris`, or leaves the bus instead.
 struct FakePortal
@@ -78,9 +68,10 @@ TEST(PortalFileDialogs, UsesTheRunningPortalsChooserAndQtsPanelOtherwise)
     if (auto reason = sessionBusUnusable(kPortal)) {
         GTEST_SKIP() << reason->toStdString();
     }
-    auto qtPanel = std::make_shared<RecordingDialogs>();
-    platform::PortalFileDialogs dialogs(QDBusConnection::sessionBus(), qtPanel);
     const QStringList fromQt{"/from/qt"};
+    auto qtPanel = std::make_shared<FakeDialogs>();
+    qtPanel->answers.assign(5, fromQt);
+    platform::PortalFileDialogs dialogs(QDBusConnection::sessionBus(), qtPanel);
 
     // No portal on the bus.
     EXPECT_EQ(runTask(dialogs.open(extractRequest()), 5000), fromQt);
