@@ -103,14 +103,6 @@ TEST_F(BadInput, HostileAndBrokenArchivesWriteNothingOutsideAndLeaveNothingBehin
     fs::remove_all(result);
     EXPECT_EQ(readFile(dir / "outside" / "keep.txt"), "mine");
 
-    // A set-user-ID bit is not restored, whoever unpacks.
-    writeFile(dir / "suid" / "tool", "x");
-    fs::permissions(dir / "suid" / "tool", fs::perms::set_uid | fs::perms::owner_all);
-    runIn(dir / "suid", {"bsdtar", "-cJf", (dir / "archives" / "suid.tar.xz").string(), "tool"});
-    const fs::path unpacked = ArchiveEngine::extract(dir / "archives" / "suid.tar.xz", tools, std::nullopt, {});
-    EXPECT_EQ(fs::status(unpacked / "tool").permissions() & fs::perms::set_uid, fs::perms::none);
-    fs::remove_all(unpacked);
-
     // An archive that is not there, or a folder with an archive's name.
     EXPECT_THROW(ArchiveEngine::extract(dir / "archives" / "missing.zip", tools, std::nullopt, {}),
                  fs::filesystem_error);
@@ -120,14 +112,14 @@ TEST_F(BadInput, HostileAndBrokenArchivesWriteNothingOutsideAndLeaveNothingBehin
 
 TEST_F(BadInput, ResultsNobodyElseCanChangeAndNoSpecialFiles)
 {
-    // Folders 0777 and files 0666 as stored, a set-group-ID file, a pipe.
+    // Folders 0777 and files 0666 as stored, a set-user-ID and set-group-ID file, a pipe: whoever unpacks.
     const fs::path open = dir / "src" / "Open";
     writeFile(open / "run.sh", "echo hi");
     writeFile(open / "tool", "x");
     ASSERT_EQ(::mkfifo((open / "pipe").c_str(), 0644), 0);
     fs::permissions(open / "run.sh",
                     fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec & ~fs::perms::others_exec);
-    fs::permissions(open / "tool", fs::perms::set_gid | fs::perms::owner_all);
+    fs::permissions(open / "tool", fs::perms::set_uid | fs::perms::set_gid | fs::perms::owner_all);
     fs::permissions(open, fs::perms::all);
     runIn(dir / "src", {"zip", "-r", "-q", (dir / "archives" / "open.zip").string(), "Open/run.sh", "Open/tool"});
     runIn(dir / "src", {"bsdtar", "-cJf", (dir / "archives" / "open.tar.xz").string(), "Open"});

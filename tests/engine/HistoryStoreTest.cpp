@@ -38,7 +38,6 @@ TEST(HistoryRecord, RoundTripsThroughTheFileFormWithItsExactKeysAndValues)
     std::vector<ArchiveRecord> records = {now, ownKind, record("quote \" back\\slash\nnew line\ttab"),
                                           record("Отчёт 年度 📦.zip", reference - 86400s - 1us),
                                           record("", reference + std::chrono::microseconds(987654321012345))};
-    EXPECT_EQ(HistoryStore::decode(HistoryStore::encode(records)), records);
     TempDir dir;
     ASSERT_TRUE(HistoryStore::save(records, dir / "history.json"));
     EXPECT_EQ(HistoryStore::load(dir / "history.json"), records);
