@@ -5,10 +5,8 @@
 #include "engine/tools/ToolLocator.h"
 #include "engine/vocabulary/ArchiveError.h"
 
-#include <atomic>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <mutex>
 #include <set>
 #include <sys/stat.h>
 #include <thread>
@@ -62,6 +60,21 @@ protected:
     const ScopedEnv tmp{"TMPDIR", (dir / "tmp").string()};
     RarSupport tools;
 };
+
+// A process's command line. One that ends while it is read fails the read: a stream would throw.
+std::string commandLine(const fs::path& process)
+{
+    std::string text;
+    const int fd = ::open((process / "cmdline").c_str(), O_RDONLY | O_CLOEXEC);
+    std::array<char, 4096> chunk{};
+    for (ssize_t got = 0; fd >= 0 && (got = ::read(fd, chunk.data(), chunk.size())) > 0;) {
+        text.append(chunk.data(), static_cast<std::size_t>(got));
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return text;
+}
 
 } // namespace
 
@@ -251,66 +264,27 @@ TEST_F(RoundTrip, CancellingRemovesThePartialArchiveAndTheStagingFolder)
     EXPECT_EQ(readFile(dir / "one" / "noise.bin").size(), noise.size());
 }
 
-// Reads every process's command line, as any user of the machine can, until stopped; notes each
-// tool whose arguments held the secret.
-class CommandLineWatch
-{
-public:
-    explicit CommandLineWatch(std::string secret)
-        : m_secret(std::move(secret))
-        , m_thread([this] {
-            while (!m_stop) {
-                // Processes come and go while the folder is read: no step may throw.
-                std::error_code error;
-                for (fs::directory_iterator it("/proc", error), end; !error && it != end; it.increment(error)) {
-                    std::string line = readCmdline(it->path() / "cmdline");
-                    if (line.find(m_secret) != std::string::npos) {
-                        const std::lock_guard lock(m_mutex);
-                        m_seen.insert(fs::path(line.substr(0, line.find('\0'))).filename().string());
-                    }
-                }
-            }
-        })
-    {}
-    ~CommandLineWatch() { stop(); }
-    std::set<std::string> stop()
-    {
-        m_stop = true;
-        if (m_thread.joinable()) {
-            m_thread.join();
-        }
-        return m_seen;
-    }
-
-private:
-    static std::string readCmdline(const fs::path& path)
-    {
-        // A process that ends while it is read fails the read: a stream would throw.
-        std::string text;
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        std::array<char, 4096> chunk{};
-        for (ssize_t got = 0; fd >= 0 && (got = ::read(fd, chunk.data(), chunk.size())) > 0;) {
-            text.append(chunk.data(), static_cast<std::size_t>(got));
-        }
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return text;
-    }
-    std::string m_secret;
-    std::atomic<bool> m_stop{false};
-    std::mutex m_mutex;
-    std::set<std::string> m_seen;
-    std::thread m_thread;
-};
-
 TEST_F(RoundTrip, NoPasswordOnACommandLineButUnars)
 {
     // Busy for a while, so that a tool's command line can be read while it runs.
     writeFile(dir / "Big" / "noise.bin", noise(16 << 20));
     writeFile(dir / "Big" / "note.txt", "note");
     const std::string secret = "Zq7-unlikely-secret";
-    CommandLineWatch watch(secret);
+    // Every tool whose arguments held the secret, read as any user of the machine can; the watcher's alone
+    // until it is joined.
+    std::set<std::string> seen;
+    std::jthread watcher([&](const std::stop_token& stop) {
+        while (!stop.stop_requested()) {
+            // Processes come and go while the folder is read: no step may throw.
+            std::error_code error;
+            for (fs::directory_iterator it("/proc", error), end; !error && it != end; it.increment(error)) {
+                const std::string line = commandLine(it->path());
+                if (line.find(secret) != std::string::npos) {
+                    seen.insert(fs::path(line.substr(0, line.find('\0'))).filename().string());
+                }
+            }
+        }
+    });
     for (ArchiveFormat format : {ArchiveFormat::zip, ArchiveFormat::sevenZip}) {
         const fs::path archive = pack({dir / "Big"}, format, secret);
         EXPECT_TRUE(ArchiveCatalog::list({.archive = archive, .password = secret, .tools = tools}).isEncrypted)
@@ -325,7 +299,9 @@ TEST_F(RoundTrip, NoPasswordOnACommandLineButUnars)
     RarSupport unarOnly = tools;
     unarOnly.sevenZip.reset();
     EXPECT_EQ(readFile(ArchiveEngine::extract(dir / "out" / "Big.7z", unarOnly, secret, {}) / "note.txt"), "note");
-    EXPECT_EQ(watch.stop(), std::set<std::string>{"unar"});
+    watcher.request_stop();
+    watcher.join();
+    EXPECT_EQ(seen, std::set<std::string>{"unar"});
 }
 
 TEST_F(RoundTrip, FlatteningLiftsOnlyALoneRealFolder)
