@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "engine/adapters/Tar.h"
 #include "engine/adapters/Unar.h"
 #include "engine/l10n/L10n.h"
@@ -12,15 +13,10 @@ namespace {
 
 std::string failureMessage(std::string_view output)
 {
-    try {
-        Unar::parseListing(output);
-    } catch (const ArchiveError& error) {
-        EXPECT_EQ(error.tool(), "lsar");
-        EXPECT_EQ(error.status(), 1);
-        return error.errorDescription();
-    }
-    ADD_FAILURE() << "parsed: " << output;
-    return {};
+    const ArchiveError error = tarvo::test::errorOf([&] { Unar::parseListing(output); });
+    EXPECT_EQ(error.tool(), "lsar") << output;
+    EXPECT_EQ(error.status(), 1);
+    return error.errorDescription();
 }
 
 } // namespace

@@ -43,13 +43,7 @@ protected:
 
     static ArchiveError failure(const ToolRun& run, bool capture = false)
     {
-        try {
-            capture ? (void)ProcessRunner::capture(run) : ProcessRunner::run(run);
-        } catch (const ArchiveError& error) {
-            return error;
-        }
-        ADD_FAILURE() << "the run succeeded";
-        return ArchiveError(ArchiveError::Case::noInputs);
+        return errorOf([&] { capture ? (void)ProcessRunner::capture(run) : ProcessRunner::run(run); });
     }
 
     static Lines lines(const ToolRun& run)
@@ -132,14 +126,11 @@ TEST_F(ProcessRunnerTest, EveryLineReachesTheCallbackAndTheMessageKeepsTheLastFo
               (Lines{"a", "b\r50%\rdone", "bad \uFFFD", "tail"}));
 
     long long count = 0;
-    try {
-        ProcessRunner::run(script("seq", "seq 1 1000000; exit 7"), [&](std::string_view) { ++count; });
-        ADD_FAILURE() << "exit 7 succeeded";
-    } catch (const ArchiveError& error) {
-        EXPECT_EQ(error.status(), 7);
-        EXPECT_TRUE(error.message().starts_with("999961\n"));
-        EXPECT_TRUE(error.message().ends_with("\n1000000"));
-    }
+    const ToolRun seq = script("seq", "seq 1 1000000; exit 7");
+    const ArchiveError error = errorOf([&] { ProcessRunner::run(seq, [&](std::string_view) { ++count; }); });
+    EXPECT_EQ(error.status(), 7);
+    EXPECT_TRUE(error.message().starts_with("999961\n"));
+    EXPECT_TRUE(error.message().ends_with("\n1000000"));
     EXPECT_EQ(count, 1000000);
 }
 

@@ -15,15 +15,20 @@
 
 namespace tarvo::test {
 
-tarvo::engine::ArchiveError::Case failureOf(const std::function<void()>& job)
+tarvo::engine::ArchiveError errorOf(const std::function<void()>& job)
 {
     try {
         job();
     } catch (const tarvo::engine::ArchiveError& error) {
-        return error.errorCase();
+        return error;
     }
     ADD_FAILURE() << "the job succeeded";
-    return tarvo::engine::ArchiveError::Case::toolFailed;
+    return tarvo::engine::ArchiveError(tarvo::engine::ArchiveError::Case::noInputs);
+}
+
+tarvo::engine::ArchiveError::Case failureOf(const std::function<void()>& job)
+{
+    return errorOf(job).errorCase();
 }
 
 TempDir::TempDir(const std::filesystem::path& parent)

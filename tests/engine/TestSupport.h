@@ -47,7 +47,8 @@ std::optional<std::string> missingTool(std::initializer_list<const char*> names)
 // The names in a folder, hidden ones included, sorted.
 std::vector<std::string> namesIn(const std::filesystem::path& folder);
 
-// The case of the ArchiveError the job ends with; a job that does not fail fails the test.
+// The ArchiveError the job ends with, and its case; a job that does not fail fails the test.
+tarvo::engine::ArchiveError errorOf(const std::function<void()>& job);
 tarvo::engine::ArchiveError::Case failureOf(const std::function<void()>& job);
 
 // Bytes no compressor can shrink.
