@@ -197,10 +197,7 @@ TEST_F(Listing, LegacyZipNamesReadAlikeInTheListingTheExtractionAndTheTest)
         EXPECT_TRUE(isValidUtf8(listing.entries[1].path)) << listing.entries[1].path;
     }
     // 130 letters take 260 bytes as UTF-8, past what a file system takes: cut alike in both.
-    std::string longName;
-    for (int i = 0; i < 130; ++i) {
-        longName += '\xcf';
-    }
+    const std::string longName(130, '\xcf');
     writeFile(dir / "long" / (longName + ".txt"), "long");
     runIn(dir / "long", {"zip", "-q", (dir / "a" / "long.zip").string(), longName + ".txt"}, {"LC_ALL=C"});
     const ArchiveListing cut =

@@ -18,10 +18,9 @@ TEST(FileWalk, CountsTheFilesAJobWillPack)
     EXPECT_EQ(FileWalk::count({}), 1);
     EXPECT_EQ(FileWalk::count({dir / "missing", dir / "gone"}), 1);
 
-    writeFile(dir / "three" / "a", "");
-    writeFile(dir / "three" / "b", "");
-    writeFile(dir / "three" / "c", "");
-    writeFile(dir / "three" / ".DS_Store", "");
+    for (const char* name : {"a", "b", "c", ".DS_Store"}) {
+        writeFile(dir / "three" / name, "");
+    }
     EXPECT_EQ(FileWalk::count({dir / "three"}), 3);
 
     for (int i = 0; i < 5; ++i) {
@@ -29,13 +28,10 @@ TEST(FileWalk, CountsTheFilesAJobWillPack)
     }
     EXPECT_EQ(FileWalk::count({dir / "only hidden"}), 1);
 
-    writeFile(dir / "one.txt", "");
-    writeFile(dir / ".hidden top", "");
-    writeFile(dir / "tree" / "1", "");
-    writeFile(dir / "tree" / "2", "");
-    writeFile(dir / "tree" / "sub" / "3", "");
-    writeFile(dir / "tree" / "sub" / "deeper" / "4", "");
-    writeFile(dir / "tree" / "sub" / "deeper" / "5", "");
+    for (const char* name :
+         {"one.txt", ".hidden top", "tree/1", "tree/2", "tree/sub/3", "tree/sub/deeper/4", "tree/sub/deeper/5"}) {
+        writeFile(dir / name, "");
+    }
     // A selected hidden file counts; links inside a folder are not files and are not followed.
     std::filesystem::create_symlink(dir / "three", dir / "tree" / "link to folder");
     std::filesystem::create_symlink(dir / "one.txt", dir / "tree" / "link to file");
