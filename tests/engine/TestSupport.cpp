@@ -8,6 +8,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <thread>
@@ -111,14 +112,9 @@ std::vector<std::string> namesIn(const std::filesystem::path& folder)
 
 std::string noise(std::size_t size)
 {
+    std::mt19937_64 random(42);
     std::string bytes(size, '\0');
-    std::uint64_t state = 0x9E3779B97F4A7C15ULL;
-    for (char& c : bytes) {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        c = static_cast<char>(state);
-    }
+    std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<char>(random()); });
     return bytes;
 }
 
