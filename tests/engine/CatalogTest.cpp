@@ -21,7 +21,7 @@ std::string failureMessage(std::string_view output)
 
 } // namespace
 
-TEST(ArchiveCatalog, ReadsTheListersJson)
+TEST(ArchiveCatalog, ReadsTheListersJsonOrSaysPlainlyWhyNot)
 {
     const ArchiveListing listing = Unar::parseListing(R"({
         "lsarFormatVersion": 2,
@@ -51,10 +51,8 @@ TEST(ArchiveCatalog, ReadsTheListersJson)
     const ArchiveListing failed = Unar::parseListing(R"({"lsarFormatVersion": 2, "lsarError": 15})");
     EXPECT_EQ(failed.listerError, 15);
     EXPECT_FALSE(failed.hasContents);
-}
 
-TEST(ArchiveCatalog, UnreadableOutputBecomesAClearFailure)
-{
+    // Output that is no listing becomes a clear failure.
     ScopedLanguage english(AppLanguage::english);
     EXPECT_EQ(failureMessage(""), "The archive listing was empty.");
     EXPECT_EQ(failureMessage("[1, 2]"), "The archive listing was empty.");

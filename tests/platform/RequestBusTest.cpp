@@ -4,8 +4,6 @@
 #include "TaskRunner.h"
 #include "TestBus.h"
 
-#include <QDBusArgument>
-#include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <future>
 #include <gtest/gtest.h>
