@@ -27,12 +27,11 @@ protected:
         if (auto reason = sessionBusUnusable(kNotifications)) {
             GTEST_SKIP() << reason->toStdString();
         }
-        server.emplace(ownConnection("notifications"), kNotifications, "/org/freedesktop/Notifications",
-                       [](const QDBusMessage&) { return QVariantList{1u}; });
-        ASSERT_TRUE(server->registered());
+        ASSERT_TRUE(server.registered());
     }
 
-    std::optional<FakeService> server;
+    FakeService server{ownConnection("notifications"), kNotifications, "/org/freedesktop/Notifications",
+                       [](const QDBusMessage&) { return QVariantList{1u}; }};
 };
 
 TEST_F(Notifications, PostsEveryBodyAsANewNotificationWithoutWaiting)
@@ -44,8 +43,8 @@ TEST_F(Notifications, PostsEveryBodyAsANewNotificationWithoutWaiting)
     notifier.deliver("Second");
     // The fake answers on this thread: a blocking call would wait for the bus timeout here.
     EXPECT_LT(clock.elapsed(), 1000);
-    ASSERT_TRUE(spinUntil([&] { return server->calls.size() == 2; }, 5000));
-    const QDBusMessage& first = server->calls[0];
+    ASSERT_TRUE(spinUntil([&] { return server.calls.size() == 2; }, 5000));
+    const QDBusMessage& first = server.calls[0];
     EXPECT_EQ(first.interface() + "." + first.member() + first.signature(),
               kNotifications + ".Notify" + "susssasa{sv}i");
     const QVariantList arguments = first.arguments();
@@ -53,7 +52,7 @@ TEST_F(Notifications, PostsEveryBodyAsANewNotificationWithoutWaiting)
               (QVariantList{"Tarvo", 0u, "com.tarvo.app", "Tarvo", "Made “a b.zip”.", QStringList()}));
     EXPECT_TRUE(qdbus_cast<QVariantMap>(arguments.value(6)).isEmpty());
     EXPECT_EQ(arguments.value(7), -1);
-    EXPECT_EQ(server->calls[1].arguments().mid(1, 4), (QVariantList{0u, "com.tarvo.app", "Tarvo", "Second"}));
+    EXPECT_EQ(server.calls[1].arguments().mid(1, 4), (QVariantList{0u, "com.tarvo.app", "Tarvo", "Second"}));
 }
 
 // The application model announcing its jobs through the real notifier.
@@ -79,11 +78,11 @@ TEST_F(Notifications, TheModelAnnouncesOnlyWhileAnotherApplicationIsActive)
     ASSERT_TRUE(runJob(home / "a.txt"));
     ASSERT_TRUE(runJob(home / "missing.txt"));
 
-    ASSERT_TRUE(spinUntil([&] { return server->calls.size() >= 2; }, 5000));
+    ASSERT_TRUE(spinUntil([&] { return server.calls.size() >= 2; }, 5000));
     spinUntil([] { return false; }, 200); // nothing else arrives
-    ASSERT_EQ(server->calls.size(), 2U);
-    EXPECT_EQ(server->calls[0].arguments()[4], "Ready: a 2.zip");
-    EXPECT_EQ(server->calls[1].arguments()[4], "There is nothing to archive.");
+    ASSERT_EQ(server.calls.size(), 2U);
+    EXPECT_EQ(server.calls[0].arguments()[4], "Ready: a 2.zip");
+    EXPECT_EQ(server.calls[1].arguments()[4], "There is nothing to archive.");
 }
 
 TEST(FileManagerReveal, AsksTheFileManagerAndOpensTheFolderWhenNoneAnswers)
