@@ -138,7 +138,7 @@ TEST_F(Kinds, ASecondToolOnlyWhereTheFirstLacksTheMethod)
     RarSupport withoutUnrar = tools;
     withoutUnrar.extractor = withoutUnrar.unar = failing;
     const fs::path rars = dir / "rars";
-    fs::create_directories(rars);
+    writeFile(rars / "broken.rar", "Rar!\x1a\x07\x01\x00 cut short");
     if (fs::exists(fixture)) {
         fs::copy_file(fixture, rars / "five.rar");
         EXPECT_EQ(failureOf([&] { ArchiveEngine::extract(rars / "five.rar", withoutUnrar, std::nullopt, {}); }),
@@ -149,7 +149,6 @@ TEST_F(Kinds, ASecondToolOnlyWhereTheFirstLacksTheMethod)
         fs::remove_all(result);
     }
     unarSaying("Attempted to read more data than was available");
-    writeFile(rars / "broken.rar", "Rar!\x1a\x07\x01\x00 cut short");
     const ArchiveError error =
         errorOf([&] { ArchiveEngine::extract(rars / "broken.rar", withoutUnrar, std::nullopt, {}); });
     EXPECT_EQ(error.tool(), "unar");
