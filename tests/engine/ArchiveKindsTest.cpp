@@ -60,8 +60,7 @@ TEST_F(Kinds, EveryNewKindExtractsAndLists)
     for (const auto& archive : fs::directory_iterator(out)) {
         SCOPED_TRACE(archive.path().filename().string());
         const auto entries = ArchiveCatalog::list({.archive = archive.path(), .tools = tools}).entries;
-        EXPECT_NE(std::find(entries.begin(), entries.end(), ArchiveEntry{"Tree/sub/[x]*.txt", 6, false}),
-                  entries.end());
+        EXPECT_NE(std::ranges::find(entries, ArchiveEntry{"Tree/sub/[x]*.txt", 6, false}), entries.end());
         const fs::path result = extract(archive.path());
         EXPECT_EQ(result.parent_path(), out);
         expectTree(result);

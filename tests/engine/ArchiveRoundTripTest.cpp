@@ -5,6 +5,7 @@
 #include "engine/tools/ToolLocator.h"
 #include "engine/vocabulary/ArchiveError.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <set>
@@ -114,8 +115,7 @@ TEST_F(RoundTrip, EveryFormatKeepsAwkwardNamesProtectsAndLeavesHousekeepingOut)
         const ArchiveListing listing =
             ArchiveCatalog::list({.archive = archive, .password = password.value_or(""), .tools = c.support});
         EXPECT_EQ(listing.isEncrypted, password.has_value());
-        EXPECT_NE(std::find(listing.entries.begin(), listing.entries.end(), ArchiveEntry{"Pack/a[1].txt", 8, false}),
-                  listing.entries.end());
+        EXPECT_NE(std::ranges::find(listing.entries, ArchiveEntry{"Pack/a[1].txt", 8, false}), listing.entries.end());
         const fs::path result = ArchiveEngine::extract(archive, c.support, password, {});
         EXPECT_EQ(result, dir / "out" / "Pack");
         for (const std::string name : kAwkwardNames) {

@@ -10,6 +10,7 @@
 #include "engine/util/TextUtil.h"
 #include "engine/vocabulary/ArchiveError.h"
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -107,10 +108,8 @@ TEST_F(Listing, OwnListerAgreesWithLsarOnAwkwardNames)
     const ArchiveListing protectedZip = ArchiveCatalog::list({.archive = dir / "a" / "enc.zip", .tools = own});
     const ArchiveListing plainZip = ArchiveCatalog::list({.archive = dir / "a" / "x.zip", .tools = own});
     EXPECT_TRUE(protectedZip.isEncrypted);
-    ASSERT_EQ(protectedZip.entries.size(), plainZip.entries.size());
-    for (std::size_t i = 0; i < plainZip.entries.size(); ++i) {
-        EXPECT_EQ(protectedZip.entries[i].path, plainZip.entries[i].path);
-    }
+    EXPECT_TRUE(
+        std::ranges::equal(protectedZip.entries, plainZip.entries, {}, &ArchiveEntry::path, &ArchiveEntry::path));
     // A tar's names in another encoding than UTF-8 are lsar's to guess; should lsar fail on them,
     // the own listing stands, its bytes shown as lsar shows what it cannot read.
     writeFile(dir / "latin" / "caf\xe9.txt", "x");
