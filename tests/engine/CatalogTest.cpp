@@ -35,10 +35,9 @@ TEST(ArchiveCatalog, ReadsTheListersJsonOrSaysPlainlyWhyNot)
         ],
         "lsarProperties": {"XADArchiveName": "x.zip", "XADVolumes": ["x.zip"]}
     })");
-    ASSERT_EQ(listing.entries.size(), 3u);
-    EXPECT_EQ(listing.entries[0], (ArchiveEntry{"Photos", 0, true}));
-    EXPECT_EQ(listing.entries[1], (ArchiveEntry{"Photos/cover.png", 1234, false}));
-    EXPECT_EQ(listing.entries[2], (ArchiveEntry{"big.bin", 9990000000, false}));
+    EXPECT_EQ(listing.entries,
+              (std::vector<ArchiveEntry>{
+                  {"Photos", 0, true}, {"Photos/cover.png", 1234, false}, {"big.bin", 9990000000, false}}));
     EXPECT_EQ(listing.indexes, (std::vector<std::int64_t>{0, 1, 4}));
     // Only named entries count towards the encrypted flag.
     EXPECT_FALSE(listing.isEncrypted);

@@ -89,12 +89,7 @@ TEST_F(ToolLocatorTest, UnrarFreeIsPassedOverForUnar)
 TEST_F(ToolLocatorTest, SevenZipPrefers7zzAndTarPrefersBsdtar)
 {
     writeScript(tools / "7z", "exit 0");
-    const auto found = ToolLocator::rarSupport().sevenZip;
-    if (ToolLocator::executable("7zz")) {
-        EXPECT_EQ(found, ToolLocator::executable("7zz"));
-    } else {
-        EXPECT_EQ(found, tools / "7z");
-    }
+    EXPECT_EQ(ToolLocator::rarSupport().sevenZip, ToolLocator::executable("7zz").value_or(tools / "7z"));
     writeScript(tools / "7zz", "exit 0");
     EXPECT_EQ(ToolLocator::rarSupport().sevenZip, tools / "7zz");
 
