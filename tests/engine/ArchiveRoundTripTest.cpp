@@ -232,7 +232,6 @@ TEST_F(RoundTrip, CancellingRemovesThePartialArchiveAndTheStagingFolder)
     writeFile(dir / "one" / "noise.bin", noise);
     writeFile(dir / "two" / "noise.bin", noise);
     for (ArchiveFormat format : {ArchiveFormat::sevenZip, ArchiveFormat::zip}) {
-        fs::create_directories(dir / "out");
         RunControl control{std::make_shared<ArchiveSession>(), {}};
         std::thread canceller([&] {
             // Once the tool has begun writing in the output folder it is at work: staging (by links)

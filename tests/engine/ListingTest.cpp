@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace tarvo::engine;
@@ -362,9 +361,7 @@ TEST_F(Listing, SafetyReportOnHostileArchivesAndABomb)
     const SafetyReport locked = inspect(archives + "/locked.7z", "secret");
     EXPECT_EQ(locked.entries, 2);
     EXPECT_EQ(locked.linksOutside, 1);
-    {
-        std::ofstream zeros(src / "zeros.bin");
-    }
+    writeFile(src / "zeros.bin", "");
     fs::resize_file(src / "zeros.bin", 1'100'000'000); // sparse: no disk used
     runIn(src, {"bsdtar", "--zstd", "-cf", archives + "/bomb.tar.zst", "zeros.bin"});
     const fs::path bomb = dir / "a" / "bomb.tar.zst";
