@@ -1,7 +1,6 @@
 #include "TestSupport.h"
 #include "engine/archive/ArchiveCatalog.h"
 #include "engine/archive/ArchiveEngine.h"
-#include "engine/tools/ProcessRunner.h"
 #include "engine/tools/ToolLocator.h"
 #include "engine/vocabulary/ArchiveError.h"
 
@@ -9,10 +8,7 @@
 #include <sys/stat.h>
 
 using namespace tarvo::engine;
-using tarvo::test::namesIn;
-using tarvo::test::readFile;
-using tarvo::test::TempDir;
-using tarvo::test::writeFile;
+using namespace tarvo::test;
 namespace fs = std::filesystem;
 
 namespace {
@@ -22,21 +18,12 @@ class BadInput : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (const auto missing = tarvo::test::missingTool({"zip", "unzip", "bsdtar", "7zz", "unar", "lsar"})) {
+        if (const auto missing = missingTool({"zip", "unzip", "bsdtar", "7zz", "unar", "lsar"})) {
             GTEST_SKIP() << *missing;
         }
         tools = ToolLocator::rarSupport();
         fs::create_directories(dir / "outside");
         fs::create_directories(dir / "archives");
-    }
-
-    void bsdtar(const std::vector<std::string>& arguments, const fs::path& folder)
-    {
-        ToolRun run;
-        run.executable = "/usr/bin/bsdtar";
-        run.arguments = arguments;
-        run.currentDirectory = folder;
-        ProcessRunner::run(run);
     }
 
     // Whatever the outcome: nothing written outside the new folder, and nothing left after a failure.
@@ -71,20 +58,16 @@ TEST_F(BadInput, HostileAndBrokenArchivesWriteNothingOutsideAndLeaveNothingBehin
     fs::create_directory_symlink(dir / "outside", src / "up");
     const std::string archives = (dir / "archives").string();
     for (const char* suffix : {".tar.gz", ".tar.xz", ".tar", ".zip", ".7z"}) {
-        bsdtar({"-acPf", archives + "/links" + suffix, "-s", ",^real,up,", "up", "real"}, src);
+        runIn(src, {"bsdtar", "-acPf", archives + "/links" + suffix, "-s", ",^real,up,", "up", "real"});
     }
-    for (const char* suffix : {".tar.gz", ".tar.xz"}) {
-        bsdtar({"-acPf", archives + "/dots" + suffix, "-s", ",^evil,../../evil,", "-s",
-                ",^real/pwned.txt," + (dir / "abs.txt").string() + ",", "evil.txt", "real/pwned.txt"},
-               src);
+    for (const char* suffix : {".tar.gz", ".tar.xz", ".zip"}) {
+        runIn(src, {"bsdtar", "-acPf", archives + "/dots" + suffix, "-s", ",^evil,../../evil,", "-s",
+                    ",^real/pwned.txt," + (dir / "abs.txt").string() + ",", "evil.txt", "real/pwned.txt"});
     }
-    bsdtar({"-acPf", archives + "/dots.zip", "-s", ",^evil,../../evil,", "-s",
-            ",^real/pwned.txt," + (dir / "abs.txt").string() + ",", "evil.txt", "real/pwned.txt"},
-           src);
     // Real archives cut short, text renamed to look like archives, an empty file, an empty but valid ZIP.
     writeFile(dir / "src" / "Folder" / "data.bin", std::string(200000, 'x') + "tail");
     for (const std::string name : {"whole.zip", "whole.7z", "whole.tar.gz"}) {
-        bsdtar({"-acf", (dir / name).string(), "Folder"}, dir / "src");
+        runIn(dir / "src", {"bsdtar", "-acf", (dir / name).string(), "Folder"});
         const std::string bytes = readFile(dir / name);
         writeFile(dir / "archives" / ("cut-" + name), bytes.substr(0, bytes.size() / 2));
     }
@@ -104,7 +87,7 @@ TEST_F(BadInput, HostileAndBrokenArchivesWriteNothingOutsideAndLeaveNothingBehin
         fs::copy_file(fixture, dir / "archives" / "evil.rar");
     }
     // Whatever the user's own tool settings say: UNZIP=-: would let unzip write "../".
-    const tarvo::test::ScopedEnv unzipOptions("UNZIP", "-:");
+    const ScopedEnv unzipOptions("UNZIP", "-:");
     for (const auto& archive : fs::directory_iterator(dir / "archives")) {
         extractSafely(archive.path());
     }
@@ -114,52 +97,32 @@ TEST_F(BadInput, HostileAndBrokenArchivesWriteNothingOutsideAndLeaveNothingBehin
     fs::create_directories(lone);
     fs::create_directory_symlink(dir / "outside", lone / "Link");
     writeFile(dir / "outside" / "keep.txt", "mine");
-    bsdtar({"-czf", (dir / "archives" / "lone.tar.gz").string(), "Link"}, lone);
+    runIn(lone, {"bsdtar", "-czf", (dir / "archives" / "lone.tar.gz").string(), "Link"});
     const fs::path result = ArchiveEngine::extract(dir / "archives" / "lone.tar.gz", tools, std::nullopt, {});
     EXPECT_TRUE(fs::is_symlink(result / "Link"));
     fs::remove_all(result);
     EXPECT_EQ(readFile(dir / "outside" / "keep.txt"), "mine");
-
-    // A set-user-ID bit is not restored, whoever unpacks.
-    writeFile(dir / "suid" / "tool", "x");
-    fs::permissions(dir / "suid" / "tool", fs::perms::set_uid | fs::perms::owner_all);
-    bsdtar({"-cJf", (dir / "archives" / "suid.tar.xz").string(), "tool"}, dir / "suid");
-    const fs::path unpacked = ArchiveEngine::extract(dir / "archives" / "suid.tar.xz", tools, std::nullopt, {});
-    EXPECT_EQ(fs::status(unpacked / "tool").permissions() & fs::perms::set_uid, fs::perms::none);
-    fs::remove_all(unpacked);
 
     // An archive that is not there, or a folder with an archive's name.
     EXPECT_THROW(ArchiveEngine::extract(dir / "archives" / "missing.zip", tools, std::nullopt, {}),
                  fs::filesystem_error);
     fs::create_directory(dir / "folder.zip");
     EXPECT_THROW(ArchiveEngine::extract(dir / "folder.zip", tools, std::nullopt, {}), ArchiveError);
-
-    // The lister says plainly that text is no archive.
-    try {
-        ArchiveCatalog::list({.archive = dir / "archives" / "text.zip", .tools = tools});
-        ADD_FAILURE() << "text listed as an archive";
-    } catch (const ArchiveError& error) {
-        EXPECT_EQ(error.errorCase(), ArchiveError::Case::notAnArchive);
-    }
 }
 
 TEST_F(BadInput, ResultsNobodyElseCanChangeAndNoSpecialFiles)
 {
-    // Folders 0777 and files 0666 as stored, a set-group-ID file, a pipe.
+    // Folders 0777 and files 0666 as stored, a set-user-ID and set-group-ID file, a pipe: whoever unpacks.
     const fs::path open = dir / "src" / "Open";
     writeFile(open / "run.sh", "echo hi");
     writeFile(open / "tool", "x");
     ASSERT_EQ(::mkfifo((open / "pipe").c_str(), 0644), 0);
     fs::permissions(open / "run.sh",
                     fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec & ~fs::perms::others_exec);
-    fs::permissions(open / "tool", fs::perms::set_gid | fs::perms::owner_all);
+    fs::permissions(open / "tool", fs::perms::set_uid | fs::perms::set_gid | fs::perms::owner_all);
     fs::permissions(open, fs::perms::all);
-    ToolRun zip;
-    zip.executable = "/usr/bin/zip";
-    zip.arguments = {"-r", "-q", (dir / "archives" / "open.zip").string(), "Open/run.sh", "Open/tool"};
-    zip.currentDirectory = dir / "src";
-    ProcessRunner::run(zip);
-    bsdtar({"-cJf", (dir / "archives" / "open.tar.xz").string(), "Open"}, dir / "src");
+    runIn(dir / "src", {"zip", "-r", "-q", (dir / "archives" / "open.zip").string(), "Open/run.sh", "Open/tool"});
+    runIn(dir / "src", {"bsdtar", "-cJf", (dir / "archives" / "open.tar.xz").string(), "Open"});
     for (const char* name : {"open.zip", "open.tar.xz"}) {
         SCOPED_TRACE(name);
         int leftOut = 0;
@@ -175,10 +138,7 @@ TEST_F(BadInput, ResultsNobodyElseCanChangeAndNoSpecialFiles)
     // One compressed file keeps its archive's permission bits.
     writeFile(dir / "archives" / "secret.txt", "mine");
     fs::permissions(dir / "archives" / "secret.txt", fs::perms::owner_read | fs::perms::owner_write);
-    ToolRun gzip;
-    gzip.executable = "/usr/bin/gzip";
-    gzip.arguments = {"--", (dir / "archives" / "secret.txt").string()};
-    ProcessRunner::run(gzip);
+    runIn(dir / "archives", {"gzip", "--", "secret.txt"});
     const fs::path plain = ArchiveEngine::extract(dir / "archives" / "secret.txt.gz", tools, std::nullopt, {});
     EXPECT_EQ(fs::status(plain).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(readFile(plain), "mine");
@@ -190,7 +150,7 @@ TEST_F(BadInput, AnEntryDraggedOutIsNeverALink)
     writeFile(dir / "src" / "Docs" / "a.txt", "alpha");
     fs::create_symlink("../../../../../../.ssh/id_rsa", dir / "src" / "Docs" / "key.txt");
     fs::create_symlink("../../../../../../.ssh/id_rsa", dir / "src" / "invoice.pdf");
-    bsdtar({"-cf", (dir / "archives" / "links.tar").string(), "Docs", "invoice.pdf"}, dir / "src");
+    runIn(dir / "src", {"bsdtar", "-cf", (dir / "archives" / "links.tar").string(), "Docs", "invoice.pdf"});
     const fs::path archive = dir / "archives" / "links.tar";
     fs::create_directories(dir / "drag");
     EXPECT_THROW(ArchiveEngine::extractEntry(
@@ -209,19 +169,14 @@ TEST_F(BadInput, AnArchiveThatUnpacksToMoreThanItDeclaresKeepsNothing)
 {
     // A ZIP of 10 MB of zeros that says it holds 1,000 bytes: unzip inflates it all, content.
     writeFile(dir / "src" / "big.bin", std::string(10'000'000, '\0'));
-    ToolRun zip;
-    zip.executable = "/usr/bin/zip";
-    zip.arguments = {"-q", (dir / "archives" / "liar.zip").string(), "big.bin"};
-    zip.currentDirectory = dir / "src";
-    ProcessRunner::run(zip);
+    runIn(dir / "src", {"zip", "-q", (dir / "archives" / "liar.zip").string(), "big.bin"});
     std::string bytes = readFile(dir / "archives" / "liar.zip");
     const std::string declared("\xe8\x03\0\0", 4);
     bytes.replace(22, 4, declared);
     bytes.replace(bytes.find("PK\x01\x02") + 24, 4, declared);
     writeFile(dir / "archives" / "liar.zip", bytes);
-    EXPECT_EQ(
-        tarvo::test::failureOf([&] { ArchiveEngine::extract(dir / "archives" / "liar.zip", tools, std::nullopt, {}); }),
-        ArchiveError::Case::unpacksBeyondDeclared);
+    EXPECT_EQ(failureOf([&] { ArchiveEngine::extract(dir / "archives" / "liar.zip", tools, std::nullopt, {}); }),
+              ArchiveError::Case::unpacksBeyondDeclared);
     EXPECT_EQ(namesIn(dir / "archives"), std::vector<std::string>{"liar.zip"});
 }
 
@@ -230,32 +185,21 @@ TEST_F(BadInput, UnsafeEntryPathsAndThousandsOfEntries)
     for (int i = 0; i < 3000; ++i) {
         writeFile(dir / "src" / "Many" / ("f" + std::to_string(i % 30)) / (std::to_string(i) + ".txt"), "x");
     }
-    bsdtar({"-acf", (dir / "archives" / "many.zip").string(), "Many"}, dir / "src");
+    runIn(dir / "src", {"bsdtar", "-acf", (dir / "archives" / "many.zip").string(), "Many"});
     const fs::path archive = dir / "archives" / "many.zip";
     EXPECT_EQ(ArchiveCatalog::list({.archive = archive, .tools = tools}).entries.size(),
               3031u); // 3000 files, 30 folders and Many
 
+    const auto taking = [&](const fs::path& from, const char* entry) {
+        return failureOf([&] { ArchiveEngine::extractEntry({.archive = from, .entry = entry, .tools = tools}); });
+    };
     for (const char* unsafe : {"../x", "/etc/passwd", "Many/../.."}) {
-        try {
-            ArchiveEngine::extractEntry({.archive = archive, .entry = unsafe, .tools = tools});
-            ADD_FAILURE() << unsafe;
-        } catch (const ArchiveError& error) {
-            EXPECT_EQ(error.errorCase(), ArchiveError::Case::entryCannotBeExtracted) << unsafe;
-        }
+        EXPECT_EQ(taking(archive, unsafe), ArchiveError::Case::entryCannotBeExtracted) << unsafe;
     }
     // A ZIP is listed first; 7zz is not, and ends well when a name matches nothing.
-    ToolRun sevenZip;
-    sevenZip.executable = *tools.sevenZip;
-    sevenZip.arguments = {"a", "-bso0", (dir / "archives" / "many.7z").string(), "Many/f1"};
-    sevenZip.currentDirectory = dir / "src";
-    ProcessRunner::run(sevenZip);
+    runIn(dir / "src", {"7zz", "a", "-bso0", (dir / "archives" / "many.7z").string(), "Many/f1"});
     for (const char* name : {"many.zip", "many.7z"}) {
-        try {
-            ArchiveEngine::extractEntry({.archive = dir / "archives" / name, .entry = "Many/nope.txt", .tools = tools});
-            ADD_FAILURE() << name;
-        } catch (const ArchiveError& error) {
-            EXPECT_EQ(error.errorCase(), ArchiveError::Case::entryCannotBeExtracted) << name;
-        }
+        EXPECT_EQ(taking(dir / "archives" / name, "Many/nope.txt"), ArchiveError::Case::entryCannotBeExtracted) << name;
     }
     EXPECT_EQ(namesIn(dir / "archives"), (std::vector<std::string>{"many.7z", "many.zip"}));
 }

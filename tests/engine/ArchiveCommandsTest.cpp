@@ -6,21 +6,14 @@
 #include "engine/adapters/TarvoLister.h"
 #include "engine/adapters/Unar.h"
 #include "engine/archive/ArchiveEngine.h"
+#include "engine/tools/ProcessRunner.h"
 #include "engine/vocabulary/ArchiveError.h"
 #include "engine/vocabulary/Housekeeping.h"
 
 #include <gtest/gtest.h>
 
 using namespace tarvo::engine;
-using tarvo::test::missingTool;
-using tarvo::test::noise;
-using tarvo::test::ProgramResult;
-using tarvo::test::readFile;
-using tarvo::test::runProgram;
-using tarvo::test::systemTool;
-using tarvo::test::TempDir;
-using tarvo::test::writeFile;
-using tarvo::test::writeScript;
+using namespace tarvo::test;
 using Args = std::vector<std::string>;
 
 namespace {
@@ -106,22 +99,19 @@ TEST(ToolCommands, OperandsStayNamesAndPasswordsStayOff)
         EXPECT_FALSE(hasArgumentHolding(run, secret)) << run.executable;
     }
 
-    // Tests and listings: the archive after "--" where the tool takes it, its password off the line.
+    // Tests and listings: the archive after "--" where the tool takes it, its password off the line but for lsar.
     const std::filesystem::path archive = "/in/-a.7z";
-    EXPECT_EQ(operands(SevenZip::test("/usr/bin/7zz", archive, secret)), Args{"/in/-a.7z"});
-    EXPECT_EQ(operands(SevenZip::list("/usr/bin/7zz", archive, secret)), Args{"/in/-a.7z"});
-    EXPECT_EQ(operands(SevenZip::readEntry("/usr/bin/7zz", archive, "-l", secret)), (Args{"/in/-a.7z", "-l"}));
-    EXPECT_EQ(operands(TarvoLister::list("/l/tarvo-lister", "zip", archive, "CP437")), Args{"/in/-a.7z"});
-    EXPECT_EQ(operands(TarvoLister::detect("/l/tarvo-lister", archive, {})), Args{"/in/-a.7z"});
-    EXPECT_EQ(operands(Tar::testStream("/usr/bin/gzip", archive)), Args{"/in/-a.7z"});
-    EXPECT_EQ(operands(Tar::decompress("/usr/bin/gzip", archive)), Args{"/in/-a.7z"});
-    EXPECT_EQ(InfoZip::test("/in/-a[1].zip", secret).arguments, (Args{"-t", "/in/-a[[]1].zip"}));
-    for (const ToolRun& run : {SevenZip::test("/usr/bin/7zz", archive, secret), InfoZip::test(archive, secret),
-                               SevenZip::list("/usr/bin/7zz", archive, secret)}) {
-        EXPECT_FALSE(hasArgumentHolding(run, secret)) << run.executable;
+    for (const ToolRun& run :
+         {SevenZip::test("/usr/bin/7zz", archive, secret), SevenZip::list("/usr/bin/7zz", archive, secret),
+          TarvoLister::list("/l/tarvo-lister", "zip", archive, "CP437"),
+          TarvoLister::detect("/l/tarvo-lister", archive, {}), Tar::testStream("/usr/bin/gzip", archive),
+          Tar::decompress("/usr/bin/gzip", archive), Unar::test("/usr/bin/lsar", archive, secret),
+          Unar::list("/usr/bin/lsar", archive, secret)}) {
+        EXPECT_EQ(operands(run), Args{"/in/-a.7z"}) << run.executable;
+        EXPECT_TRUE(run.executable == "/usr/bin/lsar" || !hasArgumentHolding(run, secret)) << run.executable;
     }
-    EXPECT_EQ(operands(Unar::test("/usr/bin/lsar", archive, secret)), Args{"/in/-a.7z"});
-    EXPECT_EQ(operands(Unar::list("/usr/bin/lsar", archive, secret)), Args{"/in/-a.7z"});
+    EXPECT_EQ(operands(SevenZip::readEntry("/usr/bin/7zz", archive, "-l", secret)), (Args{"/in/-a.7z", "-l"}));
+    EXPECT_EQ(InfoZip::test("/in/-a[1].zip", secret).arguments, (Args{"-t", "/in/-a[[]1].zip"}));
     EXPECT_EQ(Unar::list("/usr/bin/lsar", archive, secret).redact, secret);
 }
 
@@ -142,13 +132,8 @@ TEST(ArchiveCommands, TarGzThroughPigzOrGzipIsPlainGzip)
     for (std::size_t i = 0; i < tars.size(); ++i) {
         SCOPED_TRACE(tars[i].path.string() + (tars[i].parallelGzip ? " with pigz" : " with gzip"));
         const std::string archive = (dir / ("out" + std::to_string(i) + ".tar.gz")).string();
-        Args command = {tars[i].path.string()};
-        for (std::string& argument :
-             Tar::create(tars[i], {archive, {(dir / "in").string()}, CompressionLevel::normal, std::nullopt, false})
-                 .arguments) {
-            command.push_back(std::move(argument));
-        }
-        EXPECT_EQ(runProgram(command).status, 0);
+        EXPECT_NO_THROW(ProcessRunner::run(
+            Tar::create(tars[i], {archive, {(dir / "in").string()}, CompressionLevel::normal, std::nullopt, false})));
         EXPECT_EQ(runProgram({systemTool("gzip")->string(), "-t", archive}).status, 0);
         const ProgramResult listed = runProgram({systemTool("bsdtar")->string(), "-tf", archive});
         EXPECT_EQ(listed.status, 0);
@@ -158,7 +143,6 @@ TEST(ArchiveCommands, TarGzThroughPigzOrGzipIsPlainGzip)
 
 TEST(ArchiveCommands, LiteralEntryPatterns)
 {
-    EXPECT_EQ(InfoZip::literal("a[1].txt"), "a[[]1].txt");
     EXPECT_EQ(InfoZip::literal("-x/*?\\"), "[-]x/[*][?]\\\\");
     EXPECT_EQ(InfoZip::literal("a-b"), "a-b");
     EXPECT_EQ(Tar::literal("a[1]*?\\.txt"), "a\\[1\\]\\*\\?\\\\.txt");
@@ -173,8 +157,8 @@ TEST(FakeRarTools, RarCreationAndUnrarExtraction)
     writeFile(dir / "in" / "Report.txt", "r");
     writeFile(dir / "in" / "*.txt", "star");
     writeFile(dir / "in" / "other.txt", "o");
-    const auto rar = tarvo::test::installFakeTool("recording-rar", dir / "bin" / "rar");
-    const auto unrar = tarvo::test::installFakeTool("recording-unrar", dir / "bin" / "unrar");
+    const auto rar = installFakeTool("recording-rar", dir / "bin" / "rar");
+    const auto unrar = installFakeTool("recording-unrar", dir / "bin" / "unrar");
     const auto recorded = [&](const char* name) {
         Args lines;
         std::istringstream text(readFile(dir / "bin" / name));
@@ -214,7 +198,7 @@ TEST(FakeRarTools, RarCreationAndUnrarExtraction)
     EXPECT_THROW(ArchiveEngine::compress(request), ArchiveError);
     std::filesystem::remove(rar.string() + ".status");
     EXPECT_FALSE(std::filesystem::exists(recorded("rar.pwd").front()));
-    for (const std::string& name : tarvo::test::namesIn(dir / "in")) {
+    for (const std::string& name : namesIn(dir / "in")) {
         EXPECT_FALSE(name.starts_with(".tarvo-")) << name;
     }
 
@@ -240,12 +224,8 @@ TEST(FakeRarTools, RarCreationAndUnrarExtraction)
 
     // A tool that asks again after a wrong answer is stopped, not left waiting.
     writeFile(unrar.string() + ".expected", "secret");
-    try {
-        ArchiveEngine::extract(archive, support, "bad", {});
-        ADD_FAILURE() << "a wrong password succeeded";
-    } catch (const ArchiveError& error) {
-        EXPECT_EQ(error.errorCase(), ArchiveError::Case::wrongPassword);
-    }
+    EXPECT_EQ(failureOf([&] { ArchiveEngine::extract(archive, support, "bad", {}); }),
+              ArchiveError::Case::wrongPassword);
     EXPECT_FALSE(std::filesystem::exists(dir / "in" / "Report 4"));
     support.extractor.reset();
     EXPECT_THROW(ArchiveEngine::extract(archive, support, std::nullopt, {}), ArchiveError);

@@ -5,10 +5,9 @@
 #include "engine/tools/ToolLocator.h"
 #include "engine/vocabulary/ArchiveError.h"
 
-#include <atomic>
+#include <algorithm>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <mutex>
 #include <set>
 #include <sys/stat.h>
 #include <thread>
@@ -16,11 +15,7 @@
 
 using namespace tarvo::engine;
 using namespace std::chrono_literals;
-using tarvo::test::namesIn;
-using tarvo::test::readFile;
-using tarvo::test::ScopedEnv;
-using tarvo::test::TempDir;
-using tarvo::test::writeFile;
+using namespace tarvo::test;
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
@@ -34,7 +29,7 @@ class RoundTrip : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (const auto missing = tarvo::test::missingTool({"zip", "unzip", "bsdtar", "7zz", "unar", "lsar"})) {
+        if (const auto missing = missingTool({"zip", "unzip", "bsdtar", "7zz", "unar", "lsar"})) {
             GTEST_SKIP() << *missing;
         }
         tools = ToolLocator::rarSupport();
@@ -62,12 +57,25 @@ protected:
                                         .control = control});
     }
 
-    static ArchiveError::Case failure(const std::function<void()>& job) { return tarvo::test::failureOf(job); }
-
     TempDir dir;
     const ScopedEnv tmp{"TMPDIR", (dir / "tmp").string()};
     RarSupport tools;
 };
+
+// A process's command line. One that ends while it is read fails the read: a stream would throw.
+std::string commandLine(const fs::path& process)
+{
+    std::string text;
+    const int fd = ::open((process / "cmdline").c_str(), O_RDONLY | O_CLOEXEC);
+    std::array<char, 4096> chunk{};
+    for (ssize_t got = 0; fd >= 0 && (got = ::read(fd, chunk.data(), chunk.size())) > 0;) {
+        text.append(chunk.data(), static_cast<std::size_t>(got));
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return text;
+}
 
 } // namespace
 
@@ -91,23 +99,23 @@ TEST_F(RoundTrip, EveryFormatKeepsAwkwardNamesProtectsAndLeavesHousekeepingOut)
         std::optional<std::string> password;
         if (!c.password.empty() && c.format != ArchiveFormat::tarGz) {
             password = " " + c.password + " ";
-            EXPECT_EQ(failure([&] { ArchiveEngine::extract(archive, c.support, std::nullopt, {}); }),
+            EXPECT_EQ(failureOf([&] { ArchiveEngine::extract(archive, c.support, std::nullopt, {}); }),
                       ArchiveError::Case::wrongPassword);
             EXPECT_EQ(namesIn(dir / "out"), Names{archive.filename().string()}) << "a failed extraction left something";
         }
         // Header encryption hides the names: without the right password the listing asks for it.
         if (password && c.format == ArchiveFormat::sevenZip) {
             for (const char* wrong : {"", "wrong"}) {
-                EXPECT_EQ(
-                    failure([&] { ArchiveCatalog::list({.archive = archive, .password = wrong, .tools = c.support}); }),
-                    ArchiveError::Case::wrongPassword);
+                EXPECT_EQ(failureOf([&] {
+                              ArchiveCatalog::list({.archive = archive, .password = wrong, .tools = c.support});
+                          }),
+                          ArchiveError::Case::wrongPassword);
             }
         }
         const ArchiveListing listing =
             ArchiveCatalog::list({.archive = archive, .password = password.value_or(""), .tools = c.support});
         EXPECT_EQ(listing.isEncrypted, password.has_value());
-        EXPECT_NE(std::find(listing.entries.begin(), listing.entries.end(), ArchiveEntry{"Pack/a[1].txt", 8, false}),
-                  listing.entries.end());
+        EXPECT_NE(std::ranges::find(listing.entries, ArchiveEntry{"Pack/a[1].txt", 8, false}), listing.entries.end());
         const fs::path result = ArchiveEngine::extract(archive, c.support, password, {});
         EXPECT_EQ(result, dir / "out" / "Pack");
         for (const std::string name : kAwkwardNames) {
@@ -198,14 +206,13 @@ TEST_F(RoundTrip, NamingStagingAndValidation)
         EXPECT_EQ(info(staged / "far.txt").st_nlink, 1u);
         EXPECT_EQ(readFile(staged / "far.txt"), "far");
     }
-    fs::remove_all(staged);
 
     // Into the folder being packed, or below it: refused, nothing written.
     CompressRequest inside;
     inside.items = {dir / "a"};
     for (const fs::path& target : {dir / "a" / "Docs", dir / "a"}) {
         inside.directory = target;
-        EXPECT_EQ(failure([&] { ArchiveEngine::compress(inside); }), ArchiveError::Case::destinationInsideSource);
+        EXPECT_EQ(failureOf([&] { ArchiveEngine::compress(inside); }), ArchiveError::Case::destinationInsideSource);
     }
     EXPECT_EQ(namesIn(dir / "a" / "Docs"), Names{"d.txt"});
     inside.items = {dir / "a" / "x.txt"};
@@ -213,8 +220,8 @@ TEST_F(RoundTrip, NamingStagingAndValidation)
 
     // Items that vanished are passed over; none left, or only housekeeping files, is nothing to archive.
     writeFile(dir / "junk" / ".DS_Store", "");
-    EXPECT_EQ(failure([&] { pack({dir / "gone"}, ArchiveFormat::zip); }), ArchiveError::Case::noInputs);
-    EXPECT_EQ(failure([&] { pack({dir / "junk" / ".DS_Store"}, ArchiveFormat::zip); }), ArchiveError::Case::noInputs);
+    EXPECT_EQ(failureOf([&] { pack({dir / "gone"}, ArchiveFormat::zip); }), ArchiveError::Case::noInputs);
+    EXPECT_EQ(failureOf([&] { pack({dir / "junk" / ".DS_Store"}, ArchiveFormat::zip); }), ArchiveError::Case::noInputs);
     EXPECT_EQ(pack({dir / "gone", dir / "b" / "x.txt"}, ArchiveFormat::zip).filename(), "x.zip");
 }
 
@@ -225,7 +232,6 @@ TEST_F(RoundTrip, CancellingRemovesThePartialArchiveAndTheStagingFolder)
     writeFile(dir / "one" / "noise.bin", noise);
     writeFile(dir / "two" / "noise.bin", noise);
     for (ArchiveFormat format : {ArchiveFormat::sevenZip, ArchiveFormat::zip}) {
-        fs::create_directories(dir / "out");
         RunControl control{std::make_shared<ArchiveSession>(), {}};
         std::thread canceller([&] {
             // Once the tool has begun writing in the output folder it is at work: staging (by links)
@@ -245,7 +251,7 @@ TEST_F(RoundTrip, CancellingRemovesThePartialArchiveAndTheStagingFolder)
             }
             control.session->cancel();
         });
-        EXPECT_EQ(failure([&] {
+        EXPECT_EQ(failureOf([&] {
                       pack({dir / "one" / "noise.bin", dir / "two" / "noise.bin"}, format, "", "", control);
                   }),
                   ArchiveError::Case::cancelled);
@@ -256,73 +262,34 @@ TEST_F(RoundTrip, CancellingRemovesThePartialArchiveAndTheStagingFolder)
     EXPECT_EQ(readFile(dir / "one" / "noise.bin").size(), noise.size());
 }
 
-// Reads every process's command line, as any user of the machine can, until stopped; notes each
-// tool whose arguments held the secret.
-class CommandLineWatch
-{
-public:
-    explicit CommandLineWatch(std::string secret)
-        : m_secret(std::move(secret))
-        , m_thread([this] {
-            while (!m_stop) {
-                // Processes come and go while the folder is read: no step may throw.
-                std::error_code error;
-                for (fs::directory_iterator it("/proc", error), end; !error && it != end; it.increment(error)) {
-                    std::string line = readCmdline(it->path() / "cmdline");
-                    if (line.find(m_secret) != std::string::npos) {
-                        const std::lock_guard lock(m_mutex);
-                        m_seen.insert(fs::path(line.substr(0, line.find('\0'))).filename().string());
-                    }
-                }
-            }
-        })
-    {}
-    ~CommandLineWatch() { stop(); }
-    std::set<std::string> stop()
-    {
-        m_stop = true;
-        if (m_thread.joinable()) {
-            m_thread.join();
-        }
-        return m_seen;
-    }
-
-private:
-    static std::string readCmdline(const fs::path& path)
-    {
-        // A process that ends while it is read fails the read: a stream would throw.
-        std::string text;
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        std::array<char, 4096> chunk{};
-        for (ssize_t got = 0; fd >= 0 && (got = ::read(fd, chunk.data(), chunk.size())) > 0;) {
-            text.append(chunk.data(), static_cast<std::size_t>(got));
-        }
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return text;
-    }
-    std::string m_secret;
-    std::atomic<bool> m_stop{false};
-    std::mutex m_mutex;
-    std::set<std::string> m_seen;
-    std::thread m_thread;
-};
-
 TEST_F(RoundTrip, NoPasswordOnACommandLineButUnars)
 {
     // Busy for a while, so that a tool's command line can be read while it runs.
-    writeFile(dir / "Big" / "noise.bin", tarvo::test::noise(16 << 20));
+    writeFile(dir / "Big" / "noise.bin", noise(16 << 20));
     writeFile(dir / "Big" / "note.txt", "note");
     const std::string secret = "Zq7-unlikely-secret";
-    CommandLineWatch watch(secret);
+    // Every tool whose arguments held the secret, read as any user of the machine can; the watcher's alone
+    // until it is joined.
+    std::set<std::string> seen;
+    std::jthread watcher([&](const std::stop_token& stop) {
+        while (!stop.stop_requested()) {
+            // Processes come and go while the folder is read: no step may throw.
+            std::error_code error;
+            for (fs::directory_iterator it("/proc", error), end; !error && it != end; it.increment(error)) {
+                const std::string line = commandLine(it->path());
+                if (line.find(secret) != std::string::npos) {
+                    seen.insert(fs::path(line.substr(0, line.find('\0'))).filename().string());
+                }
+            }
+        }
+    });
     for (ArchiveFormat format : {ArchiveFormat::zip, ArchiveFormat::sevenZip}) {
         const fs::path archive = pack({dir / "Big"}, format, secret);
         EXPECT_TRUE(ArchiveCatalog::list({.archive = archive, .password = secret, .tools = tools}).isEncrypted)
             << format.rawValue();
         EXPECT_EQ(readFile(ArchiveEngine::extract(archive, tools, secret, {}) / "note.txt"), "note");
         // A wrong answer ends as a wrong password; the tool is never left waiting for another.
-        EXPECT_EQ(failure([&] { ArchiveEngine::extract(archive, tools, "wrong", {}); }),
+        EXPECT_EQ(failureOf([&] { ArchiveEngine::extract(archive, tools, "wrong", {}); }),
                   ArchiveError::Case::wrongPassword)
             << format.rawValue();
     }
@@ -330,7 +297,9 @@ TEST_F(RoundTrip, NoPasswordOnACommandLineButUnars)
     RarSupport unarOnly = tools;
     unarOnly.sevenZip.reset();
     EXPECT_EQ(readFile(ArchiveEngine::extract(dir / "out" / "Big.7z", unarOnly, secret, {}) / "note.txt"), "note");
-    EXPECT_EQ(watch.stop(), std::set<std::string>{"unar"});
+    watcher.request_stop();
+    watcher.join();
+    EXPECT_EQ(seen, std::set<std::string>{"unar"});
 }
 
 TEST_F(RoundTrip, FlatteningLiftsOnlyALoneRealFolder)
@@ -349,10 +318,7 @@ TEST_F(RoundTrip, FlatteningLiftsOnlyALoneRealFolder)
         for (const auto& [path, content] : files) {
             writeFile(source / path, content);
         }
-        std::vector<fs::path> items;
-        for (const auto& entry : fs::directory_iterator(source)) {
-            items.push_back(entry.path());
-        }
+        const std::vector<fs::path> items(fs::directory_iterator(source), fs::directory_iterator{});
         for (ArchiveFormat format : {ArchiveFormat::zip, ArchiveFormat::tarGz, ArchiveFormat::sevenZip}) {
             const fs::path result =
                 ArchiveEngine::extract(pack(items, format, "", "Case" + std::to_string(n)), tools, std::nullopt, {});
@@ -366,7 +332,7 @@ TEST_F(RoundTrip, FlatteningLiftsOnlyALoneRealFolder)
     EXPECT_EQ(ArchiveEngine::extract(archive, tools, std::nullopt, {}).filename(), "Twice 2");
 }
 
-TEST_F(RoundTrip, RarFilesReadThroughUnar)
+TEST_F(RoundTrip, RarFilesReadThroughUnarAndTestedThroughLsar)
 {
     const fs::path fixtures = fs::path(TARVO_FIXTURES_DIR) / "rar";
     if (!fs::exists(fixtures / "rar3-subdirs.rar")) {
@@ -385,7 +351,7 @@ TEST_F(RoundTrip, RarFilesReadThroughUnar)
     EXPECT_EQ(namesIn(folder.parent_path()), Names{"with space"});
 
     // With RARLAB's unrar present, a folder entry still goes to unar, which picks it exactly.
-    support.extractor = tarvo::test::writeScript(dir / "bin" / "unrar", "exit 9");
+    support.extractor = writeScript(dir / "bin" / "unrar", "exit 9");
     EXPECT_EQ(namesIn(ArchiveEngine::extractEntry({.archive = subdirs, .entry = "sub/dir1", .tools = support})),
               Names{"file1.txt"});
     support.extractor = support.unar;
@@ -393,7 +359,7 @@ TEST_F(RoundTrip, RarFilesReadThroughUnar)
     for (const char* name : {"rar5-psw.rar", "rar5-hpsw.rar"}) {
         const fs::path archive = dir / "rar" / name;
         for (const auto& wrong : {std::optional<std::string>("wrong"), std::optional<std::string>()}) {
-            EXPECT_EQ(failure([&] { ArchiveEngine::extract(archive, support, wrong, {}); }),
+            EXPECT_EQ(failureOf([&] { ArchiveEngine::extract(archive, support, wrong, {}); }),
                       ArchiveError::Case::wrongPassword)
                 << name;
         }
@@ -401,6 +367,18 @@ TEST_F(RoundTrip, RarFilesReadThroughUnar)
                   (Names{"stest1.txt", "stest2.txt"}))
             << name;
     }
-    EXPECT_EQ(failure([&] { ArchiveCatalog::list({.archive = dir / "rar" / "rar5-hpsw.rar", .tools = support}); }),
+    EXPECT_EQ(failureOf([&] { ArchiveCatalog::list({.archive = dir / "rar" / "rar5-hpsw.rar", .tools = support}); }),
+              ArchiveError::Case::wrongPassword);
+
+    // lsar tests: a sound archive, one with a turned byte, and a wrong password.
+    const fs::path sound = dir / "rar" / "test_read_format_rar5_multiple_files.rar";
+    EXPECT_TRUE(ArchiveEngine::test(sound, support, std::nullopt, {}).sound);
+    std::string bytes = readFile(sound);
+    for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 8; ++i) {
+        bytes[i] = static_cast<char>(bytes[i] ^ 0x55);
+    }
+    writeFile(dir / "bad.rar", bytes);
+    EXPECT_FALSE(ArchiveEngine::test(dir / "bad.rar", support, std::nullopt, {}).sound);
+    EXPECT_EQ(failureOf([&] { ArchiveEngine::test(dir / "rar" / "rar5-psw.rar", support, "wrong", {}); }),
               ArchiveError::Case::wrongPassword);
 }

@@ -12,7 +12,7 @@
 #include <set>
 
 using namespace tarvo::engine;
-using tarvo::test::ScopedEnv;
+using namespace tarvo::test;
 
 namespace {
 

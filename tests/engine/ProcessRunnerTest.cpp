@@ -17,10 +17,7 @@
 
 using namespace tarvo::engine;
 using namespace std::chrono_literals;
-using tarvo::test::processAlive;
-using tarvo::test::readFile;
-using tarvo::test::TempDir;
-using tarvo::test::writeScript;
+using namespace tarvo::test;
 using Lines = std::vector<std::string>;
 
 namespace {
@@ -32,10 +29,8 @@ protected:
     ToolRun script(std::string_view name, std::string_view body, std::set<std::int32_t> success = {0})
     {
         const std::map<std::string_view, const OutputReading*> readings = {
-            {"7zz", &SevenZip::reading},
-            {"bsdtar", &Tar::bsdtarReading},
-            {"unzip", &InfoZip::unzipReading},
-            {"unar", &Unar::unarReading},
+            {"7zz", &SevenZip::reading},  {"bsdtar", &Tar::bsdtarReading}, {"unzip", &InfoZip::unzipReading},
+            {"unar", &Unar::unarReading}, {"lsar", &Unar::lsarReading},
         };
         ToolRun run;
         run.executable = writeScript(dir / name, body);
@@ -48,13 +43,7 @@ protected:
 
     static ArchiveError failure(const ToolRun& run, bool capture = false)
     {
-        try {
-            capture ? (void)ProcessRunner::capture(run) : ProcessRunner::run(run);
-        } catch (const ArchiveError& error) {
-            return error;
-        }
-        ADD_FAILURE() << "the run succeeded";
-        return ArchiveError(ArchiveError::Case::noInputs);
+        return errorOf([&] { capture ? (void)ProcessRunner::capture(run) : ProcessRunner::run(run); });
     }
 
     static Lines lines(const ToolRun& run)
@@ -116,10 +105,12 @@ TEST_F(ProcessRunnerTest, StatusSignalMaskPasswordWordsAndCapture)
     EXPECT_EQ(failure(run).errorCase(), ArchiveError::Case::wrongPassword);
     run = script("unzip", "echo '   skipping: a.txt  incorrect password'; seq 1 100; exit 1", {0, 1});
     EXPECT_EQ(failure(run).errorCase(), ArchiveError::Case::wrongPassword);
-    // unar's words share a line with a name the archive chose: they count only when unar fails.
+    // unar's and lsar's words share a line with a name the archive chose: they count only when the tool fails.
     const std::string forged = "echo '  x... Failed! (missing or wrong password)'; exit ";
-    EXPECT_NO_THROW(ProcessRunner::run(script("unar", forged + "0")));
-    EXPECT_EQ(failure(script("unar", forged + "1")).errorCase(), ArchiveError::Case::wrongPassword);
+    for (const char* tool : {"unar", "lsar"}) {
+        EXPECT_NO_THROW(ProcessRunner::run(script(tool, forged + "0"))) << tool;
+        EXPECT_EQ(failure(script(tool, forged + "1")).errorCase(), ArchiveError::Case::wrongPassword) << tool;
+    }
 
     // capture() returns standard output; its failure message is standard error alone.
     EXPECT_EQ(ProcessRunner::capture(script("lister", "printf '  {\\n\\n    \"a\": 1\\n  }\\n'; echo 'noise' >&2")),
@@ -135,14 +126,11 @@ TEST_F(ProcessRunnerTest, EveryLineReachesTheCallbackAndTheMessageKeepsTheLastFo
               (Lines{"a", "b\r50%\rdone", "bad \uFFFD", "tail"}));
 
     long long count = 0;
-    try {
-        ProcessRunner::run(script("seq", "seq 1 1000000; exit 7"), [&](std::string_view) { ++count; });
-        ADD_FAILURE() << "exit 7 succeeded";
-    } catch (const ArchiveError& error) {
-        EXPECT_EQ(error.status(), 7);
-        EXPECT_TRUE(error.message().starts_with("999961\n"));
-        EXPECT_TRUE(error.message().ends_with("\n1000000"));
-    }
+    const ToolRun seq = script("seq", "seq 1 1000000; exit 7");
+    const ArchiveError error = errorOf([&] { ProcessRunner::run(seq, [&](std::string_view) { ++count; }); });
+    EXPECT_EQ(error.status(), 7);
+    EXPECT_TRUE(error.message().starts_with("999961\n"));
+    EXPECT_TRUE(error.message().ends_with("\n1000000"));
     EXPECT_EQ(count, 1000000);
 }
 
@@ -155,9 +143,9 @@ TEST_F(ProcessRunnerTest, TheChildsSessionInputAndWorkingFolder)
                                   "(read answer < /dev/tty) 2>/dev/null && echo tty; exit 0");
     run.currentDirectory = dir / "work here";
     // Of the application's variables the tool gets the locale's, none that configure a tool.
-    tarvo::test::ScopedEnv locale("LC_ALL", "C.UTF-8");
-    tarvo::test::ScopedEnv unzip("UNZIP", "-:");
-    tarvo::test::ScopedEnv zip("ZIPOPT", "-9");
+    ScopedEnv locale("LC_ALL", "C.UTF-8");
+    ScopedEnv unzip("UNZIP", "-:");
+    ScopedEnv zip("ZIPOPT", "-9");
     int answer[2];
     ASSERT_EQ(::pipe(answer), 0);
     ASSERT_EQ(::write(answer[1], "typed\n", 6), 6);

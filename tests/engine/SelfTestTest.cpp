@@ -7,12 +7,11 @@
 #include <sstream>
 
 using namespace tarvo::engine;
-using tarvo::test::ScopedEnv;
-using tarvo::test::TempDir;
+using namespace tarvo::test;
 
 TEST(SelfTest, PassesOnThisMachineAndCleansUp)
 {
-    if (!tarvo::test::systemTool("zip") || !tarvo::test::systemTool("unzip") || !tarvo::test::systemTool("bsdtar")) {
+    if (!systemTool("zip") || !systemTool("unzip") || !systemTool("bsdtar")) {
         GTEST_SKIP() << "the system's archive tools are not installed";
     }
     TempDir tmp;
@@ -39,7 +38,7 @@ TEST(SelfTest, FailuresNameTheirCheck)
 
     // A temporary folder that cannot be used is an error line.
     ScopedEnv missing("TMPDIR", (tmp.path() / "file").string());
-    tarvo::test::writeFile(tmp.path() / "file", "not a folder");
+    writeFile(tmp.path() / "file", "not a folder");
     std::ostringstream second;
     EXPECT_FALSE(SelfTest::run(second));
     EXPECT_TRUE(second.str().starts_with("SELFTEST error: ")) << second.str();

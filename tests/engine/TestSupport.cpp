@@ -8,6 +8,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <thread>
@@ -15,18 +16,25 @@
 
 namespace tarvo::test {
 
-tarvo::engine::ArchiveError::Case failureOf(const std::function<void()>& job)
+namespace fs = std::filesystem;
+
+tarvo::engine::ArchiveError errorOf(const std::function<void()>& job)
 {
     try {
         job();
     } catch (const tarvo::engine::ArchiveError& error) {
-        return error.errorCase();
+        return error;
     }
     ADD_FAILURE() << "the job succeeded";
-    return tarvo::engine::ArchiveError::Case::toolFailed;
+    return tarvo::engine::ArchiveError(tarvo::engine::ArchiveError::Case::noInputs);
 }
 
-TempDir::TempDir(const std::filesystem::path& parent)
+tarvo::engine::ArchiveError::Case failureOf(const std::function<void()>& job)
+{
+    return errorOf(job).errorCase();
+}
+
+TempDir::TempDir(const fs::path& parent)
 {
     std::string pattern = (parent / "tarvo-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
@@ -38,12 +46,12 @@ TempDir::TempDir(const std::filesystem::path& parent)
 TempDir::~TempDir()
 {
     std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
+    fs::remove_all(m_path, ignored);
 }
 
-void writeFile(const std::filesystem::path& path, std::string_view content)
+void writeFile(const fs::path& path, std::string_view content)
 {
-    std::filesystem::create_directories(path.parent_path());
+    fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
     if (!out) {
@@ -51,7 +59,7 @@ void writeFile(const std::filesystem::path& path, std::string_view content)
     }
 }
 
-std::string readFile(const std::filesystem::path& path)
+std::string readFile(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -60,28 +68,25 @@ std::string readFile(const std::filesystem::path& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::filesystem::path writeScript(const std::filesystem::path& path, std::string_view body)
+fs::path writeScript(const fs::path& path, std::string_view body)
 {
     writeFile(path, "#!/bin/sh\n" + std::string(body) + "\n");
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                                           std::filesystem::perms::group_exec);
+    fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
     return path;
 }
 
-std::filesystem::path installFakeTool(std::string_view name, const std::filesystem::path& path)
+fs::path installFakeTool(std::string_view name, const fs::path& path)
 {
-    std::filesystem::create_directories(path.parent_path());
-    std::filesystem::copy_file(std::filesystem::path(TARVO_TEST_TOOLS_DIR) / name, path,
-                               std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                                           std::filesystem::perms::group_exec);
+    fs::create_directories(path.parent_path());
+    fs::copy_file(fs::path(TARVO_TEST_TOOLS_DIR) / name, path, fs::copy_options::overwrite_existing);
+    fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
     return path;
 }
 
-std::optional<std::filesystem::path> systemTool(std::string_view name)
+std::optional<fs::path> systemTool(std::string_view name)
 {
-    auto path = std::filesystem::path("/usr/bin") / name;
-    return std::filesystem::exists(path) ? std::optional(path) : std::nullopt;
+    auto path = fs::path("/usr/bin") / name;
+    return fs::exists(path) ? std::optional(path) : std::nullopt;
 }
 
 std::optional<std::string> missingTool(std::initializer_list<const char*> names)
@@ -94,10 +99,10 @@ std::optional<std::string> missingTool(std::initializer_list<const char*> names)
     return std::nullopt;
 }
 
-std::vector<std::string> namesIn(const std::filesystem::path& folder)
+std::vector<std::string> namesIn(const fs::path& folder)
 {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
         names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
@@ -106,14 +111,9 @@ std::vector<std::string> namesIn(const std::filesystem::path& folder)
 
 std::string noise(std::size_t size)
 {
+    std::mt19937_64 random(42);
     std::string bytes(size, '\0');
-    std::uint64_t state = 0x9E3779B97F4A7C15ULL;
-    for (char& c : bytes) {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        c = static_cast<char>(state);
-    }
+    std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<char>(random()); });
     return bytes;
 }
 
@@ -213,6 +213,14 @@ ProgramResult runProgram(const std::vector<std::string>& argv, std::string_view 
                          const std::vector<std::string>& environment)
 {
     return Program(argv, input, environment).wait();
+}
+
+void runIn(const fs::path& folder, const std::vector<std::string>& argv, const std::vector<std::string>& environment)
+{
+    std::vector<std::string> command = {"/usr/bin/env", "-C", folder.string()};
+    command.insert(command.end(), argv.begin(), argv.end());
+    const ProgramResult result = runProgram(command, {}, environment);
+    EXPECT_EQ(result.status, 0) << argv.front() << ": " << result.errors;
 }
 
 } // namespace tarvo::test

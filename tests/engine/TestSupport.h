@@ -47,7 +47,8 @@ std::optional<std::string> missingTool(std::initializer_list<const char*> names)
 // The names in a folder, hidden ones included, sorted.
 std::vector<std::string> namesIn(const std::filesystem::path& folder);
 
-// The case of the ArchiveError the job ends with; a job that does not fail fails the test.
+// The ArchiveError the job ends with, and its case; a job that does not fail fails the test.
+tarvo::engine::ArchiveError errorOf(const std::function<void()>& job);
 tarvo::engine::ArchiveError::Case failureOf(const std::function<void()>& job);
 
 // Bytes no compressor can shrink.
@@ -100,6 +101,10 @@ private:
 
 ProgramResult runProgram(const std::vector<std::string>& argv, std::string_view input = {},
                          const std::vector<std::string>& environment = {});
+
+// Runs a program found on the PATH in `folder`, to make what a test needs; a failure fails the test.
+void runIn(const std::filesystem::path& folder, const std::vector<std::string>& argv,
+           const std::vector<std::string>& environment = {});
 
 } // namespace tarvo::test
 

@@ -48,13 +48,13 @@ protected:
             fs::create_directory(home / name);
             m_environment.emplace_back(name, (home / name).string());
         }
-        if (!bus.isConnected() || bus.interface()->isServiceRegistered(QStringLiteral("com.tarvo.app"))) {
+        if (!bus.isConnected() || bus.interface()->isServiceRegistered("com.tarvo.app")) {
             GTEST_SKIP() << "no private session bus: run the test through dbus-run-session";
         }
-        ASSERT_TRUE(bus.connect(QString(), QStringLiteral("/com/tarvo/finder"), QStringLiteral("com.tarvo.finder"),
-                                QStringLiteral("request"), &listener, SLOT(request(QVariantMap))));
+        ASSERT_TRUE(bus.connect(QString(), "/com/tarvo/finder", "com.tarvo.finder", "request", &listener,
+                                SLOT(request(QVariantMap))));
     }
-    void TearDown() override { bus.unregisterService(QStringLiteral("com.tarvo.app")); }
+    void TearDown() override { bus.unregisterService("com.tarvo.app"); }
 
     TempDir home;
     std::list<ScopedEnv> m_environment;
@@ -64,21 +64,19 @@ protected:
 
 TEST_F(FinderHelper, SignalsTheRunningApplicationWithTheArchivesInSelectionOrder)
 {
-    ASSERT_TRUE(bus.registerService(QStringLiteral("com.tarvo.app")));
-    EXPECT_EQ(runHelper(TARVO_FINDER_EXECUTABLE, {QStringLiteral("unpack"), QStringLiteral("a.zip")}, home.path()), 2);
+    ASSERT_TRUE(bus.registerService("com.tarvo.app"));
+    EXPECT_EQ(runHelper(TARVO_FINDER_EXECUTABLE, {"unpack", "a.zip"}, home.path()), 2);
     // Nothing left to extract: nothing is sent (it would arrive before the request below).
-    EXPECT_EQ(runHelper(TARVO_FINDER_EXECUTABLE, {QStringLiteral("extract"), QStringLiteral("/x/t.txt")}, home.path()),
-              0);
-    const QStringList selection{QStringLiteral("extract"), QStringLiteral("A.ZIP"), QStringLiteral("/x/b.txt"),
-                                QStringLiteral("/y/it's \"c\" d.7z"), QStringLiteral("-e.Rar")};
+    EXPECT_EQ(runHelper(TARVO_FINDER_EXECUTABLE, {"extract", "/x/t.txt"}, home.path()), 0);
+    const QStringList selection{"extract", "A.ZIP", "/x/b.txt", "/y/it's \"c\" d.7z", "-e.Rar"};
     EXPECT_EQ(runHelper(TARVO_FINDER_EXECUTABLE, selection, home.path()), 0);
 
     ASSERT_TRUE(spinUntil([&] { return !listener.requests.empty(); }, 5000));
     ASSERT_EQ(listener.requests.size(), 1u);
-    EXPECT_EQ(listener.requests[0].value(QStringLiteral("action")), QStringLiteral("extract"));
+    EXPECT_EQ(listener.requests[0].value("action"), "extract");
     const QString work = QString::fromStdString(home.path());
-    EXPECT_EQ(listener.requests[0].value(QStringLiteral("paths")).toStringList(),
-              (QStringList{work + QStringLiteral("/A.ZIP"), selection[3], work + QStringLiteral("/-e.Rar")}));
+    EXPECT_EQ(listener.requests[0].value("paths").toStringList(),
+              (QStringList{work + "/A.ZIP", selection[3], work + "/-e.Rar"}));
 }
 
 TEST_F(FinderHelper, StartsTarvoBesideItWithoutOwnerWithoutBusOrForTooBigARequest)
@@ -93,21 +91,18 @@ TEST_F(FinderHelper, StartsTarvoBesideItWithoutOwnerWithoutBusOrForTooBigAReques
         return spinUntil([&] { return fs::exists(record); }, 10000) ? readFile(record) : "(not started)";
     };
     const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    EXPECT_EQ(
-        launched({QStringLiteral("compress"), QStringLiteral("/p/one"), QStringLiteral("two words")}, environment),
-        "--finder\ncompress\n/p/one\n" + (home / "two words").string() + "\n");
+    EXPECT_EQ(launched({"compress", "/p/one", "two words"}, environment),
+              "--finder\ncompress\n/p/one\n" + (home / "two words").string() + "\n");
 
     QProcessEnvironment noBus = environment;
-    noBus.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/bus"));
-    EXPECT_EQ(launched({QStringLiteral("test"), QStringLiteral("/p/a.7z"), QStringLiteral("/p/n.txt")}, noBus),
-              "--finder\ntest\n/p/a.7z\n");
+    noBus.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+    EXPECT_EQ(launched({"test", "/p/a.7z", "/p/n.txt"}, noBus), "--finder\ntest\n/p/a.7z\n");
 
     // With the application running, 40,000 bytes still go by the launch, which has no such limit.
-    ASSERT_TRUE(bus.registerService(QStringLiteral("com.tarvo.app")));
+    ASSERT_TRUE(bus.registerService("com.tarvo.app"));
     const std::string first = "/" + std::string(19'999, 'p');
     const std::string second = "/" + std::string(19'998, 'q');
-    EXPECT_EQ(launched({QStringLiteral("compress"), QString::fromStdString(first), QString::fromStdString(second)},
-                       environment),
+    EXPECT_EQ(launched({"compress", QString::fromStdString(first), QString::fromStdString(second)}, environment),
               "--finder\ncompress\n" + first + "\n" + second + "\n");
     EXPECT_TRUE(listener.requests.empty());
 }
@@ -119,20 +114,13 @@ TEST_F(FinderHelper, TheRealTarvoTakesRequestsFromTheHelperAndFromASecondTarvo)
         writeFile(home / "work" / name, name);
     }
     QProcess running;
-    running.start(QStringLiteral(TARVO_EXECUTABLE), {});
-    ASSERT_TRUE(
-        spinUntil([&] { return bus.interface()->isServiceRegistered(QStringLiteral("com.tarvo.app")); }, 10000));
+    running.start(TARVO_EXECUTABLE, {});
+    ASSERT_TRUE(spinUntil([&] { return bus.interface()->isServiceRegistered("com.tarvo.app"); }, 10000));
 
-    EXPECT_EQ(runHelper(TARVO_FINDER_EXECUTABLE,
-                        {QStringLiteral("compress"), QStringLiteral("work/a.txt"), QStringLiteral("work/b.txt")},
-                        home.path()),
-              0);
+    EXPECT_EQ(runHelper(TARVO_FINDER_EXECUTABLE, {"compress", "work/a.txt", "work/b.txt"}, home.path()), 0);
     EXPECT_TRUE(spinUntil([&] { return fs::exists(home / "work/Archive.zip"); }, 10000));
     // A second tarvo hands its request over and ends; so does one that only wants the window.
-    EXPECT_EQ(runHelper(TARVO_EXECUTABLE,
-                        {QStringLiteral("--finder"), QStringLiteral("compress"), QStringLiteral("c.txt")},
-                        home / "work"),
-              0);
+    EXPECT_EQ(runHelper(TARVO_EXECUTABLE, {"--finder", "compress", "c.txt"}, home / "work"), 0);
     EXPECT_TRUE(spinUntil([&] { return fs::exists(home / "work/c.zip"); }, 10000));
     EXPECT_EQ(runHelper(TARVO_EXECUTABLE, {}, home.path()), 0);
     EXPECT_EQ(running.state(), QProcess::Running);
@@ -148,8 +136,7 @@ TEST_F(FinderHelper, TarvoEndedByTheSessionStopsItsToolAndLeavesNothingBehind)
                 "for a in \"$@\"; do case $a in *.7z) echo partial >\"$a\";; esac; done\nexec sleep 60\n");
     writeFile(home / "work/a.txt", "a");
     QProcess running;
-    running.start(QStringLiteral(TARVO_EXECUTABLE), {QStringLiteral("--finder"), QStringLiteral("compress"),
-                                                     QString::fromStdString((home / "work/a.txt").string())});
+    running.start(TARVO_EXECUTABLE, {"--finder", "compress", QString::fromStdString((home / "work/a.txt").string())});
     ASSERT_TRUE(spinUntil([&] { return namesIn(home / "work").size() == 2; }, 10000));
     running.terminate();
     ASSERT_TRUE(running.waitForFinished(10000));

@@ -76,8 +76,6 @@ TEST(FinderRules, MenuIsInTheFirstPreferredLanguageWhenTarvoSpeaksIt)
 TEST(FinderRules, TarvoBesideTheHelperComesBeforeThePath)
 {
     test::TempDir dir;
-    std::filesystem::create_directories(dir / "bin");
-    std::filesystem::create_directories(dir / "helper");
     test::writeScript(dir / "bin/tarvo", "exit 0");
     test::writeFile(dir / "helper/tarvo", "not executable");
     // A relative PATH entry is resolved: the launch must not depend on the working folder.

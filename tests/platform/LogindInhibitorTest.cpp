@@ -14,13 +14,13 @@ namespace {
 
 TEST(LogindInhibitor, HoldsOneIdleLockWhileWantedAndLetsGoOfTheRest)
 {
-    const QString name = QStringLiteral("org.freedesktop.login1");
+    const QString name = "org.freedesktop.login1";
     if (auto reason = sessionBusUnusable(name)) {
         GTEST_SKIP() << reason->toStdString();
     }
     std::vector<int> readEnds; // each lock is the write end of a pipe of its own
-    FakeService logind(QDBusConnection::connectToBus(QDBusConnection::SystemBus, QStringLiteral("logind")), name,
-                       QStringLiteral("/org/freedesktop/login1"), [&](const QDBusMessage&) {
+    FakeService logind(QDBusConnection::connectToBus(QDBusConnection::SystemBus, "logind"), name,
+                       "/org/freedesktop/login1", [&](const QDBusMessage&) {
                            int ends[2];
                            EXPECT_EQ(::pipe2(ends, O_CLOEXEC), 0);
                            readEnds.push_back(ends[0]);

@@ -30,8 +30,8 @@ TEST(QtFileDialogs, AnswersWithFilesAndFoldersOrWithNone)
     std::filesystem::create_directory(folder / "sub");
     const auto path = [&](const char* name) { return QString::fromStdString((folder / name).lexically_normal()); };
     platform::OpenRequest request;
-    request.message = QStringLiteral("Choose files to compress");
-    request.acceptLabel = QStringLiteral("Compress");
+    request.message = "Choose files to compress";
+    request.acceptLabel = "Compress";
     request.startDirectory = path("");
     platform::QtFileDialogs dialogs;
 
@@ -54,7 +54,7 @@ TEST(QtFileDialogs, AnswersWithFilesAndFoldersOrWithNone)
     task = dialogs.open(request);
     ASSERT_NE(shownPanel(), nullptr);
     // Qt's own dialog would open "sub" here instead of answering.
-    shownPanel()->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("\"a.txt\" \"sub\""));
+    shownPanel()->findChild<QLineEdit*>("fileNameEdit")->setText("\"a.txt\" \"sub\"");
     static_cast<QDialog*>(shownPanel())->accept();
     EXPECT_EQ(runTask(std::move(task), 5000), QStringList({path("a.txt"), path("sub")}));
 }

@@ -4,8 +4,6 @@
 #include "TaskRunner.h"
 #include "TestBus.h"
 
-#include <QDBusArgument>
-#include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <future>
 #include <gtest/gtest.h>
@@ -17,11 +15,6 @@ namespace {
 using platform::FinderRequest;
 using platform::RequestBus;
 using Received = std::vector<std::pair<QString, QStringList>>;
-
-QDBusConnection ownConnection(const QString& name)
-{
-    return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
-}
 
 // A second process blocks on its call; here the owner answers on this thread, so the caller runs on
 // another one while this one serves.
@@ -38,14 +31,14 @@ class RequestBusTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (auto reason = sessionBusUnusable(QString::fromLatin1(RequestBus::kService))) {
+        if (auto reason = sessionBusUnusable(RequestBus::kService)) {
             GTEST_SKIP() << reason->toStdString();
         }
     }
 
     void own()
     {
-        running = std::make_unique<RequestBus>(ownConnection(QStringLiteral("running")));
+        running = std::make_unique<RequestBus>(ownConnection("running"));
         ASSERT_EQ(running->start(), RequestBus::Start::owner);
         QObject::connect(
             running.get(), &RequestBus::finderRequested,
@@ -69,28 +62,24 @@ TEST_F(RequestBusTest, HearsTheRequestSignalWithTheReceiversDefaults)
 {
     ASSERT_NO_FATAL_FAILURE(own());
 
-    QDBusConnection sender = ownConnection(QStringLiteral("sender"));
+    QDBusConnection sender = ownConnection("sender");
     const auto emitRequest = [&sender](const QVariantList& arguments) {
-        QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(RequestBus::kFinderPath),
-                                                         QString::fromLatin1(RequestBus::kFinderInterface),
-                                                         QString::fromLatin1(RequestBus::kFinderMember));
+        QDBusMessage signal = QDBusMessage::createSignal(RequestBus::kFinderPath, RequestBus::kFinderInterface,
+                                                         RequestBus::kFinderMember);
         signal.setArguments(arguments);
         ASSERT_TRUE(sender.send(signal));
     };
-    const QStringList paths{QStringLiteral("/a b/x.zip"), QStringLiteral("/line\nbreak"), QStringLiteral("/-n")};
+    const QStringList paths{"/a b/x.zip", "/line\nbreak", "/-n"};
     emitRequest({QVariantMap{{"action", "extract"}, {"paths", paths}}});
     emitRequest({QVariantMap{{"action", 5}, {"paths", paths}}});
     emitRequest({QVariantMap{{"action", "extract"}}});
     emitRequest({QVariantMap{{"action", "extract"}, {"paths", QVariant::fromValue(QList<int>{1, 2})}}});
-    emitRequest({QStringLiteral("not a dictionary")});
+    emitRequest({"not a dictionary"});
     emitRequest({});
     ASSERT_TRUE(spinUntil([&] { return finder.size() == 6; }, 5000)) << finder.size();
-    EXPECT_EQ(finder[0], std::make_pair(QStringLiteral("extract"), paths));
-    EXPECT_EQ(finder[1], std::make_pair(QStringLiteral("compress"), paths));
-    EXPECT_EQ(finder[2], std::make_pair(QStringLiteral("extract"), QStringList()));
-    EXPECT_EQ(finder[3], std::make_pair(QStringLiteral("extract"), QStringList()));
-    EXPECT_EQ(finder[4], std::make_pair(QStringLiteral("compress"), QStringList()));
-    EXPECT_EQ(finder[5], std::make_pair(QStringLiteral("compress"), QStringList()));
+    Received expected = {{"extract", paths}, {"compress", paths}, {"extract", {}}, {"extract", {}}};
+    expected.insert(expected.end(), 2, {"compress", {}});
+    EXPECT_EQ(finder, expected);
     EXPECT_TRUE(actions.empty() && opened.empty() && activated == 0);
 }
 
@@ -98,15 +87,14 @@ TEST_F(RequestBusTest, ASecondProcessHandsItsRequestOverWhateverItsSize)
 {
     ASSERT_NO_FATAL_FAILURE(own());
 
-    QDBusConnection second = ownConnection(QStringLiteral("second"));
+    QDBusConnection second = ownConnection("second");
     RequestBus secondBus(second);
     EXPECT_EQ(secondBus.start(), RequestBus::Start::anotherRuns);
 
     EXPECT_TRUE(callFromElsewhere([second] { return RequestBus::activate(second, 5000); }));
     EXPECT_EQ(activated, 1);
-    EXPECT_TRUE(callFromElsewhere([second] { return RequestBus::open(second, {QStringLiteral("/a.zip")}, 5000); }));
-    ASSERT_EQ(opened.size(), 1U);
-    EXPECT_EQ(opened[0], QStringList{QStringLiteral("/a.zip")});
+    EXPECT_TRUE(callFromElsewhere([second] { return RequestBus::open(second, {"/a.zip"}, 5000); }));
+    EXPECT_EQ(opened, std::vector<QStringList>{{"/a.zip"}});
 
     // 100,000 paths, far over what the signal may carry.
     QStringList many;
@@ -114,11 +102,9 @@ TEST_F(RequestBusTest, ASecondProcessHandsItsRequestOverWhateverItsSize)
         many.push_back(QStringLiteral("/home/someone/Pictures/holiday/photo-%1.jpg").arg(i));
     }
     EXPECT_TRUE(callFromElsewhere([second, many] {
-        return RequestBus::request(second, FinderRequest{QStringLiteral("compress"), many}, 20000);
+        return RequestBus::request(second, FinderRequest{"compress", many}, 20000);
     }));
-    ASSERT_EQ(actions.size(), 1U);
-    EXPECT_EQ(actions[0].first, QStringLiteral("compress"));
-    EXPECT_EQ(actions[0].second, many);
+    EXPECT_EQ(actions, (Received{{"compress", many}}));
     EXPECT_TRUE(finder.empty());
 }
 
@@ -132,12 +118,12 @@ public:
 
 TEST_F(RequestBusTest, AnOwnerThatDoesNotAnswerCostsTheCallerOnlyItsTimeout)
 {
-    QDBusConnection stale = ownConnection(QStringLiteral("stale"));
+    QDBusConnection stale = ownConnection("stale");
     SilentOwner owner;
-    ASSERT_TRUE(stale.registerVirtualObject(QString::fromLatin1(RequestBus::kPath), &owner));
-    ASSERT_TRUE(stale.registerService(QString::fromLatin1(RequestBus::kService)));
+    ASSERT_TRUE(stale.registerVirtualObject(RequestBus::kPath, &owner));
+    ASSERT_TRUE(stale.registerService(RequestBus::kService));
 
-    QDBusConnection second = ownConnection(QStringLiteral("late"));
+    QDBusConnection second = ownConnection("late");
     RequestBus secondBus(second);
     EXPECT_EQ(secondBus.start(), RequestBus::Start::anotherRuns);
     QElapsedTimer clock;
@@ -145,13 +131,13 @@ TEST_F(RequestBusTest, AnOwnerThatDoesNotAnswerCostsTheCallerOnlyItsTimeout)
     EXPECT_FALSE(callFromElsewhere([second] { return RequestBus::activate(second, 300); }));
     EXPECT_LT(clock.elapsed(), 3000);
     // A foreign owner without the object answers at once with an error.
-    stale.unregisterObject(QString::fromLatin1(RequestBus::kPath));
+    stale.unregisterObject(RequestBus::kPath);
     EXPECT_FALSE(callFromElsewhere([second] { return RequestBus::open(second, {}, 5000); }));
 
-    stale.unregisterService(QString::fromLatin1(RequestBus::kService));
+    stale.unregisterService(RequestBus::kService);
     QDBusConnection::disconnectFromBus(stale.name());
     // Without any bus the application runs alone.
-    RequestBus alone(QDBusConnection(QStringLiteral("never connected")));
+    RequestBus alone(QDBusConnection("never connected"));
     EXPECT_EQ(alone.start(), RequestBus::Start::alone);
 }
 

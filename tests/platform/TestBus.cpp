@@ -40,6 +40,11 @@ std::optional<QString> sessionBusUnusable(const QString& service)
     return QStringLiteral("no private session bus for %1: run the test through dbus-run-session").arg(service);
 }
 
+QDBusConnection ownConnection(const QString& name)
+{
+    return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+}
+
 FakeService::FakeService(QDBusConnection connection, const QString& service, const QString& path, Answer answer)
     : m_connection(std::move(connection))
     , m_answer(std::move(answer))

@@ -13,6 +13,9 @@ namespace tarvo::test {
 // The system bus address points at the same private bus.
 std::optional<QString> sessionBusUnusable(const QString& service);
 
+// A connection of its own to the session bus, as another process has.
+QDBusConnection ownConnection(const QString& name);
+
 // A fake service on a connection of its own: records every call and answers it with what `answer` returns.
 class FakeService : public QDBusVirtualObject
 {
