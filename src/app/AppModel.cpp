@@ -104,37 +104,37 @@ AppModel::~AppModel()
 
 void AppModel::setFormat(ArchiveFormat format)
 {
-    assign(m_format, format, &AppModel::formatChanged);
+    assignObserved(*this, m_format, format, &AppModel::formatChanged);
     persist();
 }
 
 void AppModel::setRevealInFinder(bool reveal)
 {
-    assign(m_revealInFinder, reveal, &AppModel::revealInFinderChanged);
+    assignObserved(*this, m_revealInFinder, reveal, &AppModel::revealInFinderChanged);
     persist();
 }
 
 void AppModel::setAskForDestination(bool ask)
 {
-    assign(m_askForDestination, ask, &AppModel::askForDestinationChanged);
+    assignObserved(*this, m_askForDestination, ask, &AppModel::askForDestinationChanged);
     persist();
 }
 
 void AppModel::setSkipJunk(bool skip)
 {
-    assign(m_skipJunk, skip, &AppModel::skipJunkChanged);
+    assignObserved(*this, m_skipJunk, skip, &AppModel::skipJunkChanged);
     persist();
 }
 
 void AppModel::setVerifyAfterCreating(bool verify)
 {
-    assign(m_verifyAfterCreating, verify, &AppModel::verifyAfterCreatingChanged);
+    assignObserved(*this, m_verifyAfterCreating, verify, &AppModel::verifyAfterCreatingChanged);
     persist();
 }
 
 void AppModel::setLevel(CompressionLevel level)
 {
-    assign(m_level, level, &AppModel::levelChanged);
+    assignObserved(*this, m_level, level, &AppModel::levelChanged);
     persist();
 }
 
@@ -145,24 +145,24 @@ void AppModel::setLanguage(AppLanguage language)
     }
     // The interface language changes first, so that whatever reacts to the signal reads new texts.
     L10n::setLanguage(language);
-    assign(m_language, language, &AppModel::languageChanged);
+    assignObserved(*this, m_language, language, &AppModel::languageChanged);
     persist();
     readLoginStatus();
 }
 
 void AppModel::setArchivePassword(const QString& password)
 {
-    assign(m_archivePassword, password, &AppModel::archivePasswordChanged);
+    assignObserved(*this, m_archivePassword, password, &AppModel::archivePasswordChanged);
 }
 
 void AppModel::setArchiveName(const QString& name)
 {
-    assign(m_archiveName, name, &AppModel::archiveNameChanged);
+    assignObserved(*this, m_archiveName, name, &AppModel::archiveNameChanged);
 }
 
 void AppModel::dismissAlert()
 {
-    assign(m_alert, std::optional<Alert>(), &AppModel::alertChanged);
+    assignObserved(*this, m_alert, std::optional<Alert>(), &AppModel::alertChanged);
 }
 
 std::optional<double> AppModel::progressFraction() const
@@ -227,27 +227,27 @@ void AppModel::flushProgress()
 
 void AppModel::setPercent(int percent)
 {
-    assign(m_progress, Progress{m_progress.done, m_progress.total, percent}, &AppModel::progressChanged);
+    assignObserved(*this, m_progress, Progress{m_progress.done, m_progress.total, percent}, &AppModel::progressChanged);
 }
 
 void AppModel::setProgress(long long done, long long total)
 {
-    assign(m_progress, Progress{done, total, m_progress.percent}, &AppModel::progressChanged);
+    assignObserved(*this, m_progress, Progress{done, total, m_progress.percent}, &AppModel::progressChanged);
 }
 
 void AppModel::setBanner(Banner banner)
 {
-    assign(m_banner, std::move(banner), &AppModel::bannerChanged);
+    assignObserved(*this, m_banner, std::move(banner), &AppModel::bannerChanged);
 }
 
 void AppModel::setAlert(Alert alert)
 {
-    assign(m_alert, std::optional<Alert>(std::move(alert)), &AppModel::alertChanged);
+    assignObserved(*this, m_alert, std::optional<Alert>(std::move(alert)), &AppModel::alertChanged);
 }
 
 void AppModel::setWorking(bool working)
 {
-    assign(m_isWorking, working, &AppModel::isWorkingChanged);
+    assignObserved(*this, m_isWorking, working, &AppModel::isWorkingChanged);
 }
 
 void AppModel::scheduleBannerReset()

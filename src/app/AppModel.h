@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Banner.h"
+#include "Observed.h"
 #include "PreviewModel.h"
 #include "ProgressGate.h"
 #include "Work.h"
@@ -185,17 +186,6 @@ Q_SIGNALS:
     void drained();
 
 private:
-    // Assigns and notifies only on a change; whether it changed.
-    template <typename T> bool assign(T& field, T value, void (AppModel::*changed)())
-    {
-        if (field == value) {
-            return false;
-        }
-        field = std::move(value);
-        Q_EMIT(this->*changed)();
-        return true;
-    }
-
     // Queue.
     QCoro::Task<> drain();
     QCoro::Task<> perform(Work work);

@@ -458,7 +458,7 @@ void AppModel::record(ArchiveRecord record)
     if (records.size() > kHistoryLimit) {
         records.resize(kHistoryLimit);
     }
-    assign(m_records, std::move(records), &AppModel::recordsChanged);
+    assignObserved(*this, m_records, std::move(records), &AppModel::recordsChanged);
     saveHistory();
 }
 

@@ -98,13 +98,13 @@ void AppModel::remove(const ArchiveRecord& record)
             records.push_back(kept);
         }
     }
-    assign(m_records, std::move(records), &AppModel::recordsChanged);
+    assignObserved(*this, m_records, std::move(records), &AppModel::recordsChanged);
     saveHistory();
 }
 
 void AppModel::clearHistory()
 {
-    assign(m_records, {}, &AppModel::recordsChanged);
+    assignObserved(*this, m_records, {}, &AppModel::recordsChanged);
     saveHistory();
 }
 
@@ -125,13 +125,13 @@ void AppModel::readLoginStatus()
 {
     const auto status = m_platform.loginItem->status();
     using Status = platform::LoginItem::Status;
-    assign(m_launchAtLogin, status == Status::enabled || status == Status::requiresApproval,
-           &AppModel::launchAtLoginChanged);
+    assignObserved(*this, m_launchAtLogin, status == Status::enabled || status == Status::requiresApproval,
+                   &AppModel::launchAtLoginChanged);
     const std::optional<QString> note =
         status == Status::requiresApproval
             ? std::optional<QString>(QString::fromStdString(L10n::text(Text::allowLoginItem)))
             : std::nullopt;
-    assign(m_loginNote, note, &AppModel::loginNoteChanged);
+    assignObserved(*this, m_loginNote, note, &AppModel::loginNoteChanged);
 }
 
 std::optional<QString> AppModel::addToFileManager()

@@ -62,7 +62,7 @@ QCoro::Task<> AppModel::relocateTools()
     auto locating = locateTools();
     RarSupport tools = co_await locating;
     if (self) {
-        assign(m_tools, std::move(tools), &AppModel::toolsChanged);
+        assignObserved(*this, m_tools, std::move(tools), &AppModel::toolsChanged);
     }
 }
 
@@ -72,7 +72,7 @@ void AppModel::installToolsFor(ArchiveFormat format)
         return;
     }
     if (format == ArchiveFormat::rar) {
-        assign(m_isInstallingTools, true, &AppModel::isInstallingToolsChanged);
+        assignObserved(*this, m_isInstallingTools, true, &AppModel::isInstallingToolsChanged);
         finishInstallation(installRar());
         return;
     }
@@ -81,7 +81,7 @@ void AppModel::installToolsFor(ArchiveFormat format)
         setAlert({.text = QString::fromStdString(error.errorDescription())});
         return;
     }
-    assign(m_isInstallingTools, true, &AppModel::isInstallingToolsChanged);
+    assignObserved(*this, m_isInstallingTools, true, &AppModel::isInstallingToolsChanged);
     finishInstallation(installSevenZipWith(*m_tools.brew));
 }
 
@@ -101,11 +101,11 @@ QCoro::Task<> AppModel::finishInstallation(QCoro::Task<RarSupport> installation)
         co_return;
     }
     if (tools) {
-        assign(m_tools, *tools, &AppModel::toolsChanged);
+        assignObserved(*this, m_tools, *tools, &AppModel::toolsChanged);
     } else {
         setAlert({.text = failure.value_or(QString())});
     }
-    assign(m_isInstallingTools, false, &AppModel::isInstallingToolsChanged);
+    assignObserved(*this, m_isInstallingTools, false, &AppModel::isInstallingToolsChanged);
 }
 
 } // namespace tarvo::app

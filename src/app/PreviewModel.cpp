@@ -112,7 +112,7 @@ const ArchivePreviewItem* PreviewModel::item(const std::string& itemID) const
 
 void PreviewModel::setNotice(std::optional<QString> notice)
 {
-    assign(m_notice, std::move(notice), &PreviewModel::noticeChanged);
+    assignObserved(*this, m_notice, std::move(notice), &PreviewModel::noticeChanged);
 }
 
 QCoro::Task<> PreviewModel::present(Presentation presentation)
@@ -155,10 +155,10 @@ QCoro::Task<> PreviewModel::present(Presentation presentation)
     }
 
     releaseDragFolders();
-    assign(m_passwords, {}, &PreviewModel::passwordsChanged);
+    assignObserved(*this, m_passwords, {}, &PreviewModel::passwordsChanged);
     setNotice(std::nullopt);
-    assign(m_extractPreview, std::optional<ExtractPreview>(ExtractPreview{makeUuid(), std::move(items)}),
-           &PreviewModel::extractPreviewChanged);
+    assignObserved(*this, m_extractPreview, std::optional<ExtractPreview>(ExtractPreview{makeUuid(), std::move(items)}),
+                   &PreviewModel::extractPreviewChanged);
     if (presentation.askForPasswords) {
         setNotice(qtext(L10n::text(Text::enterPasswordForProtected)));
     }
@@ -168,7 +168,7 @@ void PreviewModel::setPassword(const std::string& itemID, const QString& passwor
 {
     auto passwords = m_passwords;
     passwords[itemID] = password;
-    assign(m_passwords, std::move(passwords), &PreviewModel::passwordsChanged);
+    assignObserved(*this, m_passwords, std::move(passwords), &PreviewModel::passwordsChanged);
     setNotice(std::nullopt);
 }
 
@@ -198,7 +198,8 @@ void PreviewModel::setEncoding(const std::string& itemID, const std::string& enc
             item.chosenEncoding = encoding;
         }
     }
-    assign(m_extractPreview, std::optional<ExtractPreview>(std::move(preview)), &PreviewModel::extractPreviewChanged);
+    assignObserved(*this, m_extractPreview, std::optional<ExtractPreview>(std::move(preview)),
+                   &PreviewModel::extractPreviewChanged);
     // A verdict naming entries in the former reading would no longer match the list.
     if (m_tests.erase(itemID) > 0) {
         Q_EMIT testsChanged();
@@ -219,7 +220,7 @@ void PreviewModel::refreshListing(const std::string& itemID)
     const std::string encoding = item->chosenEncoding;
     const fs::path archive = item->url;
     m_listingSession = std::make_shared<ArchiveSession>();
-    assign(m_listingID, std::optional<std::string>(itemID), &PreviewModel::listingIDChanged);
+    assignObserved(*this, m_listingID, std::optional<std::string>(itemID), &PreviewModel::listingIDChanged);
     setNotice(std::nullopt);
     relist(itemID, archive, password, encoding);
 }
@@ -251,8 +252,8 @@ QCoro::Task<> PreviewModel::relist(std::string itemID, fs::path archive, std::st
                     break;
                 }
             }
-            assign(m_extractPreview, std::optional<ExtractPreview>(std::move(preview)),
-                   &PreviewModel::extractPreviewChanged);
+            assignObserved(*this, m_extractPreview, std::optional<ExtractPreview>(std::move(preview)),
+                           &PreviewModel::extractPreviewChanged);
         }
     } else {
         try {
@@ -263,7 +264,7 @@ QCoro::Task<> PreviewModel::relist(std::string itemID, fs::path archive, std::st
             setNotice(qtext(L10n::text(Text::somethingWentWrong)));
         }
     }
-    assign(m_listingID, std::optional<std::string>(), &PreviewModel::listingIDChanged);
+    assignObserved(*this, m_listingID, std::optional<std::string>(), &PreviewModel::listingIDChanged);
 }
 
 void PreviewModel::confirmExtract()
@@ -375,10 +376,10 @@ void PreviewModel::close()
     m_tests.clear();
     Q_EMIT testsChanged();
     releaseDragFolders();
-    assign(m_extractPreview, std::optional<ExtractPreview>(), &PreviewModel::extractPreviewChanged);
-    assign(m_passwords, {}, &PreviewModel::passwordsChanged);
+    assignObserved(*this, m_extractPreview, std::optional<ExtractPreview>(), &PreviewModel::extractPreviewChanged);
+    assignObserved(*this, m_passwords, {}, &PreviewModel::passwordsChanged);
     setNotice(std::nullopt);
-    assign(m_listingID, std::optional<std::string>(), &PreviewModel::listingIDChanged);
+    assignObserved(*this, m_listingID, std::optional<std::string>(), &PreviewModel::listingIDChanged);
 }
 
 void PreviewModel::extractOne(const ArchivePreviewItem& item, const ArchiveEntry& entry)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Observed.h"
 #include "Work.h"
 #include "engine/archive/ArchiveEngine.h"
 #include "engine/archive/ArchivePreview.h"
@@ -121,16 +122,6 @@ Q_SIGNALS:
     void languageChanged();
 
 private:
-    // Assigns and notifies only on a change.
-    template <typename T> void assign(T& field, T value, void (PreviewModel::*changed)())
-    {
-        if (field == value) {
-            return;
-        }
-        field = std::move(value);
-        Q_EMIT(this->*changed)();
-    }
-
     const engine::ArchivePreviewItem* item(const std::string& itemID) const;
     // The password typed in the preview for this item, or an empty one.
     QString typedPassword(const std::string& itemID) const;

@@ -24,7 +24,7 @@ QCoro::Task<QList<QUrl>> PreviewModel::unpackForDrag(std::string itemID, std::ve
     const std::string encoding = item->chosenEncoding;
     const auto session = std::make_shared<ArchiveSession>();
     m_dragSessions.push_back(session);
-    assign(m_unpackingID, std::optional<std::string>(itemID), &PreviewModel::unpackingIDChanged);
+    assignObserved(*this, m_unpackingID, std::optional<std::string>(itemID), &PreviewModel::unpackingIDChanged);
     setNotice(std::nullopt);
 
     fs::path folder;
@@ -57,7 +57,7 @@ QCoro::Task<QList<QUrl>> PreviewModel::unpackForDrag(std::string itemID, std::ve
     }
     std::erase(m_dragSessions, session);
     if (m_unpackingID == itemID) {
-        assign(m_unpackingID, std::optional<std::string>(), &PreviewModel::unpackingIDChanged);
+        assignObserved(*this, m_unpackingID, std::optional<std::string>(), &PreviewModel::unpackingIDChanged);
     }
     const bool cancelled = session->isCancelled();
     if (!folder.empty()) {

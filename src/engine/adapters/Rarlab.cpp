@@ -66,11 +66,7 @@ ToolRun Rarlab::create(const std::filesystem::path& rar, const CreateCommand& co
             run.arguments.push_back((item.isFolder ? "-x" : "-x*") + std::string(item.name));
         }
     }
-    run.arguments.push_back(command.archive.string());
-    run.arguments.push_back("--");
-    run.arguments.insert(run.arguments.end(), command.names.begin(), command.names.end());
-    run.givePassword(command.password);
-    return run;
+    return finishedCreation(std::move(run), command);
 }
 
 ToolRun Rarlab::extract(const std::filesystem::path& unrar, const ExtractCommand& command)

@@ -121,11 +121,7 @@ ToolRun SevenZip::create(const std::filesystem::path& tool, const CreateCommand&
             run.arguments.push_back("-xr!" + std::string(item.name));
         }
     }
-    run.arguments.push_back(command.archive.string());
-    run.arguments.push_back("--");
-    run.arguments.insert(run.arguments.end(), command.names.begin(), command.names.end());
-    run.givePassword(command.password);
-    return run;
+    return finishedCreation(std::move(run), command);
 }
 
 ToolRun SevenZip::extract(const std::filesystem::path& tool, const ExtractCommand& command)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/tools/ToolRun.h"
 #include "engine/vocabulary/CompressionLevel.h"
 
 #include <cstdint>
@@ -37,5 +38,16 @@ struct ExtractCommand
     std::vector<std::int64_t> indexes;
     std::optional<std::string> password;
 };
+
+// How 7-Zip's and RARLAB's creation lines end: the archive, "--" and the names, which the tool then
+// reads as names only; and the password, handed over by the tool's route.
+inline ToolRun finishedCreation(ToolRun run, const CreateCommand& command)
+{
+    run.arguments.push_back(command.archive.string());
+    run.arguments.push_back("--");
+    run.arguments.insert(run.arguments.end(), command.names.begin(), command.names.end());
+    run.givePassword(command.password);
+    return run;
+}
 
 } // namespace tarvo::engine
