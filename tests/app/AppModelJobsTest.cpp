@@ -114,9 +114,7 @@ TEST_F(ModelTest, DestinationPanelChoosesTheFolderOrCancelsTheJobQuietly)
 // afterwards is for the next one.
 TEST_F(ModelTest, AWaitingCompressionKeepsTheNameAndPasswordTypedWhenItWasQueued)
 {
-    if (auto missing = missingTool({"zip", "unzip"})) {
-        GTEST_SKIP() << missing.value() << " is not installed";
-    }
+    TARVO_SKIP_WITHOUT("zip", "unzip");
     writeFile(work() / "a.txt", "a");
     writeFile(work() / "b.txt", "b");
     auto model = makeModel();
@@ -158,9 +156,7 @@ TEST_F(ModelTest, HistoryKeepsTheFortyNewestRecords)
 
 TEST_F(ModelTest, ExtractionRecordsEachArchiveAndReportsTheFirstFailure)
 {
-    if (auto missing = missingTool({"zip", "unzip"})) {
-        GTEST_SKIP() << missing.value() << " is not installed";
-    }
+    TARVO_SKIP_WITHOUT("zip", "unzip");
     writeFile(work() / "src/one.txt", "1");
     writeFile(work() / "src/three.txt", "3");
     makeZip(work() / "first.zip", work() / "src/one.txt");
@@ -234,9 +230,7 @@ TEST_F(ModelTest, ExtractionRecordsEachArchiveAndReportsTheFirstFailure)
 // the preview, which asks for its password.
 TEST_F(ModelTest, FinderTestNamesTheDamagedArchiveWritesNothingAndRecordsNothing)
 {
-    if (auto missing = missingTool({"zip", "unzip"})) {
-        GTEST_SKIP() << missing.value() << " is not installed";
-    }
+    TARVO_SKIP_WITHOUT("zip", "unzip");
     std::string text;
     for (int i = 0; i < 20000; ++i) {
         text += "line " + std::to_string(i * 7919 % 100003) + " of the report\n";

@@ -23,9 +23,7 @@ class CommandLine : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (const auto missing = tarvo::test::missingTool({"zip", "unzip", "bsdtar", "7zz", "lsar", "unar"})) {
-            GTEST_SKIP() << *missing;
-        }
+        TARVO_SKIP_WITHOUT("zip", "unzip", "bsdtar", "7zz", "lsar", "unar");
         writeFile(dir / "Photos" / "a.jpg", "a");
         writeFile(dir / "Photos" / "b.jpg", "b");
         writeFile(dir / "Photos" / ".DS_Store", "junk");

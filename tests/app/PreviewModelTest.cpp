@@ -17,9 +17,7 @@ protected:
     void SetUp() override
     {
         ModelTest::SetUp();
-        if (auto missing = missingTool({"zip", "unzip", "7zz", "lsar", "unar"})) {
-            GTEST_SKIP() << missing.value() << " is not installed";
-        }
+        TARVO_SKIP_WITHOUT("zip", "unzip", "7zz", "lsar", "unar");
         writeFile(work() / "src/Docs/a.txt", "alpha");
         writeFile(work() / "src/Docs/b.txt", "beta");
         writeFile(work() / "src/notes.txt", "plain");

@@ -18,9 +18,7 @@ class BadInput : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (const auto missing = missingTool({"zip", "unzip", "bsdtar", "7zz", "unar", "lsar"})) {
-            GTEST_SKIP() << *missing;
-        }
+        TARVO_SKIP_WITHOUT("zip", "unzip", "bsdtar", "7zz", "unar", "lsar");
         tools = ToolLocator::rarSupport();
         fs::create_directories(dir / "outside");
         fs::create_directories(dir / "archives");

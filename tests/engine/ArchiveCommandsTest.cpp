@@ -113,15 +113,18 @@ TEST(ToolCommands, OperandsStayNamesAndPasswordsStayOff)
     EXPECT_EQ(operands(SevenZip::readEntry("/usr/bin/7zz", archive, "-l", secret)), (Args{"/in/-a.7z", "-l"}));
     EXPECT_EQ(InfoZip::test("/in/-a[1].zip", secret).arguments, (Args{"-t", "/in/-a[[]1].zip"}));
     EXPECT_EQ(Unar::list("/usr/bin/lsar", archive, secret).redact, secret);
+    EXPECT_EQ(InfoZip::literal("-x/*?\\"), "[-]x/[*][?]\\\\");
+    EXPECT_EQ(InfoZip::literal("a-b"), "a-b");
+    EXPECT_EQ(Tar::literal("a[1]*?\\.txt"), "a\\[1\\]\\*\\?\\\\.txt");
+    // A blank password is no password.
+    EXPECT_EQ(ArchiveEngine::normalized("   "), std::nullopt);
 }
 
 // Every tar with pigz or with gzip writes what gzip and bsdtar read.
 TEST(ArchiveCommands, TarGzThroughPigzOrGzipIsPlainGzip)
 {
     const auto pigz = systemTool("pigz");
-    if (auto missing = missingTool({"bsdtar", "gzip", "pigz"})) {
-        GTEST_SKIP() << *missing << " is not installed";
-    }
+    TARVO_SKIP_WITHOUT("bsdtar", "gzip", "pigz");
     TempDir dir;
     writeFile(dir / "in" / "a.txt", noise(300000));
     std::vector<TarTool> tars = {{*systemTool("bsdtar"), true, std::nullopt}, {*systemTool("bsdtar"), true, pigz}};
@@ -139,15 +142,6 @@ TEST(ArchiveCommands, TarGzThroughPigzOrGzipIsPlainGzip)
         EXPECT_EQ(listed.status, 0);
         EXPECT_NE(listed.output.find("in/a.txt"), std::string::npos) << listed.output;
     }
-}
-
-TEST(ArchiveCommands, LiteralEntryPatterns)
-{
-    EXPECT_EQ(InfoZip::literal("-x/*?\\"), "[-]x/[*][?]\\\\");
-    EXPECT_EQ(InfoZip::literal("a-b"), "a-b");
-    EXPECT_EQ(Tar::literal("a[1]*?\\.txt"), "a\\[1\\]\\*\\?\\\\.txt");
-    // A blank password is no password.
-    EXPECT_EQ(ArchiveEngine::normalized("   "), std::nullopt);
 }
 
 // RARLAB's tools cannot be installed here: fakes record their arguments and act like them.

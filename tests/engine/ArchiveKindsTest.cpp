@@ -19,9 +19,7 @@ class Kinds : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (const auto missing = missingTool({"zip", "unzip", "bsdtar", "7zz", "unar", "lsar", "gzip", "xz", "zstd"})) {
-            GTEST_SKIP() << *missing;
-        }
+        TARVO_SKIP_WITHOUT("zip", "unzip", "bsdtar", "7zz", "unar", "lsar", "gzip", "xz", "zstd");
         tools = ToolLocator::rarSupport();
         writeFile(dir / "src" / "Tree" / "-a b.txt", "first");
         writeFile(dir / "src" / "Tree" / "sub" / "[x]*.txt", "second");

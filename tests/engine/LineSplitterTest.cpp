@@ -26,7 +26,7 @@ Lines split(const Lines& chunks)
 
 } // namespace
 
-TEST(LineSplitter, LineEndsBlankLinesAndInvalidUtf8)
+TEST(LineSplitter, LineEndsBlankLinesInvalidUtf8AndEndlessLinesInBoundedPieces)
 {
     const std::pair<Lines, Lines> cases[] = {
         {{"adding: a.t", "xt\nadd", "ing: b.txt\n"}, {"adding: a.txt", "adding: b.txt"}},
@@ -62,10 +62,7 @@ TEST(LineSplitter, LineEndsBlankLinesAndInvalidUtf8)
             ASSERT_EQ(lines[lines.size() - 2], bad.substr(0, at) + "\uFFFD" + bad.substr(at + 1)) << shift << " " << at;
         }
     }
-}
 
-TEST(LineSplitter, AnEndlessLineIsPassedOnInBoundedPieces)
-{
     std::vector<std::size_t> sizes;
     LineSplitter splitter([&](std::string_view line) { sizes.push_back(line.size()); });
     for (int i = 0; i < 40; ++i) {

@@ -26,9 +26,7 @@ class Listing : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (const auto missing = missingTool({"zip", "bsdtar", "7zz", "unar", "lsar", "zstd"})) {
-            GTEST_SKIP() << *missing;
-        }
+        TARVO_SKIP_WITHOUT("zip", "bsdtar", "7zz", "unar", "lsar", "zstd");
         own = ToolLocator::rarSupport();
         ASSERT_TRUE(own.entryLister) << "tarvo-lister not found";
         lsarOnly = own;

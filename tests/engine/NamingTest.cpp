@@ -8,7 +8,7 @@
 using namespace tarvo::engine;
 using namespace tarvo::test;
 
-TEST(ArchiveNames, Stem)
+TEST(ArchiveNames, StemSanitizedBaseAndSafeEntry)
 {
     EXPECT_EQ(ArchiveNames::stem("/x/photos.TAR.GZ"), "photos");
     EXPECT_EQ(ArchiveNames::stem("/x/backup.tgz"), "backup");
@@ -17,10 +17,7 @@ TEST(ArchiveNames, Stem)
     EXPECT_EQ(ArchiveNames::stem("/x/README"), "README");
     EXPECT_EQ(ArchiveNames::stem("/x/notes.txt"), "notes");
     EXPECT_EQ(ArchiveNames::stem("/x/Фото.7z"), "Фото");
-}
 
-TEST(ArchiveNames, SanitizedBase)
-{
     EXPECT_EQ(ArchiveNames::sanitizedBase("  My/Files:2024.ZIP  "), "My-Files-2024");
     EXPECT_EQ(ArchiveNames::sanitizedBase("a//b\\c"), "a--b-c");
     EXPECT_EQ(ArchiveNames::sanitizedBase("x.tar.gz.zip"), "x.tar.gz");
@@ -28,10 +25,7 @@ TEST(ArchiveNames, SanitizedBase)
     EXPECT_EQ(ArchiveNames::sanitizedBase(".zip"), "");
     EXPECT_EQ(ArchiveNames::sanitizedBase("Report .zip"), "Report ");
     EXPECT_EQ(ArchiveNames::sanitizedBase("\u3000Отчёт\n"), "Отчёт");
-}
 
-TEST(ArchiveNames, SafeEntry)
-{
     EXPECT_EQ(ArchiveNames::safeEntry("docs/a.txt"), "docs/a.txt");
     EXPECT_EQ(ArchiveNames::safeEntry(" docs/a.txt "), "docs/a.txt");
     EXPECT_EQ(ArchiveNames::safeEntry("./a.txt"), "./a.txt");

@@ -11,9 +11,7 @@ using namespace tarvo::test;
 
 TEST(SelfTest, PassesOnThisMachineAndCleansUp)
 {
-    if (!systemTool("zip") || !systemTool("unzip") || !systemTool("bsdtar")) {
-        GTEST_SKIP() << "the system's archive tools are not installed";
-    }
+    TARVO_SKIP_WITHOUT("zip", "unzip", "bsdtar");
     TempDir tmp;
     ScopedEnv env("TMPDIR", tmp.path().string());
     std::ostringstream log;

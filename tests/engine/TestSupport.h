@@ -43,6 +43,10 @@ std::optional<std::filesystem::path> systemTool(std::string_view name);
 
 // The first of these tools that this machine lacks, for GTEST_SKIP.
 std::optional<std::string> missingTool(std::initializer_list<const char*> names);
+// Skips the running test when this machine lacks one of the tools.
+#define TARVO_SKIP_WITHOUT(...)                                                                                        \
+    if (const auto tarvoMissing = ::tarvo::test::missingTool({__VA_ARGS__}))                                           \
+    GTEST_SKIP() << *tarvoMissing << " is not installed"
 
 // The names in a folder, hidden ones included, sorted.
 std::vector<std::string> namesIn(const std::filesystem::path& folder);

@@ -7,7 +7,7 @@
 
 using namespace tarvo::engine;
 
-TEST(ArchiveKind, ToldByTheFileNameAlone)
+TEST(Vocabulary, KindsByFileNameFormatsByExactRawValuesAndWhatADropMeans)
 {
     EXPECT_EQ(ArchiveKind::from("/x/Photos.ZIP"), ArchiveKind::zip);
     EXPECT_EQ(ArchiveKind::from("/x/site.tgz"), ArchiveKind::tarGz);
@@ -30,10 +30,7 @@ TEST(ArchiveKind, ToldByTheFileNameAlone)
     EXPECT_EQ(ArchiveKind::from("/x.zip/README"), std::nullopt);
     EXPECT_EQ(ArchiveKind::from("/x/zip"), std::nullopt);
     EXPECT_EQ(ArchiveKind(ArchiveKind::sevenZip).format(), ArchiveFormat::sevenZip);
-}
 
-TEST(ArchiveFormat, RawValuesAreExact)
-{
     EXPECT_EQ(ArchiveFormat::fromRaw("tar.gz"), ArchiveFormat::tarGz);
     EXPECT_EQ(ArchiveFormat::fromRaw("7z"), ArchiveFormat::sevenZip);
     for (const char* wrong : {"targz", "TAR.GZ", "tgz", "ZIP", ""}) {
@@ -47,10 +44,7 @@ TEST(ArchiveFormat, RawValuesAreExact)
     EXPECT_EQ(titles, "ZIP RAR 7Z tar.gz ");
     EXPECT_EQ(JobKind::fromRaw("extract"), JobKind::extract);
     EXPECT_EQ(JobKind::fromRaw("Extract"), std::nullopt);
-}
 
-TEST(DropIntent, ResolvesWhatABatchMeans)
-{
     const auto zip = ArchiveFormat::zip;
     const auto sevenZip = ArchiveFormat::sevenZip;
     EXPECT_EQ(DropIntent::resolve({"/a.zip", "/b.rar"}, zip, WorkAction::automatic()), DropIntent::extract(2));

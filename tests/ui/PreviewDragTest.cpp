@@ -20,9 +20,7 @@ protected:
     void SetUp() override
     {
         ModelTest::SetUp();
-        if (auto missing = missingTool({"zip", "unzip"})) {
-            GTEST_SKIP() << missing.value() << " is not installed";
-        }
+        TARVO_SKIP_WITHOUT("zip", "unzip");
         writeFile(work() / "src/Docs/a.txt", "alpha");
         writeFile(work() / "src/notes.txt", "plain");
         const std::string pack =

@@ -99,9 +99,7 @@ protected:
     void SetUp() override
     {
         ModelTest::SetUp();
-        if (auto missing = missingTool({"zip", "unzip", "lsar", "unar"})) {
-            GTEST_SKIP() << missing.value() << " is not installed";
-        }
+        TARVO_SKIP_WITHOUT("zip", "unzip", "lsar", "unar");
     }
 
     void pack(const std::string& command)
