@@ -21,16 +21,9 @@ protected:
         writeFile(work() / "src/Docs/a.txt", "alpha");
         writeFile(work() / "src/Docs/b.txt", "beta");
         writeFile(work() / "src/notes.txt", "plain");
-        pack({"/usr/bin/zip", "-r", "-q", "../plain.zip", "Docs", "notes.txt"});
-        pack({"/usr/bin/zip", "-r", "-q", "-P", "secret", "../locked.zip", "Docs"});
-        pack({"/usr/bin/7zz", "a", "-bso0", "-psecret", "-mhe=on", "../hidden.7z", "Docs"});
-    }
-
-    void pack(std::vector<std::string> command)
-    {
-        std::vector<std::string> argv{"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", (work() / "src").string()};
-        argv.insert(argv.end(), command.begin(), command.end());
-        ASSERT_EQ(runProgram(argv).status, 0) << command[0];
+        runIn(work() / "src", {"zip", "-r", "-q", "../plain.zip", "Docs", "notes.txt"});
+        runIn(work() / "src", {"zip", "-r", "-q", "-P", "secret", "../locked.zip", "Docs"});
+        runIn(work() / "src", {"7zz", "a", "-bso0", "-psecret", "-mhe=on", "../hidden.7z", "Docs"});
     }
 
     const ArchivePreviewItem& item(std::size_t index) const { return preview().extractPreview()->items.at(index); }
@@ -159,7 +152,7 @@ TEST_F(PreviewTest, AChosenNameEncodingListsAgainAndIsWhatLands)
     // "Привет.txt" as Windows in Russian stores it, with no UTF-8 flag.
     const std::string stored = "\xcf\xf0\xe8\xe2\xe5\xf2.txt";
     writeFile(work() / "src" / stored, "hi");
-    pack({"/usr/bin/env", "LC_ALL=C", "/usr/bin/zip", "-q", "../legacy.zip", stored});
+    runIn(work() / "src", {"zip", "-q", "../legacy.zip", stored}, {"LC_ALL=C"});
     auto model = makeModel();
     model->enqueue({.paths = {work() / "legacy.zip"}, .interactive = true, .action = WorkAction::extract()});
     ASSERT_TRUE(waitIdle(*model));

@@ -23,9 +23,8 @@ protected:
         TARVO_SKIP_WITHOUT("zip", "unzip");
         writeFile(work() / "src/Docs/a.txt", "alpha");
         writeFile(work() / "src/notes.txt", "plain");
-        const std::string pack =
-            "cd \"$0\" && zip -qr ../plain.zip Docs notes.txt && zip -q -P secret ../locked.zip notes.txt";
-        ASSERT_EQ(runProgram({"/bin/sh", "-c", pack, (work() / "src").string()}).status, 0);
+        runIn(work() / "src", {"zip", "-qr", "../plain.zip", "Docs", "notes.txt"});
+        runIn(work() / "src", {"zip", "-q", "-P", "secret", "../locked.zip", "notes.txt"});
     }
 
     // A drag of the rows that show these entries.
