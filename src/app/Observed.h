@@ -6,15 +6,14 @@
 namespace tarvo::app {
 
 // Assigns an observed field of a model and emits its signal only when the value changed, so that a
-// view bound to it never hears of an assignment that changed nothing. Whether it changed.
-template <typename Model, typename T> bool assignObserved(Model& model, T& field, T value, void (Model::*changed)())
+// view bound to it never hears of an assignment that changed nothing.
+template <typename Model, typename T> void assignObserved(Model& model, T& field, T value, void (Model::*changed)())
 {
     if (field == value) {
-        return false;
+        return;
     }
     field = std::move(value);
     Q_EMIT(model.*changed)();
-    return true;
 }
 
 } // namespace tarvo::app
