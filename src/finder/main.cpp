@@ -3,6 +3,7 @@
 #include "ApplicationLaunch.h"
 #include "FinderRules.h"
 #include "RequestSignal.h"
+#include "engine/util/RunStart.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,6 +19,7 @@ int main(int argc, char** argv)
 {
     // A file manager waits for nothing, but a helper stuck on a broken bus must not linger either.
     alarm(10);
+    tarvo::engine::beginRun(tarvo::engine::RunKind::commandLine);
     const std::optional<FinderAction> action = argc > 1 ? parseFinderAction(argv[1]) : std::nullopt;
     if (!action) {
         std::fputs("usage: tarvo-finder compress|extract|test PATH...\n", stderr);

@@ -1,6 +1,7 @@
 #include "DesktopMain.h"
 #include "app/CommandLine.h"
 #include "engine/SelfTest.h"
+#include "engine/util/RunStart.h"
 
 #include <algorithm>
 #include <iostream>
@@ -18,7 +19,9 @@ int main(int argc, char** argv)
         return passed ? 0 : 1;
     }
     if (!command && tarvo::app::DesktopRequest::isDesktopLaunch(arguments)) {
+        tarvo::engine::beginRun(tarvo::engine::RunKind::window);
         return tarvo::runDesktop(argc, argv);
     }
+    tarvo::engine::beginRun(tarvo::engine::RunKind::commandLine);
     return tarvo::app::CommandLine::run(arguments, std::cin, std::cout, std::cerr);
 }

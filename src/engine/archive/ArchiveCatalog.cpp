@@ -321,7 +321,11 @@ ArchiveListing listWithLsar(const ListingJob& job)
     if (!job.tools.lister) {
         throw ArchiveError::toolFailed("lsar", 1, L10n::text(Text::lsarNotFound));
     }
-    const ToolRun run = job.withSession(Unar::list(*job.tools.lister, archive, job.password()));
+    // Only a RAR's or a 7Z's names can be encrypted. Any other listing goes without the password,
+    // which on lsar's command line any user of the machine could read.
+    const bool namesMayBeEncrypted = kind == ArchiveKind::rar || kind == ArchiveKind::sevenZip;
+    const std::optional<std::string> password = namesMayBeEncrypted ? job.password() : std::nullopt;
+    const ToolRun run = job.withSession(Unar::list(*job.tools.lister, archive, password));
     Unar::ListingParse parsing;
     ProcessRunner::Captured captured =
         ProcessRunner::captureWithStatus(run, [&](std::string_view line) { parsing.line(line); });
@@ -347,7 +351,7 @@ ArchiveListing listWithLsar(const ListingJob& job)
         throw failure;
     }
     const std::int64_t code = listing.listerError.value_or(0);
-    if (code == Unar::kPasswordError || (!job.secret.empty() && code != 0 && listing.entries.empty())) {
+    if (code == Unar::kPasswordError || (password && code != 0 && listing.entries.empty())) {
         throw ArchiveError(ArchiveError::Case::wrongPassword);
     }
     if (listing.listerError && !listing.hasContents) {

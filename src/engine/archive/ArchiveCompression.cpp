@@ -8,7 +8,6 @@
 #include "engine/util/FileSystem.h"
 #include "engine/util/PathText.h"
 #include "engine/util/TextUtil.h"
-#include "engine/util/Uuid.h"
 #include "engine/vocabulary/ArchiveError.h"
 #include "engine/vocabulary/ArchiveNames.h"
 #include "engine/vocabulary/Housekeeping.h"
@@ -214,7 +213,7 @@ fs::path ArchiveEngine::compress(const CompressRequest& request)
     }
 
     // The tool writes under a hidden name; the archive takes its real name only when complete.
-    const fs::path working = directory / (".tarvo-" + makeUuid() + "." + extension);
+    const fs::path working = hiddenWorkPath(directory, "." + extension);
     try {
         runCreation(request, sources, {working, {}, request.level, normalized(request.password), request.skipJunk});
         if (!fs::exists(fs::symlink_status(working))) {

@@ -24,8 +24,11 @@ struct RunControl
     std::function<void(const ProgressStep&)> onProgress;
     // How many pipes, sockets and devices an extraction left out of its result, when any.
     std::function<void(int)> onLeftOut = {};
-    // Set by the engine itself: called while a tool runs; what it throws stops the tool.
-    std::function<void()> watch = {};
+    // Set by the engine itself: called while a tool runs (ToolRun::watch); what it throws stops the
+    // tool.
+    std::function<std::chrono::milliseconds()> watch = {};
+    // Set by the engine itself: the largest file a tool may write (ToolRun::fileSizeCeiling).
+    std::optional<std::uint64_t> fileSizeCeiling = {};
 };
 
 struct CompressRequest

@@ -14,7 +14,6 @@
 #include "engine/util/FileSystem.h"
 #include "engine/util/PathText.h"
 #include "engine/util/TextUtil.h"
-#include "engine/util/Uuid.h"
 #include "engine/vocabulary/ArchiveError.h"
 #include "engine/vocabulary/ArchiveKind.h"
 #include "engine/vocabulary/ArchiveNames.h"
@@ -171,11 +170,12 @@ fs::path decompress(ArchiveKind kind, const fs::path& archive, const fs::path& p
     } else {
         throw ArchiveError(ArchiveError::Case::sevenZipUnavailable);
     }
-    const fs::path working = parent / (".tarvo-" + makeUuid());
+    const fs::path working = hiddenWorkPath(parent);
     run.standardOutputFile = working;
     run.session = control.session;
     const SpaceGuard space(parent);
-    run.watch = [&space] { space.check(); };
+    run.watch = [&space] { return space.check(); };
+    run.fileSizeCeiling = space.writeAllowance();
     try {
         try {
             ProcessRunner::run(run);
@@ -188,7 +188,7 @@ fs::path decompress(ArchiveKind kind, const fs::path& archive, const fs::path& p
         // The archive's own permission bits, as gzip -d keeps them, made safe.
         constexpr auto kKept = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                fs::perms::others_read | fs::perms::others_exec;
-        fs::permissions(working, fs::status(archive).permissions() & kKept);
+        setMode(working, fs::status(archive).permissions() & kKept);
         const std::string stem = ArchiveNames::stem(archive);
         const std::string extension = pathExtension(stem);
         return publish(working, parent, extension.empty() ? stem : deletingPathExtension(stem), extension);
@@ -236,7 +236,7 @@ fs::path ArchiveEngine::extract(const fs::path& archive, const RarSupport& suppo
             return result;
         }
         flattenSingleRoot(working);
-        fs::permissions(working, plainFolderMode());
+        setMode(working, plainFolderMode());
         const fs::path result = publish(working, parent, base);
         reportLeftOut(control, leftOut);
         return result;
@@ -316,8 +316,8 @@ fs::path ArchiveEngine::extractEntry(const EntryRequest& request)
         const fs::path working = makeWorkingFolder(parent, NameFactory::uniqueDirectory(parent, base));
         try {
             fs::create_directories(working / *entry);
-            fs::permissions(working, plainFolderMode());
-            return publish(working, parent, base) / *entry;
+            setMode(working, plainFolderMode());
+            return publish(working, parent, base, {}, !request.directory) / *entry;
         } catch (...) {
             removeTree(working);
             throw;
@@ -334,8 +334,8 @@ fs::path ArchiveEngine::extractEntry(const EntryRequest& request)
         if (!fs::exists(fs::symlink_status(working / *entry, error))) {
             throw cannotExtract;
         }
-        fs::permissions(working, plainFolderMode());
-        const fs::path result = publish(working, parent, base) / *entry;
+        setMode(working, plainFolderMode());
+        const fs::path result = publish(working, parent, base, {}, !request.directory) / *entry;
         reportLeftOut(control, leftOut);
         return result;
     } catch (...) {

@@ -13,6 +13,7 @@ ToolRun controlled(ToolRun run, const RunControl& control)
 {
     run.session = control.session;
     run.watch = control.watch;
+    run.fileSizeCeiling = control.fileSizeCeiling;
     return run;
 }
 
@@ -34,11 +35,17 @@ void runTool(ToolRun run, const RunControl& control)
 }
 
 std::filesystem::path publish(const std::filesystem::path& working, const std::filesystem::path& directory,
-                              const std::string& base, std::string_view extension)
+                              const std::string& base, std::string_view extension, bool durable)
 {
+    if (durable) {
+        flushToDisk(working);
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::filesystem::path final = NameFactory::uniqueFile(directory, base, extension);
         if (renameNoReplace(working, final)) {
+            if (durable) {
+                flushFolder(directory);
+            }
             return final;
         }
     }

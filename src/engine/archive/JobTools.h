@@ -20,9 +20,11 @@ void runTool(ToolRun run, const RunControl& control);
 
 // Gives a finished result, a folder or a file with `extension`, its real name in `directory`: the
 // first of "base", "base 2", ... free at the moment of the rename. Never replaces what someone else
-// took meanwhile; after 100 such races it gives up with a file-system error.
+// took meanwhile; after 100 such races it gives up with a file-system error. `durable`: the result
+// is on the disk, and its name with it, before it is reported, so that a power cut right after
+// cannot leave a short file under the final name.
 std::filesystem::path publish(const std::filesystem::path& working, const std::filesystem::path& directory,
-                              const std::string& base, std::string_view extension = {});
+                              const std::string& base, std::string_view extension = {}, bool durable = true);
 
 // The system tar, or the launch error of a missing one.
 TarTool requireSystemTar();

@@ -112,27 +112,38 @@ SpaceGuard::SpaceGuard(const fs::path& folder, std::shared_ptr<DeclaredListing> 
     {};
     if (::statvfs(folder.c_str(), &info) == 0) {
         const std::uint64_t size = static_cast<std::uint64_t>(info.f_blocks) * info.f_frsize;
-        const std::uint64_t reserve = std::min<std::uint64_t>(1ULL << 30, size / 20);
-        m_start = available().value_or(0);
-        m_floor = std::min(reserve, m_start / 2);
+        m_start = room().value_or(Room{});
+        m_floor.bytes = std::min({std::uint64_t{1} << 30, size / 20, m_start.bytes / 2});
+        // Some file systems (btrfs) have no fixed number of entries and say 0.
+        m_countsEntries = info.f_files > 0;
+        m_floor.entries = std::min<std::uint64_t>({100000, info.f_files / 20, m_start.entries / 2});
     }
 }
 
 bool SpaceGuard::exhausted() const
 {
-    const auto free = available();
-    return free && *free < m_floor;
+    const auto now = room();
+    return now && (now->bytes < m_floor.bytes || (m_countsEntries && now->entries < m_floor.entries));
 }
 
-void SpaceGuard::check() const
+std::chrono::milliseconds SpaceGuard::check() const
 {
-    if (exhausted()) {
+    // The fastest a tool may fill a file system, per millisecond: 4 MiB, or 200 new entries.
+    constexpr std::uint64_t kBytesPerMillisecond = 4 << 20;
+    constexpr std::uint64_t kEntriesPerMillisecond = 200;
+    constexpr std::chrono::milliseconds kLeisurely(20);
+
+    const auto now = room();
+    if (!now) {
+        return kLeisurely;
+    }
+    if (now->bytes < m_floor.bytes || (m_countsEntries && now->entries < m_floor.entries)) {
         throw ArchiveError(ArchiveError::Case::notEnoughSpace);
     }
     // Disk use is more than the bytes (a block per small file, the folders), and others may write to
     // the same file system meanwhile: only far more than declared stops the tool.
     if (const std::optional<Declared> declared = m_declared ? m_declared->ifReady() : std::nullopt) {
-        const auto used = m_start - std::min(m_start, available().value_or(m_start));
+        const auto used = m_start.bytes - std::min(m_start.bytes, now->bytes);
         const auto allowed = static_cast<std::uint64_t>(declared->bytes) + (64ULL << 20) +
                              static_cast<std::uint64_t>(declared->bytes / 8) +
                              static_cast<std::uint64_t>(declared->entries) * 8192;
@@ -140,28 +151,40 @@ void SpaceGuard::check() const
             throw ArchiveError(ArchiveError::Case::unpacksBeyondDeclared);
         }
     }
+    std::uint64_t soonest = (now->bytes - m_floor.bytes) / kBytesPerMillisecond;
+    if (m_countsEntries) {
+        soonest = std::min(soonest, (now->entries - m_floor.entries) / kEntriesPerMillisecond);
+    }
+    return std::chrono::milliseconds(std::min<std::uint64_t>(soonest, kLeisurely.count()));
+}
+
+std::optional<std::uint64_t> SpaceGuard::writeAllowance() const
+{
+    if (m_start.bytes <= m_floor.bytes) {
+        return std::nullopt;
+    }
+    return m_start.bytes - m_floor.bytes;
 }
 
 RunControl SpaceGuard::guarding(const RunControl& control) const
 {
     RunControl guarded = control;
     guarded.watch = [guard = *this, outer = control.watch] {
-        guard.check();
-        if (outer) {
-            outer();
-        }
+        const std::chrono::milliseconds soon = guard.check();
+        return outer ? std::min(soon, outer()) : soon;
     };
+    guarded.fileSizeCeiling = writeAllowance();
     return guarded;
 }
 
-std::optional<std::uint64_t> SpaceGuard::available() const
+std::optional<SpaceGuard::Room> SpaceGuard::room() const
 {
     struct statvfs info
     {};
     if (::statvfs(m_folder.c_str(), &info) != 0) {
         return std::nullopt;
     }
-    return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+    return Room{static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize, static_cast<std::uint64_t>(info.f_favail)};
 }
 
 } // namespace tarvo::engine

@@ -5,6 +5,7 @@
 #include "engine/tools/RarSupport.h"
 #include "engine/vocabulary/ArchiveKind.h"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <future>
@@ -49,7 +50,9 @@ private:
 };
 
 // Keeps an extraction from filling its file system: it may not take the free space below a reserve
-// of 1 GiB, or 5 % of a smaller file system, nor below half of what was free when it began.
+// of 1 GiB, or 5 % of a smaller file system, nor below half of what was free when it began; nor the
+// free entries (inodes), where the file system counts them, below 5 % of them or 100,000, nor below
+// half of what was free.
 class SpaceGuard
 {
 public:
@@ -58,17 +61,27 @@ public:
     explicit SpaceGuard(const std::filesystem::path& folder, std::shared_ptr<DeclaredListing> declared = {});
 
     bool exhausted() const;
-    void check() const;
+    // Throws notEnoughSpace or unpacksBeyondDeclared; otherwise says how soon to look again: the
+    // closer the reserve, the sooner, as a bomb may write gigabytes a second.
+    std::chrono::milliseconds check() const;
+    // The most one file may take without going into the reserve; none when unknown.
+    std::optional<std::uint64_t> writeAllowance() const;
     // A copy of `control` whose tools are stopped when the guard says so.
     RunControl guarding(const RunControl& control) const;
 
 private:
-    std::optional<std::uint64_t> available() const;
+    struct Room
+    {
+        std::uint64_t bytes = 0;
+        std::uint64_t entries = 0;
+    };
+    std::optional<Room> room() const;
 
     std::filesystem::path m_folder;
     std::shared_ptr<DeclaredListing> m_declared;
-    std::uint64_t m_start = 0;
-    std::uint64_t m_floor = 0;
+    Room m_start;
+    Room m_floor;
+    bool m_countsEntries = false;
 };
 
 } // namespace tarvo::engine

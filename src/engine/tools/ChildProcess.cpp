@@ -4,13 +4,19 @@
 
 #include <array>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
 #include <fcntl.h>
-#include <spawn.h>
+#include <future>
+#include <mutex>
+#include <sched.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <system_error>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -82,84 +88,176 @@ void Terminal::type(const std::string& answer) const
 
 namespace {
 
-class SpawnActions
+// Everything the child needs, worked out before it starts: from its start to its exec it shares
+// this process's memory, so it only makes system calls and writes nothing but `failure`.
+struct ChildPlan
 {
-public:
-    SpawnActions() { ::posix_spawn_file_actions_init(&m_actions); }
-    ~SpawnActions() { ::posix_spawn_file_actions_destroy(&m_actions); }
-    SpawnActions(const SpawnActions&) = delete;
-    SpawnActions& operator=(const SpawnActions&) = delete;
-    posix_spawn_file_actions_t* get() noexcept { return &m_actions; }
-
-private:
-    posix_spawn_file_actions_t m_actions;
+    const char* path = nullptr;
+    char* const* argv = nullptr;
+    char* const* envp = nullptr;
+    const char* terminal = nullptr;
+    const char* outputFile = nullptr;
+    const char* directory = nullptr;
+    std::array<int, 3> ends{-1, -1, -1}; // what becomes its standard input, output and error
+    bool limitMemory = false;
+    rlimit memory{};
+    bool limitFileSize = false;
+    rlimit fileSize{};
+    pid_t parent = 0;
+    int failure = 0; // errno of the step that failed
 };
 
-class SpawnAttributes
-{
-public:
-    SpawnAttributes() { ::posix_spawnattr_init(&m_attributes); }
-    ~SpawnAttributes() { ::posix_spawnattr_destroy(&m_attributes); }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-    posix_spawnattr_t* get() noexcept { return &m_attributes; }
+constexpr std::size_t kChildStack = 64 * 1024;
 
-private:
-    posix_spawnattr_t m_attributes;
-};
-
-void check(int error, const char* what)
+[[noreturn]] void fail(ChildPlan& plan)
 {
-    if (error != 0) {
-        throw std::system_error(error, std::generic_category(), what);
-    }
+    plan.failure = errno != 0 ? errno : EINVAL;
+    ::_exit(127);
 }
+
+int startChildProgram(void* argument)
+{
+    ChildPlan& plan = *static_cast<ChildPlan*>(argument);
+    // No handler of this process may run in the child, and ignored dispositions survive exec: a tool
+    // must not inherit an ignored SIGPIPE or SIGTERM.
+    for (int signal = 1; signal < NSIG; ++signal) {
+        struct sigaction current
+        {};
+        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_DFL) {
+            struct sigaction standard
+            {};
+            standard.sa_handler = SIG_DFL;
+            ::sigaction(signal, &standard, nullptr);
+        }
+    }
+    // A new session: no controlling terminal to prompt on, and one process group to cancel.
+    if (::setsid() < 0) {
+        fail(plan);
+    }
+    // Whatever ends Tarvo, a kill included, ends the tool too. The signal follows the thread that
+    // started the child, which lives as long as the process.
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) {
+        fail(plan);
+    }
+    if (::getppid() != plan.parent) {
+        ::_exit(127);
+    }
+    if ((plan.limitMemory && ::setrlimit(RLIMIT_AS, &plan.memory) != 0) ||
+        (plan.limitFileSize && ::setrlimit(RLIMIT_FSIZE, &plan.fileSize) != 0)) {
+        fail(plan);
+    }
+    // Above the three standard numbers first, so that no end overwrites another as it moves.
+    std::array<int, 3> ends = plan.ends;
+    for (int& end : ends) {
+        if (end >= 0 && (end = ::fcntl(end, F_DUPFD_CLOEXEC, 3)) < 0) {
+            fail(plan);
+        }
+    }
+    // Opened after the new session begins, so that it becomes the tool's controlling terminal:
+    // what /dev/tty names when the tool asks for a password.
+    if (plan.terminal && (ends[0] = ::open(plan.terminal, O_RDWR | O_CLOEXEC)) < 0) {
+        fail(plan);
+    }
+    if (ends[0] < 0 && (ends[0] = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) < 0) {
+        fail(plan);
+    }
+    if (plan.outputFile &&
+        (ends[1] = ::open(plan.outputFile, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)) < 0) {
+        fail(plan);
+    }
+    for (int target = 0; target < 3; ++target) {
+        if (::dup2(ends[static_cast<std::size_t>(target)], target) < 0) {
+            fail(plan);
+        }
+    }
+    if (plan.directory && ::chdir(plan.directory) != 0) {
+        fail(plan);
+    }
+    // Only its own three ends: a descriptor Tarvo inherited without close-on-exec stays here.
+    if (::close_range(3, ~0U, 0) != 0) {
+        for (int fd = 3; fd < 65536; ++fd) {
+            ::close(fd);
+        }
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::execve(plan.path, plan.argv, plan.envp);
+    fail(plan);
+}
+
+pid_t startPlanned(ChildPlan& plan)
+{
+    const std::unique_ptr<char[]> stack(new char[kChildStack]);
+    // Until the child execs, a signal must reach no handler of ours on its stack.
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+    const pid_t child = ::clone(startChildProgram, stack.get() + kChildStack, CLONE_VM | CLONE_VFORK | SIGCHLD, &plan);
+    const int error = errno;
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (child < 0) {
+        throw std::system_error(error, std::generic_category(), std::string("cannot start ") + plan.path);
+    }
+    if (plan.failure != 0) {
+        while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        throw std::system_error(plan.failure, std::generic_category(), std::string("cannot start ") + plan.path);
+    }
+    return child;
+}
+
+// Starts every child from one thread that lives as long as the process: a child's parent-death
+// signal fires when the thread that started it ends, and jobs run on threads that come and go.
+class Starter
+{
+public:
+    static Starter& instance()
+    {
+        static auto* starter = new Starter; // never destroyed: its thread may outlive static objects
+        return *starter;
+    }
+
+    pid_t start(ChildPlan& plan)
+    {
+        std::packaged_task<pid_t()> task([&plan] { return startPlanned(plan); });
+        std::future<pid_t> started = task.get_future();
+        {
+            const std::lock_guard lock(m_mutex);
+            m_tasks.push_back(std::move(task));
+        }
+        m_wake.notify_one();
+        return started.get();
+    }
+
+private:
+    Starter()
+    {
+        std::thread([this] { serve(); }).detach();
+    }
+
+    [[noreturn]] void serve()
+    {
+        for (;;) {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return !m_tasks.empty(); });
+            std::packaged_task<pid_t()> task = std::move(m_tasks.front());
+            m_tasks.pop_front();
+            lock.unlock();
+            task();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::packaged_task<pid_t()>> m_tasks;
+};
 
 } // namespace
 
 pid_t spawnChild(const ToolRun& tool, int input, int output, int error, const Terminal* terminal)
 {
-    SpawnActions actions;
-    if (terminal) {
-        // Opened after the new session begins, so that it becomes the tool's controlling terminal:
-        // what /dev/tty names when the tool asks for a password.
-        check(::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, terminal->slavePath().c_str(), O_RDWR, 0),
-              "posix_spawn_file_actions");
-    } else if (input >= 0) {
-        check(::posix_spawn_file_actions_adddup2(actions.get(), input, STDIN_FILENO), "posix_spawn_file_actions");
-    } else {
-        check(::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0),
-              "posix_spawn_file_actions");
-    }
-    if (tool.standardOutputFile) {
-        check(::posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, tool.standardOutputFile->c_str(),
-                                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600),
-              "posix_spawn_file_actions");
-    } else {
-        check(::posix_spawn_file_actions_adddup2(actions.get(), output, STDOUT_FILENO), "posix_spawn_file_actions");
-    }
-    check(::posix_spawn_file_actions_adddup2(actions.get(), error, STDERR_FILENO), "posix_spawn_file_actions");
-    if (tool.currentDirectory) {
-        check(::posix_spawn_file_actions_addchdir_np(actions.get(), tool.currentDirectory->c_str()),
-              "posix_spawn_file_actions");
-    }
-
-    // A new session: no controlling terminal to prompt on, and one process group to cancel.
-    SpawnAttributes attributes;
-    check(::posix_spawnattr_setflags(attributes.get(),
-                                     POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF),
-          "posix_spawnattr");
-    sigset_t none;
-    sigemptyset(&none);
-    check(::posix_spawnattr_setsigmask(attributes.get(), &none), "posix_spawnattr");
-    // Ignored dispositions survive exec; a tool must not inherit an ignored SIGPIPE or SIGTERM.
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    for (int signal : {SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGCHLD, SIGTTIN, SIGTTOU, SIGTSTP}) {
-        sigaddset(&defaults, signal);
-    }
-    check(::posix_spawnattr_setsigdefault(attributes.get(), &defaults), "posix_spawnattr");
-
     const std::string path = tool.executable.native();
     std::vector<char*> argv;
     argv.reserve(tool.arguments.size() + 2);
@@ -177,24 +275,24 @@ pid_t spawnChild(const ToolRun& tool, int input, int output, int error, const Te
     }
     envp.push_back(nullptr);
 
-    pid_t child = 0;
-    const int result = ::posix_spawn(&child, path.c_str(), actions.get(), attributes.get(), argv.data(), envp.data());
-    if (result != 0) {
-        throw std::system_error(result, std::generic_category(), "cannot start " + path);
-    }
+    ChildPlan plan;
+    plan.path = path.c_str();
+    plan.argv = argv.data();
+    plan.envp = envp.data();
+    plan.terminal = terminal ? terminal->slavePath().c_str() : nullptr;
+    plan.outputFile = tool.standardOutputFile ? tool.standardOutputFile->c_str() : nullptr;
+    plan.directory = tool.currentDirectory ? tool.currentDirectory->c_str() : nullptr;
+    plan.ends = {terminal ? -1 : input, tool.standardOutputFile ? -1 : output, error};
     if (tool.memoryCeiling) {
-        // Set from outside, right after the start: posix_spawn offers no limits of its own. Whatever
-        // the tool maps before this is small beside a ceiling of a gigabyte or more.
-        const rlimit ceiling{*tool.memoryCeiling, *tool.memoryCeiling};
-        if (::prlimit(child, RLIMIT_AS, &ceiling, nullptr) != 0) {
-            const int error = errno;
-            ::kill(child, SIGKILL);
-            while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-            }
-            throw std::system_error(error, std::generic_category(), "cannot limit " + path);
-        }
+        plan.limitMemory = true;
+        plan.memory = {*tool.memoryCeiling, *tool.memoryCeiling};
     }
-    return child;
+    if (tool.fileSizeCeiling) {
+        plan.limitFileSize = true;
+        plan.fileSize = {*tool.fileSizeCeiling, *tool.fileSizeCeiling};
+    }
+    plan.parent = ::getpid();
+    return Starter::instance().start(plan);
 }
 
 SigpipeGuard::SigpipeGuard()

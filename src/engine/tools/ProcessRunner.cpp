@@ -12,6 +12,7 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -38,7 +39,7 @@ constexpr int kCancelCheckMilliseconds = 100;
 // echo back on can look the same: the spare prompt a run allows covers that.
 constexpr int kTerminalCheckMilliseconds = 10;
 constexpr auto kPromptSettle = std::chrono::milliseconds(40);
-// How often a run with a watch calls it.
+// How soon a run with a watch first calls it.
 constexpr auto kWatchInterval = std::chrono::milliseconds(20);
 
 // The runner's ends of the pipes to one child, by what each carries.
@@ -156,7 +157,7 @@ private:
     int pollTimeout() const
     {
         return m_ends.terminal  ? kTerminalCheckMilliseconds
-               : m_tool.watch   ? static_cast<int>(kWatchInterval.count())
+               : m_tool.watch   ? static_cast<int>(m_watchEvery.count())
                : m_tool.session ? kCancelCheckMilliseconds
                                 : -1;
     }
@@ -174,9 +175,10 @@ private:
             answerPrompts();
         }
         if (m_tool.watch) {
-            if (const auto now = std::chrono::steady_clock::now(); now - m_watched >= kWatchInterval) {
+            if (const auto now = std::chrono::steady_clock::now(); now - m_watched >= m_watchEvery) {
                 m_watched = now;
-                m_tool.watch(); // what it throws ends the run; the child's guard stops the tool
+                // What it throws ends the run; the child's guard stops the tool.
+                m_watchEvery = std::clamp(m_tool.watch(), std::chrono::milliseconds(1), kWatchInterval);
             }
         }
     }
@@ -243,6 +245,7 @@ private:
     std::optional<std::chrono::steady_clock::time_point> m_waiting;
     bool m_refusedAnswer = false;
     std::chrono::steady_clock::time_point m_watched = std::chrono::steady_clock::now();
+    std::chrono::milliseconds m_watchEvery = kWatchInterval;
     std::unique_ptr<char[]> m_buffer{new char[kReadChunk]};
     bool m_gather = false;
 };
@@ -286,8 +289,9 @@ std::string preliminaryVerdict(const ToolRun& tool, const OutputTail& tail, bool
 }
 
 // A failed tool that had used a quarter of its ceiling or more ran into it: real work stays far
-// below (lsar lists 100,000 entries in a quarter of the smallest ceiling). A child started with
-// posix_spawn inherits this process's peak as its own at exec, so only a peak beyond ours counts.
+// below (lsar lists 100,000 entries in a quarter of the smallest ceiling). A child that shares
+// this process's memory until its exec inherits this process's peak as its own, so only a peak
+// beyond ours counts.
 bool ranOutOfMemory(const ToolRun& tool, const Exit& exit)
 {
     constexpr std::uint64_t kMargin = 64ULL << 20;
@@ -318,6 +322,10 @@ void judge(const ToolRun& tool, const Exit& exit, const OutputTail& tail, bool p
     }
     if (ranOutOfMemory(tool, exit)) {
         message = L10n::text(Text::outOfMemory);
+    }
+    // It tried to write a file larger than the room left above the space reserve.
+    if (tool.fileSizeCeiling && exit.signalled && exit.status == SIGXFSZ) {
+        throw ArchiveError(ArchiveError::Case::notEnoughSpace);
     }
     throw ArchiveError::toolFailed(toolName(tool), exit.status, std::move(message));
 }

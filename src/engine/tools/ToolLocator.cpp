@@ -24,9 +24,42 @@ bool isUnrarFree(const std::filesystem::path& path)
     return !error && resolved.filename() == "unrar-free";
 }
 
+bool ownedByRootOrUs(const struct stat& info)
+{
+    return info.st_uid == 0 || info.st_uid == ::geteuid();
+}
+
+// Nobody but root and this user can change the tool: the file, after links, and its folder belong
+// to one of them and no one else may write to them, and no folder above can be swapped by anyone
+// else (a shared folder with the sticky bit, such as /tmp, keeps its entries to their owners).
+bool trusted(const std::filesystem::path& path)
+{
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::canonical(path, error);
+    if (error) {
+        return false;
+    }
+    std::filesystem::path item = real;
+    for (int depth = 0;; ++depth) {
+        struct stat info
+        {};
+        if (::stat(item.c_str(), &info) != 0 || !ownedByRootOrUs(info)) {
+            return false;
+        }
+        const bool othersWrite = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+        if (othersWrite && (depth < 2 || (info.st_mode & S_ISVTX) == 0)) {
+            return false;
+        }
+        if (item == item.parent_path()) {
+            return true;
+        }
+        item = item.parent_path();
+    }
+}
+
 bool acceptable(std::string_view name, const std::filesystem::path& path)
 {
-    if (!ToolLocator::isExecutableFile(path)) {
+    if (!ToolLocator::isExecutableFile(path) || !trusted(path)) {
         return false;
     }
     return name != "unrar" || !isUnrarFree(path);
@@ -43,7 +76,7 @@ bool ToolLocator::isExecutableFile(const std::filesystem::path& path)
 
 std::vector<std::filesystem::path> ToolLocator::searchFolders()
 {
-    return {AppPaths::toolDirectory(), kHomebrewBin, "/usr/local/bin/", "/usr/bin/"};
+    return {AppPaths::toolDirectory(), "/usr/local/bin/", "/usr/bin/", "/bin/", kHomebrewBin};
 }
 
 std::optional<std::filesystem::path> ToolLocator::executable(std::string_view name)

@@ -23,11 +23,14 @@ struct TarTool
 class ToolLocator
 {
 public:
-    // The application's tool folder, then the Homebrew, local and system folders, each tried in
-    // this order before the search path.
+    // The application's tool folder, then the local and system folders and Homebrew's, each tried
+    // in this order before the search path.
     static std::vector<std::filesystem::path> searchFolders();
 
     // The first executable file of that name, or the one that `which` finds on the search path.
+    // Only a file that nobody but root and this user can change counts: it, its folder and every
+    // folder above belong to one of them, and none is writable by others (a folder above may be
+    // when its sticky bit keeps entries to their owners, as /tmp's does).
     // An "unrar" that is Debian's unrar-free is passed over: it cannot decrypt and reports
     // failures with a status the unrar calls count as success.
     static std::optional<std::filesystem::path> executable(std::string_view name);

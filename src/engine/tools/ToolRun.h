@@ -3,6 +3,7 @@
 #include "ArchiveSession.h"
 #include "ProgressStep.h"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -80,12 +81,16 @@ struct ToolRun
     std::shared_ptr<ArchiveSession> session;
     // Masked as "••••" wherever it appears in an error message (callers pass the password).
     std::string redact;
-    // Present: called every few hundredths of a second while the tool runs. What it throws stops the
-    // tool and ends the run with that error (a file system running full, say).
-    std::function<void()> watch;
+    // Present: called while the tool runs, at first after a few hundredths of a second and then as
+    // soon as it asks (its answer: when to look again). What it throws stops the tool and ends the
+    // run with that error (a file system running full, say).
+    std::function<std::chrono::milliseconds()> watch;
     // Present: the most address space the child may take, in bytes. A run that fails after using a
     // good part of it is reported as having run out of memory.
     std::optional<std::uint64_t> memoryCeiling;
+    // Present: the largest file the child may write, in bytes; a larger write fails, and the tool
+    // ends by SIGXFSZ unless it handles it.
+    std::optional<std::uint64_t> fileSizeCeiling;
 
     // Hands the password over by the tool's route and masks it in messages; none changes nothing.
     // For the argument route the tool's home has put it among the arguments already.

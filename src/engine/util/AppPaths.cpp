@@ -34,6 +34,14 @@ std::filesystem::path AppPaths::cacheDirectory()
     return base / "Tarvo";
 }
 
+std::filesystem::path AppPaths::stateDirectory()
+{
+    const char* stateHome = std::getenv("XDG_STATE_HOME");
+    std::filesystem::path base = (stateHome != nullptr && stateHome[0] == '/') ? std::filesystem::path(stateHome)
+                                                                               : homeDirectory() / ".local" / "state";
+    return base / "tarvo";
+}
+
 std::filesystem::path AppPaths::toolDirectory()
 {
     return supportDirectory() / "bin";

@@ -14,6 +14,8 @@ public:
     static std::filesystem::path toolDirectory();
     // $XDG_CACHE_HOME/Tarvo, by default ~/.cache/Tarvo.
     static std::filesystem::path cacheDirectory();
+    // $XDG_STATE_HOME/tarvo, by default ~/.local/state/tarvo: what a run must leave for the next.
+    static std::filesystem::path stateDirectory();
     static std::filesystem::path homeDirectory();
 };
 

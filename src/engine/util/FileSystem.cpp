@@ -1,5 +1,6 @@
 #include "FileSystem.h"
 
+#include "Leftovers.h"
 #include "Uuid.h"
 
 #include <cerrno>
@@ -113,9 +114,14 @@ bool renameNoReplace(const fs::path& from, const fs::path& to)
     struct stat info
     {};
     if (error == EACCES && ::lstat(from.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && !(info.st_mode & S_IWUSR)) {
-        ::chmod(from.c_str(), info.st_mode | S_IWUSR);
-        error = renameExclusive(from, to);
-        ::chmod(error == 0 ? to.c_str() : from.c_str(), info.st_mode);
+        // Through a descriptor: once moved, the name `to` could be swapped for a link to elsewhere.
+        const int folder = ::open(from.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (folder >= 0) {
+            ::fchmod(folder, info.st_mode | S_IWUSR);
+            error = renameExclusive(from, to);
+            ::fchmod(folder, info.st_mode);
+            ::close(folder);
+        }
     }
     if (error == 0) {
         return true;
@@ -204,11 +210,81 @@ void linkOrCopyTree(const fs::path& from, const fs::path& to, const std::functio
 
 fs::path makePrivateFolder(const fs::path& parent, std::string_view prefix)
 {
-    std::string name = (parent / prefix).string() + "XXXXXX";
-    if (::mkdtemp(name.data()) == nullptr) {
-        throw fs::filesystem_error("cannot create the folder", parent, lastError());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path folder = parent / (std::string(prefix) + makeUuid().substr(0, 6));
+        // Recorded first: a kill between the two steps leaves nothing the next run does not know of.
+        if (prefix.starts_with(".tarvo-")) {
+            Leftovers::record(folder);
+        }
+        if (::mkdir(folder.c_str(), S_IRWXU) == 0) {
+            return folder;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
     }
-    return name;
+    throw fs::filesystem_error("cannot create the folder", parent, lastError());
+}
+
+fs::path hiddenWorkPath(const fs::path& directory, std::string_view suffix)
+{
+    fs::path path = directory / (".tarvo-" + makeUuid() + std::string(suffix));
+    Leftovers::record(path);
+    return path;
+}
+
+namespace {
+
+// Opened without following a link, so that whatever is done through it reaches the item that was
+// named, even when someone swaps the name meanwhile.
+int openItem(const fs::path& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        throw fs::filesystem_error("cannot open", path, lastError());
+    }
+    return fd;
+}
+
+void throwUnless(bool done, const char* what, const fs::path& path, int fd)
+{
+    if (!done) {
+        const std::error_code error = lastError();
+        ::close(fd);
+        throw fs::filesystem_error(what, path, error);
+    }
+}
+
+} // namespace
+
+void setMode(const fs::path& path, fs::perms mode)
+{
+    const int fd = openItem(path);
+    throwUnless(::fchmod(fd, static_cast<mode_t>(mode)) == 0, "cannot set the permissions", path, fd);
+    ::close(fd);
+}
+
+void flushToDisk(const fs::path& path)
+{
+    const int fd = openItem(path);
+    struct stat info
+    {};
+    throwUnless(::fstat(fd, &info) == 0, "cannot write to the disk", path, fd);
+    // A tree's thousands of files reach the disk at once with their file system; one by one, each
+    // would wait for its own journal commit.
+    const int result = S_ISDIR(info.st_mode) ? ::syncfs(fd) : ::fsync(fd);
+    throwUnless(result == 0 || errno == EINVAL, "cannot write to the disk", path, fd);
+    ::close(fd);
+}
+
+void flushFolder(const fs::path& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        throw fs::filesystem_error("cannot write to the disk", folder, lastError());
+    }
+    throwUnless(::fsync(fd) == 0 || errno == EINVAL, "cannot write to the disk", folder, fd);
+    ::close(fd);
 }
 
 std::error_code folderWriteError(const fs::path& folder)

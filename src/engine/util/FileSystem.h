@@ -30,8 +30,20 @@ void linkOrCopyTree(const std::filesystem::path& from, const std::filesystem::pa
                     const std::function<void()>& checkpoint = {});
 
 // A new folder in `parent`, named `prefix` and six random characters, private to its owner from
-// the moment it exists.
+// the moment it exists. Recorded as a leftover before it exists (prefix ".tarvo-").
 std::filesystem::path makePrivateFolder(const std::filesystem::path& parent, std::string_view prefix);
+
+// A free hidden name in `directory` for a file a tool is about to write (".tarvo-UUID" and
+// `suffix`), recorded as a leftover.
+std::filesystem::path hiddenWorkPath(const std::filesystem::path& directory, std::string_view suffix = {});
+
+// Sets the mode of the item itself, never of what a link put in its place points to.
+void setMode(const std::filesystem::path& path, std::filesystem::perms mode);
+
+// Waits until a file's data, or a whole tree with its file system, is on the disk.
+void flushToDisk(const std::filesystem::path& path);
+// Waits until the folder's entries (a rename into it) are on the disk.
+void flushFolder(const std::filesystem::path& folder);
 
 // Replaces `file` with `bytes` so that a reader sees the old content or the new, never a part: the
 // bytes go to a hidden temporary file beside it, reach the disk, and only then are renamed over it.
