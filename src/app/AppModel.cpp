@@ -126,6 +126,12 @@ void AppModel::setSkipJunk(bool skip)
     persist();
 }
 
+void AppModel::setZipEncryption(engine::ZipEncryption encryption)
+{
+    assignObserved(*this, m_zipEncryption, encryption, &AppModel::zipEncryptionChanged);
+    persist();
+}
+
 void AppModel::setVerifyAfterCreating(bool verify)
 {
     assignObserved(*this, m_verifyAfterCreating, verify, &AppModel::verifyAfterCreatingChanged);

@@ -14,6 +14,7 @@
 #include "engine/vocabulary/ArchiveFormat.h"
 #include "engine/vocabulary/CompressionLevel.h"
 #include "engine/vocabulary/JobKind.h"
+#include "engine/vocabulary/ZipEncryption.h"
 #include "platform/interfaces/Platform.h"
 
 #include <QObject>
@@ -93,7 +94,7 @@ public:
     AppModel(PreviewModel& preview, Options options, QObject* parent = nullptr);
     ~AppModel() override;
 
-    // Settings. Each assignment writes all six settings, even an unchanged one.
+    // Settings. Each assignment writes all seven settings, even an unchanged one.
     engine::ArchiveFormat format() const { return m_format; }
     void setFormat(engine::ArchiveFormat format);
     bool revealInFinder() const { return m_revealInFinder; }
@@ -107,6 +108,8 @@ public:
     void setVerifyAfterCreating(bool verify);
     engine::CompressionLevel level() const { return m_level; }
     void setLevel(engine::CompressionLevel level);
+    engine::ZipEncryption zipEncryption() const { return m_zipEncryption; }
+    void setZipEncryption(engine::ZipEncryption encryption);
     engine::AppLanguage language() const { return m_language; }
     void setLanguage(engine::AppLanguage language);
 
@@ -168,6 +171,7 @@ Q_SIGNALS:
     void revealInFinderChanged();
     void askForDestinationChanged();
     void skipJunkChanged();
+    void zipEncryptionChanged();
     void verifyAfterCreatingChanged();
     void levelChanged();
     void languageChanged();
@@ -263,6 +267,7 @@ private:
     bool m_revealInFinder = true;
     bool m_askForDestination = false;
     bool m_skipJunk = true;
+    engine::ZipEncryption m_zipEncryption = engine::ZipEncryption::aes256;
     bool m_verifyAfterCreating = false;
     engine::CompressionLevel m_level = engine::CompressionLevel::normal;
     engine::AppLanguage m_language;

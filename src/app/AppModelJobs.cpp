@@ -114,6 +114,7 @@ QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
     request.password = work.archivePassword;
     request.level = m_level;
     request.skipJunk = m_skipJunk;
+    request.zipEncryption = m_zipEncryption;
     request.directory = *directory;
     request.tools = m_tools;
     request.control = RunControl{session, progressHandler()};

@@ -18,6 +18,7 @@ const QString kSkipJunkKey = QStringLiteral("tarvo.skipJunk");
 const QString kVerifyKey = QStringLiteral("tarvo.verifyAfterCreating");
 const QString kLevelKey = QStringLiteral("tarvo.level");
 const QString kLanguageKey = QStringLiteral("tarvo.language");
+const QString kZipEncryptionKey = QStringLiteral("tarvo.zipEncryption");
 
 // The stored text, or nothing when the key is absent or holds something that is not text.
 std::optional<std::string> storedText(const QSettings& settings, const QString& key)
@@ -55,6 +56,9 @@ void AppModel::loadSettings()
             m_level = *level;
         }
     }
+    if (const auto raw = storedText(*m_settings, kZipEncryptionKey)) {
+        m_zipEncryption = zipEncryptionFrom(*raw).value_or(m_zipEncryption);
+    }
     if (const auto raw = storedText(*m_settings, kLanguageKey)) {
         if (const auto language = AppLanguage::fromRaw(*raw)) {
             m_language = *language;
@@ -80,6 +84,9 @@ void AppModel::persist()
     m_settings->setValue(kVerifyKey, m_verifyAfterCreating);
     m_settings->setValue(kLevelKey, QString::fromUtf8(m_level.rawValue()));
     m_settings->setValue(kLanguageKey, QString::fromUtf8(m_language.rawValue()));
+    const std::string_view encryption = rawValue(m_zipEncryption);
+    m_settings->setValue(kZipEncryptionKey,
+                         QString::fromUtf8(encryption.data(), static_cast<qsizetype>(encryption.size())));
     // Written at once and atomically (QSettings replaces the file through a temporary one).
     m_settings->sync();
 }

@@ -13,6 +13,7 @@
 #include "engine/util/TextUtil.h"
 #include "engine/vocabulary/ArchiveError.h"
 #include "engine/vocabulary/ErrorText.h"
+#include "engine/vocabulary/ZipEncryption.h"
 
 #include <atomic>
 #include <chrono>
@@ -47,6 +48,7 @@ struct Options
     std::vector<std::string> operands;
     ArchiveFormat format = ArchiveFormat::zip;
     CompressionLevel level = CompressionLevel::normal;
+    ZipEncryption zipEncryption = ZipEncryption::aes256;
     std::string name;
     bool passwordFromInput = false;
     bool keepJunk = false;
@@ -109,6 +111,13 @@ Options parse(const std::vector<std::string>& arguments)
                 throw UsageError{"unknown level " + text + " (fast, normal or maximum)"};
             }
             options.level = *level;
+        } else if (compress && argument == "--zip-encryption") {
+            const std::string text = value();
+            const auto encryption = zipEncryptionFrom(text);
+            if (!encryption) {
+                throw UsageError{"unknown ZIP encryption " + text + " (aes256 or zipcrypto)"};
+            }
+            options.zipEncryption = *encryption;
         } else if (compress && argument == "--name") {
             options.name = value();
         } else if (compress && argument == "--keep-junk") {
@@ -320,6 +329,7 @@ public:
         request.name = m_options.name;
         request.password = m_password;
         request.level = m_options.level;
+        request.zipEncryption = m_options.zipEncryption;
         request.skipJunk = !m_options.keepJunk;
         request.directory =
             m_options.outputDirectory ? cleanPath(*m_options.outputDirectory) : items.front().parent_path();
@@ -519,7 +529,8 @@ void CommandLine::printUsage(std::ostream& stream)
 {
     stream << "Usage:\n"
               "  tarvo compress [--format zip|rar|7z|tar.gz] [--level fast|normal|maximum] [--name NAME]\n"
-              "                 [--password-stdin] [--keep-junk] [--output-dir DIR] [--verify] ITEM...\n"
+              "                 [--password-stdin] [--zip-encryption aes256|zipcrypto] [--keep-junk]\n"
+              "                 [--output-dir DIR] [--verify] ITEM...\n"
               "  tarvo extract  [--password-stdin] [--encoding NAME] [--entry PATH] ARCHIVE...\n"
               "  tarvo list     [--password-stdin] [--encoding NAME] [--json] ARCHIVE\n"
               "  tarvo test     [--password-stdin] [--encoding NAME] ARCHIVE...\n"
@@ -537,7 +548,9 @@ void CommandLine::printUsage(std::ostream& stream)
               "one line per archive: no errors, or what is damaged.\n"
               "They read zip, zipx, jar, rar, 7z and tar (plain, .gz, .xz, .bz2, .zst); a single .gz, .xz,\n"
               ".bz2 or .zst file becomes the file it holds, beside it.\n"
-              "--password-stdin reads the password from the first line of standard input. --encoding reads\n"
+              "--password-stdin reads the password from the first line of standard input. A ZIP with a\n"
+              "password is AES-256 encrypted by 7-Zip unless --zip-encryption zipcrypto asks for the old\n"
+              "scheme that every unzip program opens (and attacks break in minutes). --encoding reads\n"
               "a ZIP's names that are not UTF-8 in NAME (CP437, CP866, Windows-1251, Shift-JIS, GBK, Big5,\n"
               "...) instead of the encoding detected (auto); names always come out as UTF-8.\n"
               "Without a command tarvo opens its window: files given are opened as if dropped on it, and\n"

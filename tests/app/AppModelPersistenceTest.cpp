@@ -20,8 +20,14 @@ using engine::JobKind;
 using engine::WorkAction;
 namespace fs = std::filesystem;
 
-const QStringList kAllKeys{"tarvo.ask",    "tarvo.format",   "tarvo.language",           "tarvo.level",
-                           "tarvo.reveal", "tarvo.skipJunk", "tarvo.verifyAfterCreating"};
+const QStringList kAllKeys{"tarvo.ask",
+                           "tarvo.format",
+                           "tarvo.language",
+                           "tarvo.level",
+                           "tarvo.reveal",
+                           "tarvo.skipJunk",
+                           "tarvo.verifyAfterCreating",
+                           "tarvo.zipEncryption"};
 
 TEST_F(ModelTest, SettingsFallBackToDefaultsAndAreWrittenOnlyOnceReady)
 {
@@ -32,6 +38,7 @@ TEST_F(ModelTest, SettingsFallBackToDefaultsAndAreWrittenOnlyOnceReady)
         stored.setValue("tarvo.language", "de");
         stored.setValue("tarvo.skipJunk", false);
         stored.setValue("tarvo.reveal", "false");
+        stored.setValue("tarvo.zipEncryption", "AES");
     }
     auto model = makeModel();
     EXPECT_EQ(model->format(), ArchiveFormat::zip);
@@ -41,6 +48,7 @@ TEST_F(ModelTest, SettingsFallBackToDefaultsAndAreWrittenOnlyOnceReady)
     EXPECT_FALSE(model->skipJunk());
     EXPECT_FALSE(model->revealInFinder());
     EXPECT_FALSE(model->askForDestination()); // absent: the default
+    EXPECT_EQ(model->zipEncryption(), engine::ZipEncryption::aes256);
     // Loading wrote nothing back: the unusable values are still there.
     EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("tarvo.format").toString(), "ZIP");
     model->setLanguage(AppLanguage::english);
@@ -53,7 +61,7 @@ TEST_F(ModelTest, SettingsFallBackToDefaultsAndAreWrittenOnlyOnceReady)
     EXPECT_EQ(model->language(), AppLanguage::english); // LANGUAGE=en
     EXPECT_FALSE(fs::exists(settingsFile().toStdString()));
 
-    // Assigning the current level still writes all six; the current language writes nothing.
+    // Assigning the current level still writes them all; the current language writes nothing.
     model->setLanguage(AppLanguage::english);
     EXPECT_FALSE(fs::exists(settingsFile().toStdString()));
     QSignalSpy levelChanges(model.get(), &AppModel::levelChanged);
@@ -68,9 +76,11 @@ TEST_F(ModelTest, SettingsFallBackToDefaultsAndAreWrittenOnlyOnceReady)
 
     model->setFormat(ArchiveFormat::tarGz);
     model->setSkipJunk(false);
+    model->setZipEncryption(engine::ZipEncryption::zipCrypto);
     model = makeModel();
     EXPECT_EQ(model->format(), ArchiveFormat::tarGz);
     EXPECT_FALSE(model->skipJunk());
+    EXPECT_EQ(model->zipEncryption(), engine::ZipEncryption::zipCrypto);
 }
 
 TEST_F(ModelTest, AFailedSettingsWriteLeavesThePreviousFileWhole)
@@ -184,7 +194,9 @@ TEST_F(ModelTest, ThePasswordNeverLeavesTheJob)
     EXPECT_TRUE(alertText(*model)->contains(QStringLiteral("read \u2022\u2022\u2022\u2022")))
         << alertText(*model)->toStdString();
 
+    // zip, which asks for it on its terminal.
     model->setFormat(ArchiveFormat::zip);
+    model->setZipEncryption(engine::ZipEncryption::zipCrypto);
     model->enqueue({.paths = {work() / "Secret"}, .interactive = true, .action = WorkAction::compress()});
     ASSERT_TRUE(waitIdle(*model));
     ASSERT_TRUE(fs::exists(work() / "Secret.zip"));

@@ -37,6 +37,10 @@ public:
     // unzip's pattern that matches exactly this name.
     static std::string literal(std::string_view name);
 
+    // Whether zip and unzip take this password on their terminal: a longer line they refuse ("line
+    // too long--try again") and ask again, as after a wrong password.
+    static bool takesPassword(std::string_view password) noexcept { return password.size() <= 80; }
+
     static const OutputReading zipReading;
     static const OutputReading unzipReading;
 };

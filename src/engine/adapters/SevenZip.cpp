@@ -3,6 +3,8 @@
 #include "engine/util/TextUtil.h"
 #include "engine/vocabulary/Housekeeping.h"
 
+#include <algorithm>
+
 namespace tarvo::engine {
 
 namespace {
@@ -105,16 +107,24 @@ ToolRun sevenZipRun(const std::filesystem::path& tool, std::vector<std::string> 
 
 const OutputReading SevenZip::reading = {passwordFailure, false, progress, true, nullptr};
 
-ToolRun SevenZip::create(const std::filesystem::path& tool, const CreateCommand& command)
+ToolRun SevenZip::create(const std::filesystem::path& tool, const CreateCommand& command,
+                         std::optional<ZipEncryption> zip)
 {
     // "-snl" stores links as links (7-Zip would otherwise pack what they point to, even outside the
     // items).
     ToolRun run =
         sevenZipRun(tool, {"a", "-y", "-bso1", "-bsp1", "-snl", "-spd", std::string(command.level.sevenZipSwitch())});
     run.successCodes = {0, 1};
+    if (zip) {
+        run.arguments.push_back("-tzip");
+    }
     if (command.password) {
         run.arguments.push_back("-p"); // reads the password from standard input
-        run.arguments.push_back("-mhe=on");
+        if (!zip) {
+            run.arguments.push_back("-mhe=on");
+        } else {
+            run.arguments.push_back(*zip == ZipEncryption::aes256 ? "-mem=AES256" : "-mem=ZipCrypto");
+        }
     }
     if (command.skipJunk) {
         for (const HousekeepingItem& item : kHousekeeping) {
@@ -122,6 +132,12 @@ ToolRun SevenZip::create(const std::filesystem::path& tool, const CreateCommand&
         }
     }
     return finishedCreation(std::move(run), command);
+}
+
+bool SevenZip::takesZipPassword(std::string_view password, ZipEncryption encryption) noexcept
+{
+    const bool plain = std::all_of(password.begin(), password.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
+    return plain && (encryption != ZipEncryption::aes256 || password.size() <= 99);
 }
 
 ToolRun SevenZip::extract(const std::filesystem::path& tool, const ExtractCommand& command)

@@ -3,6 +3,7 @@
 #include "ToolCommands.h"
 #include "engine/tools/ToolRun.h"
 #include "engine/vocabulary/ArchiveListing.h"
+#include "engine/vocabulary/ZipEncryption.h"
 
 #include <filesystem>
 #include <optional>
@@ -19,7 +20,12 @@ namespace tarvo::engine {
 class SevenZip
 {
 public:
-    static ToolRun create(const std::filesystem::path& tool, const CreateCommand& command);
+    // A 7Z, with its names encrypted under a password; with `zip`, a ZIP encrypted that way.
+    static ToolRun create(const std::filesystem::path& tool, const CreateCommand& command,
+                          std::optional<ZipEncryption> zip = std::nullopt);
+    // Whether 7-Zip takes this password for a ZIP: ASCII letters, digits and signs only (it refuses
+    // any other character there), and for AES at most 99 of them.
+    static bool takesZipPassword(std::string_view password, ZipEncryption encryption) noexcept;
     // A folder entry comes with everything below it.
     static ToolRun extract(const std::filesystem::path& tool, const ExtractCommand& command);
     static ToolRun test(const std::filesystem::path& tool, const std::filesystem::path& archive,

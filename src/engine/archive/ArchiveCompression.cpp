@@ -108,8 +108,35 @@ void validate(const fs::path& directory, const std::vector<fs::path>& sources)
     }
 }
 
+// Which tool writes a ZIP with this password, decided before any work: zip asks on its terminal,
+// which takes 80 bytes; AES, and anything longer, only 7-Zip writes. None: zip.
+std::optional<ZipEncryption> zipBySevenZip(const CompressRequest& request, const std::optional<std::string>& password)
+{
+    if (request.format != ArchiveFormat::zip || !password) {
+        return std::nullopt;
+    }
+    const ZipEncryption encryption = request.zipEncryption;
+    if (encryption == ZipEncryption::aes256) {
+        if (!request.tools.sevenZip) {
+            throw ArchiveError(ArchiveError::Case::aesNeedsSevenZip);
+        }
+        if (!SevenZip::takesZipPassword(*password, encryption)) {
+            throw ArchiveError(ArchiveError::Case::aesPasswordTooLong);
+        }
+        return encryption;
+    }
+    if (InfoZip::takesPassword(*password)) {
+        return std::nullopt;
+    }
+    if (!request.tools.sevenZip || !SevenZip::takesZipPassword(*password, encryption)) {
+        throw ArchiveError(ArchiveError::Case::zipPasswordTooLong);
+    }
+    return encryption;
+}
+
 // The request's tool writes `command.archive`, the hidden working file.
-void runCreation(const CompressRequest& request, const std::vector<fs::path>& sources, CreateCommand command)
+void runCreation(const CompressRequest& request, const std::vector<fs::path>& sources, CreateCommand command,
+                 std::optional<ZipEncryption> bySevenZip)
 {
     const auto pack = [&](bool forceStaging, const auto& makeRun) {
         inWorkingFolder(sources, command.archive, forceStaging, request.control.session,
@@ -120,6 +147,11 @@ void runCreation(const CompressRequest& request, const std::vector<fs::path>& so
                             runTool(std::move(run), request.control);
                         });
     };
+    if (bySevenZip) {
+        pack(false,
+             [&](const CreateCommand& made) { return SevenZip::create(*request.tools.sevenZip, made, bySevenZip); });
+        return;
+    }
     switch (request.format) {
     case ArchiveFormat::zip: {
         // zip writes the archive as "ziXXXXXX" first, beside it unless told otherwise. Killed before
@@ -207,6 +239,8 @@ fs::path ArchiveEngine::compress(const CompressRequest& request)
     if (request.format == ArchiveFormat::sevenZip && !request.tools.sevenZip) {
         throw ArchiveError(ArchiveError::Case::sevenZipUnavailable);
     }
+    const std::optional<std::string> password = normalized(request.password);
+    const std::optional<ZipEncryption> bySevenZip = zipBySevenZip(request, password);
     if (const std::error_code error = folderWriteError(directory)) {
         throw fs::filesystem_error("cannot write the archive", NameFactory::uniqueFile(directory, base, extension),
                                    error);
@@ -215,7 +249,7 @@ fs::path ArchiveEngine::compress(const CompressRequest& request)
     // The tool writes under a hidden name; the archive takes its real name only when complete.
     const fs::path working = hiddenWorkPath(directory, "." + extension);
     try {
-        runCreation(request, sources, {working, {}, request.level, normalized(request.password), request.skipJunk});
+        runCreation(request, sources, {working, {}, request.level, password, request.skipJunk}, bySevenZip);
         if (!fs::exists(fs::symlink_status(working))) {
             throw ArchiveError(ArchiveError::Case::noInputs);
         }

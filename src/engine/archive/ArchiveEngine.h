@@ -5,6 +5,7 @@
 #include "engine/tools/RarSupport.h"
 #include "engine/vocabulary/ArchiveFormat.h"
 #include "engine/vocabulary/CompressionLevel.h"
+#include "engine/vocabulary/ZipEncryption.h"
 
 #include <filesystem>
 #include <functional>
@@ -38,6 +39,8 @@ struct CompressRequest
     std::string name;     // typed by the user; may be empty
     std::string password; // may be empty
     CompressionLevel level = CompressionLevel::normal;
+    // How a ZIP with a password is encrypted.
+    ZipEncryption zipEncryption = ZipEncryption::aes256;
     bool skipJunk = true;
     std::filesystem::path directory; // where the archive goes
     RarSupport tools;

@@ -99,6 +99,12 @@ TestReport testSevenZip(const fs::path& tool, const fs::path& archive, const std
 TestReport testZip(const fs::path& archive, const std::optional<std::string>& password, const RarSupport& support,
                    const RunControl& control, std::string_view encoding)
 {
+    if (password && !InfoZip::takesPassword(*password)) {
+        if (!support.sevenZip) {
+            throw ArchiveError(ArchiveError::Case::zipPasswordTooLong);
+        }
+        return testSevenZip(*support.sevenZip, archive, password, control);
+    }
     const Outcome outcome = check(InfoZip::test(archive, password), control);
     // 81: members unzip cannot read (AES, newer methods), which 7-Zip reads, as for extraction.
     if (outcome.captured.status == 81 && support.sevenZip) {

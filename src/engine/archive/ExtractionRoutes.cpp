@@ -33,8 +33,19 @@ void runUnar(const fs::path& unar, const Unpacking& unpacking, const fs::path& d
     runTool(Unar::extract(unar, commandFor(unpacking, destination, password)), control);
 }
 
+void run7zz(const fs::path& sevenZip, const Unpacking& unpacking, const fs::path& destination,
+            const RunControl& control);
+
+// A password unzip's terminal refuses goes to 7-Zip's standard input instead.
 void runUnzip(const Unpacking& unpacking, const fs::path& destination, const RunControl& control)
 {
+    if (unpacking.password && !InfoZip::takesPassword(*unpacking.password)) {
+        if (!unpacking.tools.sevenZip || unpacking.selection.viaUnar) {
+            throw ArchiveError(ArchiveError::Case::zipPasswordTooLong);
+        }
+        run7zz(*unpacking.tools.sevenZip, unpacking, destination, control);
+        return;
+    }
     runTool(InfoZip::extract(commandFor(unpacking, destination, unpacking.password)), control);
 }
 

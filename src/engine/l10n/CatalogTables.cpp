@@ -157,6 +157,18 @@ constexpr std::array<CatalogPair, kTextCount> kGerman = std::to_array<CatalogPai
     {"Name encoding:", "Kodierung der Namen:"},
     {"Auto (%1)", "Automatisch (%1)"},
     {"No errors found in any of the archives.", "In keinem der Archive wurden Fehler gefunden."},
+    {"ZIP encryption",
+     "ZIP-Verschlüsselung"},
+    {"ZipCrypto, for older unzip programs and the Windows file manager",
+     "ZipCrypto, für ältere unzip-Programme und den Windows-Explorer"},
+    {"unzip and the Windows file manager cannot open AES-256; 7-Zip, WinZip and Tarvo can.",
+     "unzip und der Windows-Explorer können AES-256 nicht öffnen; 7-Zip, WinZip und Tarvo können es."},
+    {"AES-256 encryption needs 7-Zip. Install 7-Zip, or choose ZipCrypto as the ZIP encryption.",
+     "AES-256-Verschlüsselung braucht 7-Zip. Installieren Sie 7-Zip oder wählen Sie ZipCrypto als ZIP-Verschlüsselung."},
+    {"A password for an AES-256 ZIP can have at most 99 characters, all of them ASCII letters, digits or signs.",
+     "Ein Passwort für ein AES-256-ZIP darf höchstens 99 Zeichen haben, nur ASCII-Buchstaben, -Ziffern oder -Zeichen."},
+    {"zip and unzip take a password of at most 80 characters; 7-Zip takes longer ones of ASCII letters, digits and signs.",
+     "zip und unzip nehmen Passwörter mit höchstens 80 Zeichen; 7-Zip nimmt längere aus ASCII-Buchstaben, -Ziffern und -Zeichen."},
 });
 // clang-format on
 
@@ -299,6 +311,18 @@ constexpr std::array<CatalogPair, kTextCount> kChinese = std::to_array<CatalogPa
     {"Name encoding:", "文件名编码："},
     {"Auto (%1)", "自动（%1）"},
     {"No errors found in any of the archives.", "所有归档均未发现错误。"},
+    {"ZIP encryption",
+     "ZIP 加密"},
+    {"ZipCrypto, for older unzip programs and the Windows file manager",
+     "ZipCrypto，适用于旧版 unzip 程序和 Windows 文件资源管理器"},
+    {"unzip and the Windows file manager cannot open AES-256; 7-Zip, WinZip and Tarvo can.",
+     "unzip 和 Windows 文件资源管理器无法打开 AES-256；7-Zip、WinZip 和 Tarvo 可以。"},
+    {"AES-256 encryption needs 7-Zip. Install 7-Zip, or choose ZipCrypto as the ZIP encryption.",
+     "AES-256 加密需要 7-Zip。请安装 7-Zip，或将 ZIP 加密选为 ZipCrypto。"},
+    {"A password for an AES-256 ZIP can have at most 99 characters, all of them ASCII letters, digits or signs.",
+     "AES-256 ZIP 的密码最多 99 个字符，且只能是 ASCII 字母、数字或符号。"},
+    {"zip and unzip take a password of at most 80 characters; 7-Zip takes longer ones of ASCII letters, digits and signs.",
+     "zip 和 unzip 只接受最多 80 个字符的密码；7-Zip 接受更长的、由 ASCII 字母、数字和符号组成的密码。"},
 });
 // clang-format on
 
@@ -450,6 +474,18 @@ constexpr std::array<CatalogPair, kTextCount> kJapanese = std::to_array<CatalogP
     {"Name encoding:", "ファイル名の文字コード:"},
     {"Auto (%1)", "自動 (%1)"},
     {"No errors found in any of the archives.", "どのアーカイブにもエラーは見つかりませんでした。"},
+    {"ZIP encryption",
+     "ZIP の暗号化"},
+    {"ZipCrypto, for older unzip programs and the Windows file manager",
+     "ZipCrypto（古い unzip プログラムと Windows のエクスプローラー向け）"},
+    {"unzip and the Windows file manager cannot open AES-256; 7-Zip, WinZip and Tarvo can.",
+     "unzip と Windows のエクスプローラーは AES-256 を開けません。7-Zip、WinZip、Tarvo は開けます。"},
+    {"AES-256 encryption needs 7-Zip. Install 7-Zip, or choose ZipCrypto as the ZIP encryption.",
+     "AES-256 の暗号化には 7-Zip が必要です。7-Zip をインストールするか、ZIP の暗号化に ZipCrypto を選んでください。"},
+    {"A password for an AES-256 ZIP can have at most 99 characters, all of them ASCII letters, digits or signs.",
+     "AES-256 の ZIP のパスワードは 99 文字以内で、ASCII の英字・数字・記号のみ使えます。"},
+    {"zip and unzip take a password of at most 80 characters; 7-Zip takes longer ones of ASCII letters, digits and signs.",
+     "zip と unzip が受け付けるパスワードは 80 文字までです。7-Zip は ASCII の英字・数字・記号ならそれより長くても受け付けます。"},
 });
 // clang-format on
 
@@ -604,6 +640,18 @@ constexpr std::array<CatalogPair, kTextCount> kFrench = std::to_array<CatalogPai
     {"Name encoding:", "Encodage des noms :"},
     {"Auto (%1)", "Automatique (%1)"},
     {"No errors found in any of the archives.", "Aucune des archives ne contient d’erreur."},
+    {"ZIP encryption",
+     "Chiffrement ZIP"},
+    {"ZipCrypto, for older unzip programs and the Windows file manager",
+     "ZipCrypto, pour les anciens programmes unzip et l’Explorateur Windows"},
+    {"unzip and the Windows file manager cannot open AES-256; 7-Zip, WinZip and Tarvo can.",
+     "unzip et l’Explorateur Windows ne savent pas ouvrir l’AES-256 ; 7-Zip, WinZip et Tarvo le peuvent."},
+    {"AES-256 encryption needs 7-Zip. Install 7-Zip, or choose ZipCrypto as the ZIP encryption.",
+     "Le chiffrement AES-256 nécessite 7-Zip. Installez 7-Zip ou choisissez ZipCrypto comme chiffrement ZIP."},
+    {"A password for an AES-256 ZIP can have at most 99 characters, all of them ASCII letters, digits or signs.",
+     "Le mot de passe d’un ZIP AES-256 compte au plus 99 caractères, tous des lettres, chiffres ou signes ASCII."},
+    {"zip and unzip take a password of at most 80 characters; 7-Zip takes longer ones of ASCII letters, digits and signs.",
+     "zip et unzip acceptent un mot de passe de 80 caractères au plus ; 7-Zip en accepte de plus longs, en lettres, chiffres et signes ASCII."},
 });
 // clang-format on
 
@@ -756,6 +804,18 @@ constexpr std::array<CatalogPair, kTextCount> kSpanish = std::to_array<CatalogPa
     {"Name encoding:", "Codificación de los nombres:"},
     {"Auto (%1)", "Automática (%1)"},
     {"No errors found in any of the archives.", "No se encontraron errores en ninguno de los archivos."},
+    {"ZIP encryption",
+     "Cifrado ZIP"},
+    {"ZipCrypto, for older unzip programs and the Windows file manager",
+     "ZipCrypto, para programas unzip antiguos y el Explorador de Windows"},
+    {"unzip and the Windows file manager cannot open AES-256; 7-Zip, WinZip and Tarvo can.",
+     "unzip y el Explorador de Windows no pueden abrir AES-256; 7-Zip, WinZip y Tarvo sí."},
+    {"AES-256 encryption needs 7-Zip. Install 7-Zip, or choose ZipCrypto as the ZIP encryption.",
+     "El cifrado AES-256 necesita 7-Zip. Instale 7-Zip o elija ZipCrypto como cifrado ZIP."},
+    {"A password for an AES-256 ZIP can have at most 99 characters, all of them ASCII letters, digits or signs.",
+     "La contraseña de un ZIP AES-256 admite como máximo 99 caracteres, todos letras, cifras o signos ASCII."},
+    {"zip and unzip take a password of at most 80 characters; 7-Zip takes longer ones of ASCII letters, digits and signs.",
+     "zip y unzip aceptan contraseñas de 80 caracteres como máximo; 7-Zip acepta otras más largas de letras, cifras y signos ASCII."},
 });
 // clang-format on
 

@@ -269,7 +269,24 @@ constexpr std::array<TextForms, kTextCount> kForms = std::to_array<TextForms>({
     // automaticEncoding
     {"Авто (%1)", "Auto (%1)"},
     // testFoundNoErrorsInAny
-    {"Ни в одном из архивов ошибок не найдено.", "No errors found in any of the archives."},
+    {"Ни в одном из архивов ошибок не найдено.", "No errors found in any of the archives."},    // zipEncryption
+    {"Шифрование ZIP",
+     "ZIP encryption"},
+    // zipCryptoChoice
+    {"ZipCrypto — для старых программ unzip и проводника Windows",
+     "ZipCrypto, for older unzip programs and the Windows file manager"},
+    // zipEncryptionCaption
+    {"AES-256 не открывают unzip и проводник Windows; 7-Zip, WinZip и Tarvo открывают.",
+     "unzip and the Windows file manager cannot open AES-256; 7-Zip, WinZip and Tarvo can."},
+    // aesNeedsSevenZip
+    {"Для шифрования AES-256 нужен 7-Zip. Установите 7-Zip или выберите шифрование ZipCrypto.",
+     "AES-256 encryption needs 7-Zip. Install 7-Zip, or choose ZipCrypto as the ZIP encryption."},
+    // aesPasswordTooLong
+    {"Пароль ZIP с AES-256 может быть не длиннее 99 знаков, и только из латинских букв, цифр и знаков ASCII.",
+     "A password for an AES-256 ZIP can have at most 99 characters, all of them ASCII letters, digits or signs."},
+    // zipPasswordTooLong
+    {"zip и unzip принимают пароль не длиннее 80 знаков; 7-Zip принимает и длиннее, из латинских букв, цифр и знаков ASCII.",
+     "zip and unzip take a password of at most 80 characters; 7-Zip takes longer ones of ASCII letters, digits and signs."},
 });
 // clang-format on
 

@@ -137,9 +137,16 @@ enum class Text : std::uint8_t
     automaticEncoding,
     // What a test of several archives from the file manager found when all are sound.
     testFoundNoErrorsInAny,
+    // The setting of how a new ZIP with a password is encrypted, and what refuses a password.
+    zipEncryption,
+    zipCryptoChoice,
+    zipEncryptionCaption,
+    aesNeedsSevenZip,
+    aesPasswordTooLong,
+    zipPasswordTooLong,
 };
 
-inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::testFoundNoErrorsInAny) + 1;
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::zipPasswordTooLong) + 1;
 
 struct TextForms
 {

@@ -35,6 +35,12 @@ const char* caseName(ArchiveError::Case errorCase)
         return "notEnoughSpace";
     case ArchiveError::Case::unpacksBeyondDeclared:
         return "unpacksBeyondDeclared";
+    case ArchiveError::Case::aesNeedsSevenZip:
+        return "aesNeedsSevenZip";
+    case ArchiveError::Case::aesPasswordTooLong:
+        return "aesPasswordTooLong";
+    case ArchiveError::Case::zipPasswordTooLong:
+        return "zipPasswordTooLong";
     }
     return "unknown";
 }
@@ -111,6 +117,12 @@ std::string ArchiveError::errorDescription() const
         return L10n::text(Text::notEnoughSpaceToUnpack);
     case Case::unpacksBeyondDeclared:
         return L10n::text(Text::unpacksBeyondDeclared);
+    case Case::aesNeedsSevenZip:
+        return L10n::text(Text::aesNeedsSevenZip);
+    case Case::aesPasswordTooLong:
+        return L10n::text(Text::aesPasswordTooLong);
+    case Case::zipPasswordTooLong:
+        return L10n::text(Text::zipPasswordTooLong);
     }
     return {};
 }

@@ -31,6 +31,12 @@ public:
         notEnoughSpace,
         // The archive unpacked to more than its listing declares.
         unpacksBeyondDeclared,
+        // A new ZIP is to be AES-encrypted, which only 7-Zip writes, and it is missing.
+        aesNeedsSevenZip,
+        // The ZIP's password is longer than, or has characters beyond what, its tool takes: 7-Zip
+        // for AES, or zip and unzip on their terminal (80 bytes) where 7-Zip cannot stand in.
+        aesPasswordTooLong,
+        zipPasswordTooLong,
     };
 
     // Any case but toolFailed and everyArchiveFailed, which need their payload.

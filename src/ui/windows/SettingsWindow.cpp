@@ -100,6 +100,10 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
     m_levelLabel = new QLabel(panel);
     m_level = new QComboBox(panel);
     showLevels(m_level);
+    m_zipEncryptionLabel = new QLabel(panel);
+    m_zipEncryption = new QComboBox(panel);
+    m_zipEncryption->addItems({QStringLiteral("AES-256"), QString()});
+    m_zipEncryptionCaption = makeCaption(panel);
     m_skipJunk = new QCheckBox(panel);
     m_skipJunkCaption = makeCaption(panel);
     m_verify = new QCheckBox(panel);
@@ -109,11 +113,12 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
     QGridLayout* grid = m_general.grid;
     int row = 0;
     for (auto [label, combo] : {std::pair{m_languageLabel, m_language}, std::pair{m_formatLabel, m_format},
-                                std::pair{m_levelLabel, m_level}}) {
+                                std::pair{m_levelLabel, m_level}, std::pair{m_zipEncryptionLabel, m_zipEncryption}}) {
         label->setBuddy(combo);
         grid->addWidget(label, row, 0);
         grid->addWidget(combo, row++, 1);
     }
+    grid->addWidget(m_zipEncryptionCaption, row++, 1);
     for (QWidget* widget :
          std::initializer_list<QWidget*>{m_skipJunk, m_skipJunkCaption, m_verify, m_reveal, m_ask, m_askCaption}) {
         grid->addWidget(widget, row++, 0, 1, 2);
@@ -176,6 +181,10 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
         m_format, m_model, &AppModel::formatChanged, [this] { return static_cast<int>(m_model.format()); },
         [this](int index) { m_model.setFormat(engine::ArchiveFormat::allCases()[static_cast<std::size_t>(index)]); });
     bindLevel(m_level, m_model);
+    bindIndex(
+        m_zipEncryption, m_model, &AppModel::zipEncryptionChanged,
+        [this] { return static_cast<int>(m_model.zipEncryption()); },
+        [this](int index) { m_model.setZipEncryption(static_cast<engine::ZipEncryption>(index)); });
     bindChecked(
         m_skipJunk, m_model, &AppModel::skipJunkChanged, [this] { return m_model.skipJunk(); },
         [this](bool on) { m_model.setSkipJunk(on); });
@@ -264,6 +273,9 @@ void SettingsWindow::retranslate()
     m_levelLabel->setText(text(Text::compression));
 
     showLevels(m_level);
+    m_zipEncryptionLabel->setText(text(Text::zipEncryption));
+    m_zipEncryption->setItemText(1, text(Text::zipCryptoChoice));
+    m_zipEncryptionCaption->setText(text(Text::zipEncryptionCaption));
     m_skipJunk->setText(text(Text::leaveOutHousekeeping));
     m_skipJunkCaption->setText(text(Text::housekeepingCaption));
     m_verify->setText(text(Text::verifyAfterCreating));

@@ -69,6 +69,9 @@ private:
     QComboBox* m_format;
     QLabel* m_levelLabel;
     QComboBox* m_level;
+    QLabel* m_zipEncryptionLabel;
+    QComboBox* m_zipEncryption;
+    QLabel* m_zipEncryptionCaption;
     QCheckBox* m_skipJunk;
     QLabel* m_skipJunkCaption;
     QCheckBox* m_verify;
