@@ -4,8 +4,14 @@
 #include "engine/tools/ToolLocator.h"
 #include "engine/vocabulary/ArchiveError.h"
 
+#include <atomic>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <limits>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <thread>
 
 using namespace tarvo::engine;
 using namespace tarvo::test;
@@ -200,4 +206,55 @@ TEST_F(BadInput, UnsafeEntryPathsAndThousandsOfEntries)
         EXPECT_EQ(taking(dir / "archives" / name, "Many/nope.txt"), ArchiveError::Case::entryCannotBeExtracted) << name;
     }
     EXPECT_EQ(namesIn(dir / "archives"), (std::vector<std::string>{"many.7z", "many.zip"}));
+}
+
+// A small file system of its own, watched while bombs unpack into it: one of 30,000 empty files and
+// one of a file of zeros far larger than the disk. The guard stops each before free space or free
+// entries reach 0, and nothing is left.
+TEST_F(BadInput, BombsNeverTakeTheLastSpaceOrEntries)
+{
+    fs::create_directories(dir / "empty");
+    for (int i = 0; i < 3000; ++i) {
+        writeFile(dir / "empty" / std::to_string(i), "");
+    }
+    runIn(dir.path(), {"bsdtar", "-czf", "archives/entries.tar.gz", "empty"});
+    writeFile(dir / "zeros" / "zeros.bin", std::string(96 << 20, '\0'));
+    runIn(dir.path(), {"7zz", "a", "-bso0", "-bsp0", "-mx=1", "archives/zeros.7z", "zeros"});
+    fs::remove_all(dir / "zeros");
+
+    const fs::path small = dir / "small";
+    fs::create_directories(small);
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=24m,nr_inodes=1000") != 0) {
+        GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
+    }
+    struct Unmount
+    {
+        fs::path path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{small};
+    for (const char* name : {"entries.tar.gz", "zeros.7z"}) {
+        SCOPED_TRACE(name);
+        fs::copy_file(dir / "archives" / name, small / name);
+        std::atomic<bool> done = false;
+        fsblkcnt_t leastBlocks = std::numeric_limits<fsblkcnt_t>::max();
+        fsfilcnt_t leastEntries = std::numeric_limits<fsfilcnt_t>::max();
+        std::thread watcher([&] {
+            while (!done) {
+                struct statvfs info
+                {};
+                if (::statvfs(small.c_str(), &info) == 0) {
+                    leastBlocks = std::min(leastBlocks, info.f_bavail);
+                    leastEntries = std::min(leastEntries, info.f_favail);
+                }
+            }
+        });
+        EXPECT_EQ(failureOf([&] { ArchiveEngine::extract(small / name, tools, std::nullopt, {}); }),
+                  ArchiveError::Case::notEnoughSpace);
+        done = true;
+        watcher.join();
+        EXPECT_GT(leastBlocks, 0u);
+        EXPECT_GT(leastEntries, 0u);
+        EXPECT_EQ(namesIn(small), std::vector<std::string>{name});
+        fs::remove(small / name);
+    }
 }

@@ -140,7 +140,8 @@ TEST_F(ProcessRunnerTest, TheChildsSessionInputAndWorkingFolder)
     // the child leads a new session without a controlling terminal, so /dev/tty cannot be opened.
     std::filesystem::create_directory(dir / "work here");
     ToolRun run = script("where", "pwd; echo \"$LC_ALL|$UNZIP|$ZIPOPT\"; cat; cut -d' ' -f6 /proc/$$/stat; echo $$; "
-                                  "(read answer < /dev/tty) 2>/dev/null && echo tty; exit 0");
+                                  "(read answer < /dev/tty) 2>/dev/null && echo tty; test -e /proc/$$/fd/57 && echo "
+                                  "leaked; exit 0");
     run.currentDirectory = dir / "work here";
     // Of the application's variables the tool gets the locale's, none that configure a tool.
     ScopedEnv locale("LC_ALL", "C.UTF-8");
@@ -153,7 +154,10 @@ TEST_F(ProcessRunnerTest, TheChildsSessionInputAndWorkingFolder)
     const int ownInput = ::dup(STDIN_FILENO);
     ::dup2(answer[0], STDIN_FILENO);
     ::close(answer[0]);
+    // A descriptor the application holds without close-on-exec stays with it.
+    ASSERT_EQ(::dup2(ownInput, 57), 57);
     const Lines got = lines(run);
+    ::close(57);
     ::dup2(ownInput, STDIN_FILENO);
     ::close(ownInput);
     ASSERT_EQ(got.size(), 4u);

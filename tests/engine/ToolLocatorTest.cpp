@@ -4,6 +4,7 @@
 #include "engine/util/AppPaths.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace tarvo::engine;
 using namespace tarvo::test;
@@ -63,6 +64,33 @@ TEST_F(ToolLocatorTest, TheToolFolderThenThePathNeitherDotNorWhatCannotRun)
     ScopedEnv dotted("PATH", ".:/usr/bin:/bin");
     EXPECT_EQ(ToolLocator::executable("tarvo-only-on-path"), std::nullopt);
     std::filesystem::current_path(previous);
+}
+
+TEST_F(ToolLocatorTest, OnlyToolsNobodyElseCanChange)
+{
+    const auto tool = writeScript(tools / "tarvo-test-tool", "exit 0");
+    EXPECT_EQ(ToolLocator::executable("tarvo-test-tool"), tool);
+    // A folder or a file that others may write to, also reached through a link.
+    std::filesystem::create_directory_symlink(tools, dir / "linked");
+    const ScopedEnv path("PATH", (dir / "linked").string() + ":/usr/bin:/bin");
+    for (const auto& item : {tools, tool}) {
+        for (const auto bit : {std::filesystem::perms::group_write, std::filesystem::perms::others_write}) {
+            std::filesystem::permissions(item, bit, std::filesystem::perm_options::add);
+            EXPECT_EQ(ToolLocator::executable("tarvo-test-tool"), std::nullopt) << item;
+            std::filesystem::permissions(item, bit, std::filesystem::perm_options::remove);
+        }
+    }
+    EXPECT_EQ(ToolLocator::executable("tarvo-test-tool"), tool);
+    // A folder of another account: a tool planted there would run as this user.
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a folder to another account";
+    }
+    ASSERT_EQ(::chown(tools.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(ToolLocator::executable("tarvo-test-tool"), std::nullopt);
+    ASSERT_EQ(::chown(tools.c_str(), 0, 0), 0);
+    ASSERT_EQ(::chown(dir.path().c_str(), 65534, 65534), 0); // a folder above, which its owner could swap
+    EXPECT_EQ(ToolLocator::executable("tarvo-test-tool"), std::nullopt);
+    ASSERT_EQ(::chown(dir.path().c_str(), 0, 0), 0);
 }
 
 TEST_F(ToolLocatorTest, UnrarFreeIsPassedOverForUnar)

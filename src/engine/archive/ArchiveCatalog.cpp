@@ -223,8 +223,8 @@ std::optional<std::int64_t> zstdContentSize(const std::filesystem::path& archive
     return static_cast<std::int64_t>(total);
 }
 
-// A 7Z listed by 7-Zip, which takes the password on standard input: lsar would need it on its
-// command line, where any user of the machine can read it.
+// A 7Z, or a damaged protected ZIP, listed by 7-Zip, which takes the password on standard input:
+// lsar would need it on its command line, where any user of the machine can read it.
 ArchiveListing listWithSevenZip(const ListingJob& job)
 {
     const std::filesystem::path& sevenZip = *job.tools.sevenZip;
@@ -377,8 +377,13 @@ ArchiveListing listArchive(const ListingJob& job, bool unarNumbers)
     if (auto listing = listWithOwnLister(job, *format, lsarReads, left)) {
         return std::move(*listing);
     }
+    // lsar lists a protected ZIP only with its password, which on its command line any user of the
+    // machine could read: 7-Zip takes it on standard input instead.
+    const bool zipFamily =
+        job.kind == ArchiveKind::zip || job.kind == ArchiveKind::jar || job.kind == ArchiveKind::zipx;
     try {
-        ArchiveListing listing = listWithLsar(job);
+        ArchiveListing listing =
+            zipFamily && job.password() && job.tools.sevenZip ? listWithSevenZip(job) : listWithLsar(job);
         listing.isEncrypted = listing.isEncrypted || left.sawEncrypted;
         return listing;
     } catch (const ArchiveError& error) {

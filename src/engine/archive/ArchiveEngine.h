@@ -36,15 +36,15 @@ struct CompressRequest
 {
     std::vector<std::filesystem::path> items;
     ArchiveFormat format = ArchiveFormat::zip;
-    std::string name;     // typed by the user; may be empty
-    std::string password; // may be empty
+    std::string name = {};     // typed by the user; may be empty
+    std::string password = {}; // may be empty
     CompressionLevel level = CompressionLevel::normal;
     // How a ZIP with a password is encrypted.
     ZipEncryption zipEncryption = ZipEncryption::aes256;
     bool skipJunk = true;
     std::filesystem::path directory; // where the archive goes
     RarSupport tools;
-    RunControl control;
+    RunControl control = {};
 };
 
 // One file or folder to take out of an archive, with everything below it.
