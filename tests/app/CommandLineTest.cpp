@@ -1,7 +1,9 @@
 #include "TestSupport.h"
 #include "app/DesktopRequest.h"
 
+#include <algorithm>
 #include <csignal>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sys/stat.h>
@@ -11,6 +13,7 @@ using tarvo::test::noise;
 using tarvo::test::Program;
 using tarvo::test::ProgramResult;
 using tarvo::test::readFile;
+using tarvo::test::runIn;
 using tarvo::test::runProgram;
 using tarvo::test::TempDir;
 using tarvo::test::writeFile;
@@ -48,7 +51,8 @@ protected:
     TempDir dir;
     TempDir tmp;
     std::vector<std::string> environment{"LANGUAGE=", "LC_ALL=C.UTF-8", "TMPDIR=" + tmp.path().string(),
-                                         "XDG_DATA_HOME=" + (tmp.path() / "data").string()};
+                                         "XDG_DATA_HOME=" + (tmp.path() / "data").string(),
+                                         "XDG_STATE_HOME=" + (tmp.path() / "state").string()};
 };
 
 } // namespace
@@ -168,6 +172,78 @@ TEST_F(CommandLine, InterruptStopsTheToolAndRemovesThePartialArchive)
         EXPECT_EQ(result.status, 130) << result.errors;
         EXPECT_TRUE(fs::is_empty(dir / "out")) << "partial archive left";
         EXPECT_TRUE(fs::is_empty(tmp.path())) << "staging folder left";
+    }
+}
+
+// Processes but `except`, not zombies, whose command line mentions `text`.
+std::vector<int> processesNaming(const std::string& text, int except = 0)
+{
+    std::vector<int> found;
+    std::error_code error;
+    for (fs::directory_iterator it("/proc", error), end; !error && it != end; it.increment(error)) {
+        const std::string pid = it->path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos || std::stoi(pid) == ::getpid() ||
+            std::stoi(pid) == except) {
+            continue;
+        }
+        std::ifstream stat(it->path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        std::ifstream cmdline(it->path() / "cmdline");
+        const std::string arguments((std::istreambuf_iterator<char>(cmdline)), std::istreambuf_iterator<char>());
+        if (line.find(") Z ") == std::string::npos && arguments.find(text) != std::string::npos) {
+            found.push_back(std::stoi(pid));
+        }
+    }
+    return found;
+}
+
+// Killed outright, as the out-of-memory killer does: its tools stop within a second, and the next
+// run of any kind removes the hidden work it left beside the user's files, and nothing else.
+TEST_F(CommandLine, AKillStopsTheToolsAndTheNextRunRemovesWhatWasLeft)
+{
+    writeFile(dir / "a" / "noise.bin", noise(40 << 20));
+    writeFile(dir / "b" / "noise.bin", noise(40 << 20));
+    const fs::path out = dir / "out";
+    fs::create_directories(out);
+    runIn(dir.path(), {"zip", "-q", "-0", "-r", "out/stored.zip", "a", "b"});
+    writeFile(out / ".tarvo-mine", "the user's own");
+    // A tool that never writes a line would outlive Tarvo for ever without a signal that follows it.
+    writeFile(out / "note.gz", "\x1f\x8b");
+    tarvo::test::writeScript(tmp.path() / "data" / "Tarvo" / "bin" / "gzip", "while :; do :; done");
+    const std::vector<std::vector<std::string>> commands{
+        {TARVO_EXECUTABLE, "compress", "--format", "7z", "--level", "maximum", "--output-dir", out.string(),
+         (dir / "a" / "noise.bin").string(), (dir / "b" / "noise.bin").string()},
+        {TARVO_EXECUTABLE, "extract", (out / "stored.zip").string()},
+        {TARVO_EXECUTABLE, "extract", (out / "note.gz").string()}};
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command[1]);
+        Program program(command, {}, environment);
+        const auto working = [&] {
+            return std::any_of(fs::directory_iterator(out), fs::directory_iterator(), [](const auto& entry) {
+                return entry.path().filename().string().starts_with(".tarvo-") &&
+                       entry.path().filename() != ".tarvo-mine";
+            });
+        };
+        // Once its tool works on the hidden file or folder.
+        const std::string mark =
+            command[1] == "extract" && command[2].ends_with(".gz") ? command[2] : (out / ".tarvo-").string();
+        for (int i = 0; i < 3000 && processesNaming(mark, program.pid()).empty(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ::kill(program.pid(), SIGKILL);
+        EXPECT_EQ(program.wait().status, 128 + SIGKILL);
+        for (int i = 0; i < 100 && !processesNaming(out.string()).empty(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        const std::vector<int> left = processesNaming(out.string());
+        EXPECT_EQ(left, std::vector<int>{}) << "a tool outlived Tarvo by a second";
+        for (const int pid : left) {
+            ::kill(pid, SIGKILL);
+        }
+        EXPECT_TRUE(working()) << "killed before it began";
+        EXPECT_EQ(tarvo({"--version"}).status, 0);
+        EXPECT_EQ(tarvo::test::namesIn(out), (std::vector<std::string>{".tarvo-mine", "note.gz", "stored.zip"}));
     }
 }
 
