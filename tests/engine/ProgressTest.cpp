@@ -39,6 +39,13 @@ TEST(FileWalk, CountsTheFilesAJobWillPack)
     // A selected link to a folder is walked like the folder.
     std::filesystem::create_symlink(dir / "three", dir / "selected link");
     EXPECT_EQ(FileWalk::count({dir / "selected link"}), 3);
+
+    // The bytes that decide between bsdtar's gzip and pigz: hidden files count, links do not.
+    writeFile(dir / "sized" / ".big", std::string(3000, 'x'));
+    writeFile(dir / "sized" / "sub" / "small", std::string(1000, 'x'));
+    std::filesystem::create_symlink(dir / "sized" / ".big", dir / "sized" / "link");
+    EXPECT_TRUE(FileWalk::holdsAtLeast({dir / "sized", dir / "one.txt"}, 4000));
+    EXPECT_FALSE(FileWalk::holdsAtLeast({dir / "sized", dir / "sized" / "link"}, 4001));
 }
 
 TEST(FileWalk, UnreadableFoldersAddNothing)

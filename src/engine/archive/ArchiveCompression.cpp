@@ -5,6 +5,7 @@
 #include "engine/adapters/Rarlab.h"
 #include "engine/adapters/SevenZip.h"
 #include "engine/adapters/Tar.h"
+#include "engine/tools/FileWalk.h"
 #include "engine/util/FileSystem.h"
 #include "engine/util/PathText.h"
 #include "engine/util/TextUtil.h"
@@ -174,7 +175,15 @@ void runCreation(const CompressRequest& request, const std::vector<fs::path>& so
         return;
     }
     case ArchiveFormat::tarGz: {
-        const TarTool tar = requireSystemTar();
+        TarTool tar = requireSystemTar();
+        // pigz on two cores: even with bsdtar's own gzip below 128 KB (both take a few
+        // milliseconds, mostly starting up), from 1 MB on 0.69x its time and 0.52x from 64 MB.
+        // With the other core busy the two are even up to 16 MB (20,000 small files, 22 MB:
+        // 1.19x against 1.18x), so pigz never costs more than a start above this size.
+        constexpr std::uintmax_t kParallelGzipFrom = 1ULL << 20;
+        if (tar.parallelGzip && !FileWalk::holdsAtLeast(sources, kParallelGzipFrom)) {
+            tar.parallelGzip.reset();
+        }
         command.password.reset();
         pack(false, [&](const CreateCommand& made) { return Tar::create(tar, made); });
         return;

@@ -99,6 +99,7 @@ fs::path unpack(const Unpacking& unpacking, const fs::path& parent, const std::s
     fs::path working = makeWorkingFolder(parent, shown);
     const SpaceGuard space(parent, declared);
     const RunControl guarded = space.guarding(control);
+    const EarlyWriteback writeback(parent);
     const ArchiveError full(ArchiveError::Case::notEnoughSpace);
     std::optional<ArchiveError> first;
     try {
@@ -176,6 +177,7 @@ fs::path decompress(ArchiveKind kind, const fs::path& archive, const fs::path& p
     const SpaceGuard space(parent);
     run.watch = [&space] { return space.check(); };
     run.fileSizeCeiling = space.writeAllowance();
+    const EarlyWriteback writeback(parent);
     try {
         try {
             ProcessRunner::run(run);

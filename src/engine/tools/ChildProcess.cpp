@@ -166,7 +166,10 @@ int startChildProgram(void* argument)
         fail(plan);
     }
     for (int target = 0; target < 3; ++target) {
-        if (::dup2(ends[static_cast<std::size_t>(target)], target) < 0) {
+        // An end that is already the number (opened where Tarvo had none) keeps close-on-exec
+        // through dup2, which then does nothing.
+        const int end = ends[static_cast<std::size_t>(target)];
+        if ((end == target ? ::fcntl(end, F_SETFD, 0) : ::dup2(end, target)) < 0) {
             fail(plan);
         }
     }

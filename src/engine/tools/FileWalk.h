@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <vector>
 
@@ -13,6 +14,10 @@ public:
     // are walked to all depths without following links, skipping hidden items, and each regular
     // file met counts 1. Never less than 1.
     static long long count(const std::vector<std::filesystem::path>& items);
+
+    // Whether the items' regular files, hidden ones too and links not followed, hold `bytes` or
+    // more; the walk stops as soon as they do.
+    static bool holdsAtLeast(const std::vector<std::filesystem::path>& items, std::uintmax_t bytes);
 };
 
 } // namespace tarvo::engine

@@ -4,11 +4,15 @@
 #include "Uuid.h"
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace tarvo::engine {
@@ -266,7 +270,17 @@ void setMode(const fs::path& path, fs::perms mode)
 
 void flushToDisk(const fs::path& path)
 {
-    const int fd = openItem(path);
+    // An archive may give its owner no read permission: such a file is opened for writing, and for
+    // such a folder every file system is flushed.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0 && errno == EACCES && (fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK)) < 0 &&
+        errno == EISDIR) {
+        ::sync();
+        return;
+    }
+    if (fd < 0) {
+        throw fs::filesystem_error("cannot write to the disk", path, lastError());
+    }
     struct stat info
     {};
     throwUnless(::fstat(fd, &info) == 0, "cannot write to the disk", path, fd);
@@ -293,6 +307,49 @@ std::error_code folderWriteError(const fs::path& folder)
         return {};
     }
     return std::error_code(errno, std::generic_category());
+}
+
+struct EarlyWriteback::Flusher
+{
+    int fd = -1;
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stop = false;
+    std::thread thread;
+};
+
+EarlyWriteback::EarlyWriteback(const fs::path& folder)
+    : m_flusher(std::make_unique<Flusher>())
+{
+    Flusher& flusher = *m_flusher;
+    flusher.fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (flusher.fd < 0) {
+        return;
+    }
+    flusher.thread = std::thread([&flusher] {
+        std::unique_lock lock(flusher.mutex);
+        while (!flusher.wake.wait_for(lock, std::chrono::milliseconds(100), [&flusher] { return flusher.stop; })) {
+            lock.unlock();
+            ::syncfs(flusher.fd);
+            lock.lock();
+        }
+    });
+}
+
+EarlyWriteback::~EarlyWriteback()
+{
+    Flusher& flusher = *m_flusher;
+    {
+        const std::lock_guard lock(flusher.mutex);
+        flusher.stop = true;
+    }
+    flusher.wake.notify_one();
+    if (flusher.thread.joinable()) {
+        flusher.thread.join();
+    }
+    if (flusher.fd >= 0) {
+        ::close(flusher.fd);
+    }
 }
 
 } // namespace tarvo::engine

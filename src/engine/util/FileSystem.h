@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -44,6 +45,22 @@ void setMode(const std::filesystem::path& path, std::filesystem::perms mode);
 void flushToDisk(const std::filesystem::path& path);
 // Waits until the folder's entries (a rename into it) are on the disk.
 void flushFolder(const std::filesystem::path& folder);
+
+// While it lives, sends what is written to the file system of `folder` on to the disk every tenth
+// of a second, beside the tool that writes it: the flush that makes a result durable then finds
+// little left, where otherwise the system would have begun writing only after seconds.
+class EarlyWriteback
+{
+public:
+    explicit EarlyWriteback(const std::filesystem::path& folder);
+    ~EarlyWriteback();
+    EarlyWriteback(const EarlyWriteback&) = delete;
+    EarlyWriteback& operator=(const EarlyWriteback&) = delete;
+
+private:
+    struct Flusher;
+    std::unique_ptr<Flusher> m_flusher;
+};
 
 // Replaces `file` with `bytes` so that a reader sees the old content or the new, never a part: the
 // bytes go to a hidden temporary file beside it, reach the disk, and only then are renamed over it.
