@@ -50,9 +50,10 @@ protected:
 
     TempDir dir;
     TempDir tmp;
+    TempDir state;
     std::vector<std::string> environment{"LANGUAGE=", "LC_ALL=C.UTF-8", "TMPDIR=" + tmp.path().string(),
                                          "XDG_DATA_HOME=" + (tmp.path() / "data").string(),
-                                         "XDG_STATE_HOME=" + (tmp.path() / "state").string()};
+                                         "XDG_STATE_HOME=" + state.path().string()};
 };
 
 } // namespace

@@ -213,18 +213,20 @@ TEST_F(BadInput, UnsafeEntryPathsAndThousandsOfEntries)
 // entries reach 0, and nothing is left.
 TEST_F(BadInput, BombsNeverTakeTheLastSpaceOrEntries)
 {
-    fs::create_directories(dir / "empty");
-    for (int i = 0; i < 3000; ++i) {
-        writeFile(dir / "empty" / std::to_string(i), "");
+    // bsdtar makes the entries from a description, without the files.
+    std::string description = "#mtree\n";
+    for (int i = 0; i < 30000; ++i) {
+        description += "./empty/" + std::to_string(i) + " type=file mode=0644 size=0\n";
     }
-    runIn(dir.path(), {"bsdtar", "-czf", "archives/entries.tar.gz", "empty"});
-    writeFile(dir / "zeros" / "zeros.bin", std::string(96 << 20, '\0'));
+    writeFile(dir / "entries.mtree", description);
+    runIn(dir.path(), {"bsdtar", "-czf", "archives/entries.tar.gz", "@entries.mtree"});
+    writeFile(dir / "zeros" / "zeros.bin", std::string(64 << 20, '\0'));
     runIn(dir.path(), {"7zz", "a", "-bso0", "-bsp0", "-mx=1", "archives/zeros.7z", "zeros"});
     fs::remove_all(dir / "zeros");
 
     const fs::path small = dir / "small";
     fs::create_directories(small);
-    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=24m,nr_inodes=1000") != 0) {
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=8m,nr_inodes=20000") != 0) {
         GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
     }
     struct Unmount

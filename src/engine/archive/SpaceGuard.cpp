@@ -113,6 +113,7 @@ SpaceGuard::SpaceGuard(const fs::path& folder, std::shared_ptr<DeclaredListing> 
     if (::statvfs(folder.c_str(), &info) == 0) {
         const std::uint64_t size = static_cast<std::uint64_t>(info.f_blocks) * info.f_frsize;
         m_start = room().value_or(Room{});
+        m_seen = m_start;
         m_floor.bytes = std::min({std::uint64_t{1} << 30, size / 20, m_start.bytes / 2});
         // Some file systems (btrfs) have no fixed number of entries and say 0.
         m_countsEntries = info.f_files > 0;
@@ -137,9 +138,13 @@ std::chrono::milliseconds SpaceGuard::check() const
     if (!now) {
         return kLeisurely;
     }
-    if (now->bytes < m_floor.bytes || (m_countsEntries && now->entries < m_floor.entries)) {
+    // A look may come late when the machine is busy: the next gap is taken as up to twice the last.
+    const auto taken = [](std::uint64_t before, std::uint64_t after) { return 2 * (before - std::min(before, after)); };
+    if (now->bytes < m_floor.bytes + taken(m_seen.bytes, now->bytes) ||
+        (m_countsEntries && now->entries < m_floor.entries + taken(m_seen.entries, now->entries))) {
         throw ArchiveError(ArchiveError::Case::notEnoughSpace);
     }
+    m_seen = *now;
     // Disk use is more than the bytes (a block per small file, the folders), and others may write to
     // the same file system meanwhile: only far more than declared stops the tool.
     if (const std::optional<Declared> declared = m_declared ? m_declared->ifReady() : std::nullopt) {

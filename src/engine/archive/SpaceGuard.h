@@ -61,8 +61,9 @@ public:
     explicit SpaceGuard(const std::filesystem::path& folder, std::shared_ptr<DeclaredListing> declared = {});
 
     bool exhausted() const;
-    // Throws notEnoughSpace or unpacksBeyondDeclared; otherwise says how soon to look again: the
-    // closer the reserve, the sooner, as a bomb may write gigabytes a second.
+    // Throws notEnoughSpace or unpacksBeyondDeclared, also when the tool, at the pace it kept since
+    // the last look, would reach the reserve before the next; otherwise says how soon to look
+    // again: the closer the reserve, the sooner, as a bomb may write gigabytes a second.
     std::chrono::milliseconds check() const;
     // The most one file may take without going into the reserve; none when unknown.
     std::optional<std::uint64_t> writeAllowance() const;
@@ -82,6 +83,8 @@ private:
     Room m_start;
     Room m_floor;
     bool m_countsEntries = false;
+    // What the last look saw: what the tool took since tells its pace.
+    mutable Room m_seen;
 };
 
 } // namespace tarvo::engine
