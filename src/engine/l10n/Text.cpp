@@ -276,8 +276,7 @@ constexpr std::array<TextForms, kTextCount> kForms = std::to_array<TextForms>({
     {"ZipCrypto — для старых программ unzip и проводника Windows",
      "ZipCrypto, for older unzip programs and the Windows file manager"},
     // zipEncryptionCaption
-    {"AES-256 не открывают unzip и проводник Windows; 7-Zip, WinZip и Tarvo открывают.",
-     "unzip and the Windows file manager cannot open AES-256; 7-Zip, WinZip and Tarvo can."},
+    {"AES-256 не открывают unzip и проводник Windows.", "unzip and the Windows file manager cannot open AES-256."},
     // aesNeedsSevenZip
     {"Для шифрования AES-256 нужен 7-Zip. Установите 7-Zip или выберите шифрование ZipCrypto.",
      "AES-256 encryption needs 7-Zip. Install 7-Zip, or choose ZipCrypto as the ZIP encryption."},

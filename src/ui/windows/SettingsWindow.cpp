@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -103,6 +104,9 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
     m_zipEncryptionLabel = new QLabel(panel);
     m_zipEncryption = new QComboBox(panel);
     m_zipEncryption->addItems({QStringLiteral("AES-256"), QString()});
+    // As wide as the other choices: the long line of ZipCrypto shows in full when the list opens.
+    m_zipEncryption->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_zipEncryption->setMinimumContentsLength(12);
     m_zipEncryptionCaption = makeCaption(panel);
     m_skipJunk = new QCheckBox(panel);
     m_skipJunkCaption = makeCaption(panel);
@@ -275,6 +279,7 @@ void SettingsWindow::retranslate()
     showLevels(m_level);
     m_zipEncryptionLabel->setText(text(Text::zipEncryption));
     m_zipEncryption->setItemText(1, text(Text::zipCryptoChoice));
+    m_zipEncryption->view()->setMinimumWidth(m_zipEncryption->view()->sizeHintForColumn(0) + 24);
     m_zipEncryptionCaption->setText(text(Text::zipEncryptionCaption));
     m_skipJunk->setText(text(Text::leaveOutHousekeeping));
     m_skipJunkCaption->setText(text(Text::housekeepingCaption));
