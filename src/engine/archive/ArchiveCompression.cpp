@@ -176,10 +176,9 @@ void runCreation(const CompressRequest& request, const std::vector<fs::path>& so
     }
     case ArchiveFormat::tarGz: {
         TarTool tar = requireSystemTar();
-        // pigz on two cores: even with bsdtar's own gzip below 128 KB (both take a few
-        // milliseconds, mostly starting up), from 1 MB on 0.69x its time and 0.52x from 64 MB.
-        // With the other core busy the two are even up to 16 MB (20,000 small files, 22 MB:
-        // 1.19x against 1.18x), so pigz never costs more than a start above this size.
+        // pigz against bsdtar's own gzip on two cores: even below 128 KB (a few milliseconds each,
+        // mostly starting up), 0.69x the time from 1 MB on, 0.52x from 64 MB. With the other core
+        // busy the two are even up to 16 MB (20,000 small files, 22 MB: 1.19x against 1.18x).
         constexpr std::uintmax_t kParallelGzipFrom = 1ULL << 20;
         if (tar.parallelGzip && !FileWalk::holdsAtLeast(sources, kParallelGzipFrom)) {
             tar.parallelGzip.reset();
