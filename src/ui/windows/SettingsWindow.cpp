@@ -7,10 +7,10 @@
 #include "ui/widgets/Panel.h"
 #include "ui/widgets/Style.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
-#include <QAbstractItemView>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
