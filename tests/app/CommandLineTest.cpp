@@ -190,9 +190,8 @@ std::vector<int> processesNaming(const std::string& text, int except = 0)
         std::ifstream stat(it->path() / "stat");
         std::string line;
         std::getline(stat, line);
-        std::ifstream cmdline(it->path() / "cmdline");
-        const std::string arguments((std::istreambuf_iterator<char>(cmdline)), std::istreambuf_iterator<char>());
-        if (line.find(") Z ") == std::string::npos && arguments.find(text) != std::string::npos) {
+        if (line.find(") Z ") == std::string::npos &&
+            tarvo::test::commandLine(it->path()).find(text) != std::string::npos) {
             found.push_back(std::stoi(pid));
         }
     }

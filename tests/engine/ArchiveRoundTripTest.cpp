@@ -6,7 +6,6 @@
 #include "engine/vocabulary/ArchiveError.h"
 
 #include <algorithm>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <set>
 #include <sys/stat.h>
@@ -59,21 +58,6 @@ protected:
     const ScopedEnv tmp{"TMPDIR", (dir / "tmp").string()};
     RarSupport tools;
 };
-
-// A process's command line. One that ends while it is read fails the read: a stream would throw.
-std::string commandLine(const fs::path& process)
-{
-    std::string text;
-    const int fd = ::open((process / "cmdline").c_str(), O_RDONLY | O_CLOEXEC);
-    std::array<char, 4096> chunk{};
-    for (ssize_t got = 0; fd >= 0 && (got = ::read(fd, chunk.data(), chunk.size())) > 0;) {
-        text.append(chunk.data(), static_cast<std::size_t>(got));
-    }
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    return text;
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -207,6 +208,21 @@ ProgramResult Program::wait(int seconds)
     m_pid = -1;
     return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), readFile(m_files / "out"),
             readFile(m_files / "err")};
+}
+
+// One that ends while it is read fails the read: a stream would throw.
+std::string commandLine(const fs::path& process)
+{
+    std::string text;
+    const int fd = ::open((process / "cmdline").c_str(), O_RDONLY | O_CLOEXEC);
+    std::array<char, 4096> chunk{};
+    for (ssize_t got = 0; fd >= 0 && (got = ::read(fd, chunk.data(), chunk.size())) > 0;) {
+        text.append(chunk.data(), static_cast<std::size_t>(got));
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return text;
 }
 
 ProgramResult runProgram(const std::vector<std::string>& argv, std::string_view input,

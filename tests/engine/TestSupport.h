@@ -103,6 +103,10 @@ private:
     int m_pid = -1;
 };
 
+// The command line of the process whose /proc folder this is, arguments separated by NUL; empty
+// when it ended meanwhile.
+std::string commandLine(const std::filesystem::path& process);
+
 ProgramResult runProgram(const std::vector<std::string>& argv, std::string_view input = {},
                          const std::vector<std::string>& environment = {});
 
