@@ -1,5 +1,7 @@
 #include "Catalog.h"
 
+#include "CatalogTables.h"
+
 #include <unordered_map>
 
 namespace tarvo::engine {
@@ -61,6 +63,26 @@ std::string_view Catalog::text(std::string_view key, AppLanguage language)
     const Lookup& lookup = lookupFor(language);
     const auto found = lookup.find(key);
     return found == lookup.end() ? key : found->second;
+}
+
+std::span<const CatalogPair> Catalog::table(AppLanguage language)
+{
+    switch (language) {
+    case AppLanguage::german:
+        return germanTable();
+    case AppLanguage::chinese:
+        return chineseTable();
+    case AppLanguage::japanese:
+        return japaneseTable();
+    case AppLanguage::french:
+        return frenchTable();
+    case AppLanguage::spanish:
+        return spanishTable();
+    case AppLanguage::russian:
+    case AppLanguage::english:
+        break;
+    }
+    return {};
 }
 
 } // namespace tarvo::engine
