@@ -76,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A stored name, read in a legacy encoding or in none: always UTF-8, as many slashes as stored,
     // and no component that names the folder itself or the one above unless it was stored so.
     const auto slashes = [](std::string_view text) { return std::count(text.begin(), text.end(), '/'); };
-    for (const char* encoding : {"", "Shift-JIS", "CP866", "GB18030", "Big5"}) {
+    for (const char* encoding :
+         {"", "Shift-JIS", "CP866", "GB18030", "Big5", "ISIRI-3342", "ARMSCII-8", "WINDOWS-1258"}) {
         const std::string name = readableName(bytes, encoding);
         require(wellFormed(name), "a read name is UTF-8");
         require(slashes(name) == slashes(bytes), "reading adds or removes no slash");

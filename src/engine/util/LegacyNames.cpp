@@ -102,6 +102,9 @@ void appendDecoded(std::string& out, std::string_view component, iconv_t convert
         ::iconv(converter, nullptr, nullptr, nullptr, nullptr);
         const std::size_t done = ::iconv(converter, &in, &inLeft, &to, &toLeft);
         const int failure = done == static_cast<std::size_t>(-1) ? errno : 0;
+        // Windows-1258 and TCVN hold a letter back for an accent that may follow: what was read
+        // ends here, so the letter is let out.
+        ::iconv(converter, nullptr, nullptr, &to, &toLeft);
         // What a converter writes is trusted only as UTF-8 with no slash and no NUL in it.
         const std::string_view written(buffer.data(), static_cast<std::size_t>(to - buffer.data()));
         if (isValidUtf8(written) && written.find('/') == std::string_view::npos &&
