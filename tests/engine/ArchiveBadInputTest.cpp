@@ -1,6 +1,9 @@
 #include "TestSupport.h"
 #include "engine/archive/ArchiveCatalog.h"
 #include "engine/archive/ArchiveEngine.h"
+#include "engine/archive/JobTools.h"
+#include "engine/archive/SpaceGuard.h"
+#include "engine/tools/ProcessRunner.h"
 #include "engine/tools/ToolLocator.h"
 #include "engine/vocabulary/ArchiveError.h"
 
@@ -169,19 +172,54 @@ TEST_F(BadInput, AnEntryDraggedOutIsNeverALink)
     EXPECT_TRUE(fs::is_symlink(beside / "key.txt"));
 }
 
+// ZIPs of zeros that declare less than they hold; unzip inflates it all, content. One that would
+// fill the disk is stopped while it unpacks: the working folder never grows far past the 64 MiB
+// that disk use may exceed a declaration by.
 TEST_F(BadInput, AnArchiveThatUnpacksToMoreThanItDeclaresKeepsNothing)
 {
-    // A ZIP of 10 MB of zeros that says it holds 1,000 bytes: unzip inflates it all, content.
-    writeFile(dir / "src" / "big.bin", std::string(10'000'000, '\0'));
-    runIn(dir / "src", {"zip", "-q", (dir / "archives" / "liar.zip").string(), "big.bin"});
-    std::string bytes = readFile(dir / "archives" / "liar.zip");
-    const std::string declared("\xe8\x03\0\0", 4);
-    bytes.replace(22, 4, declared);
-    bytes.replace(bytes.find("PK\x01\x02") + 24, 4, declared);
-    writeFile(dir / "archives" / "liar.zip", bytes);
-    EXPECT_EQ(failureOf([&] { ArchiveEngine::extract(dir / "archives" / "liar.zip", tools, std::nullopt, {}); }),
-              ArchiveError::Case::unpacksBeyondDeclared);
-    EXPECT_EQ(namesIn(dir / "archives"), std::vector<std::string>{"liar.zip"});
+    const auto liar = [&](const char* name, std::uint64_t holds, std::uint32_t declares) {
+        const fs::path big = dir / "src" / "big.bin";
+        fs::create_directories(big.parent_path());
+        writeFile(big, "");
+        fs::resize_file(big, holds);
+        const fs::path archive = dir / "archives" / name;
+        runIn(big.parent_path(), {"zip", "-q1", archive.string(), "big.bin"});
+        fs::remove(big);
+        std::string bytes = readFile(archive);
+        const std::string declared(reinterpret_cast<const char*>(&declares), 4);
+        bytes.replace(22, 4, declared);
+        bytes.replace(bytes.find("PK\x01\x02") + 24, 4, declared);
+        writeFile(archive, bytes);
+        return archive;
+    };
+    const std::vector<fs::path> liars = {liar("half.zip", 12 << 20, 6 << 20), liar("nearly.zip", 12 << 20, 11'400'000),
+                                         liar("far.zip", 112 << 20, 1000)};
+    std::atomic<bool> done = false;
+    std::atomic<std::uintmax_t> peak = 0;
+    std::thread watcher([&] {
+        while (!done) {
+            std::uintmax_t held = 0;
+            std::error_code error;
+            for (fs::recursive_directory_iterator it(dir / "archives", error), end; !error && it != end;
+                 it.increment(error)) {
+                if (it->path().extension() != ".zip" && it->is_regular_file(error)) {
+                    held += it->file_size(error);
+                }
+            }
+            peak = std::max<std::uintmax_t>(peak, error ? 0 : held);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    for (const fs::path& archive : liars) {
+        EXPECT_EQ(failureOf([&] { ArchiveEngine::extract(archive, tools, std::nullopt, {}); }),
+                  ArchiveError::Case::unpacksBeyondDeclared)
+            << archive.filename();
+    }
+    done = true;
+    watcher.join();
+    EXPECT_GT(peak, 32u << 20);
+    EXPECT_LT(peak, 96u << 20);
+    EXPECT_EQ(namesIn(dir / "archives"), (std::vector<std::string>{"far.zip", "half.zip", "nearly.zip"}));
 }
 
 TEST_F(BadInput, UnsafeEntryPathsAndThousandsOfEntries)
@@ -206,6 +244,37 @@ TEST_F(BadInput, UnsafeEntryPathsAndThousandsOfEntries)
         EXPECT_EQ(taking(dir / "archives" / name, "Many/nope.txt"), ArchiveError::Case::entryCannotBeExtracted) << name;
     }
     EXPECT_EQ(namesIn(dir / "archives"), (std::vector<std::string>{"many.7z", "many.zip"}));
+}
+
+// Writes 16 MiB into the folder named by its -o option in 256 files of 64 KiB, one at a time, and
+// ends well whatever became of them.
+constexpr std::string_view kCarelessWriter = R"(for a; do case $a in -o*) out=${a#-o};; esac; done
+i=0; while [ $i -lt 256 ]; do head -c 65536 /dev/zero > "$out/$i" 2>/dev/null; i=$((i+1)); done; exit 0)";
+
+// Where no small file system can be mounted, the guard is told one of 8 MiB that holds what the
+// tool wrote: only its looks while the tool runs can stop it.
+TEST_F(BadInput, TheReserveIsKeptWhileAToolRuns)
+{
+    const fs::path out = dir / "out";
+    fs::create_directories(out);
+    const auto written = [&] {
+        std::uintmax_t bytes = 0;
+        std::error_code error;
+        for (fs::directory_iterator it(out, error), end; !error && it != end; it.increment(error)) {
+            bytes += it->file_size(error);
+        }
+        return bytes;
+    };
+    constexpr std::uint64_t kSize = 8 << 20;
+    const SpaceGuard guard(out, {}, [&](const fs::path&) {
+        return FileSystemRoom{.bytes = kSize, .freeBytes = kSize - std::min<std::uint64_t>(kSize, written())};
+    });
+    ToolRun writer;
+    writer.executable = writeScript(dir / "writer", kCarelessWriter);
+    writer.arguments = {"-o" + out.string()};
+    EXPECT_EQ(failureOf([&] { ProcessRunner::run(controlled(writer, guard.guarding({}))); }),
+              ArchiveError::Case::notEnoughSpace);
+    EXPECT_LT(written(), kSize);
 }
 
 // A small file system of its own, watched while bombs unpack into it: one of 30,000 empty files and
@@ -234,9 +303,13 @@ TEST_F(BadInput, BombsNeverTakeTheLastSpaceOrEntries)
         fs::path path;
         ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
     } unmount{small};
-    for (const char* name : {"entries.tar.gz", "zeros.7z"}) {
+    // 7-Zip stood in for by a tool that takes no notice of a full disk and ends well: only the
+    // guard's looks while it runs can stop it.
+    RarSupport careless = tools;
+    careless.sevenZip = writeScript(dir / "7zz", kCarelessWriter);
+    for (const char* name : {"entries.tar.gz", "zeros.7z", "careless.7z"}) {
         SCOPED_TRACE(name);
-        fs::copy_file(dir / "archives" / name, small / name);
+        fs::copy_file(dir / "archives" / (name == std::string("careless.7z") ? "zeros.7z" : name), small / name);
         std::atomic<bool> done = false;
         fsblkcnt_t leastBlocks = std::numeric_limits<fsblkcnt_t>::max();
         fsfilcnt_t leastEntries = std::numeric_limits<fsfilcnt_t>::max();
@@ -250,7 +323,10 @@ TEST_F(BadInput, BombsNeverTakeTheLastSpaceOrEntries)
                 }
             }
         });
-        EXPECT_EQ(failureOf([&] { ArchiveEngine::extract(small / name, tools, std::nullopt, {}); }),
+        EXPECT_EQ(failureOf([&] {
+                      ArchiveEngine::extract(small / name, name == std::string("careless.7z") ? careless : tools,
+                                             std::nullopt, {});
+                  }),
                   ArchiveError::Case::notEnoughSpace);
         done = true;
         watcher.join();

@@ -179,6 +179,12 @@ TEST_F(ProcessRunnerTest, TheChildsSessionInputAndWorkingFolder)
     run.standardInput = std::string(4 << 20, 'x');
     EXPECT_NO_THROW(ProcessRunner::run(run));
 
+    // A password asked for once on the tool's terminal is typed at that first prompt.
+    run = script("asks", "stty -echo; IFS= read -r answer; stty echo; echo \"got $answer\"");
+    run.terminalAnswer = "pass word";
+    run.terminalPrompts = 1;
+    EXPECT_EQ(lines(run), Lines{"got pass word"});
+
     // A tool that cannot be started is a system error, not a tool failure.
     run = ToolRun{};
     run.executable = dir / "missing-tool";

@@ -104,20 +104,29 @@ std::optional<Declared> DeclaredListing::value()
     return *m_value;
 }
 
-SpaceGuard::SpaceGuard(const fs::path& folder, std::shared_ptr<DeclaredListing> declared)
-    : m_folder(folder)
-    , m_declared(std::move(declared))
+std::optional<FileSystemRoom> fileSystemRoom(const fs::path& folder)
 {
     struct statvfs info
     {};
-    if (::statvfs(folder.c_str(), &info) == 0) {
-        const std::uint64_t size = static_cast<std::uint64_t>(info.f_blocks) * info.f_frsize;
-        m_start = room().value_or(Room{});
+    if (::statvfs(folder.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return FileSystemRoom{static_cast<std::uint64_t>(info.f_blocks) * info.f_frsize,
+                          static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize,
+                          static_cast<std::uint64_t>(info.f_files), static_cast<std::uint64_t>(info.f_favail)};
+}
+
+SpaceGuard::SpaceGuard(const fs::path& folder, std::shared_ptr<DeclaredListing> declared, RoomMeasure measure)
+    : m_folder(folder)
+    , m_declared(std::move(declared))
+    , m_measure(std::move(measure))
+{
+    if (const std::optional<FileSystemRoom> whole = m_measure(folder)) {
+        m_start = Room{whole->freeBytes, whole->freeEntries};
         m_seen = m_start;
-        m_floor.bytes = std::min({std::uint64_t{1} << 30, size / 20, m_start.bytes / 2});
-        // Some file systems (btrfs) have no fixed number of entries and say 0.
-        m_countsEntries = info.f_files > 0;
-        m_floor.entries = std::min<std::uint64_t>({100000, info.f_files / 20, m_start.entries / 2});
+        m_floor.bytes = std::min({std::uint64_t{1} << 30, whole->bytes / 20, m_start.bytes / 2});
+        m_countsEntries = whole->entries > 0;
+        m_floor.entries = std::min<std::uint64_t>({100000, whole->entries / 20, m_start.entries / 2});
     }
 }
 
@@ -184,12 +193,11 @@ RunControl SpaceGuard::guarding(const RunControl& control) const
 
 std::optional<SpaceGuard::Room> SpaceGuard::room() const
 {
-    struct statvfs info
-    {};
-    if (::statvfs(m_folder.c_str(), &info) != 0) {
+    const std::optional<FileSystemRoom> now = m_measure(m_folder);
+    if (!now) {
         return std::nullopt;
     }
-    return Room{static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize, static_cast<std::uint64_t>(info.f_favail)};
+    return Room{now->freeBytes, now->freeEntries};
 }
 
 } // namespace tarvo::engine

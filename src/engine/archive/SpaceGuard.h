@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <memory>
 #include <optional>
@@ -49,6 +50,19 @@ private:
     std::optional<std::optional<Declared>> m_value;
 };
 
+// What a file system holds, in bytes and in entries (inodes), and what of each is free to the user.
+struct FileSystemRoom
+{
+    std::uint64_t bytes = 0;
+    std::uint64_t freeBytes = 0;
+    std::uint64_t entries = 0; // 0 where the file system has no fixed number of them (btrfs)
+    std::uint64_t freeEntries = 0;
+};
+using RoomMeasure = std::function<std::optional<FileSystemRoom>(const std::filesystem::path&)>;
+
+// The file system's own account of the folder's room (statvfs); none when it cannot be read.
+std::optional<FileSystemRoom> fileSystemRoom(const std::filesystem::path& folder);
+
 // Keeps an extraction from filling its file system: it may not take the free space below a reserve
 // of 1 GiB, or 5 % of a smaller file system, nor below half of what was free when it began; nor the
 // free entries (inodes), where the file system counts them, below 5 % of them or 100,000, nor below
@@ -58,7 +72,9 @@ class SpaceGuard
 public:
     // `declared`: what the archive's listing says it unpacks to, when known. Writing far more than
     // that stops the tool as well.
-    explicit SpaceGuard(const std::filesystem::path& folder, std::shared_ptr<DeclaredListing> declared = {});
+    // `measure` tells the room; the tests stand in a small file system of their own for it.
+    explicit SpaceGuard(const std::filesystem::path& folder, std::shared_ptr<DeclaredListing> declared = {},
+                        RoomMeasure measure = fileSystemRoom);
 
     bool exhausted() const;
     // Throws notEnoughSpace or unpacksBeyondDeclared, also when the tool, at the pace it kept since
@@ -80,6 +96,7 @@ private:
 
     std::filesystem::path m_folder;
     std::shared_ptr<DeclaredListing> m_declared;
+    RoomMeasure m_measure;
     Room m_start;
     Room m_floor;
     bool m_countsEntries = false;
