@@ -1,0 +1,154 @@
+#include "EntryTable.h"
+
+#include <limits>
+
+namespace tarvo::engine {
+
+namespace {
+
+std::pair<std::string_view, std::string_view> parentAndName(std::string_view path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos) {
+        return {{}, path};
+    }
+    return {path.substr(0, slash), path.substr(slash + 1)};
+}
+
+} // namespace
+
+std::uint32_t EntryTable::folderOf(std::string_view parent)
+{
+    if (m_folders.empty()) {
+        m_folders.push_back({});
+        m_folderIndex.emplace(std::string(), 0);
+    }
+    if (m_folders[m_lastFolder].path == parent) {
+        return m_lastFolder;
+    }
+    const auto [at, added] =
+        m_folderIndex.try_emplace(std::string(parent), static_cast<std::uint32_t>(m_folders.size()));
+    if (added) {
+        std::string folded = searchFolded(parent);
+        folded += '/';
+        m_folders.push_back({std::string(parent), std::move(folded)});
+    }
+    m_lastFolder = at->second;
+    return m_lastFolder;
+}
+
+void EntryTable::add(const ArchiveEntry& entry)
+{
+    const auto [parent, name] = parentAndName(entry.path);
+    if (!entry.storedPath.empty()) {
+        m_storedPaths.emplace(static_cast<Row>(m_sizes.size()), entry.storedPath);
+    }
+    m_folderOfRow.push_back(folderOf(parent));
+    m_nameStart.push_back(m_names.size());
+    m_names.append(name);
+    m_sizes.push_back(entry.isDirectory ? -1 - std::max<std::int64_t>(entry.byteSize, 0) : entry.byteSize);
+}
+
+void EntryTable::finish()
+{
+    m_folderIndex = {};
+    m_folders.shrink_to_fit();
+    m_folderOfRow.shrink_to_fit();
+    m_names.shrink_to_fit();
+    m_nameStart.shrink_to_fit();
+    m_sizes.shrink_to_fit();
+}
+
+std::string EntryTable::path(Row row) const
+{
+    const std::uint64_t start = m_nameStart[row];
+    const std::uint64_t end = row + 1 < m_nameStart.size() ? m_nameStart[row + 1] : m_names.size();
+    const std::string& folder = m_folders[m_folderOfRow[row]].path;
+    std::string path;
+    path.reserve(folder.size() + 1 + (end - start));
+    if (!folder.empty()) {
+        path += folder;
+        path += '/';
+    }
+    path.append(m_names, start, end - start);
+    return path;
+}
+
+ArchiveEntry EntryTable::entry(Row row) const
+{
+    ArchiveEntry entry;
+    entry.path = path(row);
+    const std::int64_t size = m_sizes[row];
+    entry.isDirectory = size < 0;
+    entry.byteSize = size < 0 ? -1 - size : size;
+    if (const auto stored = m_storedPaths.find(row); stored != m_storedPaths.end()) {
+        entry.storedPath = stored->second;
+    }
+    return entry;
+}
+
+std::vector<EntryTable::Row> EntryTable::matching(const SearchQuery& query, const std::vector<Row>* within,
+                                                  const std::atomic<bool>* stop) const
+{
+    std::vector<Row> found;
+    if (query.empty()) {
+        return found;
+    }
+    // Most entries share their folder with the one before: its folded path is made once, and for
+    // a part of a path, a folder that holds it decides for every entry in it.
+    std::vector<std::int8_t> folderHolds(query.isPattern() ? 0 : m_folders.size(), -1);
+    const std::string& part = query.folded();
+    std::string path;
+    std::uint32_t pathFolder = std::numeric_limits<std::uint32_t>::max();
+    const auto test = [&](Row row) {
+        const std::uint32_t folder = m_folderOfRow[row];
+        if (!query.isPattern()) {
+            std::int8_t& holds = folderHolds[folder];
+            if (holds < 0) {
+                holds = m_folders[folder].folded.find(part) != std::string::npos ? 1 : 0;
+            }
+            if (holds == 1) {
+                return true;
+            }
+        }
+        if (folder != pathFolder) {
+            path = m_folders[folder].folded;
+            pathFolder = folder;
+        }
+        const std::size_t nameAt = m_folders[folder].folded.size();
+        path.resize(nameAt);
+        const std::uint64_t start = m_nameStart[row];
+        const std::uint64_t end = row + 1 < m_nameStart.size() ? m_nameStart[row + 1] : m_names.size();
+        appendSearchFolded(path, std::string_view(m_names).substr(start, end - start));
+        if (!query.isPattern()) {
+            // Only a match that takes in some of the name is left to find.
+            const std::size_t from = nameAt + 1 > part.size() ? nameAt + 1 - part.size() : 0;
+            return path.find(part, from) != std::string::npos;
+        }
+        return query.matches(path, std::string_view(path).substr(nameAt));
+    };
+    const std::size_t count = within ? within->size() : size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (stop && (i & 4095) == 0 && stop->load(std::memory_order_relaxed)) {
+            break;
+        }
+        const Row row = within ? (*within)[i] : static_cast<Row>(i);
+        if (test(row)) {
+            found.push_back(row);
+        }
+    }
+    return found;
+}
+
+std::size_t EntryTable::footprint() const
+{
+    std::size_t bytes = m_names.capacity() + m_nameStart.capacity() * sizeof(std::uint64_t) +
+                        m_sizes.capacity() * sizeof(std::int64_t) + m_folderOfRow.capacity() * sizeof(std::uint32_t) +
+                        m_folders.capacity() * sizeof(Folder);
+    for (const Folder& folder : m_folders) {
+        bytes += folder.path.capacity() + folder.folded.capacity();
+    }
+    return bytes;
+}
+
+} // namespace tarvo::engine
