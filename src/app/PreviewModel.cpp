@@ -26,11 +26,12 @@ QString qtext(const std::string& text)
 }
 
 // A listing and what it tells before extracting; run on a worker, as it reads the disk's free space.
-// Only the entries the preview shows are kept; the counts and the report are made as it streams.
+// Every entry goes into the item's table; the counts and the report are made as it streams.
 ArchivePreviewItem listedWithReport(const fs::path& archive, const std::string& password, const RarSupport& tools,
                                     const std::shared_ptr<ArchiveSession>& session, const std::string& encoding = {})
 {
     ArchivePreviewItem listed;
+    auto table = std::make_shared<EntryTable>();
     SafetyWalk walk;
     const ArchiveListing listing = ArchiveCatalog::list(
         {.archive = archive, .password = password, .tools = tools, .session = session, .encoding = encoding},
@@ -41,7 +42,10 @@ ArchivePreviewItem listedWithReport(const fs::path& archive, const std::string& 
             if (listed.entries.size() < ArchivePreviewItem::kHeldEntries) {
                 listed.entries.push_back(entry);
             }
+            table->add(entry);
         });
+    table->finish();
+    listed.table = std::move(table);
     listed.needsPassword = listing.isEncrypted;
     listed.nameEncoding = listing.nameEncoding;
     listed.safety = walk.report(archive);
@@ -52,6 +56,7 @@ ArchivePreviewItem listedWithReport(const fs::path& archive, const std::string& 
 void takeListing(ArchivePreviewItem& item, ArchivePreviewItem&& listed)
 {
     item.entries = std::move(listed.entries);
+    item.table = std::move(listed.table);
     item.entryCount = listed.entryCount;
     item.fileCount = listed.fileCount;
     item.needsPassword = listed.needsPassword;

@@ -1,4 +1,5 @@
 #include "ModelTestSupport.h"
+#include "app/EntrySearch.h"
 #include "engine/history/HistoryStore.h"
 
 namespace tarvo::test {
@@ -241,6 +242,29 @@ TEST_F(PreviewTest, SingleEntriesComeOutThroughTheQueue)
     EXPECT_EQ(model->banner(), Banner::failure(QStringLiteral("That path cannot be extracted.")));
     EXPECT_EQ(model->records().size(), 2U);
     EXPECT_FALSE(fs::exists(work() / "escape.txt"));
+}
+
+// Typing never waits for the search, and only the newest query's matches are shown.
+TEST(EntrySearch, TheNewestQueryWins)
+{
+    auto table = std::make_shared<engine::EntryTable>();
+    for (int i = 0; i < 300000; ++i) {
+        table->add({.path = "folder-" + std::to_string(i / 100) + "/file-" + std::to_string(i) + ".txt"});
+    }
+    app::EntrySearch search;
+    std::vector<std::size_t> shown;
+    QObject::connect(&search, &app::EntrySearch::matchesChanged, [&] { shown.push_back(search.matches().size()); });
+    search.search(table, QStringLiteral("file"));
+    search.search(table, QStringLiteral("file-29999"));
+    ASSERT_TRUE(spinUntil([&] { return !shown.empty(); }));
+    EXPECT_EQ(shown, std::vector<std::size_t>{11});
+    // A longer query looks among these; a blank one ends the search at once.
+    search.search(table, QStringLiteral("FILE-299990"));
+    ASSERT_TRUE(spinUntil([&] { return shown.size() == 2; }));
+    EXPECT_EQ(search.matches(), std::vector<engine::EntryTable::Row>{299990});
+    search.search(table, QStringLiteral(" "));
+    EXPECT_FALSE(search.active());
+    EXPECT_EQ(shown.size(), 3U);
 }
 
 } // namespace

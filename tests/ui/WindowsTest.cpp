@@ -256,6 +256,18 @@ TEST_F(WindowsTest, ThePreviewListsEachArchiveWithItsOwnPassword)
     EXPECT_TRUE(shows(many, QStringLiteral("200 of 5001")));
     EXPECT_FALSE(many->passwordField()->isVisible());
 
+    // The search looks through every entry, not the 200 shown; a blank field shows those again.
+    QTest::keyClicks(many->findField(), QStringLiteral("F4999"));
+    ASSERT_TRUE(spinUntil([&] { return shows(many, QStringLiteral("1 of 5001")); }));
+    EXPECT_EQ(many->entries()->model()->index(0, 0).data().toString(), QStringLiteral("many/f4999.txt"));
+    many->findField()->setText(QStringLiteral("f4?9*"));
+    ASSERT_TRUE(spinUntil([&] { return shows(many, QStringLiteral("110 of 5001")); }));
+    EXPECT_EQ(many->entries()->model()->rowCount(), 110);
+    many->findField()->clear();
+    EXPECT_EQ(many->entries()->model()->rowCount(), ui::EntryListModel::kShownEntries);
+    EXPECT_TRUE(shows(many, QStringLiteral("200 of 5001")));
+    EXPECT_EQ(many->findField()->accessibleName(), QStringLiteral("Find in archive"));
+
     ui::PreviewSection* first = dialog->sections()[1];
     ui::PreviewSection* second = dialog->sections()[2];
     QTest::keyClicks(first->passwordField(), QStringLiteral("one"));

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "ArchiveSafety.h"
+#include "EntryTable.h"
 #include "engine/vocabulary/ArchiveEntry.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,11 +17,13 @@ struct ArchivePreviewItem
 {
     std::string id; // a fresh UUID; the key of the password typed for this archive
     std::filesystem::path url;
-    // The first entries, as many as the preview shows: a listing of millions is never held.
+    // The first entries, as many as the preview shows before a search.
     static constexpr std::size_t kHeldEntries = 200;
     std::vector<ArchiveEntry> entries; // empty when the listing failed
-    std::int64_t entryCount = 0;       // all of them
-    std::int64_t fileCount = 0;        // those that are no folder
+    // Every entry, held small, for the search; shared, as it never changes once listed.
+    std::shared_ptr<const EntryTable> table = std::make_shared<const EntryTable>();
+    std::int64_t entryCount = 0; // all of them
+    std::int64_t fileCount = 0;  // those that are no folder
     bool needsPassword = false;
     bool listingFailed = false;
     SafetyReport safety; // empty when the listing failed

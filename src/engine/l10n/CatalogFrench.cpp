@@ -169,6 +169,7 @@ constexpr std::array<CatalogPair, kTextCount> kFrench = std::to_array<CatalogPai
      "Le mot de passe d’un ZIP AES-256 compte au plus 99 caractères, tous des lettres, chiffres ou signes ASCII."},
     {"zip and unzip take a password of at most 80 characters; 7-Zip takes longer ones of ASCII letters, digits and signs.",
      "zip et unzip acceptent un mot de passe de 80 caractères au plus ; 7-Zip en accepte de plus longs, en lettres, chiffres et signes ASCII."},
+    {"Find in archive", "Rechercher dans l'archive"},
 });
 // clang-format on
 

@@ -167,6 +167,7 @@ constexpr std::array<CatalogPair, kTextCount> kSpanish = std::to_array<CatalogPa
      "La contraseña de un ZIP AES-256 admite como máximo 99 caracteres, todos letras, cifras o signos ASCII."},
     {"zip and unzip take a password of at most 80 characters; 7-Zip takes longer ones of ASCII letters, digits and signs.",
      "zip y unzip aceptan contraseñas de 80 caracteres como máximo; 7-Zip acepta otras más largas de letras, cifras y signos ASCII."},
+    {"Find in archive", "Buscar en el archivo"},
 });
 // clang-format on
 

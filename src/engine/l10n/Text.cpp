@@ -286,6 +286,8 @@ constexpr std::array<TextForms, kTextCount> kForms = std::to_array<TextForms>({
     // zipPasswordTooLong
     {"zip и unzip принимают пароль не длиннее 80 знаков; 7-Zip принимает и длиннее, из латинских букв, цифр и знаков ASCII.",
      "zip and unzip take a password of at most 80 characters; 7-Zip takes longer ones of ASCII letters, digits and signs."},
+    // findInArchive
+    {"Найти в архиве", "Find in archive"},
 });
 // clang-format on
 

@@ -144,9 +144,10 @@ enum class Text : std::uint8_t
     aesNeedsSevenZip,
     aesPasswordTooLong,
     zipPasswordTooLong,
+    findInArchive,
 };
 
-inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::zipPasswordTooLong) + 1;
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::findInArchive) + 1;
 
 struct TextForms
 {

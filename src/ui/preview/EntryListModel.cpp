@@ -1,11 +1,13 @@
 #include "EntryListModel.h"
 
 #include "EntryMimeData.h"
+#include "app/EntrySearch.h"
 #include "app/PreviewModel.h"
 #include "ui/widgets/Icons.h"
 #include "ui/widgets/Style.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace tarvo::ui {
 
@@ -13,7 +15,9 @@ EntryListModel::EntryListModel(app::PreviewModel& model, std::string itemID, QOb
     : QAbstractListModel(parent)
     , m_model(model)
     , m_itemID(std::move(itemID))
+    , m_search(new app::EntrySearch(this))
 {
+    connect(m_search, &app::EntrySearch::matchesChanged, this, &EntryListModel::reload);
     reload();
 }
 
@@ -31,11 +35,38 @@ const engine::ArchivePreviewItem* EntryListModel::item() const
     return nullptr;
 }
 
+void EntryListModel::setQuery(const QString& typed)
+{
+    m_query = typed;
+    const engine::ArchivePreviewItem* current = item();
+    m_searched = current ? current->table : nullptr;
+    m_search->search(m_searched, typed);
+}
+
+bool EntryListModel::searching() const
+{
+    return m_search->active();
+}
+
 void EntryListModel::reload()
 {
-    beginResetModel();
     const engine::ArchivePreviewItem* current = item();
-    m_rows = current ? static_cast<int>(std::min<std::size_t>(current->entries.size(), kShownEntries)) : 0;
+    if (current && !m_query.trimmed().isEmpty() && current->table != m_searched) {
+        // Listed again: the query runs over the new entries, and the rows change when it is done.
+        setQuery(m_query);
+    }
+    beginResetModel();
+    if (current == nullptr) {
+        m_rows = 0;
+    } else if (m_search->active()) {
+        // Rows of another table than the item's are no rows of it.
+        m_rows =
+            current->table != m_search->matchesTable()
+                ? 0
+                : static_cast<int>(std::min<std::size_t>(m_search->matches().size(), std::numeric_limits<int>::max()));
+    } else {
+        m_rows = static_cast<int>(std::min<std::size_t>(current->entries.size(), kShownEntries));
+    }
     endResetModel();
 }
 
@@ -44,20 +75,30 @@ int EntryListModel::rowCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : m_rows;
 }
 
-const engine::ArchiveEntry* EntryListModel::entry(const QModelIndex& index) const
+std::optional<engine::ArchiveEntry> EntryListModel::entry(const QModelIndex& index) const
 {
     const engine::ArchivePreviewItem* current = item();
-    if (current == nullptr || !index.isValid() || index.row() >= m_rows ||
-        static_cast<std::size_t>(index.row()) >= current->entries.size()) {
-        return nullptr;
+    if (current == nullptr || !index.isValid() || index.row() >= m_rows) {
+        return std::nullopt;
     }
-    return &current->entries[static_cast<std::size_t>(index.row())];
+    const auto row = static_cast<std::size_t>(index.row());
+    if (m_search->active()) {
+        const auto& matches = m_search->matches();
+        if (row >= matches.size() || current->table != m_search->matchesTable()) {
+            return std::nullopt;
+        }
+        return current->table->entry(matches[row]);
+    }
+    if (row >= current->entries.size()) {
+        return std::nullopt;
+    }
+    return current->entries[row];
 }
 
 Qt::ItemFlags EntryListModel::flags(const QModelIndex& index) const
 {
     const Qt::ItemFlags flags = QAbstractListModel::flags(index);
-    return entry(index) != nullptr ? flags | Qt::ItemIsDragEnabled : flags;
+    return entry(index) ? flags | Qt::ItemIsDragEnabled : flags;
 }
 
 QStringList EntryListModel::mimeTypes() const
@@ -69,7 +110,7 @@ QMimeData* EntryListModel::mimeData(const QModelIndexList& indexes) const
 {
     std::vector<engine::ArchiveEntry> entries;
     for (const QModelIndex& index : indexes) {
-        if (const engine::ArchiveEntry* chosen = entry(index)) {
+        if (const auto chosen = entry(index)) {
             entries.push_back(*chosen);
         }
     }
@@ -86,8 +127,8 @@ Qt::DropActions EntryListModel::supportedDragActions() const
 
 QVariant EntryListModel::data(const QModelIndex& index, int role) const
 {
-    const engine::ArchiveEntry* entry = this->entry(index);
-    if (entry == nullptr) {
+    const std::optional<engine::ArchiveEntry> entry = this->entry(index);
+    if (!entry) {
         return {};
     }
     switch (role) {

@@ -3,19 +3,23 @@
 #include "engine/archive/ArchivePreview.h"
 
 #include <QAbstractListModel>
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace tarvo::app {
+class EntrySearch;
 class PreviewModel;
-}
+} // namespace tarvo::app
 
 namespace tarvo::ui {
 
-// The first entries of one archive of the preview, read from the preview's model by the item's id.
+// One archive of the preview, read from the preview's model by the item's id: its first entries,
+// or, while its search field holds a query, every entry that matches.
 class EntryListModel : public QAbstractListModel
 {
 public:
-    // At most this many rows: a person reads the start of a list, and painting stays cheap.
+    // At most this many rows without a query: a person reads the start of a list.
     static constexpr int kShownEntries = static_cast<int>(engine::ArchivePreviewItem::kHeldEntries);
 
     enum Role
@@ -34,13 +38,22 @@ public:
     Qt::DropActions supportedDragActions() const override;
 
     const engine::ArchivePreviewItem* item() const;
-    const engine::ArchiveEntry* entry(const QModelIndex& index) const;
+    std::optional<engine::ArchiveEntry> entry(const QModelIndex& index) const;
     // Call when the preview changed.
     void reload();
+
+    // Shows the matches of `typed` once they are found; a blank one, the first entries again.
+    void setQuery(const QString& typed);
+    bool searching() const;
+    app::EntrySearch& search() const { return *m_search; }
 
 private:
     app::PreviewModel& m_model;
     std::string m_itemID;
+    app::EntrySearch* m_search;
+    QString m_query;
+    // The table the query last ran over: listed again, the item has a new one.
+    std::shared_ptr<const engine::EntryTable> m_searched;
     int m_rows = 0;
 };
 

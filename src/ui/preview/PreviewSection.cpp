@@ -2,6 +2,7 @@
 
 #include "EntryDelegate.h"
 #include "EntryListModel.h"
+#include "app/EntrySearch.h"
 #include "app/PreviewModel.h"
 #include "engine/l10n/L10n.h"
 #include "engine/util/LegacyNames.h"
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace tarvo::ui {
 
@@ -26,18 +28,34 @@ using engine::Text;
 
 namespace {
 
-// A list as tall as its rows: the dialog's one scroll area scrolls all sections together.
+// A list as tall as its rows: the dialog's one scroll area scrolls all sections together. The
+// matches of a search, which may be millions, scroll in a list of their own of at most
+// kSearchRows rows, which makes rows only for what is on screen.
 class FullHeightList : public QListView
 {
 public:
     using QListView::QListView;
+    static constexpr int kSearchRows = 14;
+
+    void setCapped(bool capped)
+    {
+        m_capped = capped;
+        setVerticalScrollBarPolicy(capped ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+        updateGeometry();
+    }
 
     QSize sizeHint() const override
     {
-        const int rows = model() ? model()->rowCount() : 0;
+        int rows = model() ? model()->rowCount() : 0;
+        if (m_capped) {
+            rows = std::clamp(rows, 1, kSearchRows);
+        }
         return {QListView::sizeHint().width(), rows * EntryDelegate::rowHeight(fontMetrics()) + 2 * frameWidth()};
     }
     QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
+
+private:
+    bool m_capped = false;
 };
 
 QString size(std::int64_t bytes)
@@ -85,6 +103,7 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     , m_testSound(makeCaption(this))
     , m_testDamaged(makeWarningCaption(this))
     , m_safety(makeWarningCaption(this))
+    , m_find(new QLineEdit(this))
     , m_list(new FullHeightList(this))
     , m_more(makeCaption(this))
 {
@@ -111,6 +130,7 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     m_busy->setTextVisible(false);
     m_busy->setMaximumSize(160, 8);
 
+    m_find->setClearButtonEnabled(true);
     m_list->setModel(m_rows);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setItemDelegate(new EntryDelegate(m_list));
@@ -143,6 +163,7 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     layout->addWidget(m_testSound);
     layout->addWidget(m_testDamaged);
     layout->addWidget(m_safety);
+    layout->addWidget(m_find);
     layout->addWidget(m_list);
     layout->addWidget(m_more);
 
@@ -155,6 +176,8 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     connect(&m_model, &app::PreviewModel::testsChanged, this, &PreviewSection::refresh);
     connect(&m_model, &app::PreviewModel::passwordsChanged, this, &PreviewSection::updatePassword);
     connect(&m_model, &app::PreviewModel::unpackingIDChanged, this, &PreviewSection::updateBusy);
+    connect(m_find, &QLineEdit::textChanged, this, [this](const QString& typed) { m_rows->setQuery(typed); });
+    connect(&m_rows->search(), &app::EntrySearch::matchesChanged, this, &PreviewSection::refresh);
     connect(m_list, &QListView::doubleClicked, this, &PreviewSection::extract);
     connect(m_list, &QListView::customContextMenuRequested, this, &PreviewSection::showMenu);
     retranslate();
@@ -183,9 +206,12 @@ void PreviewSection::refresh()
     m_testDamaged->setVisible(hasVerdict && !tested->second.sound);
     const bool empty = !item->listingFailed && item->entryCount == 0;
     m_message->setVisible(!listing && (item->listingFailed || empty));
+    const bool searching = m_rows->searching();
     m_list->setVisible(!listing && !item->listingFailed && !empty);
+    static_cast<FullHeightList*>(m_list)->setCapped(searching);
+    m_find->setVisible(m_list->isVisibleTo(this));
     m_safety->setVisible(!listing && !item->listingFailed && !item->safety.isClear());
-    m_more->setVisible(m_list->isVisibleTo(this) && item->entryCount > EntryListModel::kShownEntries);
+    m_more->setVisible(m_list->isVisibleTo(this) && (searching || item->entryCount > EntryListModel::kShownEntries));
     retranslate();
     updatePassword();
     m_list->updateGeometry();
@@ -208,6 +234,8 @@ void PreviewSection::retranslate()
     }
     updateEncoding(*item);
     m_safety->setText(safetyText(item->safety));
+    m_find->setPlaceholderText(text(Text::findInArchive));
+    m_find->setAccessibleName(text(Text::findInArchive));
     m_more->setText(text(engine::L10n::progress(m_rows->rowCount(), item->entryCount)));
     m_list->setAccessibleName(m_name->text());
     if (m_rows->rowCount() > 0) {
@@ -256,8 +284,7 @@ void PreviewSection::updatePassword()
 
 void PreviewSection::extract(const QModelIndex& index)
 {
-    if (const engine::ArchiveEntry* entry = m_rows->entry(index)) {
-        // A copy: the call may change the preview that the entry points into.
+    if (const auto entry = m_rows->entry(index)) {
         extractEntry(*entry);
     }
 }
@@ -273,8 +300,8 @@ void PreviewSection::extractEntry(const engine::ArchiveEntry& entry)
 void PreviewSection::showMenu(const QPoint& position)
 {
     const QModelIndex index = m_list->indexAt(position);
-    const engine::ArchiveEntry* entry = m_rows->entry(index);
-    if (entry == nullptr) {
+    const std::optional<engine::ArchiveEntry> entry = m_rows->entry(index);
+    if (!entry) {
         return;
     }
     auto* menu = new QMenu(this);

@@ -34,6 +34,7 @@ public:
     QLineEdit* passwordField() const { return m_password; }
     QLabel* safetyNote() const { return m_safety; }
     QComboBox* encodingPicker() const { return m_encoding; }
+    QLineEdit* findField() const { return m_find; }
 
     // The preview changed: the item may have been listed again.
     void refresh();
@@ -66,6 +67,7 @@ private:
     QLabel* m_testSound;   // "No errors found."
     QLabel* m_testDamaged; // what is damaged, or why the test failed
     QLabel* m_safety;
+    QLineEdit* m_find;
     QListView* m_list;
     QLabel* m_more;
 };
