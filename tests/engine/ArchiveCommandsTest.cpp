@@ -73,8 +73,8 @@ TEST(ToolCommands, OperandsStayNamesAndPasswordsStayOff)
     }
     EXPECT_FALSE(InfoZip::create({"/o/A", names, CompressionLevel::fast, std::nullopt, false}, "/s").terminalAnswer);
 
-    const ExtractCommand extract{"/in/-a[1].zip", "/out", "-x[1]*", false, {4, 5}, secret};
-    const ExtractCommand quotable{"/in/-a[1].rar", "/out", "-x[1]", true, {}, secret};
+    const ExtractCommand extract{"/in/-a[1].zip", "/out", {{"-x[1]*"}}, {4, 5}, secret};
+    const ExtractCommand quotable{"/in/-a[1].rar", "/out", {{"-x[1]", true}}, {}, secret};
     EXPECT_EQ(operands(SevenZip::extract("/usr/bin/7zz", extract)), (Args{"/in/-a[1].zip", "-x[1]*"}));
     EXPECT_TRUE(hasArgumentHolding(SevenZip::extract("/usr/bin/7zz", extract), "-spd")) << "names taken literally";
     EXPECT_EQ(operands(Tar::extract(bsdtar, ArchiveKind::tar, extract)), Args{"-x\\[1\\]\\*"});

@@ -122,6 +122,21 @@ TEST_F(RoundTrip, EveryFormatKeepsAwkwardNamesProtectsAndLeavesHousekeepingOut)
             {.archive = archive, .entry = "Pack/Photos", .tools = c.support, .password = password});
         EXPECT_EQ(readFile(folder / "Photos" / "a.jpg"), "jpg");
         fs::remove_all(folder.parent_path().parent_path());
+        // Several at once, each with its path and nothing else, into one folder named as the whole's.
+        const fs::path several = ArchiveEngine::extractEntries(
+            {.archive = archive,
+             .tools = c.support,
+             .password = password,
+             .entries = {"Pack/Photos/Photos/a.jpg", "Pack/*.txt", "Pack/Photos", "Pack/a[1].txt", "Pack/Empty"}});
+        EXPECT_EQ(several, dir / "out" / "Pack 2");
+        Names landed;
+        for (const auto& entry : fs::recursive_directory_iterator(several)) {
+            landed.push_back(fs::relative(entry.path(), several).string());
+        }
+        std::sort(landed.begin(), landed.end());
+        EXPECT_EQ(landed, (Names{"Pack", "Pack/*.txt", "Pack/Empty", "Pack/Photos", "Pack/Photos/Photos",
+                                 "Pack/Photos/Photos/a.jpg", "Pack/a[1].txt"}));
+        fs::remove_all(several);
         fs::remove_all(result);
         fs::remove(archive);
     }

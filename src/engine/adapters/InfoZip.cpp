@@ -106,9 +106,9 @@ ToolRun InfoZip::extract(const ExtractCommand& command)
     run.successCodes = {0, 1};
     // unzip reads wildcards in the archive's name too: Report[1].zip would open Report1.zip.
     run.arguments = {"-o", literal(command.archive.string())};
-    if (command.entry) {
-        const std::string entry = literal(*command.entry);
-        run.arguments.push_back(command.entryIsDirectory ? entry + "/*" : entry);
+    for (const ChosenEntry& chosen : command.entries) {
+        const std::string entry = literal(chosen.name);
+        run.arguments.push_back(chosen.isDirectory ? entry + "/*" : entry);
     }
     run.arguments.insert(run.arguments.end(), {"-d", command.destination.string()});
     run.givePassword(command.password);

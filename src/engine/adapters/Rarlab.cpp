@@ -79,8 +79,8 @@ ToolRun Rarlab::extract(const std::filesystem::path& unrar, const ExtractCommand
     // A bare "-p" has unrar ask for the password on its terminal; "-p-" keeps it from asking for
     // one it cannot get.
     run.arguments = {"x", "-y", "-o+", command.password ? "-p" : "-p-", "--", command.archive.string()};
-    if (command.entry) {
-        run.arguments.push_back(command.entryIsDirectory ? *command.entry + "/*" : *command.entry);
+    for (const ChosenEntry& chosen : command.entries) {
+        run.arguments.push_back(chosen.isDirectory ? chosen.name + "/*" : chosen.name);
     }
     run.arguments.push_back(target);
     run.givePassword(command.password);

@@ -148,8 +148,8 @@ ToolRun SevenZip::extract(const std::filesystem::path& tool, const ExtractComman
         run.arguments.push_back("-p");
     }
     run.arguments.insert(run.arguments.end(), {"-spd", "--", command.archive.string()});
-    if (command.entry) {
-        run.arguments.push_back(*command.entry);
+    for (const ChosenEntry& chosen : command.entries) {
+        run.arguments.push_back(chosen.name);
     }
     run.givePassword(command.password);
     return run;

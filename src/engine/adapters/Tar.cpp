@@ -117,8 +117,8 @@ ToolRun Tar::extract(const TarTool& tar, ArchiveKind kind, const ExtractCommand&
         run.arguments.push_back("--no-wildcards");
     }
     run.arguments.push_back("--");
-    if (command.entry) {
-        run.arguments.push_back(tar.isBsdtar ? literal(*command.entry) : *command.entry);
+    for (const ChosenEntry& chosen : command.entries) {
+        run.arguments.push_back(tar.isBsdtar ? literal(chosen.name) : chosen.name);
     }
     return run;
 }
@@ -127,8 +127,8 @@ ToolRun Tar::extractOther(const std::filesystem::path& bsdtar, const ExtractComm
 {
     ToolRun run = tarRun(bsdtar, {"-xvf", command.archive.string(), "-C", command.destination.string(),
                                   "--no-same-owner", std::string(kPlainPermissions), "--"});
-    if (command.entry) {
-        run.arguments.push_back(literal(*command.entry));
+    for (const ChosenEntry& chosen : command.entries) {
+        run.arguments.push_back(literal(chosen.name));
     }
     // In a UTF-8 locale libarchive writes names flagged as UTF-8 as they are and the others as
     // their stored bytes, which the result's check then reads in the archive's encoding; unzip would

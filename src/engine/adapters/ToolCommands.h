@@ -25,16 +25,22 @@ struct CreateCommand
     bool skipJunk = true;
 };
 
+// An entry to take out, named as the archive stores it; a folder comes with everything below it.
+struct ChosenEntry
+{
+    std::string name;
+    bool isDirectory = false;
+};
+
 // What a command line that unpacks says, whichever tool's.
 struct ExtractCommand
 {
     std::filesystem::path archive;
     // The folder the tool writes into.
     std::filesystem::path destination;
-    // One entry, named as the archive stores it, with everything below it; none: everything.
-    std::optional<std::string> entry;
-    bool entryIsDirectory = false;
-    // unar's numbers of the entry and of everything below it, from lsar's listing.
+    // The entries to take; none: everything.
+    std::vector<ChosenEntry> entries;
+    // unar's numbers of the entries and of everything below them, from lsar's listing.
     std::vector<std::int64_t> indexes;
     std::optional<std::string> password;
 };

@@ -56,8 +56,8 @@ ToolRun Unar::extract(const std::filesystem::path& unar, const ExtractCommand& c
     if (command.password) {
         run.arguments.insert(run.arguments.end(), {"-password", *command.password});
     }
-    if (command.entry) {
-        // unar reads names as wildcard patterns; the lister's numbers pick exactly the entry.
+    if (!command.entries.empty()) {
+        // unar reads names as wildcard patterns; the lister's numbers pick exactly the entries.
         run.arguments.push_back("-indexes");
     }
     run.arguments.insert(run.arguments.end(), {"--", command.archive.string()});

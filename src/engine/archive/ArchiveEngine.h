@@ -60,6 +60,8 @@ struct EntryRequest
     std::optional<bool> isDirectory = {};
     // What a ZIP's names that are not UTF-8 are read in; empty: detected, as the listing detects it.
     std::string encoding = {};
+    // For extractEntries: the entries' paths as the listing shows them.
+    std::vector<std::string> entries = {};
     // Where its new folder is made; none: beside the archive. What is unpacked into a folder of the
     // caller's goes to another program (a drag out), and keeps no symbolic link.
     std::optional<std::filesystem::path> directory = {};
@@ -111,6 +113,9 @@ public:
     // One file or folder (with everything in it) into such a folder, or into a new folder in the
     // request's own: the path of the extracted entry.
     static std::filesystem::path extractEntry(const EntryRequest& request);
+    // Several files or folders, each with its path (a folder with everything in it), into one such
+    // folder, named as a whole extraction's would be: that folder.
+    static std::filesystem::path extractEntries(const EntryRequest& request);
 
     // Reads every member's data through without writing anything. Throws as extraction does for a
     // wrong password, a cancel, a missing tool or a file that is no archive.

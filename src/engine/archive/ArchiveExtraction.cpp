@@ -20,6 +20,8 @@
 #include "engine/vocabulary/NameFactory.h"
 
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace tarvo::engine {
 
@@ -56,36 +58,75 @@ void reportLeftOut(const RunControl& control, int leftOut)
     }
 }
 
-// What the listing says of the entry: whether it is there, whether it is a folder (marked so, or
-// with entries below it), and the lister's numbers of it and everything below it.
+// What the listing says of each chosen entry: whether it is there, whether it is a folder (marked
+// so, or with entries below it), and the lister's numbers of it and everything below it. Each
+// listed path is looked up with each folder above it, so that a long selection costs no more.
 void readListing(Selection& selection, const ArchiveListing& listing)
 {
-    const std::string& entry = *selection.entry;
-    const std::string prefix = entry + "/";
+    std::unordered_map<std::string_view, Selection::Chosen*> chosenByPath;
+    for (Selection::Chosen& chosen : selection.entries) {
+        chosenByPath.emplace(chosen.entry, &chosen);
+    }
     for (std::size_t i = 0; i < listing.entries.size(); ++i) {
         const ArchiveEntry& candidate = listing.entries[i];
-        const bool itself = candidate.path == entry;
-        const bool below = candidate.path.starts_with(prefix);
-        if (!itself && !below) {
-            continue;
-        }
-        if (selection.stored.empty() && !candidate.storedPath.empty()) {
-            // Names are read component by component: the entry's stored name is as many of the
-            // candidate's stored components.
-            const auto depth = std::count(entry.begin(), entry.end(), '/');
-            std::size_t end = 0;
-            for (auto i = 0; i <= depth && end != std::string::npos; ++i) {
-                end = candidate.storedPath.find('/', i == 0 ? 0 : end + 1);
+        std::string_view path = candidate.path;
+        for (bool below = false;; below = true) {
+            if (const auto hit = chosenByPath.find(path); hit != chosenByPath.end()) {
+                Selection::Chosen& chosen = *hit->second;
+                if (chosen.stored.empty() && !candidate.storedPath.empty()) {
+                    // Names are read component by component: the entry's stored name is as many
+                    // of the candidate's stored components.
+                    const auto depth = std::count(chosen.entry.begin(), chosen.entry.end(), '/');
+                    std::size_t end = 0;
+                    for (auto k = 0; k <= depth && end != std::string::npos; ++k) {
+                        end = candidate.storedPath.find('/', k == 0 ? 0 : end + 1);
+                    }
+                    chosen.stored = candidate.storedPath.substr(0, end);
+                }
+                chosen.found = true;
+                chosen.isDirectory = chosen.isDirectory || below || candidate.isDirectory;
+                chosen.hasDescendants = chosen.hasDescendants || below;
+                if (i < listing.indexes.size() && listing.indexes[i] >= 0) {
+                    chosen.indexes.push_back(listing.indexes[i]);
+                }
             }
-            selection.stored = candidate.storedPath.substr(0, end);
-        }
-        selection.found = true;
-        selection.isDirectory = selection.isDirectory || below || candidate.isDirectory;
-        selection.hasDescendants = selection.hasDescendants || below;
-        if (i < listing.indexes.size() && listing.indexes[i] >= 0) {
-            selection.indexes.push_back(listing.indexes[i]);
+            const std::size_t slash = path.rfind('/');
+            if (slash == std::string_view::npos) {
+                break;
+            }
+            path = path.substr(0, slash);
         }
     }
+}
+
+// The chosen entries in their safe form, each once, and none below another chosen one, which
+// brings it along.
+std::vector<std::string> chosenEntries(const std::vector<std::string>& typed)
+{
+    std::vector<std::string> entries;
+    for (const std::string& name : typed) {
+        const auto entry = ArchiveNames::safeEntry(name);
+        if (!entry) {
+            throw ArchiveError(ArchiveError::Case::entryCannotBeExtracted);
+        }
+        entries.push_back(*entry);
+    }
+    std::sort(entries.begin(), entries.end());
+    entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+    const std::unordered_set<std::string_view> all(entries.begin(), entries.end());
+    std::vector<std::string> kept;
+    for (const std::string& entry : entries) {
+        std::string_view above = entry;
+        bool below = false;
+        for (auto slash = above.rfind('/'); !below && slash != std::string_view::npos; slash = above.rfind('/')) {
+            above = above.substr(0, slash);
+            below = all.contains(above);
+        }
+        if (!below) {
+            kept.push_back(entry);
+        }
+    }
+    return kept;
 }
 
 // Runs the extraction into a fresh hidden folder beside the archive, and once more into another
@@ -248,33 +289,41 @@ fs::path ArchiveEngine::extract(const fs::path& archive, const RarSupport& suppo
     }
 }
 
-fs::path ArchiveEngine::extractEntry(const EntryRequest& request)
+namespace {
+
+// Chosen entries unpacked into a hidden working folder in `parent`, made safe, each found there.
+struct UnpackedChoice
+{
+    fs::path working;
+    std::vector<std::string> entries; // in their safe form
+    int leftOut = 0;
+};
+
+UnpackedChoice unpackChosen(const EntryRequest& request, ArchiveKind kind, const std::vector<std::string>& typed,
+                            const fs::path& parent, const std::string& base)
 {
     const fs::path& path = request.archive;
     const RarSupport& support = request.tools;
     const RunControl& control = request.control;
-    const std::optional<bool> isDirectory = request.isDirectory;
-    const ArchiveKind kind = requireKind(path);
-    const auto entry = ArchiveNames::safeEntry(request.entry);
-    if (!entry) {
-        throw ArchiveError(ArchiveError::Case::entryCannotBeExtracted);
-    }
-    const std::optional<std::string> secret = normalized(request.password);
-    checkArchive(path);
-    const fs::path parent = request.directory.value_or(path.parent_path());
-    if (kind.isSingleFile()) {
-        // Its one entry is the whole of it, named after the archive.
-        if (*entry != trimmed(ArchiveNames::stem(path))) {
-            throw ArchiveError(ArchiveError::Case::entryCannotBeExtracted);
-        }
-        return decompress(kind, path, parent, support, control);
-    }
-
-    const bool zipFamily = kind == ArchiveKind::zip || kind == ArchiveKind::jar;
     const ArchiveError cannotExtract(ArchiveError::Case::entryCannotBeExtracted);
+    UnpackedChoice result{{}, chosenEntries(typed)};
+    if (result.entries.empty()) {
+        throw cannotExtract;
+    }
+    // What the caller knows of a lone entry; the listing tells it of several.
+    std::optional<bool> isDirectory;
+    if (result.entries.size() == 1) {
+        isDirectory = request.isDirectory;
+    }
+    const std::optional<std::string> secret = ArchiveEngine::normalized(request.password);
+    const bool zipFamily = kind == ArchiveKind::zip || kind == ArchiveKind::jar;
     Selection selection;
-    selection.entry = *entry;
-    selection.isDirectory = isDirectory.value_or(false);
+    for (const std::string& entry : result.entries) {
+        selection.entries.push_back({.entry = entry, .isDirectory = isDirectory.value_or(false)});
+    }
+    const auto anyChosen = [&](const auto& test) {
+        return std::any_of(selection.entries.begin(), selection.entries.end(), test);
+    };
     // unar reads names as wildcard patterns, so it chooses by the lister's numbers; so does a RAR
     // folder or a RAR name with "*" or "?", which unrar cannot quote. unzip needs to know a folder
     // from a file. The listing tells all of it.
@@ -282,66 +331,130 @@ fs::path ArchiveEngine::extractEntry(const EntryRequest& request)
                    (kind == ArchiveKind::zipx && !support.sevenZip && !ExtractionRoutes::bsdtar()) ||
                    (kind == ArchiveKind::rar && ExtractionRoutes::rarByUnar(support));
     const bool rarMayNeedUnar = kind == ArchiveKind::rar && support.unar && !viaUnar;
-    if (rarMayNeedUnar && Rarlab::cannotQuote(path, *entry)) {
+    if (rarMayNeedUnar &&
+        anyChosen([&](const Selection::Chosen& chosen) { return Rarlab::cannotQuote(path, chosen.entry); })) {
         viaUnar = true;
     }
     selection.encoding = ArchiveCatalog::nameEncoding(path, support, request.encoding, control.session);
     // Names in a legacy encoding, or bytes shown as "%xx", are stored otherwise than shown.
-    const bool storedOtherwise = !selection.encoding.empty() || entry->find('%') != std::string::npos;
+    const bool storedOtherwise = !selection.encoding.empty() || anyChosen([](const Selection::Chosen& chosen) {
+        return chosen.entry.find('%') != std::string::npos;
+    });
     const bool needListing = viaUnar || rarMayNeedUnar || (zipFamily && isDirectory != false) ||
                              (kind == ArchiveKind::rar && !isDirectory) || storedOtherwise;
     // Only lsar knows unar's numbers; everything else Tarvo's own lister tells as well.
     const bool needNumbers = viaUnar || rarMayNeedUnar;
-    if (needListing && (support.lister || (support.entryLister && !needNumbers))) {
+    const bool listed = needListing && (support.lister || (support.entryLister && !needNumbers));
+    if (listed) {
         readListing(selection, ArchiveCatalog::list({.archive = path,
                                                      .password = secret.value_or(""),
                                                      .tools = support,
                                                      .session = control.session,
                                                      .unarNumbers = needNumbers,
                                                      .encoding = selection.encoding}));
-        if (!selection.found) {
+        if (anyChosen([](const Selection::Chosen& chosen) { return !chosen.found; })) {
             throw cannotExtract;
         }
-        if (rarMayNeedUnar && selection.isDirectory) {
+        if (rarMayNeedUnar && anyChosen([](const Selection::Chosen& chosen) { return chosen.isDirectory; })) {
             viaUnar = true;
         }
     }
     selection.viaUnar = viaUnar;
-    if (viaUnar && selection.indexes.empty()) {
-        // Without the lister's numbers unar cannot be told to take exactly this entry.
+    if (viaUnar && !selection.numbered()) {
+        // Without the lister's numbers unar cannot be told to take exactly these entries.
         throw cannotExtract;
     }
-
-    const std::string base = ArchiveNames::stem(path);
-    if (zipFamily && selection.found && selection.isDirectory && !selection.hasDescendants) {
-        // unzip fails on a pattern that matches nothing; an empty folder needs no tool.
-        const fs::path working = makeWorkingFolder(parent, NameFactory::uniqueDirectory(parent, base));
-        try {
-            fs::create_directories(working / *entry);
-            setMode(working, plainFolderMode());
-            return publish(working, parent, base, {}, !request.directory) / *entry;
-        } catch (...) {
-            removeTree(working);
-            throw;
-        }
+    // unzip fails on a pattern that matches nothing: an empty folder needs no tool.
+    std::vector<std::string> emptyFolders;
+    if (zipFamily && listed) {
+        std::erase_if(selection.entries, [&](const Selection::Chosen& chosen) {
+            const bool empty = chosen.isDirectory && !chosen.hasDescendants;
+            if (empty) {
+                emptyFolders.push_back(chosen.entry);
+            }
+            return empty;
+        });
     }
-    const fs::path working = unpack({kind, path, support, secret, selection}, parent, base, control);
+    result.working = selection.entries.empty()
+                         ? makeWorkingFolder(parent, NameFactory::uniqueDirectory(parent, base))
+                         : unpack({kind, path, support, secret, selection}, parent, base, control);
     try {
+        for (const std::string& folder : emptyFolders) {
+            fs::create_directories(result.working / folder);
+        }
         // What is dragged out goes to another program, which would read through a link to wherever
         // it points (a link named invoice.pdf to ~/.ssh/id_rsa, say): links are left out there.
-        const int leftOut = makeSafe(working, selection.encoding, !request.directory).leftOut;
-        // A tool may end well without writing the entry (7zz with a name that matches nothing), or
+        result.leftOut = makeSafe(result.working, selection.encoding, !request.directory).leftOut;
+        // A tool may end well without writing an entry (7zz with a name that matches nothing), or
         // it was a pipe, a device or, dragged out, a link.
-        std::error_code error;
-        if (!fs::exists(fs::symlink_status(working / *entry, error))) {
-            throw cannotExtract;
+        for (const std::string& entry : result.entries) {
+            std::error_code error;
+            if (!fs::exists(fs::symlink_status(result.working / entry, error))) {
+                throw cannotExtract;
+            }
         }
-        setMode(working, plainFolderMode());
-        const fs::path result = publish(working, parent, base, {}, !request.directory) / *entry;
-        reportLeftOut(control, leftOut);
+        setMode(result.working, plainFolderMode());
         return result;
     } catch (...) {
-        removeTree(working);
+        removeTree(result.working);
+        throw;
+    }
+}
+
+} // namespace
+
+fs::path ArchiveEngine::extractEntry(const EntryRequest& request)
+{
+    const ArchiveKind kind = requireKind(request.archive);
+    checkArchive(request.archive);
+    const fs::path parent = request.directory.value_or(request.archive.parent_path());
+    if (kind.isSingleFile()) {
+        // Its one entry is the whole of it, named after the archive.
+        const auto entry = ArchiveNames::safeEntry(request.entry);
+        if (!entry || *entry != trimmed(ArchiveNames::stem(request.archive))) {
+            throw ArchiveError(ArchiveError::Case::entryCannotBeExtracted);
+        }
+        return decompress(kind, request.archive, parent, request.tools, request.control);
+    }
+    const std::string base = ArchiveNames::stem(request.archive);
+    const UnpackedChoice unpacked = unpackChosen(request, kind, {request.entry}, parent, base);
+    try {
+        const fs::path result = publish(unpacked.working, parent, base, {}, !request.directory) / unpacked.entries[0];
+        reportLeftOut(request.control, unpacked.leftOut);
+        return result;
+    } catch (...) {
+        removeTree(unpacked.working);
+        throw;
+    }
+}
+
+fs::path ArchiveEngine::extractEntries(const EntryRequest& request)
+{
+    if (request.entries.size() == 1) {
+        EntryRequest one = request;
+        one.entry = request.entries[0];
+        const fs::path entry = extractEntry(one);
+        // The folder that holds it, as for several.
+        fs::path folder = entry;
+        for (auto depth = std::count(one.entry.begin(), one.entry.end(), '/'); depth >= 0; --depth) {
+            folder = folder.parent_path();
+        }
+        return requireKind(request.archive).isSingleFile() ? entry : folder;
+    }
+    const ArchiveKind kind = requireKind(request.archive);
+    checkArchive(request.archive);
+    if (kind.isSingleFile()) {
+        throw ArchiveError(ArchiveError::Case::entryCannotBeExtracted);
+    }
+    const fs::path parent = request.directory.value_or(request.archive.parent_path());
+    const std::string base = ArchiveNames::stem(request.archive);
+    const UnpackedChoice unpacked = unpackChosen(request, kind, request.entries, parent, base);
+    try {
+        const fs::path result = publish(unpacked.working, parent, base, {}, !request.directory);
+        reportLeftOut(request.control, unpacked.leftOut);
+        return result;
+    } catch (...) {
+        removeTree(unpacked.working);
         throw;
     }
 }

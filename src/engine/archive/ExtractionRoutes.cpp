@@ -9,6 +9,8 @@
 #include "engine/l10n/L10n.h"
 #include "engine/tools/ToolLocator.h"
 
+#include <algorithm>
+
 namespace tarvo::engine {
 
 namespace fs = std::filesystem;
@@ -18,13 +20,37 @@ namespace {
 ExtractCommand commandFor(const Unpacking& unpacking, const fs::path& destination,
                           const std::optional<std::string>& password)
 {
-    const Selection& selection = unpacking.selection;
-    ExtractCommand command{unpacking.archive,     destination,       std::nullopt,
-                           selection.isDirectory, selection.indexes, password};
-    if (selection.entry) {
-        command.entry = selection.toolEntry();
+    ExtractCommand command{unpacking.archive, destination, {}, {}, password};
+    for (const Selection::Chosen& chosen : unpacking.selection.entries) {
+        command.entries.push_back({chosen.toolEntry(), chosen.isDirectory});
+        command.indexes.insert(command.indexes.end(), chosen.indexes.begin(), chosen.indexes.end());
     }
     return command;
+}
+
+// A tool's command line has room for some thousands of names: a longer selection goes in parts,
+// each into the same folder.
+void inParts(const Unpacking& unpacking, const std::function<void(const Unpacking&)>& run)
+{
+    constexpr std::size_t kNameBytes = 64 * 1024;
+    const auto& all = unpacking.selection.entries;
+    if (all.empty()) {
+        run(unpacking);
+        return;
+    }
+    Unpacking part = unpacking;
+    for (std::size_t first = 0; first < all.size();) {
+        std::size_t bytes = 0;
+        std::size_t end = first;
+        while (end < all.size() && (end == first || bytes + all[end].toolEntry().size() < kNameBytes)) {
+            bytes += all[end].toolEntry().size() + 8 * all[end].indexes.size();
+            ++end;
+        }
+        part.selection.entries.assign(all.begin() + static_cast<std::ptrdiff_t>(first),
+                                      all.begin() + static_cast<std::ptrdiff_t>(end));
+        run(part);
+        first = end;
+    }
 }
 
 void runUnar(const fs::path& unar, const Unpacking& unpacking, const fs::path& destination,
@@ -66,7 +92,7 @@ void run7zz(const fs::path& sevenZip, const Unpacking& unpacking, const fs::path
 void runTar(const Unpacking& unpacking, const fs::path& destination, const RunControl& control)
 {
     const auto tar = ToolLocator::systemTar();
-    if (!tar && unpacking.tools.unar && !unpacking.selection.entry) {
+    if (!tar && unpacking.tools.unar && unpacking.selection.everything()) {
         runUnar(*unpacking.tools.unar, unpacking, destination, std::nullopt, control);
         return;
     }
@@ -94,7 +120,7 @@ void runZipFallback(const Unpacking& unpacking, const fs::path& destination, con
         run7zz(*unpacking.tools.sevenZip, unpacking, destination, control);
     } else if (const auto bsdtar = ExtractionRoutes::bsdtar(); bsdtar && !selection.viaUnar) {
         runBsdtar(*bsdtar, unpacking, destination, control);
-    } else if (unpacking.tools.unar && (!selection.entry || !selection.indexes.empty())) {
+    } else if (unpacking.tools.unar && selection.numbered()) {
         runUnar(*unpacking.tools.unar, unpacking, destination, unpacking.password, control);
     } else {
         throw ArchiveError(ArchiveError::Case::sevenZipUnavailable);
@@ -108,8 +134,12 @@ void runRar(const Unpacking& unpacking, const fs::path& destination, const RunCo
         throw ArchiveError(ArchiveError::Case::extractorUnavailable);
     }
     const bool byUnar = ExtractionRoutes::rarByUnar(tools);
-    const bool awkward = Rarlab::cannotQuote(unpacking.archive, unpacking.selection.entry);
-    if (byUnar || unpacking.selection.viaUnar || (awkward && tools.unar && !unpacking.selection.entry)) {
+    const auto& chosen = unpacking.selection.entries;
+    const bool awkward = Rarlab::cannotQuote(unpacking.archive, std::nullopt) ||
+                         std::any_of(chosen.begin(), chosen.end(), [&](const Selection::Chosen& one) {
+                             return Rarlab::cannotQuote(unpacking.archive, one.toolEntry());
+                         });
+    if (byUnar || unpacking.selection.viaUnar || (awkward && tools.unar && chosen.empty())) {
         runUnar(byUnar ? *tools.extractor : *tools.unar, unpacking, destination, unpacking.password, control);
         return;
     }
@@ -120,20 +150,8 @@ void runRar(const Unpacking& unpacking, const fs::path& destination, const RunCo
     runTool(Rarlab::extract(*tools.extractor, commandFor(unpacking, destination, unpacking.password)), control);
 }
 
-} // namespace
-
-bool ExtractionRoutes::rarByUnar(const RarSupport& tools)
-{
-    // The locator takes unar as the extractor when it finds no unrar.
-    return tools.extractor && tools.extractor == tools.unar;
-}
-
-std::optional<fs::path> ExtractionRoutes::bsdtar()
-{
-    return ToolLocator::executable("bsdtar");
-}
-
-void ExtractionRoutes::run(const Unpacking& unpacking, const fs::path& destination, const RunControl& control)
+// The first tool for the archive.
+void runFirst(const Unpacking& unpacking, const fs::path& destination, const RunControl& control)
 {
     if (unpacking.kind.isTar()) {
         runTar(unpacking, destination, control);
@@ -142,7 +160,7 @@ void ExtractionRoutes::run(const Unpacking& unpacking, const fs::path& destinati
     switch (unpacking.kind) {
     case ArchiveKind::zip:
     case ArchiveKind::jar:
-        if (const auto tool = bsdtar(); tool && !unpacking.selection.encoding.empty()) {
+        if (const auto tool = ExtractionRoutes::bsdtar(); tool && !unpacking.selection.encoding.empty()) {
             runBsdtar(*tool, unpacking, destination, control);
             return;
         }
@@ -163,22 +181,51 @@ void ExtractionRoutes::run(const Unpacking& unpacking, const fs::path& destinati
     }
 }
 
+} // namespace
+
+bool Selection::numbered() const
+{
+    return std::all_of(entries.begin(), entries.end(), [](const Chosen& chosen) { return !chosen.indexes.empty(); });
+}
+
+bool ExtractionRoutes::rarByUnar(const RarSupport& tools)
+{
+    // The locator takes unar as the extractor when it finds no unrar.
+    return tools.extractor && tools.extractor == tools.unar;
+}
+
+std::optional<fs::path> ExtractionRoutes::bsdtar()
+{
+    return ToolLocator::executable("bsdtar");
+}
+
+void ExtractionRoutes::run(const Unpacking& whole, const fs::path& destination, const RunControl& control)
+{
+    inParts(whole, [&](const Unpacking& unpacking) { runFirst(unpacking, destination, control); });
+}
+
 ExtractionRoutes::Route ExtractionRoutes::second(const Unpacking& unpacking, const ArchiveError& failure,
                                                  const RunControl& control)
 {
     const bool zipFamily = unpacking.kind == ArchiveKind::zip || unpacking.kind == ArchiveKind::jar;
     if (zipFamily && InfoZip::lacksMethod(failure)) {
-        return [&](const fs::path& destination) { runZipFallback(unpacking, destination, control); };
+        return [&](const fs::path& destination) {
+            inParts(unpacking, [&](const Unpacking& part) { runZipFallback(part, destination, control); });
+        };
     }
     // bsdtar, taken for names in a legacy encoding, lacks methods unzip has (Deflate64, implode):
     // the files then come out through unzip, their names as near the listing's as unzip leaves them.
     if (zipFamily && !unpacking.selection.encoding.empty() && failure.errorCase() == ArchiveError::Case::toolFailed &&
         failure.tool() == "bsdtar") {
-        return [&](const fs::path& destination) { runUnzip(unpacking, destination, control); };
+        return [&](const fs::path& destination) {
+            inParts(unpacking, [&](const Unpacking& part) { runUnzip(part, destination, control); });
+        };
     }
     const auto tool = bsdtar();
     if (unpacking.kind == ArchiveKind::rar && Unar::cannotRead(failure) && tool) {
-        return [&, tool = *tool](const fs::path& destination) { runBsdtar(tool, unpacking, destination, control); };
+        return [&, tool = *tool](const fs::path& destination) {
+            inParts(unpacking, [&](const Unpacking& part) { runBsdtar(tool, part, destination, control); });
+        };
     }
     return {};
 }

@@ -14,23 +14,32 @@
 
 namespace tarvo::engine {
 
-// What to take out of the archive: everything, or one entry (and, for a folder, all below it).
+// What to take out of the archive: everything, or some entries (a folder with all below it).
 struct Selection
 {
-    std::optional<std::string> entry;
-    bool isDirectory = false;
-    bool hasDescendants = false;
-    bool found = false;
-    // unar is to take the entry, by the lister's numbers of it and of everything below it.
+    struct Chosen
+    {
+        std::string entry; // as the listing shows it
+        bool isDirectory = false;
+        bool hasDescendants = false;
+        bool found = false;
+        // The name as the archive stores it, when the listing shows it otherwise.
+        std::string stored = {};
+        // The lister's numbers of the entry and of everything below it.
+        std::vector<std::int64_t> indexes = {};
+
+        // What the tools are told: the stored name, which is what they match.
+        const std::string& toolEntry() const { return stored.empty() ? entry : stored; }
+    };
+    std::vector<Chosen> entries; // none: everything
+    // unar is to take the entries, by the lister's numbers.
     bool viaUnar = false;
-    std::vector<std::int64_t> indexes;
-    // The entry's name as the archive stores it, when the listing shows it otherwise.
-    std::string stored;
     // The legacy encoding a ZIP's names are read in; empty when they need none.
     std::string encoding;
 
-    // What the tools are told: the stored name, which is what they match.
-    const std::string& toolEntry() const { return stored.empty() ? *entry : stored; }
+    bool everything() const { return entries.empty(); }
+    // Whether each entry has the lister's numbers, which unar needs to take exactly it.
+    bool numbered() const;
 };
 
 // One extraction: the archive and its kind, the tools found, its password and what to take.
