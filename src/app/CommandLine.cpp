@@ -10,6 +10,7 @@
 #include "engine/tools/ToolLocator.h"
 #include "engine/util/FileSystem.h"
 #include "engine/util/LegacyNames.h"
+#include "engine/util/SearchText.h"
 #include "engine/util/TextUtil.h"
 #include "engine/vocabulary/ArchiveError.h"
 #include "engine/vocabulary/ErrorText.h"
@@ -54,7 +55,9 @@ struct Options
     bool keepJunk = false;
     bool verify = false;
     std::optional<fs::path> outputDirectory;
-    std::optional<std::string> entry;
+    // --entry, each a path or a pattern; empty: everything.
+    std::vector<std::string> entries;
+    std::string filter; // list --filter
     bool json = false;
     std::string encoding; // of a ZIP's legacy names; empty: detected
 };
@@ -129,7 +132,9 @@ Options parse(const std::vector<std::string>& arguments)
         } else if (compress && argument == "--output-dir") {
             options.outputDirectory = fs::path(value());
         } else if (extract && argument == "--entry") {
-            options.entry = value();
+            options.entries.push_back(value());
+        } else if (list && argument == "--filter") {
+            options.filter = value();
         } else if (!compress && argument == "--encoding") {
             const std::string text = value();
             if (asciiLower(text) != "auto") {
@@ -381,14 +386,22 @@ public:
             int leftOut = 0;
             const RunControl control{m_watch.newSession(), [&](const ProgressStep& step) { progress.step(step); },
                                      [&](int count) { leftOut = count; }};
-            const fs::path result =
-                m_options.entry ? ArchiveEngine::extractEntry({.archive = archive,
-                                                               .entry = *m_options.entry,
-                                                               .tools = tools,
-                                                               .password = password(),
-                                                               .control = control,
-                                                               .encoding = m_options.encoding})
-                                : ArchiveEngine::extract(archive, tools, password(), control, m_options.encoding);
+            fs::path result;
+            if (m_options.entries.empty()) {
+                result = ArchiveEngine::extract(archive, tools, password(), control, m_options.encoding);
+            } else {
+                EntryRequest request{.archive = archive,
+                                     .tools = tools,
+                                     .password = password(),
+                                     .control = control,
+                                     .encoding = m_options.encoding};
+                request.entries = chosenEntries(request);
+                // One entry named as it is comes out as before: the path of the entry itself.
+                const bool one = request.entries.size() == 1 && m_options.entries.size() == 1 &&
+                                 request.entries[0] == m_options.entries[0];
+                request.entry = request.entries[0];
+                result = one ? ArchiveEngine::extractEntry(request) : ArchiveEngine::extractEntries(request);
+            }
             progress.clear();
             m_output << result.string() << '\n' << std::flush;
             if (leftOut > 0) {
@@ -398,6 +411,44 @@ public:
             }
             return 0;
         });
+    }
+
+    // What --entry names: a path as it stands, or, with "*" or "?" and naming no entry as it
+    // stands, every entry whose path matches it ("*" across folders too). A pattern that matches
+    // nothing is an entry that cannot be extracted.
+    std::vector<std::string> chosenEntries(const EntryRequest& request) const
+    {
+        const std::vector<std::string>& typed = m_options.entries;
+        const auto isPattern = [](const std::string& entry) { return entry.find_first_of("*?") != std::string::npos; };
+        if (std::none_of(typed.begin(), typed.end(), isPattern)) {
+            return typed;
+        }
+        std::vector<bool> named(typed.size());
+        std::vector<std::vector<std::string>> matches(typed.size());
+        ArchiveCatalog::list({.archive = request.archive,
+                              .password = m_password,
+                              .tools = request.tools,
+                              .session = request.control.session,
+                              .encoding = request.encoding},
+                             [&](const ArchiveEntry& entry, const ArchiveListing::Link*) {
+                                 for (std::size_t i = 0; i < typed.size(); ++i) {
+                                     named[i] = named[i] || entry.path == typed[i];
+                                     if (isPattern(typed[i]) && globMatches(typed[i], entry.path)) {
+                                         matches[i].push_back(entry.path);
+                                     }
+                                 }
+                             });
+        std::vector<std::string> chosen;
+        for (std::size_t i = 0; i < typed.size(); ++i) {
+            if (!isPattern(typed[i]) || named[i]) {
+                chosen.push_back(typed[i]);
+            } else if (matches[i].empty()) {
+                throw ArchiveError(ArchiveError::Case::entryCannotBeExtracted);
+            } else {
+                chosen.insert(chosen.end(), matches[i].begin(), matches[i].end());
+            }
+        }
+        return chosen;
     }
 
     std::optional<std::string> password() const
@@ -438,6 +489,8 @@ public:
         // document is written, not built. Nothing is written before the first entry, so that a
         // listing that fails at once leaves standard output empty.
         SafetyWalk safety;
+        // --filter: the entries whose path holds it or matches it, as the preview's search finds them.
+        const SearchQuery filter(m_options.filter);
         bool opened = false;
         const auto open = [&] {
             if (!opened && m_options.json) {
@@ -449,24 +502,30 @@ public:
             return nlohmann::json(value).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         };
         try {
-            const ArchiveListing listing =
-                ArchiveCatalog::list({.archive = archive,
-                                      .password = m_password,
-                                      .tools = ToolLocator::rarSupport(),
-                                      .session = m_watch.newSession(),
-                                      .encoding = m_options.encoding},
-                                     [&](const ArchiveEntry& entry, const ArchiveListing::Link* link) {
-                                         if (!m_options.json) {
-                                             m_output << entry.path << '\n';
-                                             return;
-                                         }
-                                         safety.add(entry, link ? &link->target : nullptr, link && link->hard);
-                                         m_output << (opened ? "," : "");
-                                         open();
-                                         m_output << "{\"isDirectory\":" << (entry.isDirectory ? "true" : "false")
-                                                  << ",\"path\":" << text(entry.path) << ",\"size\":" << entry.byteSize
-                                                  << '}';
-                                     });
+            const ArchiveListing listing = ArchiveCatalog::list(
+                {.archive = archive,
+                 .password = m_password,
+                 .tools = ToolLocator::rarSupport(),
+                 .session = m_watch.newSession(),
+                 .encoding = m_options.encoding},
+                [&](const ArchiveEntry& entry, const ArchiveListing::Link* link) {
+                    if (!filter.empty() && !filter.matches(searchFolded(entry.path),
+                                                           searchFolded(fs::path(entry.path).filename().string()))) {
+                        if (m_options.json) {
+                            safety.add(entry, link ? &link->target : nullptr, link && link->hard);
+                        }
+                        return;
+                    }
+                    if (!m_options.json) {
+                        m_output << entry.path << '\n';
+                        return;
+                    }
+                    safety.add(entry, link ? &link->target : nullptr, link && link->hard);
+                    m_output << (opened ? "," : "");
+                    open();
+                    m_output << "{\"isDirectory\":" << (entry.isDirectory ? "true" : "false")
+                             << ",\"path\":" << text(entry.path) << ",\"size\":" << entry.byteSize << '}';
+                });
             if (m_options.json) {
                 open();
                 const SafetyReport report = safety.report(archive);
@@ -531,8 +590,8 @@ void CommandLine::printUsage(std::ostream& stream)
               "  tarvo compress [--format zip|rar|7z|tar.gz] [--level fast|normal|maximum] [--name NAME]\n"
               "                 [--password-stdin] [--zip-encryption aes256|zipcrypto] [--keep-junk]\n"
               "                 [--output-dir DIR] [--verify] ITEM...\n"
-              "  tarvo extract  [--password-stdin] [--encoding NAME] [--entry PATH] ARCHIVE...\n"
-              "  tarvo list     [--password-stdin] [--encoding NAME] [--json] ARCHIVE\n"
+              "  tarvo extract  [--password-stdin] [--encoding NAME] [--entry PATH]... ARCHIVE...\n"
+              "  tarvo list     [--password-stdin] [--encoding NAME] [--filter TEXT] [--json] ARCHIVE\n"
               "  tarvo test     [--password-stdin] [--encoding NAME] ARCHIVE...\n"
               "  tarvo --self-test\n"
               "  tarvo [FILE...]\n"
@@ -542,7 +601,9 @@ void CommandLine::printUsage(std::ostream& stream)
               "compress packs the items into one new archive (beside the first item unless --output-dir is\n"
               "given) and prints its path; --verify then tests it (a damaged one is kept, exit 1). extract\n"
               "unpacks each archive into a new folder beside it and prints the folder; --entry takes out one\n"
-              "file or folder. list prints the archive's entries; with --json, also its safety report:\n"
+              "file or folder, and, given again or as a pattern with * and ?, several, each with its path.\n"
+              "list prints the archive's entries (with --filter, those whose path holds TEXT, in any case\n"
+              "and without accents, or matches it as a pattern); with --json, also its safety report:\n"
               "entries and links that lead outside the folder, and an unpacked size beyond the free space or\n"
               "a hundredfold the archive. test reads every entry's data through, writes nothing, and prints\n"
               "one line per archive: no errors, or what is damaged.\n"

@@ -108,6 +108,17 @@ TEST_F(CommandLine, CompressListAndExtract)
         EXPECT_EQ(result.errors, "tarvo: " + archive + ": That path cannot be extracted.\n");
     }
     EXPECT_FALSE(fs::exists(dir / "Photos 4"));
+    // Several entries, or a pattern: each with its path, in one folder named as the whole's; a
+    // pattern that matches nothing fails. --filter lists what the preview's search finds.
+    result = tarvo({"extract", "--entry", "Photos/*.jpg", "--entry", "Photos/a.jpg", tarGz.string()});
+    EXPECT_EQ(result.output, (dir / "out" / "Holiday 2").string() + "\n") << result.errors;
+    EXPECT_EQ(tarvo::test::namesIn(dir / "out" / "Holiday 2" / "Photos"), (std::vector<std::string>{"a.jpg", "b.jpg"}));
+    EXPECT_EQ(tarvo({"extract", "--entry", "*.png", tarGz.string()}).errors,
+              "tarvo: " + tarGz.string() + ": That path cannot be extracted.\n");
+    EXPECT_EQ(tarvo({"list", "--filter", "PHOTOS/B", tarGz.string()}).output, "Photos/b.jpg\n");
+    auto matched = lines(tarvo({"list", "--filter", "?.jpg", tarGz.string()}).output);
+    std::sort(matched.begin(), matched.end());
+    EXPECT_EQ(matched, (std::vector<std::string>{"Photos/a.jpg", "Photos/b.jpg"}));
     // A missing archive is named once.
     result = tarvo({"extract", (dir / "nothere.zip").string()});
     EXPECT_EQ(result.errors, "tarvo: " + (dir / "nothere.zip").string() + ": No such file or directory\n");
