@@ -249,7 +249,7 @@ private:
     // Lists the archives in the preview, as a job of the queue: Cancel reaches the listing.
     QCoro::Task<> presentPreview(PreviewModel::Presentation presentation);
     // One entry out of the preview's archive.
-    QCoro::Task<> extractFile(Work work, std::string path, std::string password, std::string encoding);
+    QCoro::Task<> extractFile(Work work, std::vector<std::string> paths, std::string password, std::string encoding);
 
     // Persistence.
     void loadSettings();

@@ -326,14 +326,18 @@ QCoro::Task<> AppModel::presentPreview(PreviewModel::Presentation presentation)
     }
 }
 
-QCoro::Task<> AppModel::extractFile(Work work, std::string path, std::string password, std::string encoding)
+QCoro::Task<> AppModel::extractFile(Work work, std::vector<std::string> paths, std::string password,
+                                    std::string encoding)
 {
     QPointer<AppModel> self(this);
-    if (work.paths.empty()) {
+    if (work.paths.empty() || paths.empty()) {
         throw ArchiveError(ArchiveError::Case::notAnArchive);
     }
     const fs::path archive = work.paths.front();
-    setBanner(Banner::working(qtext(L10n::extracting(fs::path(path).filename().string()))));
+    const std::string path = paths.front();
+    // Several go into one folder named as the archive's: the banner names the archive.
+    const bool several = paths.size() > 1;
+    setBanner(Banner::working(qtext(L10n::extracting((several ? archive : fs::path(path)).filename().string()))));
     beginProgress(1);
     const JobSession current(*this);
     const std::shared_ptr<ArchiveSession>& session = current.session();
@@ -353,15 +357,17 @@ QCoro::Task<> AppModel::extractFile(Work work, std::string path, std::string pas
         }
     }
 
-    auto job = runJob([archive, path, tools = m_tools, password, encoding,
+    auto job = runJob([archive, paths, tools = m_tools, password, encoding,
                        control = RunControl{session, progressHandler()}, isDirectory] {
-        return ArchiveEngine::extractEntry({.archive = archive,
-                                            .entry = path,
-                                            .tools = tools,
-                                            .password = password,
-                                            .control = control,
-                                            .isDirectory = isDirectory,
-                                            .encoding = encoding});
+        EntryRequest request{.archive = archive,
+                             .entry = paths.front(),
+                             .tools = tools,
+                             .password = password,
+                             .control = control,
+                             .isDirectory = isDirectory,
+                             .encoding = encoding,
+                             .entries = paths};
+        return paths.size() > 1 ? ArchiveEngine::extractEntries(request) : ArchiveEngine::extractEntry(request);
     });
     const fs::path result = co_await job;
     if (!self) {

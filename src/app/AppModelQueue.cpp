@@ -73,7 +73,7 @@ QCoro::Task<> AppModel::perform(Work work)
             const fs::path first = work.paths.empty() ? fs::path("/") : work.paths.front();
             const auto archiveKind = ArchiveKind::from(first);
             failureFormat = archiveKind ? archiveKind->format() : m_format;
-            auto job = extractFile(work, work.action.entryPath(), work.action.password(), work.action.encoding());
+            auto job = extractFile(work, work.action.entryPaths(), work.action.password(), work.action.encoding());
             co_await job;
             break;
         }

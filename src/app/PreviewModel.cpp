@@ -397,4 +397,15 @@ void PreviewModel::extractOne(const ArchivePreviewItem& item, const ArchiveEntry
              .action = WorkAction::extractFile(entry.path, typedPassword(item.id).toStdString(), item.chosenEncoding)});
 }
 
+void PreviewModel::extractSelected(const ArchivePreviewItem& item, std::vector<std::string> paths)
+{
+    if (m_queueWorking || lacksPassword(item) || paths.empty()) {
+        return;
+    }
+    m_queue({.paths = {item.url},
+             .interactive = true,
+             .action = WorkAction::extractEntries(std::move(paths), typedPassword(item.id).toStdString(),
+                                                  item.chosenEncoding)});
+}
+
 } // namespace tarvo::app

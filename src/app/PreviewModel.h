@@ -86,6 +86,8 @@ public:
     void confirmExtract();
     // Queues one entry's extraction; the sheet stays. Not while a job runs.
     void extractOne(const engine::ArchivePreviewItem& item, const engine::ArchiveEntry& entry);
+    // Queues the extraction of several entries, each with its path, into one new folder.
+    void extractSelected(const engine::ArchivePreviewItem& item, std::vector<std::string> paths);
     // The sheet's Cancel.
     void close();
     // Entries of the item dragged out of the preview, unpacked with its typed password into a

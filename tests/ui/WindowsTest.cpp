@@ -289,6 +289,21 @@ TEST_F(WindowsTest, ThePreviewListsEachArchiveWithItsOwnPassword)
     EXPECT_EQ(model->records()[0].title, fs::path(entry.toStdString()).filename().string());
     EXPECT_TRUE(window.preview() != nullptr);
 
+    // Ctrl+A takes every match of a search; "Extract selected" unpacks exactly those, with their paths.
+    QTest::keyClicks(many->findField(), QStringLiteral("f499"));
+    ASSERT_TRUE(spinUntil([&] { return shows(many, QStringLiteral("11 of 5001")); }));
+    EXPECT_FALSE(many->extractSelectedButton()->isEnabled());
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    ASSERT_TRUE(many->extractSelectedButton()->isEnabled());
+    QTest::mouseClick(many->extractSelectedButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitIdle(*model));
+    ASSERT_EQ(model->records().size(), 2U);
+    const fs::path several = model->records()[0].outputPath;
+    EXPECT_EQ(tarvo::test::namesIn(several), std::vector<std::string>{"many"});
+    EXPECT_EQ(tarvo::test::namesIn(several / "many").size(), 11U);
+    EXPECT_TRUE(fs::exists(several / "many" / "f4995.txt"));
+
     // Escape closes it and forgets the passwords.
     QTest::keyClick(dialog, Qt::Key_Escape);
     EXPECT_FALSE(preview().extractPreview());

@@ -158,6 +158,7 @@ constexpr std::array<CatalogPair, kTextCount> kChinese = std::to_array<CatalogPa
     {"zip and unzip take a password of at most 80 characters; 7-Zip takes longer ones of ASCII letters, digits and signs.",
      "zip 和 unzip 只接受最多 80 个字符的密码；7-Zip 接受更长的、由 ASCII 字母、数字和符号组成的密码。"},
     {"Find in archive", "在压缩包中查找"},
+    {"Extract selected", "解压所选项"},
 });
 // clang-format on
 

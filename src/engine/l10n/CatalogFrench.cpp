@@ -170,6 +170,7 @@ constexpr std::array<CatalogPair, kTextCount> kFrench = std::to_array<CatalogPai
     {"zip and unzip take a password of at most 80 characters; 7-Zip takes longer ones of ASCII letters, digits and signs.",
      "zip et unzip acceptent un mot de passe de 80 caractères au plus ; 7-Zip en accepte de plus longs, en lettres, chiffres et signes ASCII."},
     {"Find in archive", "Rechercher dans l'archive"},
+    {"Extract selected", "Extraire la sélection"},
 });
 // clang-format on
 

@@ -171,6 +171,7 @@ constexpr std::array<CatalogPair, kTextCount> kGerman = std::to_array<CatalogPai
     {"zip and unzip take a password of at most 80 characters; 7-Zip takes longer ones of ASCII letters, digits and signs.",
      "zip und unzip nehmen Passwörter mit höchstens 80 Zeichen; 7-Zip nimmt längere aus ASCII-Buchstaben, -Ziffern und -Zeichen."},
     {"Find in archive", "Im Archiv suchen"},
+    {"Extract selected", "Auswahl entpacken"},
 });
 // clang-format on
 

@@ -168,6 +168,7 @@ constexpr std::array<CatalogPair, kTextCount> kSpanish = std::to_array<CatalogPa
     {"zip and unzip take a password of at most 80 characters; 7-Zip takes longer ones of ASCII letters, digits and signs.",
      "zip y unzip aceptan contraseñas de 80 caracteres como máximo; 7-Zip acepta otras más largas de letras, cifras y signos ASCII."},
     {"Find in archive", "Buscar en el archivo"},
+    {"Extract selected", "Extraer la selección"},
 });
 // clang-format on
 

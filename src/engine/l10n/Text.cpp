@@ -288,6 +288,8 @@ constexpr std::array<TextForms, kTextCount> kForms = std::to_array<TextForms>({
      "zip and unzip take a password of at most 80 characters; 7-Zip takes longer ones of ASCII letters, digits and signs."},
     // findInArchive
     {"Найти в архиве", "Find in archive"},
+    // extractSelected
+    {"Извлечь выбранное", "Extract selected"},
 });
 // clang-format on
 

@@ -145,9 +145,10 @@ enum class Text : std::uint8_t
     aesPasswordTooLong,
     zipPasswordTooLong,
     findInArchive,
+    extractSelected,
 };
 
-inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::findInArchive) + 1;
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::extractSelected) + 1;
 
 struct TextForms
 {

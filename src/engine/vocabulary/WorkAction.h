@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace tarvo::engine {
 
@@ -35,8 +36,14 @@ public:
     }
     static WorkAction extractFile(std::string entryPath, std::string password, std::string encoding = {})
     {
+        return extractEntries({std::move(entryPath)}, std::move(password), std::move(encoding));
+    }
+    // Several entries of one archive, each with its path, into one new folder.
+    static WorkAction extractEntries(std::vector<std::string> entryPaths, std::string password,
+                                     std::string encoding = {})
+    {
         WorkAction action(Kind::extractFile);
-        action.m_entryPath = std::move(entryPath);
+        action.m_entryPaths = std::move(entryPaths);
         action.m_password = std::move(password);
         action.m_encoding = std::move(encoding);
         return action;
@@ -49,7 +56,7 @@ public:
     Kind kind() const noexcept { return m_kind; }
     // Empty unless the kind carries them.
     const Passwords& passwords() const noexcept { return m_passwords; }
-    const std::string& entryPath() const noexcept { return m_entryPath; }
+    const std::vector<std::string>& entryPaths() const noexcept { return m_entryPaths; }
     const std::string& password() const noexcept { return m_password; }
     const Encodings& encodings() const noexcept { return m_encodings; }
     const std::string& encoding() const noexcept { return m_encoding; }
@@ -63,7 +70,7 @@ private:
 
     Kind m_kind;
     Passwords m_passwords;
-    std::string m_entryPath;
+    std::vector<std::string> m_entryPaths;
     std::string m_password;
     Encodings m_encodings;
     std::string m_encoding;

@@ -91,6 +91,7 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     , m_rows(new EntryListModel(model, m_itemID, this))
     , m_name(new ElidedLabel(this))
     , m_test(new QPushButton(this))
+    , m_extractSelected(new QPushButton(this))
     , m_encodingBox(new QWidget(this))
     , m_encodingLabel(new QLabel(m_encodingBox))
     , m_encoding(new QComboBox(m_encodingBox))
@@ -131,6 +132,7 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     m_busy->setMaximumSize(160, 8);
 
     m_find->setClearButtonEnabled(true);
+    m_extractSelected->setEnabled(false);
     m_list->setModel(m_rows);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setItemDelegate(new EntryDelegate(m_list));
@@ -154,6 +156,7 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     icon->setPixmap(Icons::symbol("archivebox").pixmap(18, 18));
     title->addWidget(icon);
     title->addWidget(m_name, 1);
+    title->addWidget(m_extractSelected);
     title->addWidget(m_test);
     layout->addLayout(title);
     layout->addWidget(m_encodingBox);
@@ -179,6 +182,11 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     connect(m_find, &QLineEdit::textChanged, this, [this](const QString& typed) { m_rows->setQuery(typed); });
     connect(&m_rows->search(), &app::EntrySearch::matchesChanged, this, &PreviewSection::refresh);
     connect(m_list, &QListView::doubleClicked, this, &PreviewSection::extract);
+    connect(m_extractSelected, &QPushButton::clicked, this, &PreviewSection::extractSelected);
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { m_extractSelected->setEnabled(m_list->selectionModel()->hasSelection()); });
+    connect(m_rows, &QAbstractItemModel::modelReset, this,
+            [this] { m_extractSelected->setEnabled(m_list->selectionModel()->hasSelection()); });
     connect(m_list, &QListView::customContextMenuRequested, this, &PreviewSection::showMenu);
     retranslate();
     refresh();
@@ -224,6 +232,7 @@ void PreviewSection::retranslate()
     m_passwordCaption->setText(text(Text::passwordNeverSaved));
     m_showContents->setText(text(Text::showContents));
     m_test->setText(text(Text::testArchive));
+    m_extractSelected->setText(text(Text::extractSelected));
     const engine::ArchivePreviewItem* item = m_rows->item();
     if (item == nullptr) {
         return;
@@ -297,6 +306,22 @@ void PreviewSection::extractEntry(const engine::ArchiveEntry& entry)
     }
 }
 
+void PreviewSection::extractSelected()
+{
+    const engine::ArchivePreviewItem* item = m_rows->item();
+    if (item == nullptr) {
+        return;
+    }
+    std::vector<std::string> paths;
+    for (const QModelIndex& index : m_list->selectionModel()->selectedIndexes()) {
+        if (auto entry = m_rows->entry(index)) {
+            paths.push_back(std::move(entry->path));
+        }
+    }
+    const engine::ArchivePreviewItem itemCopy = *item;
+    m_model.extractSelected(itemCopy, std::move(paths));
+}
+
 void PreviewSection::showMenu(const QPoint& position)
 {
     const QModelIndex index = m_list->indexAt(position);
@@ -310,6 +335,13 @@ void PreviewSection::showMenu(const QPoint& position)
     // The entry as it is now: the list may be listed again while the menu is open.
     QAction* action = menu->addAction(label, this, [this, chosen = *entry] { extractEntry(chosen); });
     action->setToolTip(label);
+    qsizetype selected = 0;
+    for (const QItemSelectionRange& range : m_list->selectionModel()->selection()) {
+        selected += range.height();
+    }
+    if (selected > 1 && m_list->selectionModel()->isSelected(index)) {
+        menu->addAction(text(Text::extractSelected), this, &PreviewSection::extractSelected);
+    }
     menu->popup(m_list->viewport()->mapToGlobal(position));
 }
 

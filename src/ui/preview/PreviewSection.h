@@ -35,6 +35,7 @@ public:
     QLabel* safetyNote() const { return m_safety; }
     QComboBox* encodingPicker() const { return m_encoding; }
     QLineEdit* findField() const { return m_find; }
+    QPushButton* extractSelectedButton() const { return m_extractSelected; }
 
     // The preview changed: the item may have been listed again.
     void refresh();
@@ -48,12 +49,15 @@ private:
     void showMenu(const QPoint& position);
     void extract(const QModelIndex& index);
     void extractEntry(const engine::ArchiveEntry& entry);
+    // The selected rows' entries, each with its path, into one new folder.
+    void extractSelected();
 
     app::PreviewModel& m_model;
     std::string m_itemID;
     EntryListModel* m_rows;
     ElidedLabel* m_name;
     QPushButton* m_test;
+    QPushButton* m_extractSelected;
     QWidget* m_encodingBox; // shown for names in a legacy encoding
     QLabel* m_encodingLabel;
     QComboBox* m_encoding;
