@@ -132,6 +132,14 @@ void AppModel::setZipEncryption(engine::ZipEncryption encryption)
     persist();
 }
 
+void AppModel::setPreviewSize(QSize size)
+{
+    if (size != m_previewSize) {
+        m_previewSize = size;
+        persist();
+    }
+}
+
 void AppModel::setVerifyAfterCreating(bool verify)
 {
     assignObserved(*this, m_verifyAfterCreating, verify, &AppModel::verifyAfterCreatingChanged);

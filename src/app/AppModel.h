@@ -19,6 +19,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QThreadPool>
@@ -112,6 +113,9 @@ public:
     void setZipEncryption(engine::ZipEncryption encryption);
     engine::AppLanguage language() const { return m_language; }
     void setLanguage(engine::AppLanguage language);
+    // The size the user last gave the preview; invalid until then.
+    QSize previewSize() const { return m_previewSize; }
+    void setPreviewSize(QSize size);
 
     // Typed in the main window; never stored.
     const QString& archivePassword() const { return m_archivePassword; }
@@ -271,6 +275,7 @@ private:
     bool m_verifyAfterCreating = false;
     engine::CompressionLevel m_level = engine::CompressionLevel::normal;
     engine::AppLanguage m_language;
+    QSize m_previewSize;
     QString m_archivePassword;
     QString m_archiveName;
     std::vector<engine::ArchiveRecord> m_records;

@@ -19,6 +19,7 @@ const QString kVerifyKey = QStringLiteral("tarvo.verifyAfterCreating");
 const QString kLevelKey = QStringLiteral("tarvo.level");
 const QString kLanguageKey = QStringLiteral("tarvo.language");
 const QString kZipEncryptionKey = QStringLiteral("tarvo.zipEncryption");
+const QString kPreviewSizeKey = QStringLiteral("tarvo.previewSize");
 
 // The stored text, or nothing when the key is absent or holds something that is not text.
 std::optional<std::string> storedText(const QSettings& settings, const QString& key)
@@ -59,6 +60,9 @@ void AppModel::loadSettings()
     if (const auto raw = storedText(*m_settings, kZipEncryptionKey)) {
         m_zipEncryption = zipEncryptionFrom(*raw).value_or(m_zipEncryption);
     }
+    if (const QSize size = m_settings->value(kPreviewSizeKey).toSize(); size.isValid() && !size.isEmpty()) {
+        m_previewSize = size;
+    }
     if (const auto raw = storedText(*m_settings, kLanguageKey)) {
         if (const auto language = AppLanguage::fromRaw(*raw)) {
             m_language = *language;
@@ -87,6 +91,9 @@ void AppModel::persist()
     const std::string_view encryption = rawValue(m_zipEncryption);
     m_settings->setValue(kZipEncryptionKey,
                          QString::fromUtf8(encryption.data(), static_cast<qsizetype>(encryption.size())));
+    if (m_previewSize.isValid()) {
+        m_settings->setValue(kPreviewSizeKey, m_previewSize);
+    }
     // Written at once and atomically (QSettings replaces the file through a temporary one).
     m_settings->sync();
 }

@@ -304,11 +304,16 @@ TEST_F(WindowsTest, ThePreviewListsEachArchiveWithItsOwnPassword)
     EXPECT_EQ(tarvo::test::namesIn(several / "many").size(), 11U);
     EXPECT_TRUE(fs::exists(several / "many" / "f4995.txt"));
 
-    // Escape closes it and forgets the passwords.
+    // Escape closes it and forgets the passwords; a size the user gave it is the next preview's.
+    dialog->resize(620, 520);
     QTest::keyClick(dialog, Qt::Key_Escape);
     EXPECT_FALSE(preview().extractPreview());
     EXPECT_TRUE(preview().passwords().empty());
     EXPECT_TRUE(spinUntil([&] { return window.preview() == nullptr; }));
+    EXPECT_EQ(model->previewSize(), QSize(620, 520));
+    ASSERT_TRUE(drop(window.stage(), urls({work() / "many.zip"})));
+    ASSERT_TRUE(spinUntil([&] { return window.preview() != nullptr; }));
+    EXPECT_EQ(window.preview()->size(), QSize(620, 520));
 }
 
 TEST_F(WindowsTest, HistoryRowsAndTheTrayPanelShowTheNewestRecords)

@@ -9,8 +9,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace tarvo::ui {
 
@@ -18,8 +22,11 @@ using engine::Text;
 
 namespace {
 
+// The list is never shorter than this when its rows need it, nor the dialog narrower; beyond, it
+// takes what its content needs up to most of the screen.
 constexpr int kListHeight = 360;
 constexpr int kDialogWidth = 560;
+constexpr int kScreenPercent = 85;
 
 } // namespace
 
@@ -70,6 +77,16 @@ ExtractPreviewDialog::ExtractPreviewDialog(app::PreviewModel& model, QWidget* pa
     layout->addSpacing(6);
     layout->addWidget(buttons);
 
+    // Ctrl+F: the first archive's search field.
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] {
+        for (PreviewSection* section : m_sections) {
+            if (section->findField()->isVisibleTo(section)) {
+                section->findField()->setFocus(Qt::ShortcutFocusReason);
+                section->findField()->selectAll();
+                return;
+            }
+        }
+    });
     connect(&m_model, &app::PreviewModel::extractPreviewChanged, this, &ExtractPreviewDialog::sync);
     connect(&m_model, &app::PreviewModel::noticeChanged, this, &ExtractPreviewDialog::updateNotice);
     connect(&m_model, &app::PreviewModel::listingIDChanged, this, &ExtractPreviewDialog::refreshSections);
@@ -131,13 +148,48 @@ void ExtractPreviewDialog::updateNotice()
     m_notice->setText(notice.value_or(QString()));
 }
 
+void ExtractPreviewDialog::rememberSize(QSize remembered, std::function<void(QSize)> keep)
+{
+    m_remembered = remembered;
+    m_keep = std::move(keep);
+    fitList();
+}
+
+void ExtractPreviewDialog::hideEvent(QHideEvent* event)
+{
+    if (m_keep && m_fitted.isValid() && size() != m_fitted) {
+        m_keep(size());
+    }
+    QDialog::hideEvent(event);
+}
+
 void ExtractPreviewDialog::fitList()
 {
-    // As tall as the sections, up to the limit; beyond it the list scrolls.
+    // As tall and wide as the sections, up to most of the screen; beyond it the list scrolls. A
+    // size the user gave it stays: the dialog only grows on its own, and only until then.
     m_content->adjustSize();
     const int wanted = m_content->sizeHint().height() + 2 * m_scroll->frameWidth();
-    m_scroll->setFixedHeight(std::min(wanted, kListHeight));
-    resize(std::max(width(), kDialogWidth), sizeHint().height());
+    m_scroll->setMinimumHeight(std::min(wanted, kListHeight));
+    const QSize room = (screen() ? screen()->availableGeometry().size() : QSize(1280, 800)) * kScreenPercent / 100;
+    if (m_fitted.isValid() && size() != m_fitted) {
+        return;
+    }
+    QSize fitted;
+    if (m_remembered.isValid()) {
+        fitted = m_remembered.boundedTo(room);
+    } else {
+        const int chrome = sizeHint().height() - m_scroll->sizeHint().height();
+        const int contentWidth = m_content->sizeHint().width() + 2 * m_scroll->frameWidth() +
+                                 m_scroll->verticalScrollBar()->sizeHint().width() +
+                                 layout()->contentsMargins().left() + layout()->contentsMargins().right();
+        fitted = QSize(std::clamp(contentWidth, kDialogWidth, std::max(kDialogWidth, room.width())),
+                       std::min(chrome + wanted, std::max(room.height(), sizeHint().height())));
+    }
+    if (m_fitted.isValid() && isVisible()) {
+        fitted = fitted.expandedTo(size());
+    }
+    resize(fitted);
+    m_fitted = size();
 }
 
 void ExtractPreviewDialog::retranslate()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,12 @@ public:
     // Escape, the window's close button and Cancel.
     void reject() override;
 
+    // The size the user gave the preview before, if any, and where to keep the one given now.
+    void rememberSize(QSize remembered, std::function<void(QSize)> keep);
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void sync();
     void refreshSections();
@@ -49,6 +56,9 @@ private:
     QVBoxLayout* m_contentLayout;
     QPushButton* m_cancel;
     QPushButton* m_extract;
+    QSize m_remembered;
+    std::function<void(QSize)> m_keep;
+    QSize m_fitted; // what fitList gave it: another size is the user's
 };
 
 } // namespace tarvo::ui

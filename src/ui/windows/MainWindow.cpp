@@ -258,6 +258,7 @@ void MainWindow::syncPreview()
         }
         m_preview = new ExtractPreviewDialog(m_previewModel, this);
         m_preview->setAttribute(Qt::WA_DeleteOnClose);
+        m_preview->rememberSize(m_model.previewSize(), [&model = m_model](QSize size) { model.setPreviewSize(size); });
         m_preview->open();
         // Over the middle of this window, once it is mapped: a window manager may have placed it by a
         // size it had while its sections were being made. (A compositor places it by its parent.)
