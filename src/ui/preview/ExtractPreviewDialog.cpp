@@ -1,5 +1,6 @@
 #include "ExtractPreviewDialog.h"
 
+#include "EntryDelegate.h"
 #include "PreviewSection.h"
 #include "app/PreviewModel.h"
 #include "ui/widgets/Style.h"
@@ -163,6 +164,23 @@ void ExtractPreviewDialog::hideEvent(QHideEvent* event)
     QDialog::hideEvent(event);
 }
 
+void ExtractPreviewDialog::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    fitSearchLists();
+}
+
+void ExtractPreviewDialog::fitSearchLists()
+{
+    // Room for the section's name, its search field and the caption below the list.
+    constexpr int kSectionChrome = 110;
+    const int rowHeight = EntryDelegate::rowHeight(fontMetrics());
+    const int rows = std::max(8, (m_scroll->viewport()->height() - kSectionChrome) / rowHeight);
+    for (PreviewSection* section : m_sections) {
+        section->setSearchRows(rows);
+    }
+}
+
 void ExtractPreviewDialog::fitList()
 {
     // As tall and wide as the sections, up to most of the screen; beyond it the list scrolls. A
@@ -190,6 +208,7 @@ void ExtractPreviewDialog::fitList()
     }
     resize(fitted);
     m_fitted = size();
+    fitSearchLists();
 }
 
 void ExtractPreviewDialog::retranslate()

@@ -36,6 +36,7 @@ public:
 
 protected:
     void hideEvent(QHideEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void sync();
@@ -43,6 +44,8 @@ private:
     void updateNotice();
     void retranslate();
     void fitList();
+    // A search's matches take the room the dialog has.
+    void fitSearchLists();
 
     app::PreviewModel& m_model;
     std::string m_previewID;

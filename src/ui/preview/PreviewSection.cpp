@@ -29,13 +29,18 @@ using engine::Text;
 namespace {
 
 // A list as tall as its rows: the dialog's one scroll area scrolls all sections together. The
-// matches of a search, which may be millions, scroll in a list of their own of at most
-// kSearchRows rows, which makes rows only for what is on screen.
+// matches of a search, which may be millions, scroll in a list of their own, as tall as the
+// dialog has room for, which makes rows only for what is on screen.
 class FullHeightList : public QListView
 {
 public:
     using QListView::QListView;
-    static constexpr int kSearchRows = 14;
+
+    void setSearchRows(int rows)
+    {
+        m_searchRows = rows;
+        updateGeometry();
+    }
 
     void setCapped(bool capped)
     {
@@ -48,7 +53,7 @@ public:
     {
         int rows = model() ? model()->rowCount() : 0;
         if (m_capped) {
-            rows = std::clamp(rows, 1, kSearchRows);
+            rows = std::clamp(rows, 1, m_searchRows);
         }
         return {QListView::sizeHint().width(), rows * EntryDelegate::rowHeight(fontMetrics()) + 2 * frameWidth()};
     }
@@ -56,6 +61,7 @@ public:
 
 private:
     bool m_capped = false;
+    int m_searchRows = 14;
 };
 
 QString size(std::int64_t bytes)
@@ -223,6 +229,11 @@ void PreviewSection::refresh()
     retranslate();
     updatePassword();
     m_list->updateGeometry();
+}
+
+void PreviewSection::setSearchRows(int rows)
+{
+    static_cast<FullHeightList*>(m_list)->setSearchRows(rows);
 }
 
 void PreviewSection::retranslate()

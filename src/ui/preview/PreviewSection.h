@@ -39,6 +39,8 @@ public:
 
     // The preview changed: the item may have been listed again.
     void refresh();
+    // How many rows a search's matches show before they scroll.
+    void setSearchRows(int rows);
     void retranslate();
 
 private:
