@@ -4,6 +4,7 @@
 #include "engine/archive/ArchiveCatalog.h"
 #include "engine/archive/ArchiveEngine.h"
 #include "engine/archive/ArchiveSafety.h"
+#include "engine/archive/SplitSet.h"
 #include "engine/l10n/L10n.h"
 #include "engine/tools/FileWalk.h"
 #include "engine/tools/ProgressStep.h"
@@ -24,6 +25,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <pthread.h>
+#include <set>
 #include <thread>
 #include <unistd.h>
 
@@ -359,11 +361,16 @@ public:
     int eachArchive(const std::function<int(const fs::path&)>& job)
     {
         int status = 0;
+        // Parts of one archive cut into parts are that archive once.
+        std::set<fs::path> sets;
         for (const auto& operand : m_options.operands) {
             if (m_watch.interrupted()) {
                 return kInterrupted;
             }
             const fs::path archive = cleanPath(operand);
+            if (const auto set = SplitSet::of(archive); set && !sets.insert(set->opened).second) {
+                continue;
+            }
             try {
                 if (const int result = job(archive); result != 0) {
                     status = result;

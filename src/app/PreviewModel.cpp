@@ -5,6 +5,7 @@
 #include "engine/archive/ArchiveCatalog.h"
 #include "engine/archive/ArchiveEngine.h"
 #include "engine/archive/ArchiveSafety.h"
+#include "engine/archive/SplitSet.h"
 #include "engine/l10n/L10n.h"
 #include "engine/util/AppPaths.h"
 #include "engine/util/Uuid.h"
@@ -132,6 +133,13 @@ QCoro::Task<> PreviewModel::present(Presentation presentation)
         ArchivePreviewItem item;
         item.id = makeUuid();
         item.url = archive;
+        if (const auto set = SplitSet::of(archive)) {
+            item.byteSize = set->bytes;
+        } else {
+            std::error_code error;
+            const std::uintmax_t size = fs::file_size(archive, error);
+            item.byteSize = error ? 0 : size;
+        }
         std::exception_ptr failure;
         try {
             auto listing = runOn(&m_workers, [archive, tools = m_tools, session] {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "engine/archive/SplitSet.h"
 #include "engine/vocabulary/ArchiveError.h"
 #include "engine/vocabulary/ArchiveKind.h"
 #include "engine/vocabulary/WorkAction.h"
 
 #include <QList>
 #include <QUrl>
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -51,7 +53,12 @@ inline std::vector<std::filesystem::path> archivesIn(const Work& work)
     std::vector<std::filesystem::path> archives;
     for (const auto& path : work.paths) {
         if (engine::ArchiveKind::from(path)) {
-            archives.push_back(path);
+            // Any part of an archive cut into parts is the set, once, by the part its tools open.
+            const auto set = engine::SplitSet::of(path);
+            const std::filesystem::path archive = set ? set->opened : path;
+            if (std::find(archives.begin(), archives.end(), archive) == archives.end()) {
+                archives.push_back(archive);
+            }
         }
     }
     if (archives.empty()) {

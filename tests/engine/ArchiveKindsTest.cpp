@@ -1,8 +1,10 @@
 #include "TestSupport.h"
 #include "engine/archive/ArchiveCatalog.h"
 #include "engine/archive/ArchiveEngine.h"
+#include "engine/archive/SplitSet.h"
 #include "engine/tools/ToolLocator.h"
 #include "engine/vocabulary/ArchiveError.h"
+#include "engine/vocabulary/ArchiveKind.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -206,4 +208,56 @@ TEST_F(Kinds, SevenZipAndTarReportTheirProgressBothWays)
             EXPECT_EQ(unpacking.entries, 8);
         }
     }
+}
+
+// Archives cut into parts: whichever part is chosen, the whole set is listed, tested and unpacked,
+// named after the set; a part that is not there is named, and nothing is written.
+TEST_F(Kinds, SplitSetsOpenThroughAnyPartAndNameAMissingOne)
+{
+    writeFile(dir / "src" / "Tree" / "big.bin", noise(300'000));
+    runIn(dir / "src", {"7zz", "a", "-bso0", "-v100k", (dir / "out" / "v.7z").string(), "Tree"});
+    runIn(dir / "src", {"zip", "-qr", "-s", "100k", (dir / "out" / "z.zip").string(), "Tree"});
+    runIn(dir / "src", {"zip", "-qr", (dir / "c.zip").string(), "Tree"});
+    // A ZIP cut by a splitter into pieces of 100 kB.
+    const std::string whole = readFile(dir / "c.zip");
+    for (std::size_t at = 0, part = 1; at < whole.size(); at += 100'000, ++part) {
+        writeFile(dir / "out" / ("c.zip.00" + std::to_string(part)), whole.substr(at, 100'000));
+    }
+    for (const char* part : {"v.7z.002", "c.zip.003", "z.z01", "z.zip"}) {
+        SCOPED_TRACE(part);
+        const fs::path archive = dir / "out" / part;
+        EXPECT_TRUE(ArchiveKind::from(archive));
+        EXPECT_EQ(ArchiveCatalog::list({.archive = archive, .tools = tools}).entries.size(), 5u);
+        EXPECT_TRUE(ArchiveEngine::test(archive, tools, std::nullopt, {}).sound);
+        const fs::path folder = extract(archive);
+        EXPECT_EQ(folder.filename(), std::string(1, part[0]));
+        expectTree(folder);
+        fs::remove_all(folder);
+    }
+    for (const auto& [gone, named] :
+         {std::pair{"v.7z.002", "v.7z.003"}, {"z.z01", "z.zip"}, {"c.zip.002", "c.zip.001"}}) {
+        SCOPED_TRACE(gone);
+        fs::rename(dir / "out" / gone, dir / gone);
+        const auto before = namesIn(dir / "out");
+        const ArchiveError error = errorOf([&] { extract(dir / "out" / named); });
+        EXPECT_EQ(error.errorCase(), ArchiveError::Case::partMissing);
+        EXPECT_EQ(error.errorDescription(),
+                  "Part " + std::string(gone[0] == 'z' ? "1" : "2") + " of this archive is missing: " + gone + ".");
+        EXPECT_EQ(namesIn(dir / "out"), before);
+        fs::rename(dir / gone, dir / "out" / gone);
+    }
+
+    // RAR sets by their names alone: "x.part1.rar" on, and "y.rar" with "y.r00" on.
+    for (const char* name : {"x.part1.rar", "x.part2.rar", "x.part3.rar", "y.rar", "y.r00", "y.r01"}) {
+        writeFile(dir / "rar" / name, "");
+    }
+    const auto set = SplitSet::of(dir / "rar" / "x.part3.rar");
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->opened, dir / "rar" / "x.part1.rar");
+    EXPECT_EQ(set->parts.size(), 3u);
+    EXPECT_EQ(SplitSet::of(dir / "rar" / "y.r01")->opened, dir / "rar" / "y.rar");
+    EXPECT_EQ(ArchiveKind::from(dir / "rar" / "y.r01"), ArchiveKind::rar);
+    fs::remove(dir / "rar" / "x.part2.rar");
+    EXPECT_EQ(SplitSet::of(dir / "rar" / "x.part1.rar")->missingName, "x.part2.rar");
+    EXPECT_FALSE(SplitSet::of(dir / "src" / "Tree" / "big.bin"));
 }

@@ -13,7 +13,7 @@ TEST(ArchiveNames, StemSanitizedBaseAndSafeEntry)
     EXPECT_EQ(ArchiveNames::stem("/x/photos.TAR.GZ"), "photos");
     EXPECT_EQ(ArchiveNames::stem("/x/backup.tgz"), "backup");
     EXPECT_EQ(ArchiveNames::stem("/x/a.zip"), "a");
-    EXPECT_EQ(ArchiveNames::stem("/x/set.part1.rar"), "set.part1");
+    EXPECT_EQ(ArchiveNames::stem("/x/set.part1.rar"), "set");
     EXPECT_EQ(ArchiveNames::stem("/x/README"), "README");
     EXPECT_EQ(ArchiveNames::stem("/x/notes.txt"), "notes");
     EXPECT_EQ(ArchiveNames::stem("/x/Фото.7z"), "Фото");

@@ -1,5 +1,6 @@
 #include "ArchiveCatalog.h"
 
+#include "SplitSet.h"
 #include "engine/adapters/SevenZip.h"
 #include "engine/adapters/Tar.h"
 #include "engine/adapters/TarvoLister.h"
@@ -404,8 +405,10 @@ ArchiveListing listArchive(const ListingJob& job, bool unarNumbers)
 
 ListingJob jobFor(const ListRequest& request)
 {
-    return {request.archive,
-            ArchiveKind::from(request.archive),
+    // A part of an archive cut into parts lists the whole set.
+    const std::filesystem::path archive = SplitSet::whole(request.archive);
+    return {archive,
+            ArchiveKind::from(archive),
             std::string(trimmed(request.password)),
             request.tools,
             request.session,

@@ -4,6 +4,7 @@
 #include "ExtractionRoutes.h"
 #include "JobTools.h"
 #include "SpaceGuard.h"
+#include "SplitSet.h"
 #include "UnpackedFolder.h"
 #include "engine/adapters/Rarlab.h"
 #include "engine/adapters/SevenZip.h"
@@ -243,10 +244,12 @@ fs::path decompress(ArchiveKind kind, const fs::path& archive, const fs::path& p
 
 } // namespace
 
-fs::path ArchiveEngine::extract(const fs::path& archive, const RarSupport& support,
+fs::path ArchiveEngine::extract(const fs::path& given, const RarSupport& support,
                                 const std::optional<std::string>& password, const RunControl& control,
                                 std::string_view encoding)
 {
+    // Any part of an archive cut into parts means the whole set.
+    const fs::path archive = SplitSet::whole(given);
     const ArchiveKind kind = requireKind(archive);
     checkArchive(archive);
     if (kind.isSingleFile()) {
@@ -405,6 +408,11 @@ UnpackedChoice unpackChosen(const EntryRequest& request, ArchiveKind kind, const
 
 fs::path ArchiveEngine::extractEntry(const EntryRequest& request)
 {
+    if (const fs::path whole = SplitSet::whole(request.archive); whole != request.archive) {
+        EntryRequest set = request;
+        set.archive = whole;
+        return extractEntry(set);
+    }
     const ArchiveKind kind = requireKind(request.archive);
     checkArchive(request.archive);
     const fs::path parent = request.directory.value_or(request.archive.parent_path());
@@ -430,6 +438,11 @@ fs::path ArchiveEngine::extractEntry(const EntryRequest& request)
 
 fs::path ArchiveEngine::extractEntries(const EntryRequest& request)
 {
+    if (const fs::path whole = SplitSet::whole(request.archive); whole != request.archive) {
+        EntryRequest set = request;
+        set.archive = whole;
+        return extractEntries(set);
+    }
     if (request.entries.size() == 1) {
         EntryRequest one = request;
         one.entry = request.entries[0];

@@ -15,8 +15,10 @@ namespace tarvo::engine {
 // One archive in the extract preview.
 struct ArchivePreviewItem
 {
-    std::string id; // a fresh UUID; the key of the password typed for this archive
-    std::filesystem::path url;
+    std::string id;            // a fresh UUID; the key of the password typed for this archive
+    std::filesystem::path url; // for an archive cut into parts, the part its tools open
+    // The archive's size on disk, all its parts together.
+    std::uintmax_t byteSize = 0;
     // The first entries, as many as the preview shows before a search.
     static constexpr std::size_t kHeldEntries = 200;
     std::vector<ArchiveEntry> entries; // empty when the listing failed

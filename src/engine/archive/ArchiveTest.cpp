@@ -1,6 +1,7 @@
 #include "ArchiveCatalog.h"
 #include "ArchiveEngine.h"
 #include "JobTools.h"
+#include "SplitSet.h"
 #include "engine/adapters/InfoZip.h"
 #include "engine/adapters/SevenZip.h"
 #include "engine/adapters/Tar.h"
@@ -96,9 +97,21 @@ TestReport testSevenZip(const fs::path& tool, const fs::path& archive, const std
     return report;
 }
 
+TestReport testLsar(const fs::path& tool, const fs::path& archive, const std::optional<std::string>& password,
+                    const RunControl& control);
+
 TestReport testZip(const fs::path& archive, const std::optional<std::string>& password, const RarSupport& support,
                    const RunControl& control, std::string_view encoding)
 {
+    // unzip reads no ZIP cut into parts; 7-Zip and lsar do.
+    if (SplitSet::of(archive)) {
+        if (support.sevenZip) {
+            return testSevenZip(*support.sevenZip, archive, password, control);
+        }
+        if (support.lister) {
+            return testLsar(*support.lister, archive, password, control);
+        }
+    }
     if (password && !InfoZip::takesPassword(*password)) {
         if (!support.sevenZip) {
             throw ArchiveError(ArchiveError::Case::zipPasswordTooLong);
@@ -189,10 +202,11 @@ std::string verifyFailure(const TestReport& report)
     return replacingAll(L10n::text(Text::verifyFailed), "%1", testVerdict(report));
 }
 
-TestReport ArchiveEngine::test(const fs::path& archive, const RarSupport& support,
+TestReport ArchiveEngine::test(const fs::path& given, const RarSupport& support,
                                const std::optional<std::string>& password, const RunControl& control,
                                std::string_view encoding)
 {
+    const fs::path archive = SplitSet::whole(given);
     checkArchive(archive);
     const ArchiveKind kind = requireKind(archive);
     if (kind.isSingleFile() && !kind.hasMagic(archive)) {

@@ -1,6 +1,7 @@
 #include "ExtractionRoutes.h"
 
 #include "JobTools.h"
+#include "SplitSet.h"
 #include "engine/adapters/InfoZip.h"
 #include "engine/adapters/Rarlab.h"
 #include "engine/adapters/SevenZip.h"
@@ -160,6 +161,11 @@ void runFirst(const Unpacking& unpacking, const fs::path& destination, const Run
     switch (unpacking.kind) {
     case ArchiveKind::zip:
     case ArchiveKind::jar:
+        // unzip reads no ZIP cut into parts.
+        if (SplitSet::of(unpacking.archive)) {
+            runZipFallback(unpacking, destination, control);
+            return;
+        }
         if (const auto tool = ExtractionRoutes::bsdtar(); tool && !unpacking.selection.encoding.empty()) {
             runBsdtar(*tool, unpacking, destination, control);
             return;

@@ -159,6 +159,7 @@ constexpr std::array<CatalogPair, kTextCount> kChinese = std::to_array<CatalogPa
      "zip 和 unzip 只接受最多 80 个字符的密码；7-Zip 接受更长的、由 ASCII 字母、数字和符号组成的密码。"},
     {"Find in archive", "在压缩包中查找"},
     {"Extract selected", "解压所选项"},
+    {"Part %1 of this archive is missing: %2.", "此压缩包的第 %1 部分缺失：%2。"},
 });
 // clang-format on
 

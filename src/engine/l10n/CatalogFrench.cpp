@@ -171,6 +171,7 @@ constexpr std::array<CatalogPair, kTextCount> kFrench = std::to_array<CatalogPai
      "zip et unzip acceptent un mot de passe de 80 caractères au plus ; 7-Zip en accepte de plus longs, en lettres, chiffres et signes ASCII."},
     {"Find in archive", "Rechercher dans l'archive"},
     {"Extract selected", "Extraire la sélection"},
+    {"Part %1 of this archive is missing: %2.", "La partie %1 de cette archive est manquante : %2."},
 });
 // clang-format on
 

@@ -172,6 +172,7 @@ constexpr std::array<CatalogPair, kTextCount> kGerman = std::to_array<CatalogPai
      "zip und unzip nehmen Passwörter mit höchstens 80 Zeichen; 7-Zip nimmt längere aus ASCII-Buchstaben, -Ziffern und -Zeichen."},
     {"Find in archive", "Im Archiv suchen"},
     {"Extract selected", "Auswahl entpacken"},
+    {"Part %1 of this archive is missing: %2.", "Teil %1 dieses Archivs fehlt: %2."},
 });
 // clang-format on
 

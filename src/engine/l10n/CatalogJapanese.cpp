@@ -168,6 +168,7 @@ constexpr std::array<CatalogPair, kTextCount> kJapanese = std::to_array<CatalogP
      "zip と unzip が受け付けるパスワードは 80 文字までです。7-Zip は ASCII の英字・数字・記号ならそれより長くても受け付けます。"},
     {"Find in archive", "アーカイブ内を検索"},
     {"Extract selected", "選択した項目を展開"},
+    {"Part %1 of this archive is missing: %2.", "このアーカイブのパート %1 がありません：%2。"},
 });
 // clang-format on
 

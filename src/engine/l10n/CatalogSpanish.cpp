@@ -169,6 +169,7 @@ constexpr std::array<CatalogPair, kTextCount> kSpanish = std::to_array<CatalogPa
      "zip y unzip aceptan contraseñas de 80 caracteres como máximo; 7-Zip acepta otras más largas de letras, cifras y signos ASCII."},
     {"Find in archive", "Buscar en el archivo"},
     {"Extract selected", "Extraer la selección"},
+    {"Part %1 of this archive is missing: %2.", "Falta la parte %1 de este archivo: %2."},
 });
 // clang-format on
 

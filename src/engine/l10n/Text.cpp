@@ -290,6 +290,8 @@ constexpr std::array<TextForms, kTextCount> kForms = std::to_array<TextForms>({
     {"Найти в архиве", "Find in archive"},
     // extractSelected
     {"Извлечь выбранное", "Extract selected"},
+    // partMissing
+    {"Часть %1 этого архива отсутствует: %2.", "Part %1 of this archive is missing: %2."},
 });
 // clang-format on
 

@@ -146,9 +146,10 @@ enum class Text : std::uint8_t
     zipPasswordTooLong,
     findInArchive,
     extractSelected,
+    partMissing,
 };
 
-inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::extractSelected) + 1;
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::partMissing) + 1;
 
 struct TextForms
 {

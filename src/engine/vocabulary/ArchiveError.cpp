@@ -1,6 +1,7 @@
 #include "ArchiveError.h"
 
 #include "engine/l10n/L10n.h"
+#include "engine/util/TextUtil.h"
 
 namespace tarvo::engine {
 
@@ -41,6 +42,8 @@ const char* caseName(ArchiveError::Case errorCase)
         return "aesPasswordTooLong";
     case ArchiveError::Case::zipPasswordTooLong:
         return "zipPasswordTooLong";
+    case ArchiveError::Case::partMissing:
+        return "partMissing";
     }
     return "unknown";
 }
@@ -75,12 +78,19 @@ ArchiveError::ArchiveError(Case errorCase, std::string tool, std::int32_t status
                    ", message: " + quoted(m_message) + ")";
     } else if (m_case == Case::everyArchiveFailed) {
         m_plain += "(message: " + quoted(m_message) + ")";
+    } else if (m_case == Case::partMissing) {
+        m_plain += "(number: " + std::to_string(m_status) + ", name: " + quoted(m_message) + ")";
     }
 }
 
 ArchiveError ArchiveError::toolFailed(std::string tool, std::int32_t status, std::string message)
 {
     return ArchiveError(Case::toolFailed, std::move(tool), status, std::move(message));
+}
+
+ArchiveError ArchiveError::partMissing(std::int32_t number, std::string name)
+{
+    return ArchiveError(Case::partMissing, {}, number, std::move(name));
 }
 
 ArchiveError ArchiveError::everyArchiveFailed(std::string firstFailure)
@@ -123,6 +133,9 @@ std::string ArchiveError::errorDescription() const
         return L10n::text(Text::aesPasswordTooLong);
     case Case::zipPasswordTooLong:
         return L10n::text(Text::zipPasswordTooLong);
+    case Case::partMissing:
+        return replacingAll(replacingAll(L10n::text(Text::partMissing), "%1", std::to_string(m_status)), "%2",
+                            m_message);
     }
     return {};
 }

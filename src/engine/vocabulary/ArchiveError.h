@@ -37,13 +37,16 @@ public:
         // for AES, or zip and unzip on their terminal (80 bytes) where 7-Zip cannot stand in.
         aesPasswordTooLong,
         zipPasswordTooLong,
+        // A part of an archive cut into parts is not there: its number (the status) and name.
+        partMissing,
     };
 
-    // Any case but toolFailed and everyArchiveFailed, which need their payload.
+    // Any case but toolFailed, everyArchiveFailed and partMissing, which need their payload.
     explicit ArchiveError(Case errorCase);
     // `message` is the tool's trimmed output with the password masked, or a text already localized.
     static ArchiveError toolFailed(std::string tool, std::int32_t status, std::string message);
     static ArchiveError everyArchiveFailed(std::string firstFailure);
+    static ArchiveError partMissing(std::int32_t number, std::string name);
 
     Case errorCase() const noexcept { return m_case; }
     const std::string& tool() const noexcept { return m_tool; }

@@ -25,11 +25,48 @@ constexpr std::array<std::pair<std::string_view, ArchiveKind::Value>, 19> kSuffi
     {".zst", ArchiveKind::zstd},
 }};
 
+bool digitsOnly(std::string_view text)
+{
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// A part of an archive cut into parts: "x.7z.001", "x.zip.001", "x.z01", "x.r00".
+std::optional<ArchiveKind> partKind(const std::string& name)
+{
+    const std::string lower = asciiLower(name);
+    const std::size_t dot = lower.rfind('.');
+    if (dot == std::string::npos || dot == 0) {
+        return std::nullopt;
+    }
+    const std::string_view extension = std::string_view(lower).substr(dot + 1);
+    const std::string_view stem = std::string_view(lower).substr(0, dot);
+    if (extension.size() >= 3 && digitsOnly(extension)) {
+        if (stem.size() > 3 && stem.ends_with(".7z")) {
+            return ArchiveKind::sevenZip;
+        }
+        if (stem.size() > 4 && stem.ends_with(".zip")) {
+            return ArchiveKind::zip;
+        }
+    }
+    if (extension.size() >= 3 && digitsOnly(extension.substr(1))) {
+        if (extension[0] == 'z') {
+            return ArchiveKind::zip;
+        }
+        if (extension[0] == 'r') {
+            return ArchiveKind::rar;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<ArchiveKind> ArchiveKind::from(const std::filesystem::path& path)
 {
     const std::string name = lastComponent(path);
+    if (const auto part = partKind(name)) {
+        return part;
+    }
     for (const auto& [suffix, kind] : kSuffixes) {
         // A name that is nothing but the suffix (".zip") is a hidden file, not an archive.
         if (name.size() > suffix.size() && endsWithIgnoringCase(name, suffix)) {
@@ -41,9 +78,10 @@ std::optional<ArchiveKind> ArchiveKind::from(const std::filesystem::path& path)
 
 std::vector<std::string_view> ArchiveKind::namePatterns()
 {
-    static constexpr std::array<std::string_view, kSuffixes.size()> patterns = {
-        "*.tar.gz", "*.tar.xz", "*.tar.bz2", "*.tar.zst", "*.tgz", "*.txz", "*.tbz2", "*.tbz", "*.tzst", "*.tar",
-        "*.zip",    "*.zipx",   "*.jar",     "*.rar",     "*.7z",  "*.gz",  "*.xz",   "*.bz2", "*.zst"};
+    static constexpr std::array<std::string_view, kSuffixes.size() + 4> patterns = {
+        "*.tar.gz", "*.tar.xz", "*.tar.bz2", "*.tar.zst", "*.tgz",     "*.txz", "*.tbz2", "*.tbz",
+        "*.tzst",   "*.tar",    "*.zip",     "*.zipx",    "*.jar",     "*.rar", "*.7z",   "*.gz",
+        "*.xz",     "*.bz2",    "*.zst",     "*.7z.001",  "*.zip.001", "*.z01", "*.r00"};
     return {patterns.begin(), patterns.end()};
 }
 

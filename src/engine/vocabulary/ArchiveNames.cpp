@@ -9,6 +9,22 @@ namespace tarvo::engine {
 std::string ArchiveNames::stem(const std::filesystem::path& archive)
 {
     const std::string name = lastComponent(archive);
+    // A part of an archive cut into parts is named after the whole: "x" of "x.7z.001" and of
+    // "x.part1.rar".
+    const auto digitsOnly = [](std::string_view text) {
+        return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    const std::string inner = deletingPathExtension(name);
+    const std::string_view outer = std::string_view(name).substr(inner.size());
+    const std::string_view innerExtension = std::string_view(inner).substr(deletingPathExtension(inner).size());
+    if (outer.size() >= 4 && digitsOnly(outer.substr(1)) &&
+        (equalsIgnoringCaseText(innerExtension, ".7z") || equalsIgnoringCaseText(innerExtension, ".zip"))) {
+        return deletingPathExtension(inner);
+    }
+    if (equalsIgnoringCaseText(outer, ".rar") && innerExtension.size() > 5 &&
+        startsWithIgnoringCase(innerExtension, ".part") && digitsOnly(innerExtension.substr(5))) {
+        return deletingPathExtension(inner);
+    }
     for (std::string_view suffix : {".tar.gz", ".tar.xz", ".tar.bz2", ".tar.zst"}) {
         if (name.size() > suffix.size() && endsWithIgnoringCase(name, suffix)) {
             return name.substr(0, name.size() - suffix.size());

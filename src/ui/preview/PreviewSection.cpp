@@ -64,7 +64,7 @@ private:
     int m_searchRows = 14;
 };
 
-QString size(std::int64_t bytes)
+QString byteCount(std::int64_t bytes)
 {
     return interfaceLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
 }
@@ -80,10 +80,10 @@ QString safetyText(const engine::SafetyReport& report)
         lines << text(Text::linksOutsideFolder).arg(interfaceLocale().toString(report.linksOutside));
     }
     if (report.exceedsFreeSpace && report.freeBytes) {
-        lines << text(Text::unpacksBeyondFreeSpace).arg(size(report.unpackedBytes), size(*report.freeBytes));
+        lines << text(Text::unpacksBeyondFreeSpace).arg(byteCount(report.unpackedBytes), byteCount(*report.freeBytes));
     }
     if (report.unpacksHundredfold) {
-        lines << text(Text::unpacksHundredfold).arg(size(report.unpackedBytes));
+        lines << text(Text::unpacksHundredfold).arg(byteCount(report.unpackedBytes));
     }
     return lines.join(QLatin1Char('\n'));
 }
@@ -96,6 +96,7 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     , m_itemID(std::move(itemID))
     , m_rows(new EntryListModel(model, m_itemID, this))
     , m_name(new ElidedLabel(this))
+    , m_size(makeCaption(this))
     , m_test(new QPushButton(this))
     , m_extractSelected(new QPushButton(this))
     , m_encodingBox(new QWidget(this))
@@ -162,6 +163,7 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     icon->setPixmap(Icons::symbol("archivebox").pixmap(18, 18));
     title->addWidget(icon);
     title->addWidget(m_name, 1);
+    title->addWidget(m_size);
     title->addWidget(m_extractSelected);
     title->addWidget(m_test);
     layout->addLayout(title);
@@ -254,6 +256,7 @@ void PreviewSection::retranslate()
     }
     updateEncoding(*item);
     m_safety->setText(safetyText(item->safety));
+    m_size->setText(item->byteSize > 0 ? byteCount(static_cast<std::int64_t>(item->byteSize)) : QString());
     m_find->setPlaceholderText(text(Text::findInArchive));
     m_find->setAccessibleName(text(Text::findInArchive));
     m_more->setText(text(engine::L10n::progress(m_rows->rowCount(), item->entryCount)));

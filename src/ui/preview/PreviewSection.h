@@ -58,6 +58,7 @@ private:
     std::string m_itemID;
     EntryListModel* m_rows;
     ElidedLabel* m_name;
+    QLabel* m_size; // the archive's, all its parts together
     QPushButton* m_test;
     QPushButton* m_extractSelected;
     QWidget* m_encodingBox; // shown for names in a legacy encoding
