@@ -55,6 +55,7 @@ AppModel::AppModel(PreviewModel& preview, Options options, QObject* parent)
 
     // What the preview needs of the queue's state.
     m_preview.setTools(m_tools);
+    m_preview.setReveal(m_platform.reveal);
     connect(this, &AppModel::toolsChanged, &m_preview, [this] { m_preview.setTools(m_tools); });
     connect(this, &AppModel::isWorkingChanged, &m_preview, [this] { m_preview.setQueueWorking(m_isWorking); });
     connect(this, &AppModel::languageChanged, &m_preview, &PreviewModel::languageChanged);

@@ -98,6 +98,11 @@ void PreviewModel::setTools(RarSupport tools)
     m_tools = std::move(tools);
 }
 
+void PreviewModel::setReveal(std::shared_ptr<platform::FileReveal> reveal)
+{
+    m_reveal = std::move(reveal);
+}
+
 void PreviewModel::setQueueWorking(bool working)
 {
     m_queueWorking = working;

@@ -7,6 +7,7 @@
 #include "engine/tools/ArchiveSession.h"
 #include "engine/tools/RarSupport.h"
 #include "engine/util/ScratchSpace.h"
+#include "platform/interfaces/FileReveal.h"
 
 #include <QObject>
 #include <QString>
@@ -95,6 +96,10 @@ public:
     // notice says why). The folder stays until the preview closes or Tarvo quits, since the drop
     // target may still be copying from it after the drop.
     QCoro::Task<QList<QUrl>> unpackForDrag(std::string itemID, std::vector<engine::ArchiveEntry> entries);
+    // One entry unpacked so, made read-only and opened in the desktop's default application; one
+    // that could run a program (an executable, a script, a launcher) or a folder is shown in the
+    // file manager instead, and for the former the notice says why.
+    QCoro::Task<> openEntry(std::string itemID, engine::ArchiveEntry entry);
 
     // What the application model tells the preview and asks of it.
     struct Presentation
@@ -108,6 +113,8 @@ public:
     // Lists the archives and shows them in place of the preview before; throws when cancelled.
     QCoro::Task<> present(Presentation presentation);
     void setTools(engine::RarSupport tools);
+    // Where opened entries go: the desktop's default applications and its file manager.
+    void setReveal(std::shared_ptr<platform::FileReveal> reveal);
     void setQueueWorking(bool working);
     // Stops the unpacking for drags (the main window's Cancel, quitting).
     void stopUnpacking();
@@ -149,6 +156,7 @@ private:
     // Private state.
     Queue m_queue;
     engine::RarSupport m_tools;
+    std::shared_ptr<platform::FileReveal> m_reveal;
     bool m_queueWorking = false;
     // A re-listing, so that quitting can stop it; a test, so that closing can too.
     std::shared_ptr<engine::ArchiveSession> m_listingSession;

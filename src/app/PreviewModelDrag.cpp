@@ -2,7 +2,9 @@
 #include "ModelWorkers.h"
 #include "PreviewModel.h"
 #include "engine/archive/ArchiveEngine.h"
+#include "engine/l10n/L10n.h"
 #include "engine/util/FileSystem.h"
+#include "engine/util/Launchable.h"
 #include "engine/vocabulary/ErrorText.h"
 
 #include <QPointer>
@@ -87,6 +89,30 @@ QCoro::Task<QList<QUrl>> PreviewModel::unpackForDrag(std::string itemID, std::ve
         urls << QUrl::fromLocalFile(QString::fromStdString(path.string()));
     }
     co_return urls;
+}
+
+QCoro::Task<> PreviewModel::openEntry(std::string itemID, ArchiveEntry entry)
+{
+    QPointer<PreviewModel> self(this);
+    std::vector<ArchiveEntry> entries;
+    entries.push_back(entry);
+    const QList<QUrl> unpacked = co_await unpackForDrag(itemID, std::move(entries));
+    if (!self || unpacked.isEmpty() || !m_reveal) {
+        co_return;
+    }
+    const QString path = unpacked.front().toLocalFile();
+    const fs::path file = path.toStdString();
+    std::error_code error;
+    if (fs::is_directory(fs::symlink_status(file, error))) {
+        m_reveal->reveal({path});
+    } else if (couldRunProgram(file)) {
+        m_reveal->reveal({path});
+        setNotice(QString::fromStdString(L10n::text(Text::shownInsteadOfRun)).arg(unpacked.front().fileName()));
+    } else {
+        // Looked at, not changed: an edit would be lost with the preview's scratch space.
+        setMode(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        m_reveal->open(path);
+    }
 }
 
 void PreviewModel::stopUnpacking()

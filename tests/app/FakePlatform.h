@@ -31,7 +31,9 @@ class FakeReveal : public platform::FileReveal
 {
 public:
     void reveal(const QStringList& paths) override { revealed.push_back(paths); }
+    void open(const QString& path) override { opened.push_back(path); }
     std::vector<QStringList> revealed;
+    std::vector<QString> opened;
 };
 
 class FakeNotifier : public platform::Notifier

@@ -1,4 +1,5 @@
 #include "ModelTestSupport.h"
+#include "TaskRunner.h"
 #include "app/EntrySearch.h"
 #include "engine/history/HistoryStore.h"
 
@@ -6,6 +7,7 @@ namespace tarvo::test {
 namespace {
 
 using app::Banner;
+using engine::ArchiveEntry;
 using engine::ArchiveFormat;
 using engine::ArchivePreviewItem;
 using engine::JobKind;
@@ -242,6 +244,33 @@ TEST_F(PreviewTest, SingleEntriesComeOutThroughTheQueue)
     EXPECT_EQ(model->banner(), Banner::failure(QStringLiteral("That path cannot be extracted.")));
     EXPECT_EQ(model->records().size(), 2U);
     EXPECT_FALSE(fs::exists(work() / "escape.txt"));
+}
+
+// An entry opened to look at goes read-only to the desktop's default application; one that could
+// run a program is only shown in the file manager, and the notice says why.
+TEST_F(PreviewTest, OpeningAnEntryNeverRunsAProgram)
+{
+    writeFile(work() / "run" / "notes.txt", "read me");
+    writeFile(work() / "run" / "setup.txt", "#!/bin/sh\necho pwned\n");
+    writeFile(work() / "run" / "App.desktop", "[Desktop Entry]\nExec=true\n");
+    fs::copy_file("/bin/true", work() / "run" / "photo");
+    runIn(work() / "run", {"zip", "-q", "../run.zip", "notes.txt", "setup.txt", "App.desktop", "photo"});
+    auto model = makeModel();
+    model->enqueue({.paths = {work() / "run.zip"}, .interactive = true, .action = WorkAction::extract()});
+    ASSERT_TRUE(waitIdle(*model));
+    const ArchivePreviewItem listed = item(0);
+    for (const ArchiveEntry& entry : listed.entries) {
+        runTask(preview().openEntry(listed.id, entry));
+    }
+    ASSERT_EQ(fakes.reveal->opened.size(), 1U);
+    const fs::path opened = fakes.reveal->opened[0].toStdString();
+    EXPECT_EQ(opened.filename(), "notes.txt");
+    EXPECT_EQ(readFile(opened), "read me");
+    EXPECT_EQ(fs::status(opened).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    ASSERT_EQ(fakes.reveal->revealed.size(), 3U);
+    EXPECT_EQ(preview().notice(),
+              QStringLiteral("photo could run a program: Tarvo shows it in the file manager instead of opening it."));
 }
 
 // Typing never waits for the search, and only the newest query's matches are shown.

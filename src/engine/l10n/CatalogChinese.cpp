@@ -160,6 +160,9 @@ constexpr std::array<CatalogPair, kTextCount> kChinese = std::to_array<CatalogPa
     {"Find in archive", "在压缩包中查找"},
     {"Extract selected", "解压所选项"},
     {"Part %1 of this archive is missing: %2.", "此压缩包的第 %1 部分缺失：%2。"},
+    {"Open", "打开"},
+    {"%1 could run a program: Tarvo shows it in the file manager instead of opening it.",
+     "%1 可能会运行程序：Tarvo 在文件管理器中显示它，而不是打开它。"},
 });
 // clang-format on
 

@@ -172,6 +172,9 @@ constexpr std::array<CatalogPair, kTextCount> kFrench = std::to_array<CatalogPai
     {"Find in archive", "Rechercher dans l'archive"},
     {"Extract selected", "Extraire la sélection"},
     {"Part %1 of this archive is missing: %2.", "La partie %1 de cette archive est manquante : %2."},
+    {"Open", "Ouvrir"},
+    {"%1 could run a program: Tarvo shows it in the file manager instead of opening it.",
+     "%1 pourrait lancer un programme : Tarvo l'affiche dans le gestionnaire de fichiers au lieu de l'ouvrir."},
 });
 // clang-format on
 

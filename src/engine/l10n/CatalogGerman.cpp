@@ -173,6 +173,9 @@ constexpr std::array<CatalogPair, kTextCount> kGerman = std::to_array<CatalogPai
     {"Find in archive", "Im Archiv suchen"},
     {"Extract selected", "Auswahl entpacken"},
     {"Part %1 of this archive is missing: %2.", "Teil %1 dieses Archivs fehlt: %2."},
+    {"Open", "Öffnen"},
+    {"%1 could run a program: Tarvo shows it in the file manager instead of opening it.",
+     "%1 könnte ein Programm starten: Tarvo zeigt es im Dateimanager, statt es zu öffnen."},
 });
 // clang-format on
 

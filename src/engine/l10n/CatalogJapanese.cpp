@@ -169,6 +169,9 @@ constexpr std::array<CatalogPair, kTextCount> kJapanese = std::to_array<CatalogP
     {"Find in archive", "アーカイブ内を検索"},
     {"Extract selected", "選択した項目を展開"},
     {"Part %1 of this archive is missing: %2.", "このアーカイブのパート %1 がありません：%2。"},
+    {"Open", "開く"},
+    {"%1 could run a program: Tarvo shows it in the file manager instead of opening it.",
+     "%1 はプログラムを実行する可能性があります。Tarvo は開かずにファイルマネージャーで表示します。"},
 });
 // clang-format on
 

@@ -170,6 +170,9 @@ constexpr std::array<CatalogPair, kTextCount> kSpanish = std::to_array<CatalogPa
     {"Find in archive", "Buscar en el archivo"},
     {"Extract selected", "Extraer la selección"},
     {"Part %1 of this archive is missing: %2.", "Falta la parte %1 de este archivo: %2."},
+    {"Open", "Abrir"},
+    {"%1 could run a program: Tarvo shows it in the file manager instead of opening it.",
+     "%1 podría ejecutar un programa: Tarvo lo muestra en el gestor de archivos en lugar de abrirlo."},
 });
 // clang-format on
 

@@ -292,6 +292,11 @@ constexpr std::array<TextForms, kTextCount> kForms = std::to_array<TextForms>({
     {"Извлечь выбранное", "Extract selected"},
     // partMissing
     {"Часть %1 этого архива отсутствует: %2.", "Part %1 of this archive is missing: %2."},
+    // openEntry
+    {"Открыть", "Open"},
+    // shownInsteadOfRun
+    {"%1 может запустить программу: Tarvo показывает его в файловом менеджере, а не открывает.",
+     "%1 could run a program: Tarvo shows it in the file manager instead of opening it."},
 });
 // clang-format on
 

@@ -147,9 +147,11 @@ enum class Text : std::uint8_t
     findInArchive,
     extractSelected,
     partMissing,
+    openEntry,
+    shownInsteadOfRun,
 };
 
-inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::partMissing) + 1;
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::shownInsteadOfRun) + 1;
 
 struct TextForms
 {

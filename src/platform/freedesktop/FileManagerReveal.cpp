@@ -3,8 +3,12 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QDBusUnixFileDescriptor>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QProcess>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace tarvo::platform {
 
@@ -55,6 +59,40 @@ void FileManagerReveal::reveal(const QStringList& paths)
                          }
                          openFolder(folder);
                      });
+}
+
+void FileManagerReveal::open(const QString& path)
+{
+    const QUrl url = QUrl::fromLocalFile(path);
+    const auto byXdgOpen = [openFolder = m_openFolder, url] {
+        const QString xdgOpen = QStringLiteral("/usr/bin/xdg-open");
+        if (!QFileInfo(xdgOpen).isExecutable() ||
+            !QProcess::startDetached(xdgOpen, {QString::fromLatin1(url.toEncoded())})) {
+            openFolder(url);
+        }
+    };
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (!bus.isConnected() || descriptor < 0) {
+        if (descriptor >= 0) {
+            ::close(descriptor);
+        }
+        byXdgOpen();
+        return;
+    }
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
+        QStringLiteral("org.freedesktop.portal.OpenURI"), QStringLiteral("OpenFile"));
+    message << QString() << QVariant::fromValue(QDBusUnixFileDescriptor(descriptor))
+            << QVariantMap{{QStringLiteral("writable"), false}, {QStringLiteral("ask"), false}};
+    ::close(descriptor); // the message holds its own copy
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(message));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [byXdgOpen](QDBusPendingCallWatcher* call) {
+        call->deleteLater();
+        if (call->isError()) {
+            byXdgOpen();
+        }
+    });
 }
 
 } // namespace tarvo::platform

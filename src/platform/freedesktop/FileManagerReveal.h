@@ -8,7 +8,8 @@
 namespace tarvo::platform {
 
 // org.freedesktop.FileManager1.ShowItems on the session bus; when no file manager answers, the folder
-// that holds the first path is opened instead.
+// that holds the first path is opened instead. A file is opened through the desktop portal's
+// OpenFile, handed over read-only by descriptor; without the portal, by xdg-open.
 class FileManagerReveal final : public FileReveal
 {
 public:
@@ -18,6 +19,7 @@ public:
     explicit FileManagerReveal(OpenFolder openFolder = {});
 
     void reveal(const QStringList& paths) override;
+    void open(const QString& path) override;
 
 private:
     OpenFolder m_openFolder;

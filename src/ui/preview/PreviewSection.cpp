@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -191,6 +192,13 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     connect(&m_rows->search(), &app::EntrySearch::matchesChanged, this, &PreviewSection::refresh);
     connect(m_list, &QListView::doubleClicked, this, &PreviewSection::extract);
     connect(m_extractSelected, &QPushButton::clicked, this, &PreviewSection::extractSelected);
+    // Ctrl+O: the row with the focus, opened to look at.
+    auto* open = new QShortcut(QKeySequence::Open, m_list, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(open, &QShortcut::activated, this, [this] {
+        if (const auto entry = m_rows->entry(m_list->currentIndex())) {
+            openEntry(*entry);
+        }
+    });
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { m_extractSelected->setEnabled(m_list->selectionModel()->hasSelection()); });
     connect(m_rows, &QAbstractItemModel::modelReset, this,
@@ -320,6 +328,11 @@ void PreviewSection::extractEntry(const engine::ArchiveEntry& entry)
     }
 }
 
+void PreviewSection::openEntry(const engine::ArchiveEntry& entry)
+{
+    m_model.openEntry(m_itemID, entry);
+}
+
 void PreviewSection::extractSelected()
 {
     const engine::ArchivePreviewItem* item = m_rows->item();
@@ -345,6 +358,8 @@ void PreviewSection::showMenu(const QPoint& position)
     }
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* open = menu->addAction(text(Text::openEntry), this, [this, chosen = *entry] { openEntry(chosen); });
+    open->setShortcut(QKeySequence::Open);
     const QString label = text(entry->isDirectory ? Text::extractThisFolder : Text::extractThisFile);
     // The entry as it is now: the list may be listed again while the menu is open.
     QAction* action = menu->addAction(label, this, [this, chosen = *entry] { extractEntry(chosen); });

@@ -51,6 +51,8 @@ private:
     void showMenu(const QPoint& position);
     void extract(const QModelIndex& index);
     void extractEntry(const engine::ArchiveEntry& entry);
+    // Unpacked into the preview's scratch space and opened, or shown when it could run a program.
+    void openEntry(const engine::ArchiveEntry& entry);
     // The selected rows' entries, each with its path, into one new folder.
     void extractSelected();
 
