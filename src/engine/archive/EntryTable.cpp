@@ -1,6 +1,8 @@
 #include "EntryTable.h"
 
+#include <algorithm>
 #include <limits>
+#include <thread>
 
 namespace tarvo::engine {
 
@@ -90,10 +92,37 @@ ArchiveEntry EntryTable::entry(Row row) const
 std::vector<EntryTable::Row> EntryTable::matching(const SearchQuery& query, const std::vector<Row>* within,
                                                   const std::atomic<bool>* stop) const
 {
-    std::vector<Row> found;
     if (query.empty()) {
-        return found;
+        return {};
     }
+    // A large table is searched in as many parts as there are cores, each part's rows in order.
+    constexpr std::size_t kRowsPerPart = 100'000;
+    const std::size_t count = within ? within->size() : size();
+    const std::size_t parts = std::clamp<std::size_t>(count / kRowsPerPart, 1,
+                                                      std::max(1u, std::min(4u, std::thread::hardware_concurrency())));
+    std::vector<std::vector<Row>> found(parts);
+    const auto search = [&](std::size_t part) {
+        found[part] = matchingIn(query, within, part * count / parts, (part + 1) * count / parts, stop);
+    };
+    std::vector<std::thread> helpers;
+    for (std::size_t part = 1; part < parts; ++part) {
+        helpers.emplace_back(search, part);
+    }
+    search(0);
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+    for (std::size_t part = 1; part < parts; ++part) {
+        found[0].insert(found[0].end(), found[part].begin(), found[part].end());
+    }
+    return std::move(found[0]);
+}
+
+std::vector<EntryTable::Row> EntryTable::matchingIn(const SearchQuery& query, const std::vector<Row>* within,
+                                                    std::size_t begin, std::size_t end,
+                                                    const std::atomic<bool>* stop) const
+{
+    std::vector<Row> found;
     // Most entries share their folder with the one before: its folded path is made once, and for
     // a part of a path, a folder that holds it decides for every entry in it.
     std::vector<std::int8_t> folderHolds(query.isPattern() ? 0 : m_folders.size(), -1);
@@ -118,8 +147,8 @@ std::vector<EntryTable::Row> EntryTable::matching(const SearchQuery& query, cons
         const std::size_t nameAt = m_folders[folder].folded.size();
         path.resize(nameAt);
         const std::uint64_t start = m_nameStart[row];
-        const std::uint64_t end = row + 1 < m_nameStart.size() ? m_nameStart[row + 1] : m_names.size();
-        appendSearchFolded(path, std::string_view(m_names).substr(start, end - start));
+        const std::uint64_t stopAt = row + 1 < m_nameStart.size() ? m_nameStart[row + 1] : m_names.size();
+        appendSearchFolded(path, std::string_view(m_names).substr(start, stopAt - start));
         if (!query.isPattern()) {
             // Only a match that takes in some of the name is left to find.
             const std::size_t from = nameAt + 1 > part.size() ? nameAt + 1 - part.size() : 0;
@@ -127,8 +156,7 @@ std::vector<EntryTable::Row> EntryTable::matching(const SearchQuery& query, cons
         }
         return query.matches(path, std::string_view(path).substr(nameAt));
     };
-    const std::size_t count = within ? within->size() : size();
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = begin; i < end; ++i) {
         if (stop && (i & 4095) == 0 && stop->load(std::memory_order_relaxed)) {
             break;
         }

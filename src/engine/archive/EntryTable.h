@@ -39,6 +39,9 @@ public:
     std::size_t footprint() const;
 
 private:
+    std::vector<Row> matchingIn(const SearchQuery& query, const std::vector<Row>* within, std::size_t begin,
+                                std::size_t end, const std::atomic<bool>* stop) const;
+
     struct Folder
     {
         std::string path;   // as listed: "Photos/2024"; empty for the archive's top

@@ -199,13 +199,11 @@ SearchQuery::SearchQuery(std::string_view typed)
     : m_folded(searchFolded(trimmed(typed)))
     , m_pattern(m_folded.find_first_of("*?") != std::string::npos)
 {
-    // A path that lacks the longest run without a wildcard matches in no way.
     std::string_view rest = m_folded;
     while (m_pattern && !rest.empty()) {
         const std::size_t wildcard = std::min(rest.find_first_of("*?"), rest.size());
-        if (wildcard > m_literalSize) {
-            m_literalAt = static_cast<std::size_t>(rest.data() - m_folded.data());
-            m_literalSize = wildcard;
+        if (wildcard > 0) {
+            m_literals.emplace_back(static_cast<std::size_t>(rest.data() - m_folded.data()), wildcard);
         }
         rest.remove_prefix(std::min(wildcard + 1, rest.size()));
     }
@@ -216,8 +214,15 @@ bool SearchQuery::matches(std::string_view path, std::string_view name) const
     if (!m_pattern) {
         return path.find(m_folded) != std::string_view::npos;
     }
-    if (path.find(std::string_view(m_folded).substr(m_literalAt, m_literalSize)) == std::string_view::npos) {
-        return false;
+    // A path that lacks the pattern's runs without wildcards, in their order, matches in no way; and
+    // the name is the path's end.
+    std::size_t from = 0;
+    for (const auto& [at, size] : m_literals) {
+        from = path.find(std::string_view(m_folded).substr(at, size), from);
+        if (from == std::string_view::npos) {
+            return false;
+        }
+        from += size;
     }
     return globMatches(m_folded, path) || globMatches(m_folded, name);
 }

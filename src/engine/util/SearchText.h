@@ -2,6 +2,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // What a search over entry paths compares: text with letter case and accents set aside, so that
 // "cafe" finds "Café.txt" whether the archive stores the é composed or as e and an accent.
@@ -33,9 +35,9 @@ public:
 private:
     std::string m_folded;
     bool m_pattern = false;
-    // The longest run of a pattern without "*" or "?", in m_folded.
-    std::size_t m_literalAt = 0;
-    std::size_t m_literalSize = 0;
+    // A pattern's runs without "*" or "?", as offsets and sizes in m_folded: a path that matches
+    // holds each of them, in this order.
+    std::vector<std::pair<std::size_t, std::size_t>> m_literals;
 };
 
 // Whether `text` matches the glob `pattern` as a whole ("*" and "?" only; "?" takes one UTF-8

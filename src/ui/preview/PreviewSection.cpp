@@ -145,6 +145,9 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setItemDelegate(new EntryDelegate(m_list));
     m_list->setUniformItemSizes(true);
+    // Rows are laid out a batch at a time: a million matches are on screen before all are laid out.
+    m_list->setLayoutMode(QListView::Batched);
+    m_list->setBatchSize(2000);
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -189,7 +192,7 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     connect(&m_model, &app::PreviewModel::passwordsChanged, this, &PreviewSection::updatePassword);
     connect(&m_model, &app::PreviewModel::unpackingIDChanged, this, &PreviewSection::updateBusy);
     connect(m_find, &QLineEdit::textChanged, this, [this](const QString& typed) { m_rows->setQuery(typed); });
-    connect(&m_rows->search(), &app::EntrySearch::matchesChanged, this, &PreviewSection::refresh);
+    connect(&m_rows->search(), &app::EntrySearch::matchesChanged, this, &PreviewSection::updateSearch);
     connect(m_list, &QListView::doubleClicked, this, &PreviewSection::extract);
     connect(m_extractSelected, &QPushButton::clicked, this, &PreviewSection::extractSelected);
     // Ctrl+O: the row with the focus, opened to look at.
@@ -230,14 +233,25 @@ void PreviewSection::refresh()
     m_testDamaged->setVisible(hasVerdict && !tested->second.sound);
     const bool empty = !item->listingFailed && item->entryCount == 0;
     m_message->setVisible(!listing && (item->listingFailed || empty));
-    const bool searching = m_rows->searching();
     m_list->setVisible(!listing && !item->listingFailed && !empty);
-    static_cast<FullHeightList*>(m_list)->setCapped(searching);
     m_find->setVisible(m_list->isVisibleTo(this));
     m_safety->setVisible(!listing && !item->listingFailed && !item->safety.isClear());
-    m_more->setVisible(m_list->isVisibleTo(this) && (searching || item->entryCount > EntryListModel::kShownEntries));
     retranslate();
+    updateSearch();
     updatePassword();
+    m_list->updateGeometry();
+}
+
+void PreviewSection::updateSearch()
+{
+    const engine::ArchivePreviewItem* item = m_rows->item();
+    if (item == nullptr) {
+        return;
+    }
+    const bool searching = m_rows->searching();
+    static_cast<FullHeightList*>(m_list)->setCapped(searching);
+    m_more->setVisible(m_list->isVisibleTo(this) && (searching || item->entryCount > EntryListModel::kShownEntries));
+    m_more->setText(text(engine::L10n::progress(m_rows->rowCount(), item->entryCount)));
     m_list->updateGeometry();
 }
 

@@ -39,6 +39,8 @@ public:
 
     // The preview changed: the item may have been listed again.
     void refresh();
+    // The search's matches came in: the list's height and the caption follow them.
+    void updateSearch();
     // How many rows a search's matches show before they scroll.
     void setSearchRows(int rows);
     void retranslate();
