@@ -46,8 +46,13 @@ void EntryTable::add(const ArchiveEntry& entry)
         m_storedPaths.emplace(static_cast<Row>(m_sizes.size()), entry.storedPath);
     }
     m_folderOfRow.push_back(folderOf(parent));
-    m_nameStart.push_back(m_names.size());
-    m_names.append(name);
+    constexpr std::size_t kBlock = 1 << 20;
+    if (m_nameBlocks.empty() || m_nameBlocks.back().size() + name.size() > m_nameBlocks.back().capacity()) {
+        m_nameBlocks.emplace_back().reserve(std::max(kBlock, name.size()));
+    }
+    std::string& block = m_nameBlocks.back();
+    m_nameStart.push_back((static_cast<std::uint64_t>(m_nameBlocks.size() - 1) << 32) | block.size());
+    block.append(name);
     m_sizes.push_back(entry.isDirectory ? -1 - std::max<std::int64_t>(entry.byteSize, 0) : entry.byteSize);
 }
 
@@ -56,23 +61,35 @@ void EntryTable::finish()
     m_folderIndex = {};
     m_folders.shrink_to_fit();
     m_folderOfRow.shrink_to_fit();
-    m_names.shrink_to_fit();
+    if (!m_nameBlocks.empty()) {
+        m_nameBlocks.back().shrink_to_fit();
+    }
     m_nameStart.shrink_to_fit();
     m_sizes.shrink_to_fit();
 }
 
-std::string EntryTable::path(Row row) const
+std::string_view EntryTable::name(Row row) const
 {
     const std::uint64_t start = m_nameStart[row];
-    const std::uint64_t end = row + 1 < m_nameStart.size() ? m_nameStart[row + 1] : m_names.size();
+    const std::string& block = m_nameBlocks[start >> 32];
+    const std::size_t at = start & 0xffffffffU;
+    const std::uint64_t next = row + 1 < m_nameStart.size() ? m_nameStart[row + 1] : 0;
+    const std::size_t end =
+        row + 1 < m_nameStart.size() && (next >> 32) == (start >> 32) ? next & 0xffffffffU : block.size();
+    return std::string_view(block).substr(at, end - at);
+}
+
+std::string EntryTable::path(Row row) const
+{
+    const std::string_view name = this->name(row);
     const std::string& folder = m_folders[m_folderOfRow[row]].path;
     std::string path;
-    path.reserve(folder.size() + 1 + (end - start));
+    path.reserve(folder.size() + 1 + name.size());
     if (!folder.empty()) {
         path += folder;
         path += '/';
     }
-    path.append(m_names, start, end - start);
+    path += name;
     return path;
 }
 
@@ -146,9 +163,7 @@ std::vector<EntryTable::Row> EntryTable::matchingIn(const SearchQuery& query, co
         }
         const std::size_t nameAt = m_folders[folder].folded.size();
         path.resize(nameAt);
-        const std::uint64_t start = m_nameStart[row];
-        const std::uint64_t stopAt = row + 1 < m_nameStart.size() ? m_nameStart[row + 1] : m_names.size();
-        appendSearchFolded(path, std::string_view(m_names).substr(start, stopAt - start));
+        appendSearchFolded(path, name(row));
         if (!query.isPattern()) {
             // Only a match that takes in some of the name is left to find.
             const std::size_t from = nameAt + 1 > part.size() ? nameAt + 1 - part.size() : 0;
@@ -170,9 +185,11 @@ std::vector<EntryTable::Row> EntryTable::matchingIn(const SearchQuery& query, co
 
 std::size_t EntryTable::footprint() const
 {
-    std::size_t bytes = m_names.capacity() + m_nameStart.capacity() * sizeof(std::uint64_t) +
-                        m_sizes.capacity() * sizeof(std::int64_t) + m_folderOfRow.capacity() * sizeof(std::uint32_t) +
-                        m_folders.capacity() * sizeof(Folder);
+    std::size_t bytes = m_nameStart.capacity() * sizeof(std::uint64_t) + m_sizes.capacity() * sizeof(std::int64_t) +
+                        m_folderOfRow.capacity() * sizeof(std::uint32_t) + m_folders.capacity() * sizeof(Folder);
+    for (const std::string& block : m_nameBlocks) {
+        bytes += block.capacity();
+    }
     for (const Folder& folder : m_folders) {
         bytes += folder.path.capacity() + folder.folded.capacity();
     }

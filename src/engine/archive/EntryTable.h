@@ -51,8 +51,12 @@ private:
 
     std::vector<Folder> m_folders;
     std::vector<std::uint32_t> m_folderOfRow;
-    // Each name ends where the next begins.
-    std::string m_names;
+    // The names, in blocks of 1 MiB that never move once made (one growing block would, for a
+    // moment, be held twice), a name never across two. Each row's start is its block's number in
+    // the upper half and the place in it in the lower; a name ends where the next in its block
+    // begins, or at the block's end.
+    std::string_view name(Row row) const;
+    std::vector<std::string> m_nameBlocks;
     std::vector<std::uint64_t> m_nameStart;
     // The size; negative (-1 - size) for a folder.
     std::vector<std::int64_t> m_sizes;
