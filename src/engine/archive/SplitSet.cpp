@@ -2,6 +2,7 @@
 
 #include "engine/util/TextUtil.h"
 #include "engine/vocabulary/ArchiveError.h"
+#include "engine/vocabulary/ArchiveNames.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -16,20 +17,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-enum class Family
-{
-    numbered, // x.7z.001, x.zip.001
-    zipSplit, // x.z01 ... x.zip
-    rarParts, // x.part1.rar
-    rarOld,   // x.rar, x.r00 ...
-};
-
-struct Naming
-{
-    Family family;
-    std::string base; // as the name has it: "x.7z", "x"
-    std::size_t width = 0;
-};
+using Family = ArchiveNames::SplitPart::Family;
+using Naming = ArchiveNames::SplitPart;
 
 bool allDigits(std::string_view text)
 {
@@ -72,38 +61,19 @@ std::optional<int> lastDiskOf(const fs::path& zip)
 
 std::optional<Naming> namingOf(const std::string& name, const fs::path& folder)
 {
+    if (auto part = ArchiveNames::splitPart(name)) {
+        return part;
+    }
+    // The first part of an old RAR set and the last of a zip -s set have an archive's plain name:
+    // their neighbours, or the end record counting the parts, tell them.
     const std::string lower = asciiLower(name);
-    const std::size_t dot = lower.rfind('.');
-    if (dot == std::string::npos || dot == 0) {
-        return std::nullopt;
-    }
-    const std::string_view extension = std::string_view(lower).substr(dot + 1);
-    const std::string_view stem = std::string_view(lower).substr(0, dot);
-    const std::string base = name.substr(0, dot);
-    if (extension.size() >= 3 && allDigits(extension) &&
-        ((stem.ends_with(".7z") && stem.size() > 3) || (stem.ends_with(".zip") && stem.size() > 4))) {
-        return Naming{Family::numbered, base, extension.size()};
-    }
-    if (extension.size() >= 3 && extension[0] == 'z' && allDigits(extension.substr(1))) {
-        return Naming{Family::zipSplit, base, extension.size() - 1};
-    }
-    if (extension.size() >= 3 && extension[0] == 'r' && allDigits(extension.substr(1))) {
-        return Naming{Family::rarOld, base, extension.size() - 1};
-    }
-    // zip -s writes the set's last part as "x.zip", its end record counting the parts before it.
-    if (extension == "zip" && (isFile(folder / (base + ".z01")) || isFile(folder / (base + ".Z01")) ||
-                               lastDiskOf(folder / name).value_or(0) > 0)) {
+    const std::string base = name.substr(0, name.size() - std::min<std::size_t>(name.size(), 4));
+    if (lower.ends_with(".zip") && (isFile(folder / (base + ".z01")) || isFile(folder / (base + ".Z01")) ||
+                                    lastDiskOf(folder / name).value_or(0) > 0)) {
         return Naming{Family::zipSplit, base, 2};
     }
-    if (extension == "rar") {
-        const std::size_t inner = stem.rfind('.');
-        if (inner != std::string_view::npos && inner > 0 && stem.substr(inner + 1).starts_with("part") &&
-            allDigits(stem.substr(inner + 5))) {
-            return Naming{Family::rarParts, name.substr(0, inner), stem.size() - inner - 5};
-        }
-        if (isFile(folder / (base + ".r00")) || isFile(folder / (base + ".R00"))) {
-            return Naming{Family::rarOld, base, 2};
-        }
+    if (lower.ends_with(".rar") && (isFile(folder / (base + ".r00")) || isFile(folder / (base + ".R00")))) {
+        return Naming{Family::rarOld, base, 2};
     }
     return std::nullopt;
 }

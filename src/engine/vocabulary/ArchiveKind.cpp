@@ -1,5 +1,6 @@
 #include "ArchiveKind.h"
 
+#include "ArchiveNames.h"
 #include "engine/util/PathText.h"
 #include "engine/util/TextUtil.h"
 
@@ -25,38 +26,22 @@ constexpr std::array<std::pair<std::string_view, ArchiveKind::Value>, 19> kSuffi
     {".zst", ArchiveKind::zstd},
 }};
 
-bool digitsOnly(std::string_view text)
-{
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
-// A part of an archive cut into parts: "x.7z.001", "x.zip.001", "x.z01", "x.r00".
+// A part of an archive cut into parts: "x.7z.001", "x.zip.001", "x.z01", "x.r00" (and "x.part2.rar",
+// a ".rar" in any case).
 std::optional<ArchiveKind> partKind(const std::string& name)
 {
-    const std::string lower = asciiLower(name);
-    const std::size_t dot = lower.rfind('.');
-    if (dot == std::string::npos || dot == 0) {
+    const auto part = ArchiveNames::splitPart(name);
+    if (!part) {
         return std::nullopt;
     }
-    const std::string_view extension = std::string_view(lower).substr(dot + 1);
-    const std::string_view stem = std::string_view(lower).substr(0, dot);
-    if (extension.size() >= 3 && digitsOnly(extension)) {
-        if (stem.size() > 3 && stem.ends_with(".7z")) {
-            return ArchiveKind::sevenZip;
-        }
-        if (stem.size() > 4 && stem.ends_with(".zip")) {
-            return ArchiveKind::zip;
-        }
+    switch (part->family) {
+    case ArchiveNames::SplitPart::Family::numbered:
+        return endsWithIgnoringCase(part->base, ".7z") ? ArchiveKind::sevenZip : ArchiveKind::zip;
+    case ArchiveNames::SplitPart::Family::zipSplit:
+        return ArchiveKind::zip;
+    default:
+        return ArchiveKind::rar;
     }
-    if (extension.size() >= 3 && digitsOnly(extension.substr(1))) {
-        if (extension[0] == 'z') {
-            return ArchiveKind::zip;
-        }
-        if (extension[0] == 'r') {
-            return ArchiveKind::rar;
-        }
-    }
-    return std::nullopt;
 }
 
 } // namespace

@@ -26,6 +26,24 @@ public:
     // An entry path picked for single-entry extraction, trimmed; none when it is empty, absolute,
     // or has an empty or ".." piece.
     static std::optional<std::string> safeEntry(std::string_view entry);
+
+    // A name of one part of an archive cut into parts, told by the name alone ("x.7z.001",
+    // "x.zip.001", "x.z01", "x.part1.rar", "x.r00"): how its set numbers its parts, the name
+    // without the part's number ("x.7z", "x"), and how many digits the number takes.
+    struct SplitPart
+    {
+        enum class Family
+        {
+            numbered, // x.7z.001, x.zip.001
+            zipSplit, // x.z01 on, then x.zip
+            rarParts, // x.part1.rar on
+            rarOld,   // x.rar, then x.r00 on
+        };
+        Family family;
+        std::string base;
+        std::size_t width = 0;
+    };
+    static std::optional<SplitPart> splitPart(std::string_view name);
 };
 
 } // namespace tarvo::engine

@@ -14,6 +14,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -167,7 +168,8 @@ void ExtractPreviewDialog::hideEvent(QHideEvent* event)
 void ExtractPreviewDialog::resizeEvent(QResizeEvent* event)
 {
     QDialog::resizeEvent(event);
-    fitSearchLists();
+    // Once the layout has given the list area its new height.
+    QTimer::singleShot(0, this, &ExtractPreviewDialog::fitSearchLists);
 }
 
 void ExtractPreviewDialog::fitSearchLists()
@@ -208,7 +210,7 @@ void ExtractPreviewDialog::fitList()
     }
     resize(fitted);
     m_fitted = size();
-    fitSearchLists();
+    QTimer::singleShot(0, this, &ExtractPreviewDialog::fitSearchLists);
 }
 
 void ExtractPreviewDialog::retranslate()
