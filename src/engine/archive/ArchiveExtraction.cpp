@@ -443,21 +443,16 @@ fs::path ArchiveEngine::extractEntries(const EntryRequest& request)
         set.archive = whole;
         return extractEntries(set);
     }
-    if (request.entries.size() == 1) {
-        EntryRequest one = request;
-        one.entry = request.entries[0];
-        const fs::path entry = extractEntry(one);
-        // The folder that holds it, as for several.
-        fs::path folder = entry;
-        for (auto depth = std::count(one.entry.begin(), one.entry.end(), '/'); depth >= 0; --depth) {
-            folder = folder.parent_path();
-        }
-        return requireKind(request.archive).isSingleFile() ? entry : folder;
-    }
     const ArchiveKind kind = requireKind(request.archive);
     checkArchive(request.archive);
     if (kind.isSingleFile()) {
-        throw ArchiveError(ArchiveError::Case::entryCannotBeExtracted);
+        // Its one entry is the whole of it: the file itself.
+        if (request.entries.size() != 1) {
+            throw ArchiveError(ArchiveError::Case::entryCannotBeExtracted);
+        }
+        EntryRequest one = request;
+        one.entry = request.entries[0];
+        return extractEntry(one);
     }
     const fs::path parent = request.directory.value_or(request.archive.parent_path());
     const std::string base = ArchiveNames::stem(request.archive);
