@@ -404,6 +404,23 @@ UnpackedChoice unpackChosen(const EntryRequest& request, ArchiveKind kind, const
     }
 }
 
+// The chosen entries unpacked into a new folder named as the archive's, beside it or in the
+// request's own folder: that folder.
+fs::path unpackAndPublish(const EntryRequest& request, ArchiveKind kind, const std::vector<std::string>& entries)
+{
+    const fs::path parent = request.directory.value_or(request.archive.parent_path());
+    const std::string base = ArchiveNames::stem(request.archive);
+    const UnpackedChoice unpacked = unpackChosen(request, kind, entries, parent, base);
+    try {
+        const fs::path result = publish(unpacked.working, parent, base, {}, !request.directory);
+        reportLeftOut(request.control, unpacked.leftOut);
+        return result;
+    } catch (...) {
+        removeTree(unpacked.working);
+        throw;
+    }
+}
+
 } // namespace
 
 fs::path ArchiveEngine::extractEntry(const EntryRequest& request)
@@ -415,25 +432,19 @@ fs::path ArchiveEngine::extractEntry(const EntryRequest& request)
     }
     const ArchiveKind kind = requireKind(request.archive);
     checkArchive(request.archive);
-    const fs::path parent = request.directory.value_or(request.archive.parent_path());
+    const auto entry = ArchiveNames::safeEntry(request.entry);
+    if (!entry) {
+        throw ArchiveError(ArchiveError::Case::entryCannotBeExtracted);
+    }
     if (kind.isSingleFile()) {
         // Its one entry is the whole of it, named after the archive.
-        const auto entry = ArchiveNames::safeEntry(request.entry);
-        if (!entry || *entry != trimmed(ArchiveNames::stem(request.archive))) {
+        if (*entry != trimmed(ArchiveNames::stem(request.archive))) {
             throw ArchiveError(ArchiveError::Case::entryCannotBeExtracted);
         }
-        return decompress(kind, request.archive, parent, request.tools, request.control);
+        return decompress(kind, request.archive, request.directory.value_or(request.archive.parent_path()),
+                          request.tools, request.control);
     }
-    const std::string base = ArchiveNames::stem(request.archive);
-    const UnpackedChoice unpacked = unpackChosen(request, kind, {request.entry}, parent, base);
-    try {
-        const fs::path result = publish(unpacked.working, parent, base, {}, !request.directory) / unpacked.entries[0];
-        reportLeftOut(request.control, unpacked.leftOut);
-        return result;
-    } catch (...) {
-        removeTree(unpacked.working);
-        throw;
-    }
+    return unpackAndPublish(request, kind, {request.entry}) / *entry;
 }
 
 fs::path ArchiveEngine::extractEntries(const EntryRequest& request)
@@ -454,17 +465,7 @@ fs::path ArchiveEngine::extractEntries(const EntryRequest& request)
         one.entry = request.entries[0];
         return extractEntry(one);
     }
-    const fs::path parent = request.directory.value_or(request.archive.parent_path());
-    const std::string base = ArchiveNames::stem(request.archive);
-    const UnpackedChoice unpacked = unpackChosen(request, kind, request.entries, parent, base);
-    try {
-        const fs::path result = publish(unpacked.working, parent, base, {}, !request.directory);
-        reportLeftOut(request.control, unpacked.leftOut);
-        return result;
-    } catch (...) {
-        removeTree(unpacked.working);
-        throw;
-    }
+    return unpackAndPublish(request, kind, request.entries);
 }
 
 } // namespace tarvo::engine
