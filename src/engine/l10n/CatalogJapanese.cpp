@@ -167,7 +167,7 @@ constexpr std::array<CatalogPair, kTextCount> kJapanese = std::to_array<CatalogP
     {"zip and unzip take a password of at most 80 characters; 7-Zip takes longer ones of ASCII letters, digits and signs.",
      "zip と unzip が受け付けるパスワードは 80 文字までです。7-Zip は ASCII の英字・数字・記号ならそれより長くても受け付けます。"},
     {"Find in archive", "アーカイブ内を検索"},
-    {"Extract selected", "選択した項目を展開"},
+    {"Extract selected", "選択項目を展開"},
     {"Part %1 of this archive is missing: %2.", "このアーカイブのパート %1 がありません：%2。"},
     {"Open", "開く"},
     {"%1 could run a program: Tarvo shows it in the file manager instead of opening it.",

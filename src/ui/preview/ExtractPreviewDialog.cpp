@@ -92,6 +92,9 @@ ExtractPreviewDialog::ExtractPreviewDialog(app::PreviewModel& model, QWidget* pa
     connect(&m_model, &app::PreviewModel::extractPreviewChanged, this, &ExtractPreviewDialog::sync);
     connect(&m_model, &app::PreviewModel::noticeChanged, this, &ExtractPreviewDialog::updateNotice);
     connect(&m_model, &app::PreviewModel::listingIDChanged, this, &ExtractPreviewDialog::refreshSections);
+    // A test's verdict adds a line to its section: the dialog grows for it. Queued, so that the
+    // section has shown the line first.
+    connect(&m_model, &app::PreviewModel::testsChanged, this, &ExtractPreviewDialog::fitList, Qt::QueuedConnection);
     connect(&m_model, &app::PreviewModel::languageChanged, this, &ExtractPreviewDialog::retranslate);
     updateNotice();
     sync();
@@ -185,15 +188,13 @@ void ExtractPreviewDialog::fitSearchLists()
 
 void ExtractPreviewDialog::fitList()
 {
-    // As tall and wide as the sections, up to most of the screen; beyond it the list scrolls. A
-    // size the user gave it stays: the dialog only grows on its own, and only until then.
+    // As tall and wide as the sections, up to most of the screen; beyond it the list scrolls. Once
+    // shown it only grows on its own, so that a size the user gave it stays unless the content
+    // needs more (a test's verdict, an archive listed again).
     m_content->adjustSize();
     const int wanted = m_content->sizeHint().height() + 2 * m_scroll->frameWidth();
     m_scroll->setMinimumHeight(std::min(wanted, kListHeight));
     const QSize room = (screen() ? screen()->availableGeometry().size() : QSize(1280, 800)) * kScreenPercent / 100;
-    if (m_fitted.isValid() && size() != m_fitted) {
-        return;
-    }
     QSize fitted;
     if (m_remembered.isValid()) {
         fitted = m_remembered.boundedTo(room);
