@@ -3,6 +3,7 @@
 #include "engine/tools/ArchiveSession.h"
 #include "engine/tools/ProgressStep.h"
 #include "engine/tools/RarSupport.h"
+#include "engine/vocabulary/ArchiveError.h"
 #include "engine/vocabulary/ArchiveFormat.h"
 #include "engine/vocabulary/CompressionLevel.h"
 #include "engine/vocabulary/ZipEncryption.h"
@@ -43,6 +44,8 @@ struct CompressRequest
     ZipEncryption zipEncryption = ZipEncryption::aes256;
     bool skipJunk = true;
     std::filesystem::path directory; // where the archive goes
+    // Above zero: the archive is cut into parts of at most this many bytes (ZIP, 7Z and RAR).
+    std::uint64_t volumeSize = 0;
     RarSupport tools;
     RunControl control = {};
 };
@@ -65,6 +68,34 @@ struct EntryRequest
     // Where its new folder is made; none: beside the archive. What is unpacked into a folder of the
     // caller's goes to another program (a drag out), and keeps no symbolic link.
     std::optional<std::filesystem::path> directory = {};
+};
+
+// What an added item does where the archive already holds an entry of its path.
+enum class ClashChoice : std::uint8_t
+{
+    refuse,   // fails with entryExists
+    replace,  // the new one takes the old one's place
+    keepBoth, // the new one takes the first free name, "name 2.ext"
+};
+
+// A change to an archive, made without unpacking it.
+struct EditRequest
+{
+    std::filesystem::path archive = {};
+    RarSupport tools = {};
+    // The archive's password; an encrypted archive needs it, and what is added is encrypted with it.
+    std::optional<std::string> password = {};
+    RunControl control = {};
+    // add: files and folders from disk, into the archive's folder `into` (its path as listed; empty:
+    // the top).
+    std::vector<std::filesystem::path> items = {};
+    std::string into = {};
+    bool skipJunk = true;
+    ClashChoice onClash = ClashChoice::refuse;
+    // remove: the entries' paths as listed, a folder with everything below it; rename: the one entry.
+    std::vector<std::string> entries = {};
+    // rename: the entry's new name, one path component.
+    std::string newName = {};
 };
 
 // What a test of an archive found.
@@ -124,6 +155,18 @@ public:
                            std::string_view encoding = {});
 
     static void flattenSingleRoot(const std::filesystem::path& folder);
+
+    // Changes in place. Each writes the changed archive as a hidden file beside it, reads it back,
+    // and only then gives it the archive's name and mode in one rename: a failure, a cancel or a
+    // kill leaves the archive as it was. Refused for kinds and sets no tool changes (cannotEdit,
+    // partsCannotChange, rarUnavailable, sevenZipUnavailable) before anything is written.
+    static void add(const EditRequest& request);
+    static void remove(const EditRequest& request);
+    static void rename(const EditRequest& request);
+    // The paths the request's items would take that the archive already holds, as listed.
+    static std::vector<std::string> addClashes(const EditRequest& request);
+    // Why this archive cannot be changed with these tools; none: it can.
+    static std::optional<ArchiveError> editBlocker(const std::filesystem::path& archive, const RarSupport& tools);
 };
 
 } // namespace tarvo::engine

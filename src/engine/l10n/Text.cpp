@@ -297,6 +297,50 @@ constexpr std::array<TextForms, kTextCount> kForms = std::to_array<TextForms>({
     // shownInsteadOfRun
     {"%1 может запустить программу: Tarvo показывает его в файловом менеджере, а не открывает.",
      "%1 could run a program: Tarvo shows it in the file manager instead of opening it."},
+    // addToArchive
+    {"Добавить…", "Add…"},
+    // deleteEntries
+    {"Удалить", "Delete"},
+    // renameEntry
+    {"Переименовать", "Rename"},
+    // deleteQuestion
+    {"Будет удалено записей из «%1»: %2. Это нельзя отменить.", "Entries to remove from “%1”: %2. This cannot be undone."},
+    // entryAlreadyThere
+    {"В «%1» уже есть «%2».", "“%1” already holds “%2”."},
+    // replaceEntry
+    {"Заменить", "Replace"},
+    // keepBoth
+    {"Оставить оба", "Keep both"},
+    // splitIntoParts
+    {"Разделить на части по", "Split into parts of"},
+    // splitNone
+    {"Не разделять", "None"},
+    // splitOther
+    {"Другой размер…", "Other size…"},
+    // splitCaption
+    {"Для ZIP, 7Z и RAR: предел вложения в письмо или флешки FAT32.", "For ZIP, 7Z and RAR: the limit of a mail attachment or a FAT32 stick."},
+    // cannotEditKind
+    {"Tarvo не умеет изменять архивы такого типа на месте.", "Tarvo cannot change this kind of archive in place."},
+    // partsCannotChange
+    {"Архив, разделённый на части, изменить нельзя.", "An archive cut into parts cannot be changed."},
+    // entryExists
+    {"В архиве уже есть «%1».", "The archive already holds “%1”."},
+    // entryMissing
+    {"В архиве нет «%1».", "The archive holds no “%1”."},
+    // badEntryName
+    {"Имя не может быть пустым, «.» или «..» и не может содержать «/».", "A name cannot be empty, “.” or “..”, or contain “/”."},
+    // addsItself
+    {"Архив нельзя добавить в него самого.", "An archive cannot be added to itself."},
+    // archiveChanged
+    {"Другая программа тем временем изменила архив; он оставлен как есть.", "Another program changed the archive meanwhile; it was left as it is."},
+    // editNotVerified
+    {"Изменённый архив прочитался не так, как ожидалось; исходный сохранён.", "The changed archive did not read back as expected; the original was kept."},
+    // volumesUnsupported
+    {"На части можно разделить только архивы ZIP, 7Z и RAR.", "Only ZIP, 7Z and RAR archives can be split into parts."},
+    // changedArchive
+    {"Изменён", "Changed"},
+    // changingArchive
+    {"Архив изменяется…", "Changing the archive…"},
 });
 // clang-format on
 

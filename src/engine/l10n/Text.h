@@ -149,9 +149,31 @@ enum class Text : std::uint8_t
     partMissing,
     openEntry,
     shownInsteadOfRun,
+    addToArchive,
+    deleteEntries,
+    renameEntry,
+    deleteQuestion,
+    entryAlreadyThere,
+    replaceEntry,
+    keepBoth,
+    splitIntoParts,
+    splitNone,
+    splitOther,
+    splitCaption,
+    cannotEditKind,
+    partsCannotChange,
+    entryExists,
+    entryMissing,
+    badEntryName,
+    addsItself,
+    archiveChanged,
+    editNotVerified,
+    volumesUnsupported,
+    changedArchive,
+    changingArchive,
 };
 
-inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::shownInsteadOfRun) + 1;
+inline constexpr std::size_t kTextCount = static_cast<std::size_t>(Text::changingArchive) + 1;
 
 struct TextForms
 {

@@ -44,6 +44,24 @@ const char* caseName(ArchiveError::Case errorCase)
         return "zipPasswordTooLong";
     case ArchiveError::Case::partMissing:
         return "partMissing";
+    case ArchiveError::Case::cannotEdit:
+        return "cannotEdit";
+    case ArchiveError::Case::partsCannotChange:
+        return "partsCannotChange";
+    case ArchiveError::Case::entryExists:
+        return "entryExists";
+    case ArchiveError::Case::entryMissing:
+        return "entryMissing";
+    case ArchiveError::Case::badEntryName:
+        return "badEntryName";
+    case ArchiveError::Case::addsItself:
+        return "addsItself";
+    case ArchiveError::Case::archiveChanged:
+        return "archiveChanged";
+    case ArchiveError::Case::editNotVerified:
+        return "editNotVerified";
+    case ArchiveError::Case::volumesUnsupported:
+        return "volumesUnsupported";
     }
     return "unknown";
 }
@@ -80,6 +98,8 @@ ArchiveError::ArchiveError(Case errorCase, std::string tool, std::int32_t status
         m_plain += "(message: " + quoted(m_message) + ")";
     } else if (m_case == Case::partMissing) {
         m_plain += "(number: " + std::to_string(m_status) + ", name: " + quoted(m_message) + ")";
+    } else if (m_case == Case::entryExists || m_case == Case::entryMissing) {
+        m_plain += "(name: " + quoted(m_message) + ")";
     }
 }
 
@@ -91,6 +111,16 @@ ArchiveError ArchiveError::toolFailed(std::string tool, std::int32_t status, std
 ArchiveError ArchiveError::partMissing(std::int32_t number, std::string name)
 {
     return ArchiveError(Case::partMissing, {}, number, std::move(name));
+}
+
+ArchiveError ArchiveError::entryExists(std::string name)
+{
+    return ArchiveError(Case::entryExists, {}, 0, std::move(name));
+}
+
+ArchiveError ArchiveError::entryMissing(std::string name)
+{
+    return ArchiveError(Case::entryMissing, {}, 0, std::move(name));
 }
 
 ArchiveError ArchiveError::everyArchiveFailed(std::string firstFailure)
@@ -136,6 +166,24 @@ std::string ArchiveError::errorDescription() const
     case Case::partMissing:
         return replacingAll(replacingAll(L10n::text(Text::partMissing), "%1", std::to_string(m_status)), "%2",
                             m_message);
+    case Case::cannotEdit:
+        return L10n::text(Text::cannotEditKind);
+    case Case::partsCannotChange:
+        return L10n::text(Text::partsCannotChange);
+    case Case::badEntryName:
+        return L10n::text(Text::badEntryName);
+    case Case::addsItself:
+        return L10n::text(Text::addsItself);
+    case Case::archiveChanged:
+        return L10n::text(Text::archiveChanged);
+    case Case::editNotVerified:
+        return L10n::text(Text::editNotVerified);
+    case Case::volumesUnsupported:
+        return L10n::text(Text::volumesUnsupported);
+    case Case::entryExists:
+        return replacingAll(L10n::text(Text::entryExists), "%1", m_message);
+    case Case::entryMissing:
+        return replacingAll(L10n::text(Text::entryMissing), "%1", m_message);
     }
     return {};
 }

@@ -39,14 +39,33 @@ public:
         zipPasswordTooLong,
         // A part of an archive cut into parts is not there: its number (the status) and name.
         partMissing,
+        // The archive cannot be changed in place: its kind, or its parts.
+        cannotEdit,
+        partsCannotChange,
+        // An edit names an entry the archive already holds, or one it lacks (the message).
+        entryExists,
+        entryMissing,
+        // A new name that is empty, "." or "..", or holds a "/".
+        badEntryName,
+        // The archive, or a folder holding it, is among the items to add to it.
+        addsItself,
+        // Someone else wrote the archive while it was being changed.
+        archiveChanged,
+        // The changed archive did not list what the edit should have made.
+        editNotVerified,
+        // Parts are asked of a format no tool cuts.
+        volumesUnsupported,
     };
 
-    // Any case but toolFailed, everyArchiveFailed and partMissing, which need their payload.
+    // Any case but toolFailed, everyArchiveFailed, partMissing, entryExists and entryMissing, which
+    // need their payload.
     explicit ArchiveError(Case errorCase);
     // `message` is the tool's trimmed output with the password masked, or a text already localized.
     static ArchiveError toolFailed(std::string tool, std::int32_t status, std::string message);
     static ArchiveError everyArchiveFailed(std::string firstFailure);
     static ArchiveError partMissing(std::int32_t number, std::string name);
+    static ArchiveError entryExists(std::string name);
+    static ArchiveError entryMissing(std::string name);
 
     Case errorCase() const noexcept { return m_case; }
     const std::string& tool() const noexcept { return m_tool; }
