@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Run by CTest: `cmake --install` into a fresh prefix; then every icon size must be there at its size,
 # and the installed desktop file and metainfo must pass their validators.
 string(REPLACE "," ";" ICON_SIZES "${ICON_SIZES}")
