@@ -28,7 +28,9 @@ foreach(file IN ITEMS
         "${PREFIX}/bin/tarvo" "${PREFIX}/libexec/tarvo/tarvo-lister" "${desktop_file}" "${metainfo}"
         "${PREFIX}/share/icons/hicolor/scalable/apps/com.tarvo.app.svg"
         "${PREFIX}/share/dbus-1/interfaces/com.tarvo.app.xml"
-        "${PREFIX}/share/dbus-1/interfaces/com.tarvo.finder.xml")
+        "${PREFIX}/share/dbus-1/interfaces/com.tarvo.finder.xml"
+        "${PREFIX}/share/bash-completion/completions/tarvo" "${PREFIX}/share/zsh/vendor-completions/_tarvo"
+        "${PREFIX}/share/fish/vendor_completions.d/tarvo.fish")
     if(NOT EXISTS "${file}")
         message(FATAL_ERROR "not installed: ${file}")
     endif()
