@@ -4,7 +4,8 @@
 # so that a new file cannot arrive without it.
 file(GLOB_RECURSE sources LIST_DIRECTORIES false
     "${SOURCE_DIR}/src/*" "${SOURCE_DIR}/tests/*" "${SOURCE_DIR}/bench/*" "${SOURCE_DIR}/fuzz/*"
-    "${SOURCE_DIR}/data/tools/*" "${SOURCE_DIR}/data/completions/*" "${SOURCE_DIR}/scripts/*" "${SOURCE_DIR}/cmake/*" "${SOURCE_DIR}/.ci/*"
+    "${SOURCE_DIR}/data/tools/*" "${SOURCE_DIR}/data/completions/*" "${SOURCE_DIR}/scripts/*" "${SOURCE_DIR}/cmake/*"
+    "${SOURCE_DIR}/.ci/*"
     "${SOURCE_DIR}/CMakeLists.txt" "${SOURCE_DIR}/data/CMakeLists.txt")
 # Seeds are tool output, not code.
 list(FILTER sources EXCLUDE REGEX "/fuzz/corpus/")

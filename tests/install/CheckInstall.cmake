@@ -29,7 +29,7 @@ foreach(file IN ITEMS
         "${PREFIX}/share/icons/hicolor/scalable/apps/com.tarvo.app.svg"
         "${PREFIX}/share/dbus-1/interfaces/com.tarvo.app.xml"
         "${PREFIX}/share/dbus-1/interfaces/com.tarvo.finder.xml"
-        "${PREFIX}/share/bash-completion/completions/tarvo" "${PREFIX}/share/zsh/vendor-completions/_tarvo"
+        "${PREFIX}/share/bash-completion/completions/tarvo" "${PREFIX}/share/zsh/site-functions/_tarvo"
         "${PREFIX}/share/fish/vendor_completions.d/tarvo.fish")
     if(NOT EXISTS "${file}")
         message(FATAL_ERROR "not installed: ${file}")
