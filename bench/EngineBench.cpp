@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Tarvo's compress, extract and list against the raw tools on the same data, side by side.
 //
 //   tarvo_engine_bench [pairs] [only]
