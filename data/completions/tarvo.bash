@@ -80,7 +80,7 @@ _tarvo()
         extract) options='--password-stdin --encoding --entry' ;;
         list) options='--password-stdin --encoding --filter --json' ;;
         test) options='--password-stdin --encoding' ;;
-        add) options='--into --password-stdin' ;;
+        add) options='--into --replace --keep-both --keep-junk --password-stdin' ;;
         delete | rename) options='--password-stdin' ;;
         *) return ;;
     esac

@@ -77,3 +77,6 @@ set -l edits "__fish_seen_subcommand_from add delete rename"
 complete -c tarvo -n "$edits; and __tarvo_wants_archive" -a '(__tarvo_archives)'
 complete -c tarvo -n "__fish_seen_subcommand_from add; and not __tarvo_wants_archive" -F
 complete -c tarvo -n "__fish_seen_subcommand_from add" -l into -x -d 'Folder inside the archive'
+complete -c tarvo -n "__fish_seen_subcommand_from add" -l replace -d 'Replace an entry of the same path'
+complete -c tarvo -n "__fish_seen_subcommand_from add" -l keep-both -d 'Add the new one as "name 2.ext"'
+complete -c tarvo -n "__fish_seen_subcommand_from add" -l keep-junk -d 'Keep housekeeping files such as .DS_Store'

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Changing an archive in place: adding, removing and renaming entries.
 #include "ArchiveCatalog.h"
 #include "ArchiveEngine.h"
@@ -258,6 +260,9 @@ public:
         if (!folder.empty()) {
             run.currentDirectory = folder;
         }
+        // The changed archive reaches the disk while the tool writes it, so that the flush before
+        // it takes the archive's place finds little left to do.
+        const EarlyWriteback writeback(m_scratch);
         runTool(std::move(run), m_request.control);
     }
 
