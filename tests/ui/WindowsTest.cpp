@@ -276,9 +276,9 @@ TEST_F(WindowsTest, ThePreviewListsEachArchiveWithItsOwnPassword)
     EXPECT_EQ(preview().passwords().at(first->itemID()), QStringLiteral("one"));
 
     // A language switch with the preview open rewrites it at once.
-    model->setLanguage(engine::AppLanguage::german);
+    model->setLanguage(tarvo::test::languageNamed("de"));
     EXPECT_EQ(dialog->extractButton()->text(), QStringLiteral("Entpacken"));
-    model->setLanguage(engine::AppLanguage::english);
+    model->setLanguage(engine::AppLanguage::english());
 
     // A double-click takes out that one entry; the preview stays.
     QListView* list = many->entries();
@@ -477,7 +477,7 @@ TEST_F(WindowsTest, SettingsPersistAndALanguageSwitchRewritesOpenWindows)
 
     settings.languages()->setCurrentIndex(2);
     Q_EMIT settings.languages()->activated(2);
-    EXPECT_EQ(model->language(), engine::AppLanguage::german);
+    EXPECT_EQ(model->language(), tarvo::test::languageNamed("de"));
     EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("tarvo.language").toString(), QStringLiteral("de"));
     EXPECT_EQ(settings.windowTitle(), QStringLiteral("Einstellungen"));
     EXPECT_TRUE(named<QToolButton>(&window, QStringLiteral("Komprimieren")) != nullptr);

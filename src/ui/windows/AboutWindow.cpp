@@ -64,7 +64,7 @@ AboutWindow::AboutWindow(app::AppModel& model, QWidget* parent)
 void AboutWindow::retranslate()
 {
     setWindowTitle(text(Text::about));
-    m_name->setText(text(engine::L10n::localized("Tarvo", "Tarvo")));
+    m_name->setText(QStringLiteral("Tarvo"));
     m_description->setText(text(Text::aboutDescriptionLinux));
     m_developerLabel->setText(text(Text::developer));
     m_contactLabel->setText(text(Text::questionsAndSuggestions));
