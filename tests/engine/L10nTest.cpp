@@ -73,6 +73,7 @@ TEST(Catalog, EveryLanguageTranslatesEveryTextWithItsPlaceholders)
     EXPECT_EQ(in("ja", Text::moveYourFileHere), "ファイルをここにドロップ");
     EXPECT_EQ(in("fr", Text::rarlabError), "RARLAB a renvoyé une erreur.");
     EXPECT_EQ(in("es", Text::quitTarvo), "Salir de Tarvo");
+    EXPECT_EQ(in("de", Text::licenseLine), "Lizenziert unter der GNU General Public License, Version 3 oder neuer.");
 
     // A catalog that is missing or unreadable reads in English, whole.
     const Catalog none(MoFile::read("/nonexistent/tarvo.mo"));

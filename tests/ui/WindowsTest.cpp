@@ -10,6 +10,7 @@
 #include "ui/tray/MenuBarView.h"
 #include "ui/tray/TrayController.h"
 #include "ui/tray/TrayPanel.h"
+#include "ui/windows/AboutWindow.h"
 #include "ui/windows/DropStageView.h"
 #include "ui/windows/MainWindow.h"
 #include "ui/windows/SettingsWindow.h"
@@ -441,8 +442,10 @@ TEST_F(WindowsTest, SettingsPersistAndALanguageSwitchRewritesOpenWindows)
     auto model = makeModel();
     ui::MainWindow window(*model, preview(), {});
     ui::SettingsWindow settings(*model, {});
+    ui::AboutWindow about(*model);
     window.show();
     settings.show();
+    about.show();
 
     settings.askForDestination()->click();
     EXPECT_TRUE(model->askForDestination());
@@ -482,6 +485,8 @@ TEST_F(WindowsTest, SettingsPersistAndALanguageSwitchRewritesOpenWindows)
     EXPECT_EQ(settings.windowTitle(), QStringLiteral("Einstellungen"));
     EXPECT_TRUE(named<QToolButton>(&window, QStringLiteral("Komprimieren")) != nullptr);
     EXPECT_TRUE(shows(&window, QStringLiteral("Ziehen Sie Ihre Datei hierher")));
+    EXPECT_TRUE(
+        shows(&about, QStringLiteral("Lizenziert unter der GNU General Public License, Version 3 oder neuer.")));
 }
 
 } // namespace
