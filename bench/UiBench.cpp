@@ -385,7 +385,7 @@ int main(int argc, char** argv)
                   << bench::median(switches) << " ms, slowest " << slowest << " ms (" << switches.size()
                   << " switches; target 50 ms)\n";
         ok = ok && slowest < 50.0;
-        model.setLanguage(engine::AppLanguage::english);
+        model.setLanguage(engine::AppLanguage::english());
         previewModel.close();
         QCoreApplication::processEvents();
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/l10n/AppLanguage.h"
+#include "engine/l10n/Text.h"
 
 #include <functional>
 #include <ostream>
@@ -17,8 +18,8 @@ namespace tarvo::engine {
 class SelfTest
 {
 public:
-    // The catalog lookup under test; replaceable so that a broken table can be simulated.
-    using Lookup = std::function<std::string(std::string_view key, AppLanguage language)>;
+    // The catalog lookup under test; replaceable so that a broken catalog can be simulated.
+    using Lookup = std::function<std::string(Text text, AppLanguage language)>;
 
     static bool run(std::ostream& log);
     static bool run(std::ostream& log, const Lookup& lookup);

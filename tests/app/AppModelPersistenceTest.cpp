@@ -45,26 +45,26 @@ TEST_F(ModelTest, SettingsFallBackToDefaultsAndAreWrittenOnlyOnceReady)
     auto model = makeModel();
     EXPECT_EQ(model->format(), ArchiveFormat::zip);
     EXPECT_EQ(model->level(), CompressionLevel::normal);
-    EXPECT_EQ(model->language(), AppLanguage::german);
-    EXPECT_EQ(engine::L10n::language(), AppLanguage::german);
+    EXPECT_EQ(model->language(), tarvo::test::languageNamed("de"));
+    EXPECT_EQ(engine::L10n::language(), tarvo::test::languageNamed("de"));
     EXPECT_FALSE(model->skipJunk());
     EXPECT_FALSE(model->revealInFinder());
     EXPECT_FALSE(model->askForDestination()); // absent: the default
     EXPECT_EQ(model->zipEncryption(), engine::ZipEncryption::aes256);
     // Loading wrote nothing back: the unusable values are still there.
     EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("tarvo.format").toString(), "ZIP");
-    model->setLanguage(AppLanguage::english);
+    model->setLanguage(AppLanguage::english());
 
     // A fresh installation has no keys until a setting changes.
     fs::remove(fs::path(settingsFile().toStdString()));
     model = makeModel();
     EXPECT_TRUE(model->skipJunk());
     EXPECT_TRUE(model->revealInFinder());
-    EXPECT_EQ(model->language(), AppLanguage::english); // LANGUAGE=en
+    EXPECT_EQ(model->language(), AppLanguage::english()); // LANGUAGE=en
     EXPECT_FALSE(fs::exists(settingsFile().toStdString()));
 
     // Assigning the current level still writes them all; the current language writes nothing.
-    model->setLanguage(AppLanguage::english);
+    model->setLanguage(AppLanguage::english());
     EXPECT_FALSE(fs::exists(settingsFile().toStdString()));
     QSignalSpy levelChanges(model.get(), &AppModel::levelChanged);
     model->setLevel(CompressionLevel::normal);
@@ -150,7 +150,7 @@ TEST_F(ModelTest, LoginItemFollowsWhatTheSystemReports)
     model->setLaunchAtLogin(true);
     EXPECT_TRUE(model->launchAtLogin());
     EXPECT_EQ(model->loginNote(), QStringLiteral("Allow it in System Settings → General → Login Items."));
-    model->setLanguage(AppLanguage::russian);
+    model->setLanguage(tarvo::test::languageNamed("ru"));
     EXPECT_EQ(model->loginNote(),
               QStringLiteral("Разрешите запуск в Системных настройках → Основные → Объекты входа."));
     model->setLaunchAtLogin(false);

@@ -144,9 +144,9 @@ TEST_F(PreviewTest, TestingAnArchiveGivesItsVerdictWithItsPassword)
     ASSERT_TRUE(waitTested());
     EXPECT_TRUE(preview().tests().at(hiddenID).sound);
     // Said in the language of the moment, not of the test.
-    model->setLanguage(engine::AppLanguage::german);
+    model->setLanguage(tarvo::test::languageNamed("de"));
     EXPECT_EQ(preview().tests().at(plainID).verdict(), QStringLiteral("Keine Fehler gefunden."));
-    model->setLanguage(engine::AppLanguage::english);
+    model->setLanguage(engine::AppLanguage::english());
 
     preview().close();
     EXPECT_TRUE(preview().tests().empty());

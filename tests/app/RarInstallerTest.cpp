@@ -99,7 +99,7 @@ protected:
     ScopedEnv tmpdir{"TMPDIR", (root / "tmp").string()};
     ScopedEnv data{"XDG_DATA_HOME", (root / "data").string()};
     ScopedEnv site{"TARVO_RARLAB_URL", server.url().toStdString()};
-    engine::ScopedLanguage english{engine::AppLanguage::english};
+    engine::ScopedLanguage english{engine::AppLanguage::english()};
     fs::path tools = engine::AppPaths::toolDirectory();
 };
 

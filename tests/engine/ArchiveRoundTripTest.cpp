@@ -160,7 +160,7 @@ TEST_F(RoundTrip, EveryFormatKeepsAwkwardNamesProtectsAndLeavesHousekeepingOut)
 
 TEST_F(RoundTrip, NamingStagingAndValidation)
 {
-    ScopedLanguage english(AppLanguage::english);
+    ScopedLanguage english(AppLanguage::english());
     writeFile(dir / "a" / "x.txt", "a");
     writeFile(dir / "b" / "x.txt", "b");
     writeFile(dir / "a" / "Docs" / "d.txt", "a");

@@ -54,7 +54,7 @@ TEST(ArchiveCatalog, ReadsTheListersJsonOrSaysPlainlyWhyNot)
     EXPECT_FALSE(failed.hasContents);
 
     // Output that is no listing becomes a clear failure.
-    ScopedLanguage english(AppLanguage::english);
+    ScopedLanguage english(AppLanguage::english());
     EXPECT_EQ(failureMessage(""), "The archive listing was empty.");
     EXPECT_EQ(failureMessage("[1, 2]"), "The archive listing was empty.");
     EXPECT_EQ(failureMessage("Couldn't recognize the archive format."), "Couldn't recognize the archive format.");

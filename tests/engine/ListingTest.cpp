@@ -221,7 +221,7 @@ TEST_F(Listing, LegacyZipNamesReadAlikeInTheListingTheExtractionAndTheTest)
 
 TEST_F(Listing, ListersStayUnderTheirMemoryCeiling)
 {
-    ScopedLanguage english(AppLanguage::english);
+    ScopedLanguage english(AppLanguage::english());
     // A lister that grows without end: it fails at its ceiling, in seconds, and says so.
     writeFile(dir / "a" / "any.rar", "Rar!");
     RarSupport fake = own;

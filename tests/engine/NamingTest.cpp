@@ -40,7 +40,7 @@ TEST(ArchiveNames, StemSanitizedBaseAndSafeEntry)
 TEST(NameFactory, FirstFreeNameCountingFromTwoAndNeverADanglingLink)
 {
     TempDir dir;
-    ScopedLanguage english(AppLanguage::english);
+    ScopedLanguage english(AppLanguage::english());
     writeFile(dir / "Archive.zip", "");
     writeFile(dir / "Archive 2.zip", "");
     EXPECT_EQ(NameFactory::uniqueFile(dir.path(), "Archive", "zip"), dir / "Archive 3.zip");
@@ -55,7 +55,7 @@ TEST(NameFactory, FirstFreeNameCountingFromTwoAndNeverADanglingLink)
     std::filesystem::create_directory(dir / "docs");
     EXPECT_EQ(NameFactory::uniqueFile(dir.path(), "docs", ""), dir / "docs 2");
 
-    L10n::setLanguage(AppLanguage::russian);
+    L10n::setLanguage(tarvo::test::languageNamed("ru"));
     EXPECT_EQ(NameFactory::uniqueFile(dir.path(), "", "zip"), dir / "Архив.zip");
 
     // Writing the new archive through a dangling link would create a file wherever it points.

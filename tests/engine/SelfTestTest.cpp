@@ -26,11 +26,12 @@ TEST(SelfTest, FailuresNameTheirCheck)
 {
     TempDir tmp;
     ScopedEnv env("TMPDIR", tmp.path().string());
-    // A table whose German "Language" is wrong fails first, before any folder is made.
+    // A catalog whose German "Language" is wrong fails first, before any folder is made.
     std::ostringstream log;
-    const auto broken = [](std::string_view key, AppLanguage language) {
-        return language == AppLanguage::german && key == "Language" ? std::string("Language")
-                                                                    : std::string(Catalog::text(key, language));
+    const auto broken = [](Text text, AppLanguage language) {
+        return language == languageNamed("de") && text == Text::language
+                   ? std::string("Language")
+                   : std::string(Catalog::of(language).text(text));
     };
     EXPECT_FALSE(SelfTest::run(log, broken));
     EXPECT_EQ(log.str(), "de mismatch\n");

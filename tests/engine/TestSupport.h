@@ -2,6 +2,7 @@
 
 #pragma once
 
+#include "engine/l10n/AppLanguage.h"
 #include "engine/vocabulary/ArchiveEntry.h"
 #include "engine/vocabulary/ArchiveError.h"
 
@@ -31,6 +32,12 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+// The interface language stored as `raw` ("de"); throws when the build has no such language.
+inline engine::AppLanguage languageNamed(std::string_view raw)
+{
+    return engine::AppLanguage::fromRaw(raw).value();
+}
 
 void writeFile(const std::filesystem::path& path, std::string_view content);
 std::string readFile(const std::filesystem::path& path);

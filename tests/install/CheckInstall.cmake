@@ -24,7 +24,13 @@ endif()
 
 set(desktop_file "${PREFIX}/share/applications/com.tarvo.app.desktop")
 set(metainfo "${PREFIX}/share/metainfo/com.tarvo.app.metainfo.xml")
-foreach(file IN ITEMS
+# The compiled catalogs, where the engine looks for them above bin/.
+string(REPLACE "," ";" LANGUAGES "${LANGUAGES}")
+set(catalogs "")
+foreach(language IN LISTS LANGUAGES)
+    list(APPEND catalogs "${PREFIX}/share/locale/${language}/LC_MESSAGES/tarvo.mo")
+endforeach()
+foreach(file IN ITEMS ${catalogs}
         "${PREFIX}/bin/tarvo" "${PREFIX}/libexec/tarvo/tarvo-lister" "${desktop_file}" "${metainfo}"
         "${PREFIX}/share/icons/hicolor/scalable/apps/com.tarvo.app.svg"
         "${PREFIX}/share/dbus-1/interfaces/com.tarvo.app.xml"
@@ -35,6 +41,13 @@ foreach(file IN ITEMS
         message(FATAL_ERROR "not installed: ${file}")
     endif()
 endforeach()
+
+# The installed program finds the installed catalogs: its self-test reads a line of several first.
+execute_process(COMMAND "${PREFIX}/bin/tarvo" --self-test RESULT_VARIABLE status OUTPUT_VARIABLE output
+    ERROR_VARIABLE output)
+if(output MATCHES "mismatch")
+    message(FATAL_ERROR "the installed tarvo does not read its catalogs:\n${output}")
+endif()
 
 # A PNG's width and height are the two big-endian words after its signature and IHDR header.
 foreach(size IN LISTS ICON_SIZES)

@@ -12,6 +12,7 @@
 #include "ui/tray/MenuBarView.h"
 #include "ui/tray/TrayController.h"
 #include "ui/tray/TrayPanel.h"
+#include "ui/windows/AboutWindow.h"
 #include "ui/windows/DropStageView.h"
 #include "ui/windows/MainWindow.h"
 #include "ui/windows/SettingsWindow.h"
@@ -278,9 +279,9 @@ TEST_F(WindowsTest, ThePreviewListsEachArchiveWithItsOwnPassword)
     EXPECT_EQ(preview().passwords().at(first->itemID()), QStringLiteral("one"));
 
     // A language switch with the preview open rewrites it at once.
-    model->setLanguage(engine::AppLanguage::german);
+    model->setLanguage(tarvo::test::languageNamed("de"));
     EXPECT_EQ(dialog->extractButton()->text(), QStringLiteral("Entpacken"));
-    model->setLanguage(engine::AppLanguage::english);
+    model->setLanguage(engine::AppLanguage::english());
 
     // A double-click takes out that one entry; the preview stays.
     QListView* list = many->entries();
@@ -443,8 +444,10 @@ TEST_F(WindowsTest, SettingsPersistAndALanguageSwitchRewritesOpenWindows)
     auto model = makeModel();
     ui::MainWindow window(*model, preview(), {});
     ui::SettingsWindow settings(*model, {});
+    ui::AboutWindow about(*model);
     window.show();
     settings.show();
+    about.show();
 
     settings.askForDestination()->click();
     EXPECT_TRUE(model->askForDestination());
@@ -479,11 +482,13 @@ TEST_F(WindowsTest, SettingsPersistAndALanguageSwitchRewritesOpenWindows)
 
     settings.languages()->setCurrentIndex(2);
     Q_EMIT settings.languages()->activated(2);
-    EXPECT_EQ(model->language(), engine::AppLanguage::german);
+    EXPECT_EQ(model->language(), tarvo::test::languageNamed("de"));
     EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("tarvo.language").toString(), QStringLiteral("de"));
     EXPECT_EQ(settings.windowTitle(), QStringLiteral("Einstellungen"));
     EXPECT_TRUE(named<QToolButton>(&window, QStringLiteral("Komprimieren")) != nullptr);
     EXPECT_TRUE(shows(&window, QStringLiteral("Ziehen Sie Ihre Datei hierher")));
+    EXPECT_TRUE(
+        shows(&about, QStringLiteral("Lizenziert unter der GNU General Public License, Version 3 oder neuer.")));
 }
 
 } // namespace

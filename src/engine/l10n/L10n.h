@@ -6,6 +6,7 @@
 #include "Text.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -20,10 +21,13 @@ public:
     static AppLanguage language() noexcept;
     static void setLanguage(AppLanguage language) noexcept;
 
-    // The form of a text for the current language: Russian, English, or the catalog's
-    // translation of the English form.
-    static std::string localized(std::string_view russian, std::string_view english);
+    // A text in the current language: its catalog's translation, or English.
     static std::string text(Text text);
+    // A text with "%1", "%2"... replaced by the arguments in one pass, so that an argument holding
+    // "%2" stays as it is.
+    static std::string filled(Text text, std::initializer_list<std::string_view> arguments);
+    // The form of a plural text that goes with n, with n for its "%1".
+    static std::string counted(Text text, long long n);
 
     static std::string extracting(std::string_view name);
     static std::string compressing(std::string_view name);

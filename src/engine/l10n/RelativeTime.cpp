@@ -5,7 +5,6 @@
 #include "L10n.h"
 
 #include <array>
-#include <string_view>
 
 namespace tarvo::engine {
 
@@ -28,124 +27,18 @@ struct Span
     long long amount;
 };
 
-// Russian nouns take one of three forms after a number: 1 минуту, 3 минуты, 5 минут.
-std::string_view russianNoun(Unit unit, long long n)
-{
-    static constexpr std::array<std::array<std::string_view, 3>, 6> kForms = {{
-        {"минуту", "минуты", "минут"},
-        {"час", "часа", "часов"},
-        {"день", "дня", "дней"},
-        {"неделю", "недели", "недель"},
-        {"месяц", "месяца", "месяцев"},
-        {"год", "года", "лет"},
-    }};
-    const long long tens = n % 100;
-    const long long ones = n % 10;
-    const std::size_t form = (ones == 1 && tens != 11)                              ? 0
-                             : (ones >= 2 && ones <= 4 && (tens < 12 || tens > 14)) ? 1
-                                                                                    : 2;
-    return kForms[static_cast<std::size_t>(unit)][form];
-}
-
-// Singular and plural, for the languages that have just these two.
-std::string_view noun(const std::array<std::array<std::string_view, 2>, 6>& forms, Unit unit, long long n)
-{
-    return forms[static_cast<std::size_t>(unit)][n == 1 ? 0 : 1];
-}
-
-// "yesterday", "last week", "last month", "last year"; none for minutes and hours.
-std::string_view named(AppLanguage language, Unit unit)
-{
-    static constexpr std::array<std::array<std::string_view, 4>, 7> kNamed = {{
-        {"вчера", "на прошлой неделе", "в прошлом месяце", "в прошлом году"},
-        {"yesterday", "last week", "last month", "last year"},
-        {"gestern", "letzte Woche", "letzten Monat", "letztes Jahr"},
-        {"昨天", "上周", "上个月", "去年"},
-        {"昨日", "先週", "先月", "昨年"},
-        {"hier", "la semaine dernière", "le mois dernier", "l'année dernière"},
-        {"ayer", "la semana pasada", "el mes pasado", "el año pasado"},
-    }};
-    return kNamed[static_cast<std::size_t>(language)][static_cast<std::size_t>(unit) - 2];
-}
-
-std::string counted(AppLanguage language, Unit unit, long long n)
-{
-    const std::string number = std::to_string(n);
-    switch (language) {
-    case AppLanguage::russian:
-        return number + " " + std::string(russianNoun(unit, n)) + " назад";
-    case AppLanguage::german: {
-        static constexpr std::array<std::array<std::string_view, 2>, 6> kForms = {{
-            {"Minute", "Minuten"},
-            {"Stunde", "Stunden"},
-            {"Tag", "Tagen"},
-            {"Woche", "Wochen"},
-            {"Monat", "Monaten"},
-            {"Jahr", "Jahren"},
-        }};
-        return "vor " + number + " " + std::string(noun(kForms, unit, n));
-    }
-    case AppLanguage::chinese: {
-        static constexpr std::array<std::string_view, 6> kUnits = {"分钟前", "小时前", "天前",
-                                                                   "周前",   "个月前", "年前"};
-        return number + std::string(kUnits[static_cast<std::size_t>(unit)]);
-    }
-    case AppLanguage::japanese: {
-        static constexpr std::array<std::string_view, 6> kUnits = {" 分前",   " 時間前", " 日前",
-                                                                   " 週間前", " か月前", " 年前"};
-        return number + std::string(kUnits[static_cast<std::size_t>(unit)]);
-    }
-    case AppLanguage::french: {
-        static constexpr std::array<std::array<std::string_view, 2>, 6> kForms = {{
-            {"minute", "minutes"},
-            {"heure", "heures"},
-            {"jour", "jours"},
-            {"semaine", "semaines"},
-            {"mois", "mois"},
-            {"an", "ans"},
-        }};
-        return "il y a " + number + " " + std::string(noun(kForms, unit, n));
-    }
-    case AppLanguage::spanish: {
-        static constexpr std::array<std::array<std::string_view, 2>, 6> kForms = {{
-            {"minuto", "minutos"},
-            {"hora", "horas"},
-            {"día", "días"},
-            {"semana", "semanas"},
-            {"mes", "meses"},
-            {"año", "años"},
-        }};
-        return "hace " + number + " " + std::string(noun(kForms, unit, n));
-    }
-    case AppLanguage::english:
-        break;
-    }
-    static constexpr std::array<std::array<std::string_view, 2>, 6> kForms = {{
-        {"minute", "minutes"},
-        {"hour", "hours"},
-        {"day", "days"},
-        {"week", "weeks"},
-        {"month", "months"},
-        {"year", "years"},
-    }};
-    return number + " " + std::string(noun(kForms, unit, n)) + " ago";
-}
-
-std::string justNow(AppLanguage language)
-{
-    static constexpr std::array<std::string_view, 7> kNow = {"только что", "just now",    "gerade eben", "刚刚",
-                                                             "たった今",   "à l'instant", "ahora mismo"};
-    return std::string(kNow[static_cast<std::size_t>(language)]);
-}
+constexpr std::array<Text, 6> kCounted = {Text::minutesAgo, Text::hoursAgo,  Text::daysAgo,
+                                          Text::weeksAgo,   Text::monthsAgo, Text::yearsAgo};
+// One day, week, month or year back; minutes and hours have no such name.
+constexpr std::array<Text, 4> kNamed = {Text::yesterday, Text::lastWeek, Text::lastMonth, Text::lastYear};
 
 } // namespace
 
 std::string RelativeTime::ago(std::chrono::seconds elapsed)
 {
-    const AppLanguage language = L10n::language();
     const long long seconds = elapsed.count();
     if (seconds < 60) {
-        return justNow(language);
+        return L10n::text(Text::justNow);
     }
     const long long minutes = seconds / 60;
     const long long hours = minutes / 60;
@@ -164,11 +57,10 @@ std::string RelativeTime::ago(std::chrono::seconds elapsed)
     } else {
         span = {Unit::year, days / 365};
     }
-    // One day, week, month or year back has a name of its own.
     if (span.amount == 1 && span.unit >= Unit::day) {
-        return std::string(named(language, span.unit));
+        return L10n::text(kNamed[static_cast<std::size_t>(span.unit) - 2]);
     }
-    return counted(language, span.unit, span.amount);
+    return L10n::counted(kCounted[static_cast<std::size_t>(span.unit)], span.amount);
 }
 
 } // namespace tarvo::engine

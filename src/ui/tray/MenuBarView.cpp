@@ -125,7 +125,7 @@ QList<QPushButton*> MenuBarView::recordButtons() const
 
 void MenuBarView::retranslate()
 {
-    m_title->setText(text(engine::L10n::localized("Tarvo", "Tarvo")));
+    m_title->setText(QStringLiteral("Tarvo"));
     m_trayNote->setText(text(Text::dropOnTrayHint));
     m_open->setText(text(Text::openTarvo));
     m_compress->setText(text(Text::compress));

@@ -46,7 +46,10 @@ QString plainToolTip(const QString& text)
 
 QLocale interfaceLocale()
 {
-    return QLocale(QString::fromUtf8(engine::L10n::language().rawValue()));
+    // The catalog's own name keeps a region ("pt_BR"), which the raw value may leave out.
+    const engine::AppLanguage language = engine::L10n::language();
+    return language == engine::AppLanguage::english() ? QLocale(QLocale::English)
+                                                      : QLocale(QString::fromUtf8(language.catalogName()));
 }
 
 namespace {

@@ -31,6 +31,7 @@ AboutWindow::AboutWindow(app::AppModel& model, QWidget* parent)
     , m_name(new QLabel(this))
     , m_version(makeCaption(this))
     , m_description(new QLabel(this))
+    , m_license(makeCaption(this))
     , m_developerLabel(new QLabel(this))
     , m_contactLabel(new QLabel(this))
 {
@@ -38,7 +39,8 @@ AboutWindow::AboutWindow(app::AppModel& model, QWidget* parent)
     m_name->setFont(titleFont(font()));
     m_version->setText(QString::fromUtf8(engine::kVersion));
     m_description->setWordWrap(true);
-    for (QLabel* label : {m_name, m_version, m_description}) {
+    m_license->setWordWrap(true);
+    for (QLabel* label : {m_name, m_version, m_description, m_license}) {
         label->setAlignment(Qt::AlignCenter);
     }
     auto* links = new QGridLayout;
@@ -56,6 +58,7 @@ AboutWindow::AboutWindow(app::AppModel& model, QWidget* parent)
     layout->addWidget(m_version);
     layout->addSpacing(8);
     layout->addWidget(m_description);
+    layout->addWidget(m_license);
     layout->addSpacing(10);
     layout->addLayout(links);
 
@@ -66,8 +69,9 @@ AboutWindow::AboutWindow(app::AppModel& model, QWidget* parent)
 void AboutWindow::retranslate()
 {
     setWindowTitle(text(Text::about));
-    m_name->setText(text(engine::L10n::localized("Tarvo", "Tarvo")));
+    m_name->setText(QStringLiteral("Tarvo"));
     m_description->setText(text(Text::aboutDescriptionLinux));
+    m_license->setText(text(Text::licenseLine));
     m_developerLabel->setText(text(Text::developer));
     m_contactLabel->setText(text(Text::questionsAndSuggestions));
     // The window is as tall as its content in every language.

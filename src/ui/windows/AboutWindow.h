@@ -27,6 +27,7 @@ private:
     QLabel* m_name;
     QLabel* m_version;
     QLabel* m_description;
+    QLabel* m_license;
     QLabel* m_developerLabel;
     QLabel* m_contactLabel;
 };

@@ -144,7 +144,7 @@ void MainWindow::present()
 
 void MainWindow::retranslate()
 {
-    setWindowTitle(text(engine::L10n::localized("Tarvo", "Tarvo")));
+    setWindowTitle(QStringLiteral("Tarvo"));
     m_compress->setText(text(Text::compress));
     m_compress->setToolTip(text(Text::chooseFilesAndMakeArchive));
     m_compress->setAccessibleDescription(text(Text::chooseFilesAndMakeArchive));

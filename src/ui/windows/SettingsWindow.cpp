@@ -92,8 +92,7 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
     m_languageLabel = new QLabel(panel);
     m_language = new QComboBox(panel);
     for (const engine::AppLanguage language : engine::AppLanguage::allCases()) {
-        const std::string_view name = language.displayName();
-        m_language->addItem(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+        m_language->addItem(QString::fromStdString(language.displayName()));
     }
     m_formatLabel = new QLabel(panel);
     m_format = new QComboBox(panel);
@@ -181,7 +180,8 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
 
     using app::AppModel;
     bindIndex(
-        m_language, m_model, &AppModel::languageChanged, [this] { return static_cast<int>(m_model.language()); },
+        m_language, m_model, &AppModel::languageChanged,
+        [this] { return static_cast<int>(m_model.language().index()); },
         [this](int index) { m_model.setLanguage(engine::AppLanguage::allCases()[static_cast<std::size_t>(index)]); });
     bindIndex(
         m_format, m_model, &AppModel::formatChanged, [this] { return static_cast<int>(m_model.format()); },
