@@ -139,6 +139,12 @@ void AppModel::setPreviewSize(QSize size)
         m_previewSize = size;
         persist();
     }
+void AppModel::setVolumeSize(std::uint64_t bytes)
+{
+    assignObserved(*this, m_volumeSize, bytes, &AppModel::volumeSizeChanged);
+    persist();
+}
+
 }
 
 void AppModel::setVerifyAfterCreating(bool verify)

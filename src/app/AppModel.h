@@ -95,7 +95,7 @@ public:
     AppModel(PreviewModel& preview, Options options, QObject* parent = nullptr);
     ~AppModel() override;
 
-    // Settings. Each assignment writes all seven settings, even an unchanged one.
+    // Settings. Each assignment writes all the settings, even an unchanged one.
     engine::ArchiveFormat format() const { return m_format; }
     void setFormat(engine::ArchiveFormat format);
     bool revealInFinder() const { return m_revealInFinder; }
@@ -111,6 +111,9 @@ public:
     void setLevel(engine::CompressionLevel level);
     engine::ZipEncryption zipEncryption() const { return m_zipEncryption; }
     void setZipEncryption(engine::ZipEncryption encryption);
+    // New ZIP, 7Z and RAR archives are cut into parts of at most this many bytes; 0: not cut.
+    std::uint64_t volumeSize() const { return m_volumeSize; }
+    void setVolumeSize(std::uint64_t bytes);
     engine::AppLanguage language() const { return m_language; }
     void setLanguage(engine::AppLanguage language);
     // The size the user last gave the preview; invalid until then.
@@ -176,6 +179,7 @@ Q_SIGNALS:
     void askForDestinationChanged();
     void skipJunkChanged();
     void zipEncryptionChanged();
+    void volumeSizeChanged();
     void verifyAfterCreatingChanged();
     void levelChanged();
     void languageChanged();
@@ -277,6 +281,7 @@ private:
     engine::AppLanguage m_language;
     QSize m_previewSize;
     QString m_archivePassword;
+    std::uint64_t m_volumeSize = 0;
     QString m_archiveName;
     std::vector<engine::ArchiveRecord> m_records;
     Banner m_banner;

@@ -115,6 +115,8 @@ QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
     request.level = m_level;
     request.skipJunk = m_skipJunk;
     request.zipEncryption = m_zipEncryption;
+    // tar.gz is one stream that no tool cuts: the setting names the formats it is for.
+    request.volumeSize = format == ArchiveFormat::tarGz ? 0 : m_volumeSize;
     request.directory = *directory;
     request.tools = m_tools;
     request.control = RunControl{session, progressHandler()};

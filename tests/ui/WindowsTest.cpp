@@ -25,6 +25,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
 
@@ -486,3 +487,28 @@ TEST_F(WindowsTest, SettingsPersistAndALanguageSwitchRewritesOpenWindows)
 
 } // namespace
 } // namespace tarvo::test
+    // The part size: none, a preset, or another size typed in megabytes; kept in bytes.
+    QComboBox* volumes = settings.volumeSizes();
+    EXPECT_EQ(volumes->currentText(), QStringLiteral("None"));
+    EXPECT_FALSE(settings.otherVolumeSize()->isVisible());
+    EXPECT_TRUE(
+        shows(&settings, QStringLiteral("For ZIP, 7Z and RAR: the limit of a mail attachment or a FAT32 stick.")));
+    const auto pick = [volumes](int row) {
+        volumes->setCurrentIndex(row);
+        Q_EMIT volumes->activated(row);
+    };
+    pick(3);
+    EXPECT_EQ(model->volumeSize(), 4'294'967'295U);
+    EXPECT_EQ(volumes->currentText(), QStringLiteral("4 GB"));
+    pick(4);
+    ASSERT_TRUE(settings.otherVolumeSize()->isVisible());
+    settings.otherVolumeSize()->setValue(700);
+    // Typed, it stays "Other size…" even when it is a preset's.
+    EXPECT_EQ(model->volumeSize(), 700'000'000U);
+    EXPECT_EQ(volumes->currentIndex(), 4);
+    settings.otherVolumeSize()->setValue(650);
+    EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("tarvo.volumeSize").toULongLong(), 650'000'000U);
+    model->setVolumeSize(0);
+    EXPECT_EQ(volumes->currentIndex(), 0);
+    EXPECT_FALSE(settings.otherVolumeSize()->isVisible());
+
