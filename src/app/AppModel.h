@@ -244,6 +244,8 @@ private:
     private:
         QPointer<AppModel> m_model;
         std::shared_ptr<engine::ArchiveSession> m_session;
+        // The archive the running job changes in place, if it does.
+        std::optional<std::filesystem::path> m_editedArchive;
     };
 
     // Runs the job's engine call on a worker.
@@ -253,6 +255,9 @@ private:
     void record(engine::ArchiveRecord record);
     void announce(const QString& text);
     void revealPaths(const std::vector<std::filesystem::path>& paths);
+
+    // Changes an archive of the preview in place; the preview lists it again afterwards.
+    QCoro::Task<> edit(Work work);
 
     // Lists the archives in the preview, as a job of the queue: Cancel reaches the listing.
     QCoro::Task<> presentPreview(PreviewModel::Presentation presentation);
@@ -276,12 +281,12 @@ private:
     bool m_askForDestination = false;
     bool m_skipJunk = true;
     engine::ZipEncryption m_zipEncryption = engine::ZipEncryption::aes256;
+    std::uint64_t m_volumeSize = 0;
     bool m_verifyAfterCreating = false;
     engine::CompressionLevel m_level = engine::CompressionLevel::normal;
     engine::AppLanguage m_language;
     QSize m_previewSize;
     QString m_archivePassword;
-    std::uint64_t m_volumeSize = 0;
     QString m_archiveName;
     std::vector<engine::ArchiveRecord> m_records;
     Banner m_banner;
@@ -300,6 +305,8 @@ private:
     bool m_ready = false;
     std::string m_bannerToken;
     std::shared_ptr<engine::ArchiveSession> m_session;
+    // The archive the running job changes in place, if it does.
+    std::optional<std::filesystem::path> m_editedArchive;
     std::shared_ptr<ProgressGate> m_progressGate;
     // Takes the ticks counted on the tools' threads that have not reached the model yet.
     std::function<long long()> m_flushTicks;
