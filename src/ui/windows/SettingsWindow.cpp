@@ -153,9 +153,9 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
     m_volumeLabel->setBuddy(m_volume);
     auto* volumeRow = new QHBoxLayout;
     volumeRow->setContentsMargins(0, 0, 0, 0);
-    volumeRow->addWidget(m_volume);
+    // As wide as the combo boxes above; the typed size beside it when there is one.
+    volumeRow->addWidget(m_volume, 1);
     volumeRow->addWidget(m_volumeOther);
-    volumeRow->addStretch(1);
     grid->addWidget(m_volumeLabel, row, 0);
     grid->addLayout(volumeRow, row++, 1);
     grid->addWidget(m_volumeCaption, row++, 1);
