@@ -100,6 +100,31 @@ ToolRun InfoZip::create(const CreateCommand& command, const std::filesystem::pat
     return run;
 }
 
+ToolRun InfoZip::remove(const EditCommand& command, const std::filesystem::path& scratch)
+{
+    ToolRun run = infoZipRun(kZip, zipReading, PasswordRoute::terminal);
+    // "-nw": no name is read as a pattern.
+    run.arguments = {"-b", scratch.string(), "-nw", "-d", command.archive.string(), "--"};
+    run.arguments.insert(run.arguments.end(), command.names.begin(), command.names.end());
+    return run;
+}
+
+std::optional<ToolRun> InfoZip::rename(const EditCommand& command)
+{
+    std::string notes;
+    for (std::size_t i = 0; i + 1 < command.names.size(); i += 2) {
+        if (command.names[i].find('\n') != std::string::npos || command.names[i + 1].find('\n') != std::string::npos) {
+            return std::nullopt;
+        }
+        // "@ NAME" picks the entry, "@=NEW" gives its new name; a missing comment keeps its own.
+        notes += "@ " + command.names[i] + "\n@=" + command.names[i + 1] + "\n@ (comment above this line)\n";
+    }
+    ToolRun run = infoZipRun(kZipNote, zipReading, PasswordRoute::argument);
+    run.arguments = {"-w", command.archive.string()};
+    run.standardInput = std::move(notes);
+    return run;
+}
+
 ToolRun InfoZip::extract(const ExtractCommand& command)
 {
     ToolRun run = infoZipRun(kUnzip, unzipReading, PasswordRoute::terminal);

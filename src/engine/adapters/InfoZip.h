@@ -22,6 +22,13 @@ public:
     // Packs into `command.archive`, writing its temporary file in `scratch`.
     static ToolRun create(const CreateCommand& command, const std::filesystem::path& scratch);
     static ToolRun extract(const ExtractCommand& command);
+    // Takes the named entries out of `command.archive`, each by its exact name (a folder's members
+    // are named one by one); the temporary file goes into `scratch`.
+    static ToolRun remove(const EditCommand& command, const std::filesystem::path& scratch);
+    // zipnote's lines that rename the pairs of `command.names`, given on its standard input; none
+    // when a name holds a line break, which they cannot carry.
+    static std::optional<ToolRun> rename(const EditCommand& command);
+    static constexpr std::string_view kZipNote = "/usr/bin/zipnote";
     // Reads every member through ("unzip -t").
     static ToolRun test(const std::filesystem::path& archive, const std::optional<std::string>& password);
 

@@ -69,6 +69,29 @@ ToolRun Rarlab::create(const std::filesystem::path& rar, const CreateCommand& co
     return finishedCreation(std::move(run), command);
 }
 
+namespace {
+
+ToolRun rarEdit(const std::filesystem::path& rar, std::string_view operation, const EditCommand& command)
+{
+    ToolRun run = rarlabRun(rar, PasswordRoute::terminal);
+    run.arguments = {std::string(operation), "-y", command.password ? "-p" : "-p-", "--", command.archive.string()};
+    run.arguments.insert(run.arguments.end(), command.names.begin(), command.names.end());
+    run.givePassword(command.password);
+    return run;
+}
+
+} // namespace
+
+ToolRun Rarlab::remove(const std::filesystem::path& rar, const EditCommand& command)
+{
+    return rarEdit(rar, "d", command);
+}
+
+ToolRun Rarlab::rename(const std::filesystem::path& rar, const EditCommand& command)
+{
+    return rarEdit(rar, "rn", command);
+}
+
 ToolRun Rarlab::extract(const std::filesystem::path& unrar, const ExtractCommand& command)
 {
     ToolRun run = rarlabRun(unrar, PasswordRoute::terminal);

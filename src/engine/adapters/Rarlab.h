@@ -18,6 +18,9 @@ public:
     // below: run it in a folder that holds only the chosen items.
     static ToolRun create(const std::filesystem::path& rar, const CreateCommand& command);
     static ToolRun extract(const std::filesystem::path& unrar, const ExtractCommand& command);
+    // "d" and "rn" on `command.archive`. rar reads "*" and "?" in the names as wildcards.
+    static ToolRun remove(const std::filesystem::path& rar, const EditCommand& command);
+    static ToolRun rename(const std::filesystem::path& rar, const EditCommand& command);
 
     // Whether unrar would read the archive's name or the entry's as a wildcard or a list file.
     static bool cannotQuote(const std::filesystem::path& archive, const std::optional<std::string>& entry);

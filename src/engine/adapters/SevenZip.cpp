@@ -134,6 +134,53 @@ ToolRun SevenZip::create(const std::filesystem::path& tool, const CreateCommand&
     return finishedCreation(std::move(run), command);
 }
 
+ToolRun SevenZip::add(const std::filesystem::path& tool, const CreateCommand& command, std::optional<ZipEncryption> zip,
+                      bool encryptNames)
+{
+    ToolRun run = create(tool, {command.archive, command.names, command.level, std::nullopt, command.skipJunk});
+    const auto names = std::find(run.arguments.begin(), run.arguments.end(), command.archive.string());
+    if (command.password) {
+        std::vector<std::string> switches{"-p"}; // reads the password from standard input
+        if (zip) {
+            switches.push_back(*zip == ZipEncryption::aes256 ? "-mem=AES256" : "-mem=ZipCrypto");
+        } else if (encryptNames) {
+            switches.push_back("-mhe=on");
+        }
+        run.arguments.insert(names, switches.begin(), switches.end());
+    }
+    run.givePassword(command.password);
+    if (command.password) {
+        // Asked twice where the names are encrypted: to open the archive, then for what it adds.
+        run.standardInput = *command.password + "\n" + *command.password + "\n";
+    }
+    return run;
+}
+
+namespace {
+
+// "d" and "rn" on an existing archive. 7-Zip asks on standard input for the password of one whose
+// names are encrypted, and writes them encrypted again; a "-p" would have it ask for a new one.
+ToolRun sevenZipEdit(const std::filesystem::path& tool, std::string_view operation, const EditCommand& command)
+{
+    ToolRun run = sevenZipRun(tool, {std::string(operation), "-y", "-bso1", "-bsp1", "-spd"});
+    run.arguments.insert(run.arguments.end(), {"--", command.archive.string()});
+    run.arguments.insert(run.arguments.end(), command.names.begin(), command.names.end());
+    run.givePassword(command.password);
+    return run;
+}
+
+} // namespace
+
+ToolRun SevenZip::remove(const std::filesystem::path& tool, const EditCommand& command)
+{
+    return sevenZipEdit(tool, "d", command);
+}
+
+ToolRun SevenZip::rename(const std::filesystem::path& tool, const EditCommand& command)
+{
+    return sevenZipEdit(tool, "rn", command);
+}
+
 bool SevenZip::takesZipPassword(std::string_view password, ZipEncryption encryption) noexcept
 {
     const bool plain = std::all_of(password.begin(), password.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
@@ -156,13 +203,17 @@ ToolRun SevenZip::extract(const std::filesystem::path& tool, const ExtractComman
 }
 
 ToolRun SevenZip::test(const std::filesystem::path& tool, const std::filesystem::path& archive,
-                       const std::optional<std::string>& password)
+                       const std::optional<std::string>& password, const std::vector<std::string>& entries)
 {
     ToolRun run = sevenZipRun(tool, {"t", "-y", "-bso1", "-bse1", "-bsp0"});
     if (!password) {
         run.arguments.push_back("-p");
     }
+    if (!entries.empty()) {
+        run.arguments.push_back("-spd");
+    }
     run.arguments.insert(run.arguments.end(), {"--", archive.string()});
+    run.arguments.insert(run.arguments.end(), entries.begin(), entries.end());
     run.givePassword(password);
     return run;
 }

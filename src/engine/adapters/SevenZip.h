@@ -23,13 +23,20 @@ public:
     // A 7Z, with its names encrypted under a password; with `zip`, a ZIP encrypted that way.
     static ToolRun create(const std::filesystem::path& tool, const CreateCommand& command,
                           std::optional<ZipEncryption> zip = std::nullopt);
+    // Adds to an existing archive, replacing entries of the same names. A 7Z's names are encrypted
+    // again when `encryptNames`; a ZIP's new entries are encrypted as `zip` says.
+    static ToolRun add(const std::filesystem::path& tool, const CreateCommand& command,
+                       std::optional<ZipEncryption> zip, bool encryptNames);
+    static ToolRun remove(const std::filesystem::path& tool, const EditCommand& command);
+    // A folder's entries move with it.
+    static ToolRun rename(const std::filesystem::path& tool, const EditCommand& command);
     // Whether 7-Zip takes this password for a ZIP: ASCII letters, digits and signs only (it refuses
     // any other character there), and for AES at most 99 of them.
     static bool takesZipPassword(std::string_view password, ZipEncryption encryption) noexcept;
     // A folder entry comes with everything below it.
     static ToolRun extract(const std::filesystem::path& tool, const ExtractCommand& command);
     static ToolRun test(const std::filesystem::path& tool, const std::filesystem::path& archive,
-                        const std::optional<std::string>& password);
+                        const std::optional<std::string>& password, const std::vector<std::string>& entries = {});
     // The entries as "Key = value" lines ("l -slt"), read by ListReader.
     static ToolRun list(const std::filesystem::path& tool, const std::filesystem::path& archive,
                         const std::optional<std::string>& password);

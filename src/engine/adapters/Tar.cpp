@@ -104,6 +104,43 @@ ToolRun Tar::create(const TarTool& tar, const CreateCommand& command)
     return tarRun(tar.path, std::move(arguments));
 }
 
+ToolRun Tar::rewrite(const TarTool& tar, ArchiveKind kind, const std::filesystem::path& source,
+                     const EditCommand& command, const std::vector<std::string>& removed, std::string_view prefix)
+{
+    std::vector<std::string> arguments{"-cvf", command.archive.string()};
+    if (kind == ArchiveKind::tarGz && tar.parallelGzip) {
+        arguments.insert(arguments.end(), {"--use-compress-program", tar.parallelGzip->string() + " -6 -b 1024"});
+    } else if (kind == ArchiveKind::tarGz) {
+        arguments.push_back("-z");
+    } else if (kind == ArchiveKind::tarXz) {
+        arguments.push_back("-J");
+    } else if (kind == ArchiveKind::tarBz2) {
+        arguments.push_back("-j");
+    } else if (kind == ArchiveKind::tarZst) {
+        arguments.push_back("--zstd");
+    }
+    // A leading "^" anchors a pattern at the start of the path; it then matches the entry and
+    // everything below it. bsdtar checks it before the "-s" rule, on the names as they are read.
+    for (const std::string& name : removed) {
+        arguments.insert(arguments.end(), {"--exclude", "^" + literal(name)});
+    }
+    if (!prefix.empty()) {
+        // bsdtar applies the rule to the names from the folder, not to those copied from `source`;
+        // "S" leaves the targets of symbolic links as they are.
+        std::string rule = ",^";
+        for (char c : prefix) {
+            if (std::string_view(".[]*^$\\,").find(c) != std::string_view::npos) {
+                rule += '\\';
+            }
+            rule += c;
+        }
+        arguments.insert(arguments.end(), {"-s", rule + "/,,S"});
+    }
+    arguments.insert(arguments.end(), {"--", "@" + source.string()});
+    arguments.insert(arguments.end(), command.names.begin(), command.names.end());
+    return tarRun(tar.path, std::move(arguments));
+}
+
 ToolRun Tar::extract(const TarTool& tar, ArchiveKind kind, const ExtractCommand& command)
 {
     // Both tars tell the compression by the content; "-z" keeps tar.gz as it always ran. bsdtar's

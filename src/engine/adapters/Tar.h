@@ -22,6 +22,12 @@ class Tar
 public:
     // tar.gz, gzip-compressed at the command's level.
     static ToolRun create(const TarTool& tar, const CreateCommand& command);
+    // A new tar of `kind` at `command.archive`: the entries of `source` that `removed` does not
+    // name (each with everything below it), then `command.names` from the folder it runs in, where
+    // every name starts with `prefix` + "/", which the archive's names lose. bsdtar only.
+    static ToolRun rewrite(const TarTool& tar, ArchiveKind kind, const std::filesystem::path& source,
+                           const EditCommand& command, const std::vector<std::string>& removed,
+                           std::string_view prefix);
     // A tar of `kind`; unpacked files belong to whoever unpacks them, with plain permissions.
     static ToolRun extract(const TarTool& tar, ArchiveKind kind, const ExtractCommand& command);
     // A ZIP or RAR by bsdtar, which writes names in a legacy encoding as their stored bytes.

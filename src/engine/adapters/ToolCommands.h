@@ -23,6 +23,19 @@ struct CreateCommand
     std::optional<std::string> password;
     // The housekeeping items are left out.
     bool skipJunk = true;
+    // Above zero: the archive is cut into parts of at most this many bytes.
+    std::uint64_t volumeSize = 0;
+};
+
+// What a command line that changes an existing archive in place says, whichever tool's.
+struct EditCommand
+{
+    // The archive the tool changes: a working copy, never the user's file.
+    std::filesystem::path archive;
+    // remove: the entries to take out, as the archive stores them, each named with everything below
+    // it; rename: the old and the new name of each entry, in pairs.
+    std::vector<std::string> names;
+    std::optional<std::string> password;
 };
 
 // An entry to take out, named as the archive stores it; a folder comes with everything below it.
@@ -49,6 +62,9 @@ struct ExtractCommand
 // reads as names only; and the password, handed over by the tool's route.
 inline ToolRun finishedCreation(ToolRun run, const CreateCommand& command)
 {
+    if (command.volumeSize > 0) {
+        run.arguments.push_back("-v" + std::to_string(command.volumeSize) + "b");
+    }
     run.arguments.push_back(command.archive.string());
     run.arguments.push_back("--");
     run.arguments.insert(run.arguments.end(), command.names.begin(), command.names.end());

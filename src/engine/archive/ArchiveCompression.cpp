@@ -199,6 +199,87 @@ void runCreation(const CompressRequest& request, const std::vector<fs::path>& so
     }
 }
 
+// The parts a tool cut `working` into, in order: 7-Zip's "working.001" on, rar's
+// "stem.part1.rar" on. Each part's final name for `base`: "base.zip.001", "base.part1.rar".
+std::vector<std::pair<fs::path, std::string>> partsOf(const fs::path& working, const std::string& base,
+                                                      std::string_view extension)
+{
+    std::vector<std::pair<fs::path, std::string>> parts;
+    const std::string stem = working.stem().string();
+    for (int number = 1;; ++number) {
+        std::string suffix;
+        if (extension == "rar") {
+            // rar numbers with as many digits as the last part needs: "part01" when there are ten.
+            const std::string digits = std::to_string(number);
+            for (std::size_t width = digits.size(); width <= 4 && suffix.empty(); ++width) {
+                const std::string padded = ".part" + std::string(width - digits.size(), '0') + digits + ".rar";
+                if (fs::exists(fs::symlink_status(working.parent_path() / (stem + padded)))) {
+                    suffix = padded;
+                }
+            }
+            if (suffix.empty()) {
+                break;
+            }
+            parts.emplace_back(working.parent_path() / (stem + suffix), base + suffix);
+            continue;
+        }
+        const std::string digits = std::to_string(number);
+        suffix = "." + std::string(digits.size() < 3 ? 3 - digits.size() : 0, '0') + digits;
+        const fs::path part = working.string() + suffix;
+        if (!fs::exists(fs::symlink_status(part))) {
+            break;
+        }
+        parts.emplace_back(part, base + "." + std::string(extension) + suffix);
+    }
+    return parts;
+}
+
+// Gives every part its name under the first base ("base", "base 2", ...) free for all of them:
+// the first part's path. A name someone takes meanwhile sends the parts already moved back.
+fs::path publishParts(const fs::path& working, const fs::path& directory, const std::string& base,
+                      std::string_view extension)
+{
+    if (partsOf(working, base, extension).empty()) {
+        throw ArchiveError(ArchiveError::Case::noInputs);
+    }
+    const std::string named =
+        trimmed(base).empty() ? NameFactory::uniqueFile(directory, base, "").filename().string() : std::string(base);
+    for (int n = 1; n <= 100; ++n) {
+        const std::string candidate = n == 1 ? named : named + " " + std::to_string(n);
+        const auto parts = partsOf(working, candidate, extension);
+        const bool free = std::none_of(parts.begin(), parts.end(), [&](const auto& part) {
+            return fs::exists(fs::symlink_status(directory / part.second));
+        });
+        if (!free) {
+            continue;
+        }
+        std::size_t moved = 0;
+        for (const auto& [from, to] : parts) {
+            flushToDisk(from);
+            if (!renameNoReplace(from, directory / to)) {
+                break;
+            }
+            ++moved;
+        }
+        if (moved == parts.size()) {
+            flushFolder(directory);
+            return directory / parts.front().second;
+        }
+        for (std::size_t i = 0; i < moved; ++i) {
+            fs::rename(directory / parts[i].second, parts[i].first);
+        }
+    }
+    throw fs::filesystem_error("cannot name the result", directory / named,
+                               std::make_error_code(std::errc::file_exists));
+}
+
+void removeParts(const fs::path& working, std::string_view extension)
+{
+    for (const auto& part : partsOf(working, {}, extension)) {
+        removeTree(part.first);
+    }
+}
+
 } // namespace
 
 std::optional<std::string> ArchiveEngine::normalized(std::optional<std::string_view> password)
@@ -248,7 +329,18 @@ fs::path ArchiveEngine::compress(const CompressRequest& request)
         throw ArchiveError(ArchiveError::Case::sevenZipUnavailable);
     }
     const std::optional<std::string> password = normalized(request.password);
-    const std::optional<ZipEncryption> bySevenZip = zipBySevenZip(request, password);
+    std::optional<ZipEncryption> bySevenZip = zipBySevenZip(request, password);
+    const bool inParts = request.volumeSize > 0;
+    if (inParts && request.format == ArchiveFormat::tarGz) {
+        throw ArchiveError(ArchiveError::Case::volumesUnsupported);
+    }
+    // zip cuts a set of its own kind ("x.z01"), which fewer programs open than 7-Zip's numbered parts.
+    if (inParts && request.format == ArchiveFormat::zip) {
+        if (!request.tools.sevenZip) {
+            throw ArchiveError(ArchiveError::Case::sevenZipUnavailable);
+        }
+        bySevenZip = bySevenZip.value_or(request.zipEncryption);
+    }
     if (const std::error_code error = folderWriteError(directory)) {
         throw fs::filesystem_error("cannot write the archive", NameFactory::uniqueFile(directory, base, extension),
                                    error);
@@ -257,7 +349,11 @@ fs::path ArchiveEngine::compress(const CompressRequest& request)
     // The tool writes under a hidden name; the archive takes its real name only when complete.
     const fs::path working = hiddenWorkPath(directory, "." + extension);
     try {
-        runCreation(request, sources, {working, {}, request.level, password, request.skipJunk}, bySevenZip);
+        runCreation(request, sources, {working, {}, request.level, password, request.skipJunk, request.volumeSize},
+                    bySevenZip);
+        if (inParts) {
+            return publishParts(working, directory, base, extension);
+        }
         if (!fs::exists(fs::symlink_status(working))) {
             throw ArchiveError(ArchiveError::Case::noInputs);
         }
@@ -265,6 +361,7 @@ fs::path ArchiveEngine::compress(const CompressRequest& request)
         return publish(working, directory, base, extension);
     } catch (...) {
         removeTree(working);
+        removeParts(working, extension);
         throw;
     }
 }
