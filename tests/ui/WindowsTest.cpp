@@ -385,6 +385,8 @@ TEST_F(WindowsTest, ThePreviewChangesAnArchiveAfterAsking)
     EXPECT_EQ(editor->text(), QStringLiteral("notes.txt"));
     editor->setText(QStringLiteral(".."));
     QTest::keyClick(editor, Qt::Key_Return);
+    // The delegate commits on its next turn.
+    QCoreApplication::processEvents();
     EXPECT_TRUE(shows(window.preview(), QStringLiteral("A name cannot be empty, “.” or “..”, or contain “/”.")));
     EXPECT_FALSE(model->isWorking());
     // The closed editor goes first.
@@ -394,6 +396,7 @@ TEST_F(WindowsTest, ThePreviewChangesAnArchiveAfterAsking)
     ASSERT_TRUE(editor != nullptr);
     editor->setText(QStringLiteral("memo.txt"));
     QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
     ASSERT_TRUE(settled());
     EXPECT_EQ(list->model()->index(0, 0).data().toString(), QStringLiteral("memo.txt"));
     ASSERT_EQ(model->records().size(), 2U);

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -229,8 +230,7 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     connect(m_list, &QListView::customContextMenuRequested, this, &PreviewSection::showMenu);
     connect(m_add, &QPushButton::clicked, this, [this] { m_model.chooseItemsToAdd(m_itemID, addFolder()); });
     connect(m_editCancel, &QPushButton::clicked, &m_model, &app::PreviewModel::cancelEdit);
-    auto* remove = new QShortcut(QKeySequence::Delete, m_list, nullptr, nullptr, Qt::WidgetShortcut);
-    connect(remove, &QShortcut::activated, this, &PreviewSection::confirmDelete);
+    m_list->installEventFilter(this);
     connect(&m_model, &app::PreviewModel::editingIDChanged, this, &PreviewSection::updateEditing);
     connect(&m_model, &app::PreviewModel::editableChanged, this, &PreviewSection::updateEditing);
     connect(&m_model, &app::PreviewModel::clashQuestionChanged, this, &PreviewSection::askClash);
@@ -480,6 +480,16 @@ void PreviewSection::updateEditing()
     m_add->setAccessibleDescription(blocker);
     m_editBox->setVisible(m_model.editingID() == m_itemID && !m_model.clashQuestion());
     updateBusy();
+}
+
+bool PreviewSection::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_list && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Delete)) {
+        confirmDelete();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void PreviewSection::dragEnterEvent(QDragEnterEvent* event)

@@ -52,6 +52,8 @@ public:
     void retranslate();
 
 protected:
+    // The Delete key on the list.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
