@@ -83,7 +83,7 @@ void EntryDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionView
     const QString path = index.data(Qt::DisplayRole).toString();
     const QString name = index.data(Qt::EditRole).toString();
     if (option.fontMetrics.horizontalAdvance(path) <= box.width() && path.endsWith(name)) {
-        box.setLeft(box.left() + option.fontMetrics.horizontalAdvance(path.left(path.size() - name.size())) - 3);
+        box.setLeft(box.left() + option.fontMetrics.horizontalAdvance(path.left(path.size() - name.size())));
     }
     box.setRight(contentRect(option).right());
     editor->setGeometry(box.adjusted(0, 1, 0, -1));

@@ -344,7 +344,9 @@ void PreviewSection::updateEncoding(const engine::ArchivePreviewItem& item)
 void PreviewSection::updateBusy()
 {
     m_busy->setVisible(m_model.listingID() == m_itemID || m_model.testingID() == m_itemID ||
-                       m_model.unpackingID() == m_itemID || m_model.editingID() == m_itemID);
+                       m_model.unpackingID() == m_itemID ||
+                       // A change works, unless it waits for the clash question's answer.
+                       (m_model.editingID() == m_itemID && !m_model.clashQuestion()));
 }
 
 void PreviewSection::updatePassword()
