@@ -177,6 +177,26 @@ TEST_F(PreviewEditTest, DeletingAndRenamingUseTheTypedPasswordAndRefuseBadNames)
     EXPECT_NE(listed.output.find("memo.txt"), std::string::npos);
 }
 
+// The section's Cancel reaches the job's tool: the archive stays as it was and nothing is recorded.
+TEST_F(PreviewEditTest, CancelStopsTheRunningChange)
+{
+    // A 7-Zip that never finishes by itself.
+    writeScript(toolDirectory() / "7zz", "exec sleep 30\n");
+    auto model = previewOf({work() / "plain.zip"});
+    const std::string itemID = item(0).id;
+    const std::string before = readFile(work() / "plain.zip");
+    preview().removeEntries(itemID, {"notes.txt"});
+    ASSERT_TRUE(model->isWorking());
+    EXPECT_EQ(model->banner(), Banner::working(QStringLiteral("Changing the archive…")));
+    spinUntil([] { return false; }, 500);
+    preview().cancelEdit();
+    ASSERT_TRUE(waitIdle(*model, 10000));
+    EXPECT_FALSE(preview().editingID());
+    EXPECT_EQ(model->banner(), Banner::idle());
+    EXPECT_TRUE(model->records().empty());
+    EXPECT_EQ(readFile(work() / "plain.zip"), before);
+}
+
 TEST_F(PreviewEditTest, AnArchiveCutIntoPartsCannotBeChanged)
 {
     writeFile(work() / "big/noise.bin", noise(300'000));
