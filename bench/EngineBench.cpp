@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Tarvo's compress, extract and list against the raw tools on the same data, side by side.
 //
 //   tarvo_engine_bench [pairs] [only]
@@ -488,6 +490,58 @@ void listing(const fs::path& scratch)
 
 // The preview's search: a table of every entry, and the time from a keystroke to its matches, for
 // each query as a person types it (each after the one before, as the preview narrows).
+// Adding a small file to a large archive and deleting one, against 7-Zip doing the same on its own:
+// what Tarvo adds is the listing before and after, the check that nobody wrote the archive meanwhile
+// and one rename. TARVO_BENCH_EDIT_MB sets the archive's size (a gigabyte by default).
+void editing(const fs::path& scratch, std::mt19937_64& random)
+{
+    const char* sizeText = std::getenv("TARVO_BENCH_EDIT_MB");
+    const std::size_t megabytes = sizeText ? static_cast<std::size_t>(std::atol(sizeText)) : 1024;
+    const fs::path folder = scratch / "edit";
+    const auto tools = engine::ToolLocator::rarSupport();
+    for (const std::string extension : {"zip", "7z"}) {
+        const std::string add = "edit: add 1 KB to " + std::to_string(megabytes) + " MB " + extension;
+        const std::string remove = "edit: delete 1 entry of " + std::to_string(megabytes) + " MB " + extension;
+        if (!selected(add) && !selected(remove)) {
+            continue;
+        }
+        fs::remove_all(folder);
+        for (std::size_t i = 0; i < megabytes / 64; ++i) {
+            writeBytes(folder / "Data" / ("part-" + std::to_string(i) + ".bin"), 64 << 20, false, random);
+        }
+        writeBytes(folder / "small" / "note.txt", 1000, true, random);
+        const fs::path pristine = folder / ("pristine." + extension);
+        const fs::path archive = folder / ("archive." + extension);
+        // Stored: the noise would not shrink, and the edit copies what is packed either way.
+        runRaw({tools.sevenZip->string(), "a", "-mx0", "-t" + extension, pristine.string(), "Data"}, folder);
+        fs::remove_all(folder / "Data");
+        const auto reset = [&] {
+            fs::remove(archive);
+            fs::copy_file(pristine, archive);
+        };
+        compare(
+            add,
+            [&] {
+                runRaw({tools.sevenZip->string(), "u", "-y", archive.string(), "note.txt"}, folder / "small");
+            },
+            [&] {
+                engine::ArchiveEngine::add(
+                    {.archive = archive, .tools = tools, .items = {folder / "small" / "note.txt"}});
+            },
+            reset, 1.1);
+        compare(
+            remove,
+            [&] {
+                runRaw({tools.sevenZip->string(), "d", "-y", archive.string(), "Data/part-0.bin"}, folder);
+            },
+            [&] {
+                engine::ArchiveEngine::remove({.archive = archive, .tools = tools, .entries = {"Data/part-0.bin"}});
+            },
+            reset, 1.1);
+    }
+    fs::remove_all(folder);
+}
+
 void entrySearch()
 {
     if (!selected("search")) {
@@ -599,6 +653,7 @@ int main(int argc, char** argv)
 
     listing(scratch);
     listingMemory(scratch);
+    editing(scratch, random);
     staging(scratch / "large" / "Tree", scratch);
     // Small files keep tar busy reading them: pigz gains little there.
     compressAndExtract("200 MB tree", scratch / "large" / "Tree", scratch / "out", 1.03, 0.6);

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // How fast requests reach Tarvo, measured in one run. Run it under a private session bus and a real X
 // server: dbus-run-session --config-file=tests/platform/session.conf -- xvfb-run -a tarvo_intake_bench
 //  - a request from tarvo-finder to a running Tarvo: from the helper's start to the request in the

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // How the application model behaves under load, measured in one run:
 //  - the longest stall of the main thread's event loop while a tool prints 200,000 counted lines,
 //    and whether the progress count still ends exact;

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // What the model and window benchmarks share: a home of their own, a full start-up state to load,

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The process runner against `cat` of the same bytes to /dev/null, and its memory.
 #include "BenchSupport.h"
 #include "engine/adapters/InfoZip.h"

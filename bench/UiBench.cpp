@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // How the windows behave, measured in one run (run it under a real X server: xvfb-run -a):
 //  - start-up: from exec of a fresh process to the main window's first paint, with settings, a history of
 //    40 records and the tool lookup to load (median of 11 launches);

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 cmake_minimum_required(VERSION 3.25)
 # Run with cmake -P: fails when a source file includes a header of a folder it may not reach, or
 # lies in no folder that a rule names.

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Keeps the layers of the source tree in order: the build of `target` fails when a file under `root`
 # includes a header of a folder it may not reach, or lies in a folder no rule names.
 #   tarvo_check_layers(target root "engine/util" "engine/l10n:engine/util" ...)

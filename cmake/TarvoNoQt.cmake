@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # What a target may link, directly or through what it links: no Qt for the engine, no windows below
 # the executable.
 function(_tarvo_collect_links target out_var)

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Every include that leaves its own folder names its path from src/ ("engine/archive/ArchiveEngine.h",
 # "app/AppModel.h"), from this one root; generated headers sit in a tree of the same shape.
 add_library(tarvo_source_root INTERFACE)

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // ArchiveSafety's verdicts on entry paths and link targets, and its report on a listing. The input
 // is text: a first line "ARCHIVE_BYTES FREE_BYTES" (FREE_BYTES "-" when unknown), then one entry a
 // line, "TYPE<TAB>SIZE<TAB>PATH[<TAB>TARGET]" with TYPE f, d, l (symbolic link) or h (hard link).

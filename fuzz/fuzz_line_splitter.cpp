@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // LineSplitter over a tool's output stream. The input's first four bytes are the sizes of the
 // chunks the rest is fed in (0: an empty chunk), as reads from a pipe would cut it.
 #include "FuzzCheck.h"

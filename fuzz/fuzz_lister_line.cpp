@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // tarvo-lister's lines ("TYPE SIZE FLAGS PATH[ LINK]", fields escaped as "\" and two hex digits),
 // added one by one to a listing by TarvoLister::readLine.
 #include "FuzzCheck.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // LineSplitter past its line limit: the input after its first four bytes is repeated beyond
 // kMaxLineBytes and fed in chunks of those bytes times 4 KiB. Apart from fuzz_line_splitter
 // because each run handles a megabyte: these run a thousand times slower.

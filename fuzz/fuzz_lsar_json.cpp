@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // lsar's JSON listing, read by Unar::parseListing. Output it cannot read must fail as an
 // ArchiveError; the listing it returns must hold together.
 #include "FuzzCheck.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The lines of `bsdtar -tv`, read one by one by Tar::parseListLine as the listing of a
 // .tar.zst is: a hard link's target is looked up among the paths listed before it.
 #include "FuzzCheck.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The words read from every output line of a tool: its progress and its password verdicts, as its
 // home in adapters/ reads them. The first input byte picks the tool; the rest is its output, one
 // line each.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // UTF-8 checks and repair (TextUtil.h), held to the Unicode standard's table of well-formed
 // sequences rather than to the engine's own decoder.
 #include "FuzzCheck.h"

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Run by CTest: the layer check passes a tree in order and fails one where a low layer reaches up,
 # a folder no rule names, or a header of a folder of which only another header may be reached.
 set(root "${WORK_DIR}/layers")

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Build tool: draws an SVG into a square PNG, so that the hicolor sizes of the application icon come
 // from the one SVG without an external converter.
 //   tarvo_render_icon INPUT.svg SIZE OUTPUT.png

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The compress, extract and test jobs, and how a job's outcome is shown, recorded and announced.
 #include "AppModel.h"
 #include "ModelWorkers.h"

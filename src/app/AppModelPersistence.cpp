@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Settings and history that survive a restart, and the login item.
 #include "AppModel.h"
 #include "engine/history/HistoryStore.h"

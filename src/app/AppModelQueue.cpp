@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The work queue: intake, one job at a time, and where a job's failure goes.
 #include "AppModel.h"
 #include "engine/l10n/L10n.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Installing the optional tools from the settings window.
 #include "AppModel.h"
 #include "ModelWorkers.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "CommandLine.h"
 
 #include "engine/Version.h"
@@ -18,10 +20,12 @@
 #include "engine/vocabulary/ZipEncryption.h"
 
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <functional>
 #include <iostream>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <pthread.h>
@@ -62,7 +66,47 @@ struct Options
     std::string filter; // list --filter
     bool json = false;
     std::string encoding; // of a ZIP's legacy names; empty: detected
+    std::string into;     // add --into
+    ClashChoice onClash = ClashChoice::refuse;
+    std::uint64_t volumeSize = 0;
 };
+
+// "100M", "4G", "700m", "250k" or bytes; decimal units, as the sizes of disks and mail limits are.
+std::optional<std::uint64_t> sizeFrom(std::string_view text)
+{
+    std::uint64_t unit = 1;
+    if (!text.empty() && (text.back() == 'B' || text.back() == 'b')) {
+        text.remove_suffix(1);
+    }
+    if (!text.empty()) {
+        switch (text.back()) {
+        case 'k':
+        case 'K':
+            unit = 1000;
+            break;
+        case 'm':
+        case 'M':
+            unit = 1000 * 1000;
+            break;
+        case 'g':
+        case 'G':
+            unit = 1000 * 1000 * 1000;
+            break;
+        default:
+            break;
+        }
+        if (unit > 1) {
+            text.remove_suffix(1);
+        }
+    }
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value == 0 ||
+        value > std::numeric_limits<std::uint64_t>::max() / unit) {
+        return std::nullopt;
+    }
+    return value * unit;
+}
 
 Options parse(const std::vector<std::string>& arguments)
 {
@@ -102,6 +146,7 @@ Options parse(const std::vector<std::string>& arguments)
         const bool compress = options.command == "compress";
         const bool extract = options.command == "extract";
         const bool list = options.command == "list";
+        const bool add = options.command == "add";
         if (compress && argument == "--format") {
             const std::string text = value();
             const auto format = ArchiveFormat::fromRaw(text);
@@ -125,7 +170,22 @@ Options parse(const std::vector<std::string>& arguments)
             options.zipEncryption = *encryption;
         } else if (compress && argument == "--name") {
             options.name = value();
-        } else if (compress && argument == "--keep-junk") {
+        } else if (compress && argument == "--volume-size") {
+            const std::string text = value();
+            const auto size = sizeFrom(text);
+            if (!size) {
+                throw UsageError{"unreadable size " + text + " (100M, 700M, 4G or bytes)"};
+            }
+            options.volumeSize = *size;
+        } else if (add && argument == "--into") {
+            options.into = value();
+            while (options.into.ends_with('/')) {
+                options.into.pop_back();
+            }
+        } else if (add && (argument == "--replace" || argument == "--keep-both")) {
+            flag();
+            options.onClash = argument == "--replace" ? ClashChoice::replace : ClashChoice::keepBoth;
+        } else if ((compress || add) && argument == "--keep-junk") {
             flag();
             options.keepJunk = true;
         } else if (compress && argument == "--verify") {
@@ -137,7 +197,7 @@ Options parse(const std::vector<std::string>& arguments)
             options.entries.push_back(value());
         } else if (list && argument == "--filter") {
             options.filter = value();
-        } else if (!compress && argument == "--encoding") {
+        } else if ((extract || list || options.command == "test") && argument == "--encoding") {
             const std::string text = value();
             if (asciiLower(text) != "auto") {
                 const auto named = nameEncodingNamed(text);
@@ -166,6 +226,16 @@ Options parse(const std::vector<std::string>& arguments)
     }
     if (options.command == "list" && options.operands.size() != 1) {
         throw UsageError{"list takes one archive"};
+    }
+    if ((options.command == "add" || options.command == "delete") && options.operands.size() < 2) {
+        throw UsageError{options.command + " takes an archive and " +
+                         (options.command == "add" ? "the items to add" : "the entries to delete")};
+    }
+    if (options.command == "rename" && options.operands.size() != 3) {
+        throw UsageError{"rename takes an archive, an entry and its new name"};
+    }
+    if (options.volumeSize > 0 && options.format == ArchiveFormat::tarGz) {
+        throw UsageError{"a tar.gz archive cannot be split into parts (zip, 7z and rar can)"};
     }
     return options;
 }
@@ -341,6 +411,7 @@ public:
         request.directory =
             m_options.outputDirectory ? cleanPath(*m_options.outputDirectory) : items.front().parent_path();
         request.tools = ToolLocator::rarSupport();
+        request.volumeSize = m_options.volumeSize;
         const std::string label =
             L10n::compressing(m_options.name.empty() ? items.front().filename().string() : m_options.name);
         ProgressLine progress(m_errors, m_terminal, label, m_terminal ? FileWalk::count(items) : 0);
@@ -353,6 +424,42 @@ public:
         } catch (const std::exception& error) {
             progress.clear();
             return fail(error, {});
+        }
+    }
+
+    // add, delete and rename: the archive's path when it changed.
+    int edit()
+    {
+        const fs::path archive = cleanPath(m_options.operands.front());
+        ProgressLine progress(m_errors, m_terminal, L10n::text(Text::changingArchive), 0);
+        EditRequest request{.archive = archive,
+                            .tools = ToolLocator::rarSupport(),
+                            .password = password(),
+                            .control = {m_watch.newSession(), [&](const ProgressStep& step) { progress.step(step); }}};
+        const std::vector<std::string> rest(m_options.operands.begin() + 1, m_options.operands.end());
+        try {
+            if (m_options.command == "add") {
+                for (const std::string& item : rest) {
+                    request.items.push_back(cleanPath(item));
+                }
+                request.into = m_options.into;
+                request.skipJunk = !m_options.keepJunk;
+                request.onClash = m_options.onClash;
+                ArchiveEngine::add(request);
+            } else if (m_options.command == "delete") {
+                request.entries = rest;
+                ArchiveEngine::remove(request);
+            } else {
+                request.entries = {rest.front()};
+                request.newName = rest.back();
+                ArchiveEngine::rename(request);
+            }
+            progress.clear();
+            m_output << archive.string() << '\n' << std::flush;
+            return 0;
+        } catch (const std::exception& error) {
+            progress.clear();
+            return fail(error, archive.string());
         }
     }
 
@@ -587,8 +694,8 @@ bool CommandLine::handles(const std::vector<std::string>& arguments)
         return false;
     }
     const std::string& first = arguments.front();
-    return first == "compress" || first == "extract" || first == "list" || first == "test" || first == "--help" ||
-           first == "-h" || first == "--version";
+    return first == "compress" || first == "extract" || first == "list" || first == "test" || first == "add" ||
+           first == "delete" || first == "rename" || first == "--help" || first == "-h" || first == "--version";
 }
 
 void CommandLine::printUsage(std::ostream& stream)
@@ -596,10 +703,14 @@ void CommandLine::printUsage(std::ostream& stream)
     stream << "Usage:\n"
               "  tarvo compress [--format zip|rar|7z|tar.gz] [--level fast|normal|maximum] [--name NAME]\n"
               "                 [--password-stdin] [--zip-encryption aes256|zipcrypto] [--keep-junk]\n"
-              "                 [--output-dir DIR] [--verify] ITEM...\n"
+              "                 [--output-dir DIR] [--verify] [--volume-size SIZE] ITEM...\n"
               "  tarvo extract  [--password-stdin] [--encoding NAME] [--entry PATH]... ARCHIVE...\n"
               "  tarvo list     [--password-stdin] [--encoding NAME] [--filter TEXT] [--json] ARCHIVE\n"
               "  tarvo test     [--password-stdin] [--encoding NAME] ARCHIVE...\n"
+              "  tarvo add      [--password-stdin] [--into FOLDER] [--replace|--keep-both] [--keep-junk]\n"
+              "                 ARCHIVE ITEM...\n"
+              "  tarvo delete   [--password-stdin] ARCHIVE ENTRY...\n"
+              "  tarvo rename   [--password-stdin] ARCHIVE ENTRY NEWNAME\n"
               "  tarvo --self-test\n"
               "  tarvo [FILE...]\n"
               "  tarvo --finder compress|extract|test PATH...\n"
@@ -614,6 +725,15 @@ void CommandLine::printUsage(std::ostream& stream)
               "entries and links that lead outside the folder, and an unpacked size beyond the free space or\n"
               "a hundredfold the archive. test reads every entry's data through, writes nothing, and prints\n"
               "one line per archive: no errors, or what is damaged.\n"
+              "--volume-size cuts a zip, 7z or rar archive into parts of at most SIZE (100M, 700M, 4G or\n"
+              "bytes; decimal units) and prints the first part's path.\n"
+              "add puts files and folders into an existing archive (into FOLDER inside it, else its top);\n"
+              "an entry of the same path stays and the add fails, unless --replace or --keep-both (the new\n"
+              "one as \"name 2.ext\"). delete takes entries out, a folder with everything in it; rename gives\n"
+              "one entry or folder a new name in its folder. Each writes the changed archive beside it, reads\n"
+              "it back and only then puts it in the archive's place: a failure leaves the archive as it was.\n"
+              "An encrypted archive needs its password, and what is added is encrypted with it. A tar\n"
+              "archive is written anew, which takes as long as packing it.\n"
               "They read zip, zipx, jar, rar, 7z and tar (plain, .gz, .xz, .bz2, .zst); a single .gz, .xz,\n"
               ".bz2 or .zst file becomes the file it holds, beside it.\n"
               "--password-stdin reads the password from the first line of standard input. A ZIP with a\n"
@@ -659,6 +779,9 @@ int CommandLine::run(const std::vector<std::string>& arguments, std::istream& in
     }
     if (options.command == "test") {
         return runner.test();
+    }
+    if (options.command == "add" || options.command == "delete" || options.command == "rename") {
+        return runner.edit();
     }
     return runner.list();
 }

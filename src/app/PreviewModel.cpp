@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The extract preview: list the archives first, test them, then extract everything or one entry.
 #include "PreviewModel.h"
 

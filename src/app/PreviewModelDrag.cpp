@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Rows dragged out of the preview: unpacked into private folders that last as long as the preview.
 #include "ModelWorkers.h"
 #include "PreviewModel.h"

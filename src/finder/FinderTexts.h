@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 /* The menu titles of the file-manager entries, in the application's seven interface languages. Plain C,
    so that the Nautilus module and the helper's rules share one copy; the service menus and Nemo actions
    carry the same words (a test compares them). */

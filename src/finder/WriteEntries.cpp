@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Writes the file-manager entries that `cmake --install` installs: WriteEntries OUTPUT_DIR HELPER.
 #include "FileManagerEntries.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // tarvo-finder compress|extract|test PATH...: what the file managers' menu entries run. It hands the
 // selection to the running Tarvo over the session bus, or starts Tarvo with it.
 #include "ApplicationLaunch.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // tarvo-lister --format zip|7z|tar [--encoding auto|NAME [--detect]] -- ARCHIVE: what Tarvo's
 // preview reads of an archive, one line per entry, so that untrusted archives are parsed in a child
 // process and never in the window's.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "DesktopMain.h"
 #include "app/CommandLine.h"
 #include "engine/SelfTest.h"

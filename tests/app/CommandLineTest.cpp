@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TestSupport.h"
 #include "app/DesktopRequest.h"
 
@@ -124,6 +126,34 @@ TEST_F(CommandLine, CompressListAndExtract)
     EXPECT_EQ(result.errors, "tarvo: " + (dir / "nothere.zip").string() + ": No such file or directory\n");
 }
 
+TEST_F(CommandLine, AddDeleteRenameAndParts)
+{
+    const std::string archive = (dir / "Photos.7z").string();
+    ASSERT_EQ(tarvo({"compress", "--format", "7z", "--password-stdin", (dir / "Photos").string()}, "pw\n").status, 0);
+    writeFile(dir / "new" / "c.txt", "c");
+    const std::string item = (dir / "new" / "c.txt").string();
+    ProgramResult result = tarvo({"add", "--password-stdin", "--into", "Photos/", archive, item}, "pw\n");
+    EXPECT_EQ(result.status, 0) << result.errors;
+    EXPECT_EQ(result.output, archive + "\n");
+    const std::string before = readFile(archive);
+    result = tarvo({"add", "--password-stdin", "--into", "Photos", archive, item}, "pw\n");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.errors, "tarvo: " + archive + ": The archive already holds “Photos/c.txt”.\n");
+    EXPECT_EQ(tarvo({"rename", "--password-stdin", archive, "Photos/c.txt", ".."}, "pw\n").errors,
+              "tarvo: " + archive + ": A name cannot be empty, “.” or “..”, or contain “/”.\n");
+    EXPECT_EQ(readFile(archive), before);
+    EXPECT_EQ(tarvo({"add", "--keep-both", "--password-stdin", "--into", "Photos", archive, item}, "pw\n").status, 0);
+    EXPECT_EQ(tarvo({"rename", "--password-stdin", archive, "Photos/c 2.txt", "d.txt"}, "pw\n").status, 0);
+    EXPECT_EQ(tarvo({"delete", "--password-stdin", archive, "Photos/a.jpg", "Photos/c.txt"}, "pw\n").status, 0);
+    EXPECT_EQ(lines(tarvo({"list", "--password-stdin", archive}, "pw\n").output),
+              (std::vector<std::string>{"Photos", "Photos/b.jpg", "Photos/d.txt"}));
+
+    writeFile(dir / "Big" / "big.bin", noise(250'000));
+    result = tarvo({"compress", "--volume-size", "100k", (dir / "Big").string()});
+    EXPECT_EQ(result.output, (dir / "Big.zip.001").string() + "\n") << result.errors;
+    EXPECT_TRUE(fs::exists(dir / "Big.zip.003"));
+}
+
 TEST_F(CommandLine, UsageLanguageAndSelfTest)
 {
     for (const std::vector<std::string>& wrong :
@@ -134,6 +164,12 @@ TEST_F(CommandLine, UsageLanguageAndSelfTest)
                                                {"list", "a", "b"},
                                                {"list", "--encoding", "bogus", "a.zip"},
                                                {"list", "--level"},
+                                               {"add", "a.zip"},
+                                               {"rename", "a.zip", "b"},
+                                               {"delete", "--into", "x", "a.zip", "b"},
+                                               {"compress", "--volume-size", "0", "x"},
+                                               {"compress", "--volume-size", "12Q", "x"},
+                                               {"compress", "--format", "tar.gz", "--volume-size", "1M", "x"},
                                                {"frobnicate"}}) {
         const ProgramResult result = tarvo(wrong);
         EXPECT_EQ(result.status, 2) << wrong.front();

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Google Test with a Qt application, so that tests can run event loops, widgets and D-Bus.
 #include <QApplication>
 #include <QFile>

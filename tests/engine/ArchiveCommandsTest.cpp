@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TestSupport.h"
 #include "engine/adapters/InfoZip.h"
 #include "engine/adapters/Rarlab.h"
@@ -97,6 +99,28 @@ TEST(ToolCommands, OperandsStayNamesAndPasswordsStayOff)
          {SevenZip::extract("/usr/bin/7zz", extract), Tar::extractOther("/usr/bin/bsdtar", extract),
           Rarlab::extract("/r/unrar", quotable), unzip}) {
         EXPECT_FALSE(hasArgumentHolding(run, secret)) << run.executable;
+    }
+
+    // Edits: the working copy and the names after "--", patterns quoted, the password off the line.
+    const EditCommand edit{"/w/-a.7z", {"-x[1]*", "@list"}, secret};
+    for (const ToolRun& run : {SevenZip::remove("/usr/bin/7zz", edit), SevenZip::rename("/usr/bin/7zz", edit),
+                               Rarlab::remove("/r/rar", edit)}) {
+        EXPECT_EQ(operands(run), (Args{"/w/-a.7z", "-x[1]*", "@list"})) << run.executable;
+        EXPECT_FALSE(hasArgumentHolding(run, secret)) << run.executable;
+    }
+    const ToolRun zipRemove = InfoZip::remove(edit, "/w/s");
+    EXPECT_EQ(operands(zipRemove), (Args{"-x[1]*", "@list"}));
+    EXPECT_TRUE(hasArgumentHolding(zipRemove, "-nw")) << "zip reads no pattern";
+    EXPECT_EQ(InfoZip::rename(edit)->standardInput, "@ -x[1]*\n@=@list\n@ (comment above this line)\n");
+    EXPECT_FALSE(InfoZip::rename({"/w/a.zip", {"a", "b\nc"}, std::nullopt})) << "a line break ends a note";
+    const ToolRun added = SevenZip::add("/usr/bin/7zz", create, std::nullopt, true);
+    EXPECT_EQ(operands(added), names);
+    EXPECT_TRUE(hasArgumentHolding(added, "-mhe=on") && !hasArgumentHolding(added, secret));
+    const ToolRun rewrite = Tar::rewrite(bsdtar, ArchiveKind::tarXz, "/in/@a.tar.xz", {"/w/-n.tar.xz", {"p/-x"}, {}},
+                                         {"-x[1]*", "^b"}, "p");
+    EXPECT_EQ(operands(rewrite), (Args{"@/in/@a.tar.xz", "p/-x"}));
+    for (const char* pattern : {"^-x\\[1\\]\\*", "^^b", ",^p/,,S"}) {
+        EXPECT_TRUE(hasArgumentHolding(rewrite, pattern)) << pattern;
     }
 
     // Tests and listings: the archive after "--" where the tool takes it, its password off the line but for lsar.

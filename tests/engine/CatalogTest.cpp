@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TestSupport.h"
 #include "engine/adapters/Tar.h"
 #include "engine/adapters/Unar.h"

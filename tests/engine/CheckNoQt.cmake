@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Run by CTest: fails when the engine library refers to Qt or its test program loads a Qt library.
 find_program(NM nm REQUIRED)
 find_program(READELF readelf REQUIRED)

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "engine/l10n/L10n.h"
 
 #include "TestSupport.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Tarvo's own lister against lsar, the memory ceiling on every lister, and the safety report.
 #include "TestSupport.h"
 #include "engine/adapters/TarvoLister.h"

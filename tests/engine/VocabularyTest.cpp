@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "engine/vocabulary/ArchiveFormat.h"
 #include "engine/vocabulary/ArchiveKind.h"
 #include "engine/vocabulary/DropIntent.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The real tarvo-finder on a private session bus: the signal to a running application, and the launch of
 // `tarvo` when there is none, no bus, or too much to say.
 #include "TaskRunner.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The Nautilus extension loaded as Nautilus loads it, asked for menus about stand-in files, and its items
 // activated. This copy of the module runs a stand-in helper at TARVO_FINDER_HELPER.
 #include "TarvoHelperPath.h"

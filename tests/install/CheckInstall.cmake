@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Run by CTest: `cmake --install` into a fresh prefix; then every icon size must be there at its size,
 # and the installed desktop file and metainfo must pass their validators.
 string(REPLACE "," ";" ICON_SIZES "${ICON_SIZES}")
@@ -26,7 +28,9 @@ foreach(file IN ITEMS
         "${PREFIX}/bin/tarvo" "${PREFIX}/libexec/tarvo/tarvo-lister" "${desktop_file}" "${metainfo}"
         "${PREFIX}/share/icons/hicolor/scalable/apps/com.tarvo.app.svg"
         "${PREFIX}/share/dbus-1/interfaces/com.tarvo.app.xml"
-        "${PREFIX}/share/dbus-1/interfaces/com.tarvo.finder.xml")
+        "${PREFIX}/share/dbus-1/interfaces/com.tarvo.finder.xml"
+        "${PREFIX}/share/bash-completion/completions/tarvo" "${PREFIX}/share/zsh/site-functions/_tarvo"
+        "${PREFIX}/share/fish/vendor_completions.d/tarvo.fish")
     if(NOT EXISTS "${file}")
         message(FATAL_ERROR "not installed: ${file}")
     endif()
@@ -66,6 +70,12 @@ if(APPSTREAMCLI)
         RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
     if(NOT status EQUAL 0)
         message(FATAL_ERROR "appstreamcli rejects the metadata installed in ${PREFIX}:\n${output}")
+    endif()
+    # Software centres show what the pedantic check asks for; it exits 0 on its own remarks, so any counts.
+    execute_process(COMMAND "${APPSTREAMCLI}" validate --pedantic --no-net "${metainfo}"
+        RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    if(NOT status EQUAL 0 OR output MATCHES "(^|\n)[EWIP]: ")
+        message(FATAL_ERROR "appstreamcli validate --pedantic remarks on ${metainfo}:\n${output}")
     endif()
 else()
     list(APPEND skipped appstreamcli)

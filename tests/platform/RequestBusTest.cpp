@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The running application on a private session bus: the request signal, and a second process's hand-off.
 #include "platform/freedesktop/RequestBus.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The notifier, the model's announcements through it, and the file-manager reveal against fake services on a
 // private session bus.
 #include "FakePlatform.h"

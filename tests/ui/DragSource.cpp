@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A drag source for checks with a real pointer: a plain magenta square (easy to find in a picture of
 // the screen) that offers the files named on its command line as a drag when pressed, then prints
 // what the drop target did with them ("copy", "move", "link" or "ignore") and ends.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A drop target for checks with a real pointer: a plain green square (easy to find in a picture of
 // the screen) that takes a drop of files, copies them into the folder named on its command line,
 // prints their URLs one a line and ends: 0 when files came, 1 when the drop held none, 2 when no

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Rows dragged out of the preview: unpacked when the drop asks, once, and gone with the preview.
 #include "ModelTestSupport.h"
 #include "ui/preview/ExtractPreviewDialog.h"

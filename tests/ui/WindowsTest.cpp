@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The real views over a real model, with fake desktop pieces and the real archive tools.
 #include "ui/windows/Windows.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A real drag under X with the openbox window manager: a row of Tarvo's preview pressed and carried
 # by the pointer (xdotool) to a drop target of the test's own in another process, which copies what
 # it gets. The row is unpacked only for that drop; closing the preview and quitting leave nothing of

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "InfoZip.h"
 
 #include "engine/util/TextUtil.h"

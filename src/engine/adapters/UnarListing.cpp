@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // lsar's JSON listing, read as it streams.
 #include "Unar.h"
 #include "engine/l10n/L10n.h"

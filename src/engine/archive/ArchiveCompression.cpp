@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Creating archives: the shared steps and the four formats' command lines.
 #include "ArchiveEngine.h"
 #include "JobTools.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Changing an archive in place: adding, removing and renaming entries.
 #include "ArchiveCatalog.h"
 #include "ArchiveEngine.h"
@@ -98,6 +100,11 @@ struct FileState
     }
 };
 
+bool isAtOrBelow(const std::string& path, const std::string& root)
+{
+    return path == root || (path.size() > root.size() && path.starts_with(root) && path[root.size()] == '/');
+}
+
 // The archive's entries as listed, with the folders their paths imply.
 class Contents
 {
@@ -140,14 +147,15 @@ public:
         return path;
     }
 
-    // The listed entries at `path` and everything below it.
+    // The listed entries at `path` and everything below it, in the archive's order (zipnote's).
     std::vector<std::string> pathsAt(const std::string& path) const
     {
         std::vector<std::string> paths;
-        for (const std::string& listed : m_listed) {
-            if (listed == path ||
-                (listed.size() > path.size() && listed.starts_with(path) && listed[path.size()] == '/')) {
-                paths.push_back(listed);
+        std::set<std::string> seen;
+        for (const ArchiveEntry& entry : m_listing.entries) {
+            std::string listed = trimmedPath(entry.path);
+            if (isAtOrBelow(listed, path) && seen.insert(listed).second) {
+                paths.push_back(std::move(listed));
             }
         }
         return paths;
@@ -158,11 +166,6 @@ private:
     std::set<std::string> m_listed;
     std::set<std::string> m_folders;
 };
-
-bool isAtOrBelow(const std::string& path, const std::string& root)
-{
-    return path == root || (path.size() > root.size() && path.starts_with(root) && path[root.size()] == '/');
-}
 
 std::string joined(const std::string& folder, const std::string& name)
 {
@@ -215,16 +218,17 @@ public:
 
     std::shared_ptr<ArchiveSession> session() const { return m_request.control.session; }
 
-    // The working copy the tools change in place: a hard link where the file system has them, since
-    // 7-Zip and zip write a new file and rename it over the name they were given, which leaves the
-    // archive's own file untouched. rar may write into the file it is given, so it gets a copy.
+    // The working copy the tools change in place. 7-Zip writes a new file and renames it over the
+    // name it was given, which leaves the archive's own file untouched: it gets a hard link where the
+    // file system has them. zip writes back into a file with several links, to keep them, and rar
+    // may write into the file it is given: they get a copy.
     void prepareCopy()
     {
         std::error_code error;
-        if (m_editor != Editor::rar) {
+        if (m_editor == Editor::sevenZip) {
             fs::create_hard_link(m_archive, m_work, error);
         }
-        if (m_editor == Editor::rar || error) {
+        if (m_editor != Editor::sevenZip || error) {
             fs::copy_file(m_archive, m_work);
         }
     }
@@ -256,6 +260,9 @@ public:
         if (!folder.empty()) {
             run.currentDirectory = folder;
         }
+        // The changed archive reaches the disk while the tool writes it, so that the flush before
+        // it takes the archive's place finds little left to do.
+        const EarlyWriteback writeback(m_scratch);
         runTool(std::move(run), m_request.control);
     }
 

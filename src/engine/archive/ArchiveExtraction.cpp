@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Unpacking archives into a new folder beside them.
 #include "ArchiveCatalog.h"
 #include "ArchiveEngine.h"

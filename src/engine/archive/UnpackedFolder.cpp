@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Making what a tool unpacked safe to hand on, and lifting a lone folder.
 #include "UnpackedFolder.h"
 

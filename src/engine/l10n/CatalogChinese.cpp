@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The Chinese table: each English text and its translation, in the order of Text.
 #include "CatalogTables.h"
 #include "Text.h"

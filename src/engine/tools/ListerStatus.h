@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // tarvo-lister's exit statuses, shared by the lister and the engine that reads them. Plain C++:

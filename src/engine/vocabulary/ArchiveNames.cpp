@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "ArchiveNames.h"
 
 #include "engine/l10n/L10n.h"

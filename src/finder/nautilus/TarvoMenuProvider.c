@@ -1,3 +1,5 @@
+/* SPDX-License-Identifier: GPL-3.0-or-later */
+
 /* The Nautilus extension (API 4, Nautilus 43 and later): "Compress with Tarvo" for local files and
    folders, "Extract with Tarvo" and "Test with Tarvo" when every selected item is a zip, rar or 7z file.
    An item runs tarvo-finder, which holds the rest of the logic; Nautilus never waits for it. */
