@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Changing a previewed archive in place: adding to it, taking entries out, renaming one.
 #include "ModelWorkers.h"
 #include "PreviewModel.h"

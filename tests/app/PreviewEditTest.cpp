@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Archives changed in place from the preview, as jobs of the queue, with the real tools.
 #include "ModelTestSupport.h"
 #include "engine/history/HistoryStore.h"
