@@ -58,6 +58,12 @@ AppModel::AppModel(PreviewModel& preview, Options options, QObject* parent)
     // What the preview needs of the queue's state.
     m_preview.setTools(m_tools);
     m_preview.setReveal(m_platform.reveal);
+    m_preview.setDialogs(m_platform.dialogs);
+    m_preview.setCancelEditJob([this](const std::filesystem::path& archive) {
+        if (m_editedArchive == archive && m_session) {
+            m_session->cancel();
+        }
+    });
     connect(this, &AppModel::toolsChanged, &m_preview, [this] { m_preview.setTools(m_tools); });
     connect(this, &AppModel::isWorkingChanged, &m_preview, [this] { m_preview.setQueueWorking(m_isWorking); });
     connect(this, &AppModel::languageChanged, &m_preview, &PreviewModel::languageChanged);
@@ -132,6 +138,12 @@ void AppModel::setSkipJunk(bool skip)
 void AppModel::setZipEncryption(engine::ZipEncryption encryption)
 {
     assignObserved(*this, m_zipEncryption, encryption, &AppModel::zipEncryptionChanged);
+    persist();
+}
+
+void AppModel::setVolumeSize(std::uint64_t bytes)
+{
+    assignObserved(*this, m_volumeSize, bytes, &AppModel::volumeSizeChanged);
     persist();
 }
 

@@ -97,7 +97,7 @@ public:
     AppModel(PreviewModel& preview, Options options, QObject* parent = nullptr);
     ~AppModel() override;
 
-    // Settings. Each assignment writes all seven settings, even an unchanged one.
+    // Settings. Each assignment writes all the settings, even an unchanged one.
     engine::ArchiveFormat format() const { return m_format; }
     void setFormat(engine::ArchiveFormat format);
     bool revealInFinder() const { return m_revealInFinder; }
@@ -113,6 +113,9 @@ public:
     void setLevel(engine::CompressionLevel level);
     engine::ZipEncryption zipEncryption() const { return m_zipEncryption; }
     void setZipEncryption(engine::ZipEncryption encryption);
+    // New ZIP, 7Z and RAR archives are cut into parts of at most this many bytes; 0: not cut.
+    std::uint64_t volumeSize() const { return m_volumeSize; }
+    void setVolumeSize(std::uint64_t bytes);
     engine::AppLanguage language() const { return m_language; }
     void setLanguage(engine::AppLanguage language);
     // The size the user last gave the preview; invalid until then.
@@ -178,6 +181,7 @@ Q_SIGNALS:
     void askForDestinationChanged();
     void skipJunkChanged();
     void zipEncryptionChanged();
+    void volumeSizeChanged();
     void verifyAfterCreatingChanged();
     void levelChanged();
     void languageChanged();
@@ -242,6 +246,8 @@ private:
     private:
         QPointer<AppModel> m_model;
         std::shared_ptr<engine::ArchiveSession> m_session;
+        // The archive the running job changes in place, if it does.
+        std::optional<std::filesystem::path> m_editedArchive;
     };
 
     // Runs the job's engine call on a worker.
@@ -251,6 +257,9 @@ private:
     void record(engine::ArchiveRecord record);
     void announce(const QString& text);
     void revealPaths(const std::vector<std::filesystem::path>& paths);
+
+    // Changes an archive of the preview in place; the preview lists it again afterwards.
+    QCoro::Task<> edit(Work work);
 
     // Lists the archives in the preview, as a job of the queue: Cancel reaches the listing.
     QCoro::Task<> presentPreview(PreviewModel::Presentation presentation);
@@ -274,6 +283,7 @@ private:
     bool m_askForDestination = false;
     bool m_skipJunk = true;
     engine::ZipEncryption m_zipEncryption = engine::ZipEncryption::aes256;
+    std::uint64_t m_volumeSize = 0;
     bool m_verifyAfterCreating = false;
     engine::CompressionLevel m_level = engine::CompressionLevel::normal;
     engine::AppLanguage m_language;
@@ -297,6 +307,8 @@ private:
     bool m_ready = false;
     std::string m_bannerToken;
     std::shared_ptr<engine::ArchiveSession> m_session;
+    // The archive the running job changes in place, if it does.
+    std::optional<std::filesystem::path> m_editedArchive;
     std::shared_ptr<ProgressGate> m_progressGate;
     // Takes the ticks counted on the tools' threads that have not reached the model yet.
     std::function<long long()> m_flushTicks;

@@ -117,6 +117,8 @@ QCoro::Task<> AppModel::compress(Work work, ArchiveFormat format)
     request.level = m_level;
     request.skipJunk = m_skipJunk;
     request.zipEncryption = m_zipEncryption;
+    // tar.gz is one stream that no tool cuts: the setting names the formats it is for.
+    request.volumeSize = format == ArchiveFormat::tarGz ? 0 : m_volumeSize;
     request.directory = *directory;
     request.tools = m_tools;
     request.control = RunControl{session, progressHandler()};
@@ -315,6 +317,68 @@ QCoro::Task<> AppModel::test(Work work)
     }
 }
 
+QCoro::Task<> AppModel::edit(Work work)
+{
+    QPointer<AppModel> self(this);
+    if (work.paths.empty() || !work.edit) {
+        throw ArchiveError(ArchiveError::Case::notAnArchive);
+    }
+    const fs::path archive = work.paths.front();
+    const ArchiveEdit change = *work.edit;
+    setBanner(Banner::working(qtext(L10n::text(Text::changingArchive))));
+    beginProgress(0);
+    const JobSession current(*this);
+    m_editedArchive = archive;
+
+    EditRequest request;
+    request.archive = archive;
+    request.tools = m_tools;
+    request.password = ArchiveEngine::normalized(change.password);
+    request.control = RunControl{current.session(), progressHandler()};
+    request.items = change.items;
+    request.into = change.into;
+    request.skipJunk = m_skipJunk;
+    request.onClash = change.onClash;
+    request.entries = change.entries;
+    request.newName = change.newName;
+    std::exception_ptr failure;
+    try {
+        auto job = runJob([request = std::move(request), kind = change.kind] {
+            switch (kind) {
+            case ArchiveEdit::Kind::add:
+                ArchiveEngine::add(request);
+                break;
+            case ArchiveEdit::Kind::remove:
+                ArchiveEngine::remove(request);
+                break;
+            case ArchiveEdit::Kind::rename:
+                ArchiveEngine::rename(request);
+                break;
+            }
+            return request.archive;
+        });
+        co_await job;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self) {
+        co_return;
+    }
+    m_editedArchive.reset();
+    // Failed or not, the preview takes its actions back; changed, it lists the archive again.
+    m_preview.editEnded(archive, !failure);
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    ArchiveRecord changed =
+        ArchiveRecord::make(JobKind::edit, formatOf(archive, m_format), fileName(archive), archive.string(), true);
+    if (const auto kind = ArchiveKind::from(archive)) {
+        changed.kindTitle = kind->titleBeyondFormat();
+    }
+    record(std::move(changed));
+    succeed(qtext(L10n::made(fileName(archive))), false, {});
+}
+
 QCoro::Task<> AppModel::presentPreview(PreviewModel::Presentation presentation)
 {
     QPointer<AppModel> self(this);
@@ -401,7 +465,7 @@ void AppModel::report(std::exception_ptr error, const Work& work, std::optional<
     const std::string title = work.paths.empty() ? L10n::text(Text::failed) : fileName(work.paths.front());
     const std::string path = work.paths.empty() ? std::string() : work.paths.front().string();
     ArchiveRecord failed = ArchiveRecord::make(*kind, format, title, path, false);
-    if (const auto archiveKind = ArchiveKind::from(path); archiveKind && *kind == JobKind::extract) {
+    if (const auto archiveKind = ArchiveKind::from(path); archiveKind && *kind != JobKind::compress) {
         failed.kindTitle = archiveKind->titleBeyondFormat();
     }
     record(std::move(failed));

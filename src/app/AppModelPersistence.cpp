@@ -22,6 +22,7 @@ const QString kLevelKey = QStringLiteral("tarvo.level");
 const QString kLanguageKey = QStringLiteral("tarvo.language");
 const QString kZipEncryptionKey = QStringLiteral("tarvo.zipEncryption");
 const QString kPreviewSizeKey = QStringLiteral("tarvo.previewSize");
+const QString kVolumeSizeKey = QStringLiteral("tarvo.volumeSize");
 
 // The stored text, or nothing when the key is absent or holds something that is not text.
 std::optional<std::string> storedText(const QSettings& settings, const QString& key)
@@ -62,6 +63,11 @@ void AppModel::loadSettings()
     if (const auto raw = storedText(*m_settings, kZipEncryptionKey)) {
         m_zipEncryption = zipEncryptionFrom(*raw).value_or(m_zipEncryption);
     }
+    // Bytes; anything that is no whole number leaves new archives uncut.
+    bool isNumber = false;
+    if (const qulonglong bytes = m_settings->value(kVolumeSizeKey).toULongLong(&isNumber); isNumber) {
+        m_volumeSize = bytes;
+    }
     if (const QSize size = m_settings->value(kPreviewSizeKey).toSize(); size.isValid() && !size.isEmpty()) {
         m_previewSize = size;
     }
@@ -93,6 +99,7 @@ void AppModel::persist()
     const std::string_view encryption = rawValue(m_zipEncryption);
     m_settings->setValue(kZipEncryptionKey,
                          QString::fromUtf8(encryption.data(), static_cast<qsizetype>(encryption.size())));
+    m_settings->setValue(kVolumeSizeKey, static_cast<qulonglong>(m_volumeSize));
     if (m_previewSize.isValid()) {
         m_settings->setValue(kPreviewSizeKey, m_previewSize);
     }

@@ -70,6 +70,14 @@ QCoro::Task<> AppModel::perform(Work work)
     ArchiveFormat failureFormat = m_format;
     std::exception_ptr failure;
     try {
+        if (work.edit) {
+            kind = JobKind::edit;
+            const auto archiveKind = ArchiveKind::from(work.paths.empty() ? fs::path("/") : work.paths.front());
+            failureFormat = archiveKind ? archiveKind->format() : m_format;
+            auto job = edit(work);
+            co_await job;
+            co_return;
+        }
         switch (work.action.kind()) {
         case WorkAction::Kind::extractFile: {
             const fs::path first = work.paths.empty() ? fs::path("/") : work.paths.front();

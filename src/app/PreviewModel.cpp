@@ -55,6 +55,17 @@ ArchivePreviewItem listedWithReport(const fs::path& archive, const std::string& 
     return listed;
 }
 
+// The archive's size on disk, all its parts together.
+std::uintmax_t archiveBytes(const fs::path& archive)
+{
+    if (const auto set = SplitSet::of(archive)) {
+        return set->bytes;
+    }
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(archive, error);
+    return error ? 0 : size;
+}
+
 // What a listing tells the preview's item.
 void takeListing(ArchivePreviewItem& item, ArchivePreviewItem&& listed)
 {
@@ -83,7 +94,7 @@ PreviewModel::PreviewModel(Queue queue, QObject* parent)
 
 PreviewModel::~PreviewModel()
 {
-    for (const auto& session : {m_listingSession, m_testSession}) {
+    for (const auto& session : {m_listingSession, m_testSession, m_clashSession}) {
         if (session) {
             session->cancel();
         }
@@ -98,6 +109,7 @@ PreviewModel::~PreviewModel()
 void PreviewModel::setTools(RarSupport tools)
 {
     m_tools = std::move(tools);
+    Q_EMIT editableChanged();
 }
 
 void PreviewModel::setReveal(std::shared_ptr<platform::FileReveal> reveal)
@@ -107,7 +119,10 @@ void PreviewModel::setReveal(std::shared_ptr<platform::FileReveal> reveal)
 
 void PreviewModel::setQueueWorking(bool working)
 {
-    m_queueWorking = working;
+    if (m_queueWorking != working) {
+        m_queueWorking = working;
+        Q_EMIT editableChanged();
+    }
 }
 
 const ArchivePreviewItem* PreviewModel::item(const std::string& itemID) const
@@ -140,13 +155,7 @@ QCoro::Task<> PreviewModel::present(Presentation presentation)
         ArchivePreviewItem item;
         item.id = makeUuid();
         item.url = archive;
-        if (const auto set = SplitSet::of(archive)) {
-            item.byteSize = set->bytes;
-        } else {
-            std::error_code error;
-            const std::uintmax_t size = fs::file_size(archive, error);
-            item.byteSize = error ? 0 : size;
-        }
+        item.byteSize = archiveBytes(archive);
         std::exception_ptr failure;
         try {
             auto listing = runOn(&m_workers, [archive, tools = m_tools, session] {
@@ -269,6 +278,8 @@ QCoro::Task<> PreviewModel::relist(std::string itemID, fs::path archive, std::st
                 if (item.id == itemID) {
                     takeListing(item, std::move(listed));
                     item.listingFailed = false;
+                    // Changed in place, it may have grown or shrunk.
+                    item.byteSize = archiveBytes(archive);
                     break;
                 }
             }
@@ -395,6 +406,14 @@ void PreviewModel::close()
     m_testingID.reset();
     m_tests.clear();
     Q_EMIT testsChanged();
+    // A change not yet queued is dropped with the preview; a running job goes on, as an extraction would.
+    if (m_clashSession) {
+        m_clashSession->cancel();
+        m_clashSession.reset();
+    }
+    m_pendingAdd.reset();
+    assignObserved(*this, m_clashQuestion, std::optional<ClashQuestion>(), &PreviewModel::clashQuestionChanged);
+    setEditingID(std::nullopt);
     releaseDragFolders();
     assignObserved(*this, m_extractPreview, std::optional<ExtractPreview>(), &PreviewModel::extractPreviewChanged);
     assignObserved(*this, m_passwords, {}, &PreviewModel::passwordsChanged);

@@ -9,6 +9,7 @@
 #include "engine/tools/ArchiveSession.h"
 #include "engine/tools/RarSupport.h"
 #include "engine/util/ScratchSpace.h"
+#include "platform/interfaces/FileDialogs.h"
 #include "platform/interfaces/FileReveal.h"
 
 #include <QObject>
@@ -45,6 +46,7 @@ private:
     Q_PROPERTY(Passwords passwords READ passwords NOTIFY passwordsChanged)
     Q_PROPERTY(OptionalText notice READ notice NOTIFY noticeChanged)
     Q_PROPERTY(OptionalID listingID READ listingID NOTIFY listingIDChanged)
+    Q_PROPERTY(OptionalID editingID READ editingID NOTIFY editingIDChanged)
 
 public:
     // The one way to the queue: extracting the previewed archives, or one entry of them, is asked
@@ -103,6 +105,49 @@ public:
     // file manager instead, and for the former the notice says why.
     QCoro::Task<> openEntry(std::string itemID, engine::ArchiveEntry entry);
 
+    // Changing an archive in place, each change a job of the queue with the password typed for the
+    // archive. Nothing is asked while the queue works or another change is under way, of an archive
+    // that cannot be changed, or of a protected one without its password (the notice asks for it).
+    // Why the item's archive cannot be changed, in the interface language; none: it can.
+    std::optional<QString> editBlocker(const std::string& itemID) const;
+    // Whether the item's archive may be changed now.
+    bool canEdit(const std::string& itemID) const;
+    // Where new items go when `selected` is the selected row: into a folder, beside a file; none
+    // selected: the top ("").
+    static std::string folderFor(const std::optional<engine::ArchiveEntry>& selected);
+    // The open panel for files and folders, which then go to addItems.
+    void chooseItemsToAdd(const std::string& itemID, std::string into);
+    // Adds files and folders into the archive's folder `into`. Where the archive already holds
+    // entries of their paths, the clash question is asked first and the job waits for its answer.
+    void addItems(const std::string& itemID, std::vector<std::filesystem::path> items, std::string into);
+    struct ClashQuestion
+    {
+        std::string itemID;
+        std::vector<std::string> entries; // the paths already there
+        QString text;                     // "“a.zip” already holds “x.txt”."
+
+        bool operator==(const ClashQuestion&) const = default;
+    };
+    // The question a view shows while it waits; none when nothing is asked.
+    const std::optional<ClashQuestion>& clashQuestion() const { return m_clashQuestion; }
+    // Replace or Keep both; none: Cancel, and nothing is added.
+    void answerClash(std::optional<engine::ClashChoice> choice);
+    // How many entries taking out `paths` removes, as the listing knows them: each path, and every
+    // entry below a folder among them, once.
+    std::int64_t removalCount(const std::string& itemID, const std::vector<std::string>& paths) const;
+    // Takes the entries out, folders with everything below them; the view has asked first.
+    void removeEntries(const std::string& itemID, std::vector<std::string> paths);
+    // Gives the entry the new name in its folder. A name that is empty, "." or "..", or holds a "/",
+    // is refused here, with the notice: false then.
+    bool renameEntry(const std::string& itemID, const std::string& path, const QString& newName);
+    // The item being changed: its clashes looked for, its question asked, or its job queued or running.
+    const std::optional<std::string>& editingID() const { return m_editingID; }
+    // Stops the change under way: the look for clashes, or the running job.
+    void cancelEdit();
+    // From the queue: the job that changed `archive` ended; when it `changed` it, the archive is
+    // listed again and its former test verdict goes.
+    void editEnded(const std::filesystem::path& archive, bool changed);
+
     // What the application model tells the preview and asks of it.
     struct Presentation
     {
@@ -117,6 +162,10 @@ public:
     void setTools(engine::RarSupport tools);
     // Where opened entries go: the desktop's default applications and its file manager.
     void setReveal(std::shared_ptr<platform::FileReveal> reveal);
+    // The open panels, for the files to add.
+    void setDialogs(std::shared_ptr<platform::FileDialogs> dialogs);
+    // Stops the queue's running job when it changes `archive`.
+    void setCancelEditJob(std::function<void(const std::filesystem::path&)> cancel);
     void setQueueWorking(bool working);
     // Stops the unpacking for drags (the main window's Cancel, quitting).
     void stopUnpacking();
@@ -129,6 +178,10 @@ Q_SIGNALS:
     // tests or testingID changed.
     void testsChanged();
     void unpackingIDChanged();
+    void editingIDChanged();
+    void clashQuestionChanged();
+    // What canEdit and editBlocker answer may differ: the queue started or stopped, tools were found.
+    void editableChanged();
     // The interface language changed: texts made from the preview read anew.
     void languageChanged();
 
@@ -141,6 +194,12 @@ private:
     void setNotice(std::optional<QString> notice);
     QCoro::Task<> relist(std::string itemID, std::filesystem::path archive, std::string password, std::string encoding);
     QCoro::Task<> retest(std::string itemID, std::filesystem::path archive, std::string password, std::string encoding);
+    void setEditingID(std::optional<std::string> itemID);
+    // The item when it may be changed now; else none, and the notice says what is missing.
+    const engine::ArchivePreviewItem* editableItem(const std::string& itemID);
+    QCoro::Task<> checkClashes(std::string itemID, std::filesystem::path archive, ArchiveEdit edit);
+    void queueEdit(const engine::ArchivePreviewItem& item, ArchiveEdit edit);
+    QCoro::Task<> chooseThenAdd(std::string itemID, std::string into, platform::OpenRequest request);
     // Stops the unpacking for drags and removes what they unpacked.
     void releaseDragFolders();
     // Removes the folders on a worker.
@@ -154,11 +213,18 @@ private:
     std::map<std::string, TestOutcome> m_tests;
     std::optional<std::string> m_testingID;
     std::optional<std::string> m_unpackingID;
+    std::optional<std::string> m_editingID;
+    std::optional<ClashQuestion> m_clashQuestion;
 
     // Private state.
     Queue m_queue;
     engine::RarSupport m_tools;
     std::shared_ptr<platform::FileReveal> m_reveal;
+    std::shared_ptr<platform::FileDialogs> m_dialogs;
+    std::function<void(const std::filesystem::path&)> m_cancelEditJob;
+    // The addition waiting for the clash question's answer, and the look for clashes under way.
+    std::optional<ArchiveEdit> m_pendingAdd;
+    std::shared_ptr<engine::ArchiveSession> m_clashSession;
     bool m_queueWorking = false;
     // A re-listing, so that quitting can stop it; a test, so that closing can too.
     std::shared_ptr<engine::ArchiveSession> m_listingSession;

@@ -2,6 +2,7 @@
 
 #pragma once
 
+#include "engine/archive/ArchiveEngine.h"
 #include "engine/archive/SplitSet.h"
 #include "engine/vocabulary/ArchiveError.h"
 #include "engine/vocabulary/ArchiveKind.h"
@@ -11,10 +12,34 @@
 #include <QUrl>
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tarvo::app {
+
+// A change to one archive of the preview, made in place by a job of the queue.
+struct ArchiveEdit
+{
+    enum class Kind : std::uint8_t
+    {
+        add,
+        remove,
+        rename,
+    };
+    Kind kind = Kind::add;
+    // add: files and folders from disk, cleaned with the request's paths, into the folder `into`.
+    std::vector<std::filesystem::path> items{};
+    std::string into{};
+    engine::ClashChoice onClash = engine::ClashChoice::refuse;
+    // remove: the entries; rename: the one entry and its new name.
+    std::vector<std::string> entries{};
+    std::string newName{};
+    // Typed in the preview for the archive.
+    std::string password{};
+
+    bool operator==(const ArchiveEdit&) const = default;
+};
 
 // What is asked of the queue.
 struct WorkRequest
@@ -23,6 +48,8 @@ struct WorkRequest
     bool interactive = false;                   // a person waits at a window: panels, alerts, reveal
     engine::WorkAction action = engine::WorkAction::automatic();
     long long plannedFiles = 0; // expected progress ticks of an extraction; 0 when unknown
+    // Set: the one path is an archive the job changes so, and the action is not read.
+    std::optional<ArchiveEdit> edit{};
 
     bool operator==(const WorkRequest&) const = default;
 };

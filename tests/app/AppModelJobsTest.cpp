@@ -327,5 +327,42 @@ TEST_F(ModelTest, MissingToolsOfferTheSettingsOnlyToAPersonWaiting)
     EXPECT_FALSE(model->alert()->offersRarInstall);
 }
 
+// The part size set reaches the tools of ZIP and 7Z, and the banner and the history name the first part;
+// tar.gz, which no tool cuts, is made whole.
+TEST_F(ModelTest, NewArchivesAreCutIntoPartsOfTheSizeSet)
+{
+    TARVO_SKIP_WITHOUT("7zz", "zip");
+    writeFile(work() / "Big/noise.bin", noise(250'000));
+    auto model = makeModel();
+    model->setVolumeSize(100'000);
+    for (const ArchiveFormat format : {ArchiveFormat::sevenZip, ArchiveFormat::zip, ArchiveFormat::tarGz}) {
+        model->setFormat(format);
+        model->enqueue({.paths = {work() / "Big"}, .interactive = false, .action = WorkAction::compress()});
+        ASSERT_TRUE(waitIdle(*model));
+        ASSERT_FALSE(model->records().empty());
+        const ArchiveRecord& made = model->records()[0];
+        ASSERT_TRUE(made.succeeded) << model->banner().text.toStdString();
+        const fs::path first = made.outputPath;
+        EXPECT_EQ(made.title, first.filename().string());
+        EXPECT_EQ(model->banner(), Banner::success(QStringLiteral("Ready: ") + QString::fromStdString(made.title)));
+        int parts = 0;
+        for (const auto& file : fs::directory_iterator(work())) {
+            const std::string name = file.path().filename().string();
+            parts += name.starts_with("Big.") && fs::file_size(file.path()) <= 100'000 ? 1 : 0;
+        }
+        if (format == ArchiveFormat::tarGz) {
+            EXPECT_EQ(made.title, "Big.tar.gz");
+            EXPECT_GT(fs::file_size(first), 100'000U);
+        } else {
+            EXPECT_GE(parts, 3) << made.title;
+        }
+        for (const auto& file : fs::directory_iterator(work())) {
+            if (file.path().filename().string().starts_with("Big.")) {
+                fs::remove(file.path());
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace tarvo::test

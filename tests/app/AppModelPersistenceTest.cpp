@@ -29,6 +29,7 @@ const QStringList kAllKeys{"tarvo.ask",
                            "tarvo.reveal",
                            "tarvo.skipJunk",
                            "tarvo.verifyAfterCreating",
+                           "tarvo.volumeSize",
                            "tarvo.zipEncryption"};
 
 TEST_F(ModelTest, SettingsFallBackToDefaultsAndAreWrittenOnlyOnceReady)
@@ -41,6 +42,7 @@ TEST_F(ModelTest, SettingsFallBackToDefaultsAndAreWrittenOnlyOnceReady)
         stored.setValue("tarvo.skipJunk", false);
         stored.setValue("tarvo.reveal", "false");
         stored.setValue("tarvo.zipEncryption", "AES");
+        stored.setValue("tarvo.volumeSize", "a lot");
     }
     auto model = makeModel();
     EXPECT_EQ(model->format(), ArchiveFormat::zip);
@@ -51,6 +53,7 @@ TEST_F(ModelTest, SettingsFallBackToDefaultsAndAreWrittenOnlyOnceReady)
     EXPECT_FALSE(model->revealInFinder());
     EXPECT_FALSE(model->askForDestination()); // absent: the default
     EXPECT_EQ(model->zipEncryption(), engine::ZipEncryption::aes256);
+    EXPECT_EQ(model->volumeSize(), 0U);
     // Loading wrote nothing back: the unusable values are still there.
     EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("tarvo.format").toString(), "ZIP");
     model->setLanguage(AppLanguage::english());
@@ -79,10 +82,12 @@ TEST_F(ModelTest, SettingsFallBackToDefaultsAndAreWrittenOnlyOnceReady)
     model->setFormat(ArchiveFormat::tarGz);
     model->setSkipJunk(false);
     model->setZipEncryption(engine::ZipEncryption::zipCrypto);
+    model->setVolumeSize(4'294'967'295);
     model = makeModel();
     EXPECT_EQ(model->format(), ArchiveFormat::tarGz);
     EXPECT_FALSE(model->skipJunk());
     EXPECT_EQ(model->zipEncryption(), engine::ZipEncryption::zipCrypto);
+    EXPECT_EQ(model->volumeSize(), 4'294'967'295U);
 }
 
 TEST_F(ModelTest, AFailedSettingsWriteLeavesThePreviousFileWhole)

@@ -46,6 +46,8 @@ TEST(Vocabulary, KindsByFileNameFormatsByExactRawValuesAndWhatADropMeans)
     EXPECT_EQ(titles, "ZIP RAR 7Z tar.gz ");
     EXPECT_EQ(JobKind::fromRaw("extract"), JobKind::extract);
     EXPECT_EQ(JobKind::fromRaw("Extract"), std::nullopt);
+    // Stored raw in the history: an edit's record reads back as one.
+    EXPECT_EQ(JobKind::fromRaw(JobKind(JobKind::edit).rawValue()), JobKind::edit);
 
     const auto zip = ArchiveFormat::zip;
     const auto sevenZip = ArchiveFormat::sevenZip;

@@ -28,6 +28,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
 
@@ -319,6 +320,92 @@ TEST_F(WindowsTest, ThePreviewListsEachArchiveWithItsOwnPassword)
     EXPECT_EQ(window.preview()->size(), QSize(620, 520));
 }
 
+// Add…, a drop, Delete and F2 in the preview, each after its question; the archive listed anew after each.
+TEST_F(WindowsTest, ThePreviewChangesAnArchiveAfterAsking)
+{
+    TARVO_SKIP_WITHOUT("7zz");
+    writeFile(work() / "Docs/a.txt", "alpha");
+    writeFile(work() / "Docs/b.txt", "beta");
+    writeFile(work() / "notes.txt", "plain");
+    writeFile(work() / "new/a.txt", "new");
+    runIn(work(), {"zip", "-qr", "docs.zip", "Docs", "notes.txt"});
+    auto model = makeModel();
+    ui::MainWindow window(*model, preview(), {});
+    window.show();
+    ASSERT_TRUE(drop(window.stage(), urls({work() / "docs.zip"})));
+    ASSERT_TRUE(spinUntil([&] { return window.preview() != nullptr; }));
+    ui::PreviewSection* section = window.preview()->sections()[0];
+    EXPECT_EQ(section->addButton()->text(), QStringLiteral("Add…"));
+    ASSERT_TRUE(section->addButton()->isEnabled()) << section->addButton()->toolTip().toStdString();
+    QListView* list = section->entries();
+    const auto rowOf = [list](const QString& path) {
+        for (int row = 0; row < list->model()->rowCount(); ++row) {
+            if (list->model()->index(row, 0).data().toString() == path) {
+                return list->model()->index(row, 0);
+            }
+        }
+        return QModelIndex();
+    };
+    const auto press = [](QMessageBox* box, const QString& label) {
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == label) {
+                button->click();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no button " << label.toStdString();
+    };
+    const auto settled = [&] {
+        return waitIdle(*model) && spinUntil([&] { return !preview().listingID() && !preview().editingID(); });
+    };
+
+    // Dropped with the folder's row selected, into it, where "a.txt" is: the question, and Cancel.
+    list->setFocus();
+    list->setCurrentIndex(rowOf(QStringLiteral("Docs/")).isValid() ? rowOf(QStringLiteral("Docs/"))
+                                                                   : rowOf(QStringLiteral("Docs")));
+    const std::string before = readFile(work() / "docs.zip");
+    ASSERT_TRUE(drop(section, urls({work() / "new/a.txt"})));
+    ASSERT_TRUE(spinUntil([&] { return section->clashQuestion() != nullptr; }));
+    EXPECT_EQ(section->clashQuestion()->text(), QStringLiteral("“docs.zip” already holds “Docs/a.txt”."));
+    press(section->clashQuestion(), QStringLiteral("Cancel"));
+    EXPECT_FALSE(preview().editingID());
+    EXPECT_EQ(readFile(work() / "docs.zip"), before);
+
+    // Delete on the folder: the confirmation counts what is below it.
+    QTest::keyClick(list, Qt::Key_Delete);
+    ASSERT_TRUE(section->deleteConfirmation() != nullptr);
+    EXPECT_EQ(section->deleteConfirmation()->text(),
+              QStringLiteral("Entries to remove from “docs.zip”: 3. This cannot be undone."));
+    press(section->deleteConfirmation(), QStringLiteral("Delete"));
+    ASSERT_TRUE(settled());
+    ASSERT_EQ(list->model()->rowCount(), 1);
+
+    // F2 opens the name in place; a bad one is refused with its line, a good one renames.
+    list->setCurrentIndex(list->model()->index(0, 0));
+    QTest::keyClick(list, Qt::Key_F2);
+    auto* editor = list->viewport()->findChild<QLineEdit*>();
+    ASSERT_TRUE(editor != nullptr);
+    EXPECT_EQ(editor->text(), QStringLiteral("notes.txt"));
+    editor->setText(QStringLiteral(".."));
+    QTest::keyClick(editor, Qt::Key_Return);
+    // The delegate commits on its next turn.
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(shows(window.preview(), QStringLiteral("A name cannot be empty, “.” or “..”, or contain “/”.")));
+    EXPECT_FALSE(model->isWorking());
+    // The closed editor goes first.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QTest::keyClick(list, Qt::Key_F2);
+    editor = list->viewport()->findChild<QLineEdit*>();
+    ASSERT_TRUE(editor != nullptr);
+    editor->setText(QStringLiteral("memo.txt"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(list->model()->index(0, 0).data().toString(), QStringLiteral("memo.txt"));
+    ASSERT_EQ(model->records().size(), 2U);
+    EXPECT_EQ(model->records()[0].kind, engine::JobKind::edit);
+}
+
 TEST_F(WindowsTest, HistoryRowsAndTheTrayPanelShowTheNewestRecords)
 {
     std::vector<engine::ArchiveRecord> records;
@@ -479,6 +566,31 @@ TEST_F(WindowsTest, SettingsPersistAndALanguageSwitchRewritesOpenWindows)
     }
     EXPECT_EQ(chain.join(u',').toStdString(), "Compress,Extract,Menu,ZIP,RAR,7Z,tar.gz,Archive name,Normal,"
                                               "Password, if needed");
+
+    // The part size: none, a preset, or another size typed in megabytes; kept in bytes.
+    QComboBox* volumes = settings.volumeSizes();
+    EXPECT_EQ(volumes->currentText(), QStringLiteral("None"));
+    EXPECT_FALSE(settings.otherVolumeSize()->isVisible());
+    EXPECT_TRUE(
+        shows(&settings, QStringLiteral("For ZIP, 7Z and RAR: the limit of a mail attachment or a FAT32 stick.")));
+    const auto pick = [volumes](int row) {
+        volumes->setCurrentIndex(row);
+        Q_EMIT volumes->activated(row);
+    };
+    pick(3);
+    EXPECT_EQ(model->volumeSize(), 4'294'967'295U);
+    EXPECT_EQ(volumes->currentText(), QStringLiteral("4 GB"));
+    pick(4);
+    ASSERT_TRUE(settings.otherVolumeSize()->isVisible());
+    settings.otherVolumeSize()->setValue(700);
+    // Typed, it stays "Other size…" even when it is a preset's.
+    EXPECT_EQ(model->volumeSize(), 700'000'000U);
+    EXPECT_EQ(volumes->currentIndex(), 4);
+    settings.otherVolumeSize()->setValue(650);
+    EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("tarvo.volumeSize").toULongLong(), 650'000'000U);
+    model->setVolumeSize(0);
+    EXPECT_EQ(volumes->currentIndex(), 0);
+    EXPECT_FALSE(settings.otherVolumeSize()->isVisible());
 
     settings.languages()->setCurrentIndex(2);
     Q_EMIT settings.languages()->activated(2);

@@ -8,7 +8,7 @@
 
 namespace tarvo::engine {
 
-// Whether a job packed or unpacked.
+// Whether a job packed, unpacked or changed an archive in place.
 class JobKind
 {
 public:
@@ -16,6 +16,8 @@ public:
     {
         compress,
         extract,
+        // Added to, removed from or renamed in, without unpacking it.
+        edit,
     };
 
     constexpr JobKind(Value value) noexcept
@@ -31,9 +33,23 @@ public:
         if (raw == "extract") {
             return extract;
         }
+        if (raw == "edit") {
+            return edit;
+        }
         return std::nullopt;
     }
-    std::string_view rawValue() const noexcept { return m_value == compress ? "compress" : "extract"; }
+    std::string_view rawValue() const noexcept
+    {
+        switch (m_value) {
+        case compress:
+            return "compress";
+        case extract:
+            return "extract";
+        case edit:
+            return "edit";
+        }
+        return "compress";
+    }
 
 private:
     Value m_value;

@@ -55,11 +55,16 @@ QVariant HistoryListModel::data(const QModelIndex& index, int role) const
         return singleLine(record->title);
     case Qt::DecorationRole:
         return Icons::record(*record);
-    case FormatRole:
-        if (!record->kindTitle.empty()) {
-            return QString::fromStdString(record->kindTitle);
-        }
-        return QString::fromUtf8(record->format.title().data(), static_cast<qsizetype>(record->format.title().size()));
+    case FormatRole: {
+        const QString format = !record->kindTitle.empty()
+                                   ? QString::fromStdString(record->kindTitle)
+                                   : QString::fromUtf8(record->format.title().data(),
+                                                       static_cast<qsizetype>(record->format.title().size()));
+        // An archive changed in place keeps its name: the pill says what happened to it.
+        return record->kind == engine::JobKind::edit
+                   ? text(engine::Text::changedArchive) + QStringLiteral(" · ") + format
+                   : format;
+    }
     case TimeRole: {
         const auto elapsed =
             std::chrono::duration_cast<std::chrono::seconds>(engine::ArchiveRecord::Clock::now() - record->createdAt);

@@ -100,7 +100,20 @@ std::optional<engine::ArchiveEntry> EntryListModel::entry(const QModelIndex& ind
 Qt::ItemFlags EntryListModel::flags(const QModelIndex& index) const
 {
     const Qt::ItemFlags flags = QAbstractListModel::flags(index);
-    return entry(index) ? flags | Qt::ItemIsDragEnabled : flags;
+    if (!entry(index)) {
+        return flags;
+    }
+    // Whether the archive may be changed now is the view's to check, before it opens an editor.
+    return flags | Qt::ItemIsDragEnabled | Qt::ItemIsEditable;
+}
+
+bool EntryListModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    const std::optional<engine::ArchiveEntry> chosen = entry(index);
+    if (role != Qt::EditRole || !chosen) {
+        return false;
+    }
+    return m_model.renameEntry(m_itemID, chosen->path, value.toString());
 }
 
 QStringList EntryListModel::mimeTypes() const
@@ -136,6 +149,13 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return singleLine(entry->path);
+    case Qt::EditRole: {
+        QString path = QString::fromStdString(entry->path);
+        while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) {
+            path.chop(1);
+        }
+        return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    }
     case Qt::ToolTipRole:
         return plainToolTip(singleLine(entry->path));
     case Qt::DecorationRole:

@@ -33,8 +33,10 @@ public:
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-    // Rows are dragged out as files, unpacked when the drop target asks for them.
+    // Rows are dragged out as files, unpacked when the drop target asks for them, and renamed in
+    // place (the edit role is the entry's name).
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
     Qt::DropActions supportedDragActions() const override;

@@ -13,11 +13,15 @@
 #include "ui/widgets/Style.h"
 
 #include <QComboBox>
+#include <QDropEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
@@ -102,6 +106,7 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     , m_size(makeCaption(this))
     , m_test(new QPushButton(this))
     , m_extractSelected(new QPushButton(this))
+    , m_add(new QPushButton(this))
     , m_encodingBox(new QWidget(this))
     , m_encodingLabel(new QLabel(m_encodingBox))
     , m_encoding(new QComboBox(m_encodingBox))
@@ -117,6 +122,9 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     , m_find(new QLineEdit(this))
     , m_list(new FullHeightList(this))
     , m_more(makeCaption(this))
+    , m_editBox(new QWidget(this))
+    , m_editStatus(makeCaption(m_editBox))
+    , m_editCancel(new QPushButton(m_editBox))
 {
     m_name->setFont(headlineFont(font()));
     m_password->setEchoMode(QLineEdit::Password);
@@ -152,6 +160,7 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     m_list->setBatchSize(2000);
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // F2 renames the row in place, while the archive may be changed (updateEditing).
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->setMouseTracking(true);
@@ -160,6 +169,16 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     m_list->setDragEnabled(true);
     m_list->setDragDropMode(QAbstractItemView::DragOnly);
     m_list->setDefaultDropAction(Qt::CopyAction);
+    // Files from elsewhere, dropped anywhere on the section, are added to the archive.
+    setAcceptDrops(true);
+
+    auto* editRow = new QHBoxLayout(m_editBox);
+    editRow->setContentsMargins(0, 0, 0, 0);
+    editRow->addStretch(1);
+    editRow->addWidget(m_editStatus);
+    editRow->addWidget(m_editCancel);
+    editRow->addStretch(1);
+    m_editBox->hide();
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 4, 0, 8);
@@ -170,12 +189,14 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     title->addWidget(icon);
     title->addWidget(m_name, 1);
     title->addWidget(m_size);
+    title->addWidget(m_add);
     title->addWidget(m_extractSelected);
     title->addWidget(m_test);
     layout->addLayout(title);
     layout->addWidget(m_encodingBox);
     layout->addWidget(m_passwordBox);
     layout->addWidget(m_busy, 0, Qt::AlignHCenter);
+    layout->addWidget(m_editBox);
     layout->addWidget(m_message);
     layout->addWidget(m_testSound);
     layout->addWidget(m_testDamaged);
@@ -209,6 +230,12 @@ PreviewSection::PreviewSection(app::PreviewModel& model, std::string itemID, QWi
     connect(m_rows, &QAbstractItemModel::modelReset, this,
             [this] { m_extractSelected->setEnabled(m_list->selectionModel()->hasSelection()); });
     connect(m_list, &QListView::customContextMenuRequested, this, &PreviewSection::showMenu);
+    connect(m_add, &QPushButton::clicked, this, [this] { m_model.chooseItemsToAdd(m_itemID, addFolder()); });
+    connect(m_editCancel, &QPushButton::clicked, &m_model, &app::PreviewModel::cancelEdit);
+    m_list->installEventFilter(this);
+    connect(&m_model, &app::PreviewModel::editingIDChanged, this, &PreviewSection::updateEditing);
+    connect(&m_model, &app::PreviewModel::editableChanged, this, &PreviewSection::updateEditing);
+    connect(&m_model, &app::PreviewModel::clashQuestionChanged, this, &PreviewSection::askClash);
     retranslate();
     refresh();
 }
@@ -241,6 +268,7 @@ void PreviewSection::refresh()
     retranslate();
     updateSearch();
     updatePassword();
+    updateEditing();
     m_list->updateGeometry();
 }
 
@@ -270,6 +298,9 @@ void PreviewSection::retranslate()
     m_showContents->setText(text(Text::showContents));
     m_test->setText(text(Text::testArchive));
     m_extractSelected->setText(text(Text::extractSelected));
+    m_add->setText(text(Text::addToArchive));
+    m_editStatus->setText(text(Text::changingArchive));
+    m_editCancel->setText(text(Text::cancel));
     const engine::ArchivePreviewItem* item = m_rows->item();
     if (item == nullptr) {
         return;
@@ -315,7 +346,9 @@ void PreviewSection::updateEncoding(const engine::ArchivePreviewItem& item)
 void PreviewSection::updateBusy()
 {
     m_busy->setVisible(m_model.listingID() == m_itemID || m_model.testingID() == m_itemID ||
-                       m_model.unpackingID() == m_itemID);
+                       m_model.unpackingID() == m_itemID ||
+                       // A change works, unless it waits for the clash question's answer.
+                       (m_model.editingID() == m_itemID && !m_model.clashQuestion()));
 }
 
 void PreviewSection::updatePassword()
@@ -387,7 +420,193 @@ void PreviewSection::showMenu(const QPoint& position)
     if (selected > 1 && m_list->selectionModel()->isSelected(index)) {
         menu->addAction(text(Text::extractSelected), this, &PreviewSection::extractSelected);
     }
+    menu->addSeparator();
+    const bool editable = m_model.canEdit(m_itemID);
+    const QString blocker = m_model.editBlocker(m_itemID).value_or(QString());
+    QAction* rename = menu->addAction(text(Text::renameEntry), this, [this, index] { this->rename(index); });
+    rename->setShortcut(QKeySequence(Qt::Key_F2));
+    QAction* remove = menu->addAction(text(Text::deleteEntries), this, [this, index] {
+        // The row clicked, when it is not among the selected ones.
+        if (!m_list->selectionModel()->isSelected(index)) {
+            m_list->setCurrentIndex(index);
+        }
+        confirmDelete();
+    });
+    remove->setShortcut(QKeySequence::Delete);
+    for (QAction* edit : {rename, remove}) {
+        edit->setEnabled(editable);
+        edit->setToolTip(blocker);
+    }
+    menu->setToolTipsVisible(!blocker.isEmpty());
     menu->popup(m_list->viewport()->mapToGlobal(position));
+}
+
+std::vector<std::string> PreviewSection::chosenPaths() const
+{
+    std::vector<std::string> paths;
+    for (const QModelIndex& index : m_list->selectionModel()->selectedIndexes()) {
+        if (auto entry = m_rows->entry(index)) {
+            paths.push_back(std::move(entry->path));
+        }
+    }
+    if (paths.empty()) {
+        if (auto entry = m_rows->entry(m_list->currentIndex())) {
+            paths.push_back(std::move(entry->path));
+        }
+    }
+    return paths;
+}
+
+std::string PreviewSection::addFolder() const
+{
+    const QItemSelectionModel* selection = m_list->selectionModel();
+    QModelIndex chosen = m_list->currentIndex();
+    if (!selection->isSelected(chosen)) {
+        const QModelIndexList selected = selection->selectedIndexes();
+        chosen = selected.isEmpty() ? QModelIndex() : selected.front();
+    }
+    return app::PreviewModel::folderFor(m_rows->entry(chosen));
+}
+
+void PreviewSection::updateEditing()
+{
+    const engine::ArchivePreviewItem* item = m_rows->item();
+    if (item == nullptr) {
+        return;
+    }
+    // Why the archive cannot be changed at all; while the queue works or another change runs, the
+    // actions simply wait.
+    const QString blocker = m_model.editBlocker(m_itemID).value_or(QString());
+    const bool editable = m_model.canEdit(m_itemID);
+    m_add->setEnabled(editable);
+    m_list->setEditTriggers(editable ? QAbstractItemView::EditKeyPressed : QAbstractItemView::NoEditTriggers);
+    m_add->setToolTip(blocker);
+    m_add->setAccessibleDescription(blocker);
+    m_editBox->setVisible(m_model.editingID() == m_itemID && !m_model.clashQuestion());
+    updateBusy();
+}
+
+bool PreviewSection::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_list && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Delete)) {
+        confirmDelete();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void PreviewSection::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Rows dragged out of the preview itself come with a source; only files from elsewhere are added.
+    if (event->source() == nullptr && event->mimeData()->hasUrls() && m_model.canEdit(m_itemID) &&
+        !app::localFiles(event->mimeData()->urls()).empty()) {
+        event->acceptProposedAction();
+        return;
+    }
+    event->ignore();
+}
+
+void PreviewSection::dragMoveEvent(QDragMoveEvent* event)
+{
+    event->acceptProposedAction();
+}
+
+void PreviewSection::dropEvent(QDropEvent* event)
+{
+    if (event->source() != nullptr || !m_model.canEdit(m_itemID)) {
+        event->ignore();
+        return;
+    }
+    std::vector<std::filesystem::path> items = app::localFiles(event->mimeData()->urls());
+    if (items.empty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    m_model.addItems(m_itemID, std::move(items), addFolder());
+}
+
+void PreviewSection::rename(const QModelIndex& index)
+{
+    if (!index.isValid() || !m_model.canEdit(m_itemID)) {
+        return;
+    }
+    m_list->setCurrentIndex(index);
+    m_list->edit(index);
+}
+
+void PreviewSection::confirmDelete()
+{
+    const engine::ArchivePreviewItem* item = m_rows->item();
+    if (item == nullptr || m_deleteConfirmation != nullptr || !m_model.canEdit(m_itemID)) {
+        return;
+    }
+    std::vector<std::string> paths = chosenPaths();
+    if (paths.empty()) {
+        return;
+    }
+    // The rows and everything below the folders among them, as the listing knows them.
+    const std::int64_t count = std::max(m_model.removalCount(m_itemID, paths), static_cast<std::int64_t>(paths.size()));
+    const QString archive = singleLine(item->url.filename().string());
+    auto* box = new QMessageBox(QMessageBox::Question, archive,
+                                text(Text::deleteQuestion).arg(archive, interfaceLocale().toString(count)),
+                                QMessageBox::NoButton, window());
+    QPushButton* remove = box->addButton(text(Text::deleteEntries), QMessageBox::DestructiveRole);
+    QPushButton* keep = box->addButton(text(Text::cancel), QMessageBox::RejectRole);
+    box->setDefaultButton(keep);
+    box->setEscapeButton(keep);
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    m_deleteConfirmation = box;
+    connect(box, &QMessageBox::finished, this, [this, box, remove, paths = std::move(paths)] {
+        const bool confirmed = box->clickedButton() == remove;
+        m_deleteConfirmation = nullptr;
+        if (confirmed) {
+            m_model.removeEntries(m_itemID, paths);
+        }
+    });
+    box->open();
+}
+
+void PreviewSection::askClash()
+{
+    const auto& question = m_model.clashQuestion();
+    if (!question || question->itemID != m_itemID) {
+        // Answered or dropped elsewhere (the preview closed).
+        if (m_clashQuestion != nullptr) {
+            m_clashQuestion->disconnect(this);
+            m_clashQuestion->close();
+            m_clashQuestion = nullptr;
+        }
+        updateEditing();
+        return;
+    }
+    if (m_clashQuestion != nullptr) {
+        return;
+    }
+    const engine::ArchivePreviewItem* item = m_rows->item();
+    auto* box = new QMessageBox(QMessageBox::Question,
+                                item ? singleLine(item->url.filename().string()) : text(Text::addToArchive),
+                                question->text, QMessageBox::NoButton, window());
+    box->setTextFormat(Qt::PlainText);
+    QPushButton* replace = box->addButton(text(Text::replaceEntry), QMessageBox::AcceptRole);
+    QPushButton* both = box->addButton(text(Text::keepBoth), QMessageBox::AcceptRole);
+    QPushButton* cancel = box->addButton(text(Text::cancel), QMessageBox::RejectRole);
+    box->setDefaultButton(both);
+    box->setEscapeButton(cancel);
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    m_clashQuestion = box;
+    connect(box, &QMessageBox::finished, this, [this, box, replace, both] {
+        const QAbstractButton* clicked = box->clickedButton();
+        m_clashQuestion = nullptr;
+        m_model.answerClash(clicked == replace ? std::optional(engine::ClashChoice::replace)
+                            : clicked == both  ? std::optional(engine::ClashChoice::keepBoth)
+                                               : std::nullopt);
+    });
+    updateEditing();
+    box->open();
 }
 
 } // namespace tarvo::ui

@@ -9,6 +9,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListView;
+class QMessageBox;
 class QProgressBar;
 class QPushButton;
 
@@ -25,7 +26,8 @@ namespace tarvo::ui {
 class ElidedLabel;
 class EntryListModel;
 
-// One archive of the preview: its name, its password when it needs one, and its first entries.
+// One archive of the preview: its name, its password when it needs one, and its first entries; files
+// dropped on it or chosen with Add… go into it, and its rows are deleted or renamed in place.
 class PreviewSection : public QWidget
 {
 public:
@@ -38,6 +40,10 @@ public:
     QComboBox* encodingPicker() const { return m_encoding; }
     QLineEdit* findField() const { return m_find; }
     QPushButton* extractSelectedButton() const { return m_extractSelected; }
+    QPushButton* addButton() const { return m_add; }
+    // The question on screen, if any: the delete confirmation, or which entry to keep on a clash.
+    QMessageBox* deleteConfirmation() const { return m_deleteConfirmation; }
+    QMessageBox* clashQuestion() const { return m_clashQuestion; }
 
     // The preview changed: the item may have been listed again.
     void refresh();
@@ -46,6 +52,13 @@ public:
     // How many rows a search's matches show before they scroll.
     void setSearchRows(int rows);
     void retranslate();
+
+protected:
+    // The Delete key on the list.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void updatePassword();
@@ -59,6 +72,15 @@ private:
     void openEntry(const engine::ArchiveEntry& entry);
     // The selected rows' entries, each with its path, into one new folder.
     void extractSelected();
+    // The selected rows' paths; the current row's when none is selected.
+    std::vector<std::string> chosenPaths() const;
+    // Where added items go: the selected row's folder, or the top.
+    std::string addFolder() const;
+    // Add…, Delete and Rename follow whether the archive may be changed now, and say why not.
+    void updateEditing();
+    void confirmDelete();
+    void rename(const QModelIndex& index);
+    void askClash();
 
     app::PreviewModel& m_model;
     std::string m_itemID;
@@ -67,6 +89,7 @@ private:
     QLabel* m_size; // the archive's, all its parts together
     QPushButton* m_test;
     QPushButton* m_extractSelected;
+    QPushButton* m_add;
     QWidget* m_encodingBox; // shown for names in a legacy encoding
     QLabel* m_encodingLabel;
     QComboBox* m_encoding;
@@ -83,6 +106,11 @@ private:
     QLineEdit* m_find;
     QListView* m_list;
     QLabel* m_more;
+    QWidget* m_editBox; // "Changing the archive…" and its Cancel
+    QLabel* m_editStatus;
+    QPushButton* m_editCancel;
+    QMessageBox* m_deleteConfirmation = nullptr;
+    QMessageBox* m_clashQuestion = nullptr;
 };
 
 } // namespace tarvo::ui

@@ -13,11 +13,16 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <array>
 
 namespace tarvo::ui {
 
@@ -27,6 +32,12 @@ namespace {
 
 constexpr QSize kDefaultSize(560, 700);
 constexpr int kIconSize = 16;
+
+// Parts for a mail attachment, a CD, and a FAT32 stick, whose files end one byte short of 4 GiB.
+constexpr std::uint64_t kMegabyte = 1'000'000;
+constexpr std::array<std::uint64_t, 3> kVolumePresets = {100 * kMegabyte, 700 * kMegabyte, 4'294'967'295};
+// The combo box's rows: none, the presets, then "Other size…".
+constexpr int kOtherVolumeRow = static_cast<int>(kVolumePresets.size()) + 1;
 
 // A tool's state: "Ready" with a check mark or "Not found" with a cross. The icon is drawn in the
 // label's indent, so the label reads as its text alone.
@@ -109,6 +120,22 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
     m_zipEncryption->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_zipEncryption->setMinimumContentsLength(12);
     m_zipEncryptionCaption = makeCaption(panel);
+    m_volumeLabel = new QLabel(panel);
+    m_volume = new QComboBox(panel);
+    m_volume->addItem(QString());
+    for (const std::uint64_t bytes : kVolumePresets) {
+        m_volume->addItem(QString());
+        m_volume->setItemData(m_volume->count() - 1, static_cast<qulonglong>(bytes));
+    }
+    m_volume->addItem(QString());
+    m_volumeOther = new QSpinBox(panel);
+    m_volumeOther->setRange(1, 100'000'000);
+    m_volumeOther->setSuffix(QStringLiteral(" MB"));
+    m_volumeOther->setGroupSeparatorShown(true);
+    m_volumeOther->setValue(1000);
+    // A size is taken when typing ends, not at each digit.
+    m_volumeOther->setKeyboardTracking(false);
+    m_volumeCaption = makeCaption(panel);
     m_skipJunk = new QCheckBox(panel);
     m_skipJunkCaption = makeCaption(panel);
     m_verify = new QCheckBox(panel);
@@ -124,6 +151,15 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
         grid->addWidget(combo, row++, 1);
     }
     grid->addWidget(m_zipEncryptionCaption, row++, 1);
+    m_volumeLabel->setBuddy(m_volume);
+    auto* volumeRow = new QHBoxLayout;
+    volumeRow->setContentsMargins(0, 0, 0, 0);
+    // As wide as the combo boxes above; the typed size beside it when there is one.
+    volumeRow->addWidget(m_volume, 1);
+    volumeRow->addWidget(m_volumeOther);
+    grid->addWidget(m_volumeLabel, row, 0);
+    grid->addLayout(volumeRow, row++, 1);
+    grid->addWidget(m_volumeCaption, row++, 1);
     for (QWidget* widget :
          std::initializer_list<QWidget*>{m_skipJunk, m_skipJunkCaption, m_verify, m_reveal, m_ask, m_askCaption}) {
         grid->addWidget(widget, row++, 0, 1, 2);
@@ -191,6 +227,10 @@ SettingsWindow::SettingsWindow(app::AppModel& model, std::function<void()> openA
         m_zipEncryption, m_model, &AppModel::zipEncryptionChanged,
         [this] { return static_cast<int>(m_model.zipEncryption()); },
         [this](int index) { m_model.setZipEncryption(static_cast<engine::ZipEncryption>(index)); });
+    connect(m_volume, &QComboBox::activated, this, &SettingsWindow::chooseVolume);
+    connect(m_volumeOther, &QSpinBox::valueChanged, this,
+            [this](int megabytes) { m_model.setVolumeSize(static_cast<std::uint64_t>(megabytes) * kMegabyte); });
+    connect(&m_model, &AppModel::volumeSizeChanged, this, &SettingsWindow::updateVolume);
     bindChecked(
         m_skipJunk, m_model, &AppModel::skipJunkChanged, [this] { return m_model.skipJunk(); },
         [this](bool on) { m_model.setSkipJunk(on); });
@@ -283,6 +323,17 @@ void SettingsWindow::retranslate()
     m_zipEncryption->setItemText(1, text(Text::zipCryptoChoice));
     m_zipEncryption->view()->setMinimumWidth(m_zipEncryption->view()->sizeHintForColumn(0) + 24);
     m_zipEncryptionCaption->setText(text(Text::zipEncryptionCaption));
+    m_volumeLabel->setText(text(Text::splitIntoParts));
+    m_volume->setItemText(0, text(Text::splitNone));
+    for (int row = 1; row < kOtherVolumeRow; ++row) {
+        m_volume->setItemText(
+            row, interfaceLocale().formattedDataSize(static_cast<qint64>(m_volume->itemData(row).toULongLong()), 0,
+                                                     QLocale::DataSizeSIFormat));
+    }
+    m_volume->setItemText(kOtherVolumeRow, text(Text::splitOther));
+    m_volumeOther->setAccessibleName(text(Text::splitOther));
+    m_volumeCaption->setText(text(Text::splitCaption));
+    updateVolume();
     m_skipJunk->setText(text(Text::leaveOutHousekeeping));
     m_skipJunkCaption->setText(text(Text::housekeepingCaption));
     m_verify->setText(text(Text::verifyAfterCreating));
@@ -331,6 +382,49 @@ void SettingsWindow::updateTools()
     m_installSevenZip->setEnabled(!installing && tools.brew.has_value());
     m_installSevenZip->setText(text(installing ? Text::installing : Text::installSevenZip));
     m_homebrewCaption->setVisible(!tools.sevenZip && !tools.brew);
+}
+
+void SettingsWindow::chooseVolume(int index)
+{
+    m_otherVolumeChosen = index == kOtherVolumeRow;
+    if (m_otherVolumeChosen) {
+        // The size in force, or else the one typed last, to start from.
+        if (const std::uint64_t bytes = m_model.volumeSize(); bytes > 0) {
+            const QSignalBlocker blocker(m_volumeOther);
+            m_volumeOther->setValue(static_cast<int>((bytes + kMegabyte - 1) / kMegabyte));
+        }
+        m_model.setVolumeSize(static_cast<std::uint64_t>(m_volumeOther->value()) * kMegabyte);
+        updateVolume();
+        m_volumeOther->setFocus(Qt::OtherFocusReason);
+        m_volumeOther->selectAll();
+        return;
+    }
+    m_model.setVolumeSize(index == 0 ? 0 : m_volume->itemData(index).toULongLong());
+    updateVolume();
+}
+
+void SettingsWindow::updateVolume()
+{
+    const std::uint64_t bytes = m_model.volumeSize();
+    int row = bytes == 0 ? 0 : kOtherVolumeRow;
+    for (int preset = 1; preset < kOtherVolumeRow && !m_otherVolumeChosen; ++preset) {
+        if (m_volume->itemData(preset).toULongLong() == bytes) {
+            row = preset;
+        }
+    }
+    if (bytes == 0) {
+        m_otherVolumeChosen = false;
+    }
+    const QSignalBlocker comboBlocker(m_volume);
+    m_volume->setCurrentIndex(row);
+    m_volumeOther->setVisible(row == kOtherVolumeRow);
+    if (row == kOtherVolumeRow) {
+        // Sizes are whole megabytes here; one given in bytes elsewhere shows rounded up.
+        const auto megabytes = static_cast<int>(std::min<std::uint64_t>(
+            (bytes + kMegabyte - 1) / kMegabyte, static_cast<std::uint64_t>(m_volumeOther->maximum())));
+        const QSignalBlocker spinBlocker(m_volumeOther);
+        m_volumeOther->setValue(megabytes);
+    }
 }
 
 void SettingsWindow::updateLogin()

@@ -12,6 +12,7 @@ class QGridLayout;
 class QLabel;
 class QPushButton;
 class QScrollArea;
+class QSpinBox;
 class QVBoxLayout;
 
 namespace tarvo::app {
@@ -31,6 +32,8 @@ public:
 
     QCheckBox* askForDestination() const { return m_ask; }
     QComboBox* languages() const { return m_language; }
+    QComboBox* volumeSizes() const { return m_volume; }
+    QSpinBox* otherVolumeSize() const { return m_volumeOther; }
     QPushButton* installSevenZipButton() const { return m_installSevenZip; }
     QPushButton* installRarButton() const { return m_installRar; }
 
@@ -51,6 +54,9 @@ private:
     void retranslate();
     void updateTools();
     void updateLogin();
+    // The part size's row: a preset, or another size typed in megabytes.
+    void updateVolume();
+    void chooseVolume(int index);
 
     app::AppModel& m_model;
     std::function<void()> m_openAbout;
@@ -74,6 +80,12 @@ private:
     QLabel* m_zipEncryptionLabel;
     QComboBox* m_zipEncryption;
     QLabel* m_zipEncryptionCaption;
+    QLabel* m_volumeLabel;
+    QComboBox* m_volume;
+    QSpinBox* m_volumeOther;
+    QLabel* m_volumeCaption;
+    // "Other size…" was picked: the typed size shows even while it equals a preset.
+    bool m_otherVolumeChosen = false;
     QCheckBox* m_skipJunk;
     QLabel* m_skipJunkCaption;
     QCheckBox* m_verify;
