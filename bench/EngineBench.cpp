@@ -515,9 +515,12 @@ void editing(const fs::path& scratch, std::mt19937_64& random)
         // Stored: the noise would not shrink, and the edit copies what is packed either way.
         runRaw({tools.sevenZip->string(), "a", "-mx0", "-t" + extension, pristine.string(), "Data"}, folder);
         fs::remove_all(folder / "Data");
+        // Each side starts with nothing waiting to be written: the copy's pages would otherwise be
+        // written out by whichever side flushes first.
         const auto reset = [&] {
             fs::remove(archive);
             fs::copy_file(pristine, archive);
+            ::sync();
         };
         compare(
             add,

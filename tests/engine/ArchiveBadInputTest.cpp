@@ -13,7 +13,6 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <thread>
@@ -296,15 +295,10 @@ TEST_F(BadInput, BombsNeverTakeTheLastSpaceOrEntries)
     fs::remove_all(dir / "zeros");
 
     const fs::path small = dir / "small";
-    fs::create_directories(small);
-    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=8m,nr_inodes=20000") != 0) {
-        GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
+    const SmallFileSystem mounted(small, "size=8m,nr_inodes=20000");
+    if (!mounted.refusal.empty()) {
+        GTEST_SKIP() << mounted.refusal;
     }
-    struct Unmount
-    {
-        fs::path path;
-        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-    } unmount{small};
     // 7-Zip stood in for by a tool that takes no notice of a full disk and ends well: only the
     // guard's looks while it runs can stop it.
     RarSupport careless = tools;

@@ -6,10 +6,8 @@
 #include "engine/tools/ProcessRunner.h"
 #include "engine/tools/ToolLocator.h"
 
-#include <cstring>
 #include <gtest/gtest.h>
 #include <set>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <thread>
 #include <tuple>
@@ -217,15 +215,10 @@ TEST_F(Editing, AKilledOrFailedEditKeepsTheOriginal)
     EXPECT_EQ(namesIn(dir / "out"), std::vector<std::string>{"Pack.zip"});
 
     const fs::path small = dir / "small";
-    fs::create_directories(small);
-    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=80m") != 0) {
-        GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
+    const SmallFileSystem mounted(small, "size=80m");
+    if (!mounted.refusal.empty()) {
+        GTEST_SKIP() << mounted.refusal;
     }
-    struct Unmount
-    {
-        fs::path path;
-        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-    } unmount{small};
     for (const char* extension : {"zip", "tar.gz"}) {
         const fs::path full = small / ("Pack." + std::string(extension));
         fs::copy_file(extension == std::string("zip") ? archive : make(extension), full);

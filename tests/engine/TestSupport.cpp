@@ -7,12 +7,14 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <random>
 #include <stdexcept>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -139,6 +141,22 @@ ScopedEnv::~ScopedEnv()
         ::setenv(m_name.c_str(), m_previous->c_str(), 1);
     } else {
         ::unsetenv(m_name.c_str());
+    }
+}
+
+SmallFileSystem::SmallFileSystem(const std::filesystem::path& folder, const std::string& options)
+    : m_folder(folder)
+{
+    std::filesystem::create_directories(folder);
+    if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) != 0) {
+        refusal = std::string("cannot mount a small tmpfs here: ") + std::strerror(errno);
+    }
+}
+
+SmallFileSystem::~SmallFileSystem()
+{
+    if (refusal.empty()) {
+        ::umount2(m_folder.c_str(), MNT_DETACH);
     }
 }
 

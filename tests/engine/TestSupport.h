@@ -84,6 +84,21 @@ private:
 // Whether a process with this id still exists (zombies count as gone).
 bool processAlive(int pid);
 
+// A small tmpfs mounted at `folder` for the guard's lifetime, for running a file system full; where
+// mounting is refused (not root, no privilege), `refusal` says why and the test skips.
+class SmallFileSystem
+{
+public:
+    SmallFileSystem(const std::filesystem::path& folder, const std::string& options);
+    ~SmallFileSystem();
+    SmallFileSystem(const SmallFileSystem&) = delete;
+    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+    std::string refusal;
+
+private:
+    std::filesystem::path m_folder;
+};
+
 // A program run to its end: what it printed and how it ended.
 struct ProgramResult
 {
