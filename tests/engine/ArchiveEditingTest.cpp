@@ -182,6 +182,15 @@ TEST_F(Editing, RefusedEditsLeaveTheArchiveByteForByte)
     add.into = "../up";
     EXPECT_EQ(failureOf([&] { ArchiveEngine::add(add); }), ArchiveError::Case::badEntryName);
 
+    // A ZIP's names open without the password: the smallest entry is tried before anything is added.
+    const fs::path zip = make("zip", "pw");
+    const std::string zipBefore = readFile(zip);
+    EditRequest wrong = request(zip, "wrong");
+    wrong.items = {dir / "new" / "-n.txt"};
+    EXPECT_EQ(failureOf([&] { ArchiveEngine::add(wrong); }), ArchiveError::Case::wrongPassword);
+    EXPECT_EQ(readFile(zip), zipBefore);
+    fs::remove(zip);
+
     EXPECT_EQ(readFile(archive), before);
     EXPECT_EQ(namesIn(dir / "out"), std::vector<std::string>{"Pack.7z"});
 
