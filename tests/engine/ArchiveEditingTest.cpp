@@ -203,6 +203,31 @@ TEST_F(Editing, RefusedEditsLeaveTheArchiveByteForByte)
     EXPECT_FALSE(ArchiveEngine::editBlocker(archive, tools));
 }
 
+// 7-Zip stood in for by one that deletes more than it was asked, and by one while which another
+// program writes the archive: the read-back and the last look before the rename each refuse.
+TEST_F(Editing, WhatDoesNotReadBackOrWasWrittenMeanwhileIsNotPublished)
+{
+    const fs::path archive = make("7z");
+    const std::string before = readFile(archive);
+    const std::string real = tools.sevenZip->string();
+    tools.sevenZip = writeScript(dir / "greedy-7zz", "exec " + real + " \"$@\" Pack/a.txt\n");
+    EditRequest remove = request(archive);
+    remove.entries = {"Pack/*.txt"};
+    EXPECT_EQ(failureOf([&] { ArchiveEngine::remove(remove); }), ArchiveError::Case::editNotVerified);
+    EXPECT_EQ(readFile(archive), before);
+
+    // The working copy is the argument after "--"; the archive is two folders up, of the same name.
+    tools.sevenZip = writeScript(dir / "meanwhile-7zz",
+                                 real + " \"$@\" || exit\n"
+                                        "for a; do [ \"$next\" ] && break; [ \"$a\" = -- ] && next=1; done\n"
+                                        "printf x >> \"$(dirname \"$(dirname \"$a\")\")/$(basename \"$a\")\"\n");
+    remove = request(archive);
+    remove.entries = {"Pack/*.txt"};
+    EXPECT_EQ(failureOf([&] { ArchiveEngine::remove(remove); }), ArchiveError::Case::archiveChanged);
+    EXPECT_EQ(readFile(archive), before + "x") << "the other program's write stays";
+    EXPECT_EQ(namesIn(dir / "out"), std::vector<std::string>{"Pack.7z"});
+}
+
 // A cancel (the tool killed in the middle of its work) and a file system that runs full each leave
 // the archive as it was, with nothing beside it.
 TEST_F(Editing, AKilledOrFailedEditKeepsTheOriginal)
