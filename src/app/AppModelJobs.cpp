@@ -23,11 +23,6 @@ namespace {
 
 constexpr std::size_t kHistoryLimit = 40;
 
-QString qtext(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 std::string fileName(const fs::path& path)
 {
     return path.filename().string();

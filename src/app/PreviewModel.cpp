@@ -23,11 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QString qtext(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 // A listing and what it tells before extracting; run on a worker, as it reads the disk's free space.
 // Every entry goes into the item's table; the counts and the report are made as it streams.
 ArchivePreviewItem listedWithReport(const fs::path& archive, const std::string& password, const RarSupport& tools,

@@ -19,11 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QString qtext(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 std::string withoutTrailingSlashes(std::string path)
 {
     while (path.size() > 1 && path.back() == '/') {
